@@ -1,0 +1,62 @@
+#include "platform/keyfilter.h"
+
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QWidget>
+
+namespace kolva {
+
+int keyCodeOf(const QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Backspace)
+        return 8;
+    // The clipboard and editing shortcuts count as the control codes they are
+    // typed as, so that a filtered box refuses them like any other control code.
+    static const QKeySequence::StandardKey editing[] = {
+        QKeySequence::Paste, QKeySequence::Cut,  QKeySequence::Copy,
+        QKeySequence::Undo,  QKeySequence::Redo, QKeySequence::SelectAll,
+    };
+    for (const auto standard : editing) {
+        if (event->matches(standard))
+            return (event->modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z
+                       ? key - Qt::Key_A + 1
+                       : 0x16;
+    }
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+    if (mods && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key - Qt::Key_A + 1;
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return -1;
+    default:
+        break;
+    }
+    const QString text = event->text();
+    if (text.isEmpty())
+        return -1;
+    return text.at(0).unicode();
+}
+
+KeyFilter::KeyFilter(Judge judge, QObject* parent) : QObject(parent), judge_(std::move(judge)) {}
+
+bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int code = keyCodeOf(static_cast<QKeyEvent*>(event));
+        if (code >= 0 && !judge_(code))
+            return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void installKeyFilter(QWidget* box, KeyFilter::Judge judge)
+{
+    box->installEventFilter(new KeyFilter(std::move(judge), box));
+}
+
+} // namespace kolva

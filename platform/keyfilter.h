@@ -1,0 +1,36 @@
+#pragma once
+// Key-press filtering for entry boxes. A key press becomes the character
+// code a key-press handler judges (the typed character, 8 for Backspace, a
+// control code for Ctrl and a letter); when the judge refuses it, the key
+// never reaches the box.
+
+#include <QObject>
+
+#include <functional>
+
+class QKeyEvent;
+class QWidget;
+
+namespace kolva {
+
+// The character code of a key press, or -1 for a key that types nothing and
+// only moves or changes focus (arrows, Home, End, Delete, Tab, Enter, Escape).
+int keyCodeOf(const QKeyEvent* event);
+
+class KeyFilter : public QObject {
+    Q_OBJECT
+public:
+    using Judge = std::function<bool(int keyCode)>;
+    KeyFilter(Judge judge, QObject* parent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Judge judge_;
+};
+
+// Filters every key press of the box through judge (IsDecimalKey, IsIntegerKey).
+void installKeyFilter(QWidget* box, KeyFilter::Judge judge);
+
+} // namespace kolva

@@ -1,0 +1,46 @@
+#pragma once
+// How windows open: each window exists once, is deleted when it closes, and
+// either hides the window that opened it until it closes or opens modally
+// over it. No window runs a nested event loop of its own.
+
+#include <QPointer>
+#include <QWidget>
+
+namespace kolva {
+
+enum class OpenMode {
+    HideOpener,          // the opener hides; the window shows it again when it closes
+    Modal,               // the window opens modally over the opener
+    ModalInvisibleOpener // modal, and the opener is invisible until it closes
+};
+
+// Shows window in the given mode. The window is deleted when it closes.
+void openWindow(QWidget* opener, QWidget* window, OpenMode mode);
+
+// Centres a top-level window on the screen it is on.
+void centreOnScreen(QWidget* window);
+
+// Holds the one instance of a window: opening it again brings it forward.
+template <class Window>
+class SingleWindow {
+public:
+    template <class Make>
+    Window* open(QWidget* opener, OpenMode mode, Make make)
+    {
+        if (window_) {
+            window_->show();
+            window_->raise();
+            window_->activateWindow();
+            return window_;
+        }
+        window_ = make();
+        openWindow(opener, window_, mode);
+        return window_;
+    }
+    Window* get() const { return window_; }
+
+private:
+    QPointer<Window> window_;
+};
+
+} // namespace kolva

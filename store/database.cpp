@@ -1,0 +1,265 @@
+#include "store/database.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QUrl>
+
+namespace kolva {
+
+DbError::DbError(const QString& message, const QString& statement, const QString& code)
+    : std::runtime_error((statement.isEmpty() ? message : message + QStringLiteral(" [") + statement + QLatin1Char(']'))
+                             .toStdString()),
+      message_(message), statement_(statement), code_(code)
+{
+}
+
+namespace {
+
+QString nextConnectionName()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("kolva-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+[[noreturn]] void fail(const QSqlError& error, const QString& statement)
+{
+    QString message = error.driverText();
+    if (!error.databaseText().isEmpty())
+        message = error.databaseText();
+    if (message.isEmpty())
+        message = error.text();
+    throw DbError(message, statement, error.nativeErrorCode());
+}
+
+void bindAll(QSqlQuery& query, const QVariantList& values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+}
+
+} // namespace
+
+bool isPlainIdentifier(const QString& name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return plain.match(name).hasMatch();
+}
+
+Database::Database(QString path, QString connectionName)
+    : path_(std::move(path)), connectionName_(std::move(connectionName))
+{
+}
+
+std::unique_ptr<Database> Database::connect(const QString& path, bool create)
+{
+    const QString name = nextConnectionName();
+    QString message;
+    QString code;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        // A URI with mode=rw makes the engine refuse a missing file instead of
+        // creating an empty database in its place.
+        QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        uri.setQuery(create ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (db.open()) {
+            auto result = std::unique_ptr<Database>(new Database(path, name));
+            return result;
+        }
+        const QSqlError error = db.lastError();
+        message = error.driverText();
+        if (!error.databaseText().isEmpty())
+            message = error.databaseText();
+        code = error.nativeErrorCode();
+    }
+    QSqlDatabase::removeDatabase(name);
+    throw DbError(message, {}, code);
+}
+
+std::unique_ptr<Database> Database::open(const QString& path)
+{
+    return connect(path, false);
+}
+
+std::unique_ptr<Database> Database::create(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        throw DbError(QStringLiteral("the file %1 already exists").arg(path));
+    return connect(path, true);
+}
+
+Database::~Database()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName_);
+}
+
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(connectionName_, false);
+}
+
+QSqlQuery Database::prepare(const QString& sql)
+{
+    QSqlQuery query(connection());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        fail(query.lastError(), sql);
+    return query;
+}
+
+void Database::run(QSqlQuery& prepared)
+{
+    if (!prepared.exec())
+        fail(prepared.lastError(), prepared.lastQuery());
+}
+
+int Database::exec(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery query = prepare(sql);
+    bindAll(query, values);
+    run(query);
+    const int changed = query.numRowsAffected();
+    query.finish();
+    return changed;
+}
+
+QSqlQuery Database::query(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery query = prepare(sql);
+    bindAll(query, values);
+    run(query);
+    return query;
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery cursor = query(sql, values);
+    QVariant value;
+    if (cursor.next())
+        value = cursor.value(0);
+    cursor.finish();
+    return value;
+}
+
+void Database::execScript(const QString& script)
+{
+    QString statement;
+    const auto flush = [&] {
+        const QString sql = statement.trimmed();
+        statement.clear();
+        if (!sql.isEmpty())
+            exec(sql);
+    };
+    const qsizetype n = script.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = script.at(i);
+        if (c == QLatin1Char('-') && i + 1 < n && script.at(i + 1) == QLatin1Char('-')) {
+            while (i < n && script.at(i) != QLatin1Char('\n'))
+                ++i;
+            statement += QLatin1Char('\n');
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            statement += c;
+            for (++i; i < n; ++i) {
+                statement += script.at(i);
+                if (script.at(i) == c)
+                    break;
+            }
+            continue;
+        }
+        if (c == QLatin1Char(';')) {
+            flush();
+            continue;
+        }
+        statement += c;
+    }
+    flush();
+}
+
+bool Database::tableExists(const QString& table)
+{
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
+                  {table})
+               .toInt() > 0;
+}
+
+void Database::dropTable(const QString& table)
+{
+    if (!isPlainIdentifier(table))
+        throw DbError(QStringLiteral("not a table name: %1").arg(table));
+    exec(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(table));
+}
+
+void Database::createWorkTable(const QString& table, const QString& columns)
+{
+    dropTable(table);
+    exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, columns));
+}
+
+qint64 Database::lastInsertId()
+{
+    return scalar(QStringLiteral("SELECT last_insert_rowid()")).toLongLong();
+}
+
+Transaction::Transaction(Database& db) : db_(db)
+{
+    db_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Transaction::~Transaction()
+{
+    if (open_) {
+        try {
+            db_.exec(QStringLiteral("ROLLBACK"));
+        } catch (const DbError&) {
+            // The engine has already rolled back (a failed COMMIT, say).
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    db_.exec(QStringLiteral("COMMIT"));
+    open_ = false;
+}
+
+Savepoint::Savepoint(Database& db, const QString& name) : db_(db), name_(name)
+{
+    if (!isPlainIdentifier(name))
+        throw DbError(QStringLiteral("not a savepoint name: %1").arg(name));
+    db_.exec(QStringLiteral("SAVEPOINT ") + name_);
+}
+
+Savepoint::~Savepoint()
+{
+    if (open_) {
+        try {
+            rollback();
+        } catch (const DbError&) {
+        }
+    }
+}
+
+void Savepoint::release()
+{
+    db_.exec(QStringLiteral("RELEASE ") + name_);
+    open_ = false;
+}
+
+void Savepoint::rollback()
+{
+    open_ = false;
+    db_.exec(QStringLiteral("ROLLBACK TO ") + name_);
+    db_.exec(QStringLiteral("RELEASE ") + name_);
+}
+
+} // namespace kolva

@@ -1,0 +1,109 @@
+#pragma once
+// The database layer: one connection to a SQLite file, statements with bound
+// values only, read cursors, transactions and savepoints. Every failure is
+// thrown as a DbError that carries the engine's message and the statement.
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <stdexcept>
+
+namespace kolva {
+
+class DbError : public std::runtime_error {
+public:
+    DbError(const QString& message, const QString& statement = {}, const QString& code = {});
+    // The engine's description of the failure.
+    QString message() const { return message_; }
+    // The statement that failed, if any.
+    QString statement() const { return statement_; }
+    // The engine's error number as text ("19"), if any.
+    QString code() const { return code_; }
+
+private:
+    QString message_;
+    QString statement_;
+    QString code_;
+};
+
+class Database {
+public:
+    // Opens an existing database file for reading and writing; never creates one.
+    static std::unique_ptr<Database> open(const QString& path);
+    // Creates a new, empty database file; fails when the file exists.
+    static std::unique_ptr<Database> create(const QString& path);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    QString path() const { return path_; }
+    QSqlDatabase connection() const;
+
+    // Runs one statement with the values bound to its "?" in order.
+    // Returns the number of rows it changed.
+    int exec(const QString& sql, const QVariantList& values = {});
+    // Runs a SELECT and gives a forward-only cursor before its first row.
+    QSqlQuery query(const QString& sql, const QVariantList& values = {});
+    // The first column of the first row, or a null value without rows.
+    QVariant scalar(const QString& sql, const QVariantList& values = {});
+    // Prepares a statement to run many times (bind with addBindValue or
+    // bindValue, then call run()).
+    QSqlQuery prepare(const QString& sql);
+    static void run(QSqlQuery& prepared);
+    // Runs several statements separated by ";" (a schema script).
+    void execScript(const QString& script);
+
+    bool tableExists(const QString& table);
+    // Drops the table if it exists and makes it again from its column list,
+    // for work tables made at run time.
+    void createWorkTable(const QString& table, const QString& columns);
+    void dropTable(const QString& table);
+    qint64 lastInsertId();
+
+private:
+    Database(QString path, QString connectionName);
+    static std::unique_ptr<Database> connect(const QString& path, bool create);
+
+    QString path_;
+    QString connectionName_;
+};
+
+// Everything done inside the life of a Transaction is undone unless commit()
+// was called. Transactions do not nest; use a Savepoint inside one.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    Database& db_;
+    bool open_ = true;
+};
+
+// A part of a transaction that can be undone on its own.
+class Savepoint {
+public:
+    Savepoint(Database& db, const QString& name);
+    ~Savepoint();
+    void release();
+    void rollback();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+
+private:
+    Database& db_;
+    QString name_;
+    bool open_ = true;
+};
+
+// Table and savepoint names cannot be bound; they must be plain identifiers.
+bool isPlainIdentifier(const QString& name);
+
+} // namespace kolva

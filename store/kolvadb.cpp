@@ -1,0 +1,193 @@
+#include "store/kolvadb.h"
+
+#include "store/accessfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <vector>
+
+namespace kolva {
+
+namespace {
+
+QString resourceText(const QString& name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DbError(QStringLiteral("missing resource %1").arg(name));
+    return QString::fromUtf8(file.readAll());
+}
+
+// The steps that bring a file of version N-1 to version N, in order. A
+// later schema change adds its step here and a test that upgrades a file of
+// every older version.
+struct UpgradeStep {
+    int toVersion;
+    const char* script;
+};
+const std::vector<UpgradeStep>& upgradeSteps()
+{
+    static const std::vector<UpgradeStep> steps;
+    return steps;
+}
+
+QString nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+QString databaseFileName()
+{
+    return QStringLiteral("KOLVA.MDB");
+}
+
+QString databasePath(const QString& programDir)
+{
+    return QDir(programDir).filePath(databaseFileName());
+}
+
+void createKolvaDatabase(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        throw DbError(QStringLiteral("%1 already exists").arg(nativePath(path)));
+    const QString partial = path + QStringLiteral(".partial");
+    QFile::remove(partial);
+    {
+        auto db = Database::create(partial);
+        Transaction transaction(*db);
+        db->execScript(resourceText(QStringLiteral(":/store/schema.sql")));
+        db->execScript(resourceText(QStringLiteral(":/store/supplied.sql")));
+        transaction.commit();
+    }
+    if (!QFile::rename(partial, path)) {
+        QFile::remove(partial);
+        throw DbError(QStringLiteral("could not write %1").arg(nativePath(path)));
+    }
+}
+
+DatabaseRefused::DatabaseRefused(Reason reason, QString path, QString userMessage)
+    : std::runtime_error(userMessage.toStdString()), reason_(reason), path_(std::move(path)),
+      userMessage_(std::move(userMessage))
+{
+}
+
+int schemaVersion(Database& db)
+{
+    return db.scalar(QStringLiteral("PRAGMA user_version")).toInt();
+}
+
+void upgradeSchema(Database& db)
+{
+    for (const UpgradeStep& step : upgradeSteps()) {
+        if (schemaVersion(db) >= step.toVersion)
+            continue;
+        Transaction transaction(db);
+        db.execScript(QString::fromUtf8(step.script));
+        db.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.toVersion));
+        transaction.commit();
+    }
+}
+
+namespace {
+
+// What the first bytes of the file say it is.
+enum class FileKind { SQLite, Access, Empty, Other };
+
+FileKind sniff(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileKind::SQLite; // let the engine report why it cannot be read
+    const QByteArray head = file.read(32);
+    if (head.isEmpty())
+        return FileKind::Empty;
+    if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return FileKind::SQLite;
+    if (head.size() >= 19 && (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB"))
+        return FileKind::Access;
+    return FileKind::Other;
+}
+
+QString accessDescription(const QString& path)
+{
+    QString text = QStringLiteral("is a Microsoft Access database");
+    try {
+        const auto access = AccessFile::open(path);
+        text += QStringLiteral(" (%1)").arg(access->formatName());
+        const qint64 records = access->rowCount(QStringLiteral("_Archived_SurveyData"));
+        if (records >= 0) {
+            text += QStringLiteral(" made by an earlier version of KOLVA. It holds %1 survey record%2")
+                        .arg(records)
+                        .arg(records == 1 ? QString() : QStringLiteral("s"));
+        }
+    } catch (const DbError&) {
+        // The header alone says what it is.
+    }
+    return text + QLatin1Char('.');
+}
+
+[[noreturn]] void refuse(DatabaseRefused::Reason reason, const QString& path, const QString& what)
+{
+    const QString tail = QStringLiteral("\n\nKOLVA keeps its data in a SQLite database and cannot use this file. "
+                                        "The file has not been changed.");
+    throw DatabaseRefused(reason, path,
+                          QStringLiteral("The database file\n%1\n%2").arg(nativePath(path), what)
+                              + (reason == DatabaseRefused::Reason::TooNew ? QString() : tail));
+}
+
+} // namespace
+
+std::unique_ptr<Database> openKolvaDatabase(const QString& path)
+{
+    if (QFileInfo::exists(path)) {
+        switch (sniff(path)) {
+        case FileKind::Empty:
+            refuse(DatabaseRefused::Reason::NotSQLite, path, QStringLiteral("is empty (0 bytes)."));
+        case FileKind::Access:
+            refuse(DatabaseRefused::Reason::NotSQLite, path, accessDescription(path));
+        case FileKind::Other:
+            refuse(DatabaseRefused::Reason::NotSQLite, path, QStringLiteral("is not a database file."));
+        case FileKind::SQLite:
+            break;
+        }
+    }
+
+    std::unique_ptr<Database> db;
+    try {
+        db = Database::open(path);
+        db->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")); // reads the header now
+    } catch (const DbError& error) {
+        throw DatabaseRefused(DatabaseRefused::Reason::EngineError, path,
+                              QStringLiteral("The database file\n%1\ncould not be opened:\n%2")
+                                  .arg(nativePath(path), error.message()));
+    }
+
+    const int version = schemaVersion(*db);
+    if (version > CurrentSchemaVersion) {
+        refuse(DatabaseRefused::Reason::TooNew, path,
+               QStringLiteral("was made by a newer version of KOLVA (database version %1; this version "
+                              "knows up to %2). Please use the newer version of KOLVA. The file has not "
+                              "been changed.")
+                   .arg(version)
+                   .arg(CurrentSchemaVersion));
+    }
+    if (version < 1 || !db->tableExists(QStringLiteral("_Archived_SurveyData"))) {
+        refuse(DatabaseRefused::Reason::NotKolva, path,
+               QStringLiteral("is a SQLite database, but not a KOLVA database."));
+    }
+    try {
+        upgradeSchema(*db);
+    } catch (const DbError& error) {
+        throw DatabaseRefused(DatabaseRefused::Reason::EngineError, path,
+                              QStringLiteral("The database file\n%1\ncould not be brought up to date:\n%2\n\n"
+                                             "The file has not been changed.")
+                                  .arg(nativePath(path), error.message()));
+    }
+    return db;
+}
+
+} // namespace kolva

@@ -1,0 +1,51 @@
+#pragma once
+// KOLVA.MDB: making the supplied file, and opening a user's file at start
+// (recognising files that are not KOLVA databases, upgrading older ones).
+
+#include "store/database.h"
+
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+
+namespace kolva {
+
+constexpr int CurrentSchemaVersion = 1;
+
+// The file name of the database in the program directory.
+QString databaseFileName();
+QString databasePath(const QString& programDir);
+
+// Makes a new database with the schema and the supplied lists. The file is
+// written under a temporary name and renamed when complete, and an existing
+// file is never replaced (throws DbError instead).
+void createKolvaDatabase(const QString& path);
+
+// Why a database file could not be opened, told in words a user understands.
+class DatabaseRefused : public std::runtime_error {
+public:
+    enum class Reason { EngineError, NotSQLite, NotKolva, TooNew };
+    DatabaseRefused(Reason reason, QString path, QString userMessage);
+    Reason reason() const { return reason_; }
+    QString path() const { return path_; }
+    // The whole message for the user: the file, what it is, and what happened.
+    QString userMessage() const { return userMessage_; }
+
+private:
+    Reason reason_;
+    QString path_;
+    QString userMessage_;
+};
+
+// Opens the program's database. A file that is missing, unreadable, not a
+// SQLite database (an Access file of an earlier version, say) or made by a
+// newer version is refused with a DatabaseRefused and left untouched; a file
+// of an older schema version is upgraded in one transaction.
+std::unique_ptr<Database> openKolvaDatabase(const QString& path);
+
+// Brings a database of an older schema version up to the current one.
+void upgradeSchema(Database& db);
+int schemaVersion(Database& db);
+
+} // namespace kolva

@@ -1,0 +1,34 @@
+#pragma once
+// Small stateless routines shared by many windows: text cleaning, empty-value
+// mapping and the key filters of numeric entry boxes.
+
+#include <QString>
+#include <QVariant>
+
+namespace kolva {
+
+// The text of value made safe inside the single quotes of an SQL literal:
+// every apostrophe doubled. A null value or the empty text gives the empty
+// text. After an apostrophe at most 500 characters are kept, without
+// trailing blanks (the rule the handheld's files were always quoted by).
+QString SqlQuote(const QVariant& value);
+
+// Removes every apostrophe (every comma) from text; changes and returns it.
+QString& StripApostrophes(QString& text);
+QString& StripCommas(QString& text);
+
+// The trimmed text with "0" characters in front up to length n.
+QString PadLeftZeros(const QString& text, int n);
+
+// A single blank for a null value or the empty text, else the value.
+QVariant NullToBlank(const QVariant& value);
+// The integer 0 for a null value or the empty text, else the value unchanged.
+QVariant NullToZero(const QVariant& value);
+
+// Key filters of entry boxes, judged on the character code of the key
+// (8 is Backspace). An integer box takes digits, Backspace and "-"; a
+// decimal box digits, Backspace and ".". Every other code is refused.
+bool IsIntegerKey(int keyCode);
+bool IsDecimalKey(int keyCode);
+
+} // namespace kolva

@@ -1,0 +1,35 @@
+#pragma once
+// Starts the program on a temporary program directory with the test seams.
+
+#include "app/frmMain.h"
+#include "app/startup.h"
+#include "tests/support/testcontext.h"
+#include "tests/support/widgets.h"
+
+#include <gtest/gtest.h>
+
+namespace kolva::test {
+
+class AppTest : public ::testing::Test {
+protected:
+    AppTest() { drives.list = {{"/", "", true}, {"/media/crew/CARD", "CARD", false}}; }
+    ~AppTest() override
+    {
+        session.reset();
+        settle();
+    }
+    frmMain* start()
+    {
+        session = startKolva(dir.path(), prompter, shell, drives, clock);
+        return session ? session->mainWindow() : nullptr;
+    }
+
+    TempProgramDir dir;
+    ScriptedPrompter prompter;
+    FakeShell shell;
+    FakeDrives drives;
+    FakeClock clock;
+    std::unique_ptr<KolvaSession> session;
+};
+
+} // namespace kolva::test

@@ -1,0 +1,265 @@
+#include "store/kolvadb.h"
+#include "tests/support/testcontext.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlRecord>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kolva;
+using namespace kolva::test;
+
+namespace {
+
+QByteArray sha256(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QStringList columnsOf(Database& db, const QString& table)
+{
+    QStringList names;
+    QSqlQuery q = db.query(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"), {table});
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+class SuppliedDatabase : public ::testing::Test {
+protected:
+    TempProgramDir dir;
+    std::unique_ptr<Database> db = openKolvaDatabase(dir.databasePath());
+};
+
+TEST_F(SuppliedDatabase, HasEveryTableAndFieldSpelledExactly)
+{
+    const QStringList survey = {
+        "ID", "Surveyor", "Date_Evaluated", "RiskZone", "StreetNum", "StreetName", "Tree_ID", "Location", "Species",
+        "DBH", "Site", "Obstructions_Physical", "Obstructions_Visual", "Crown_Canker", "Crown_Crack",
+        "Crown_Deadwood", "Crown_Decay", "Crown_Arch_1", "Crown_Arch_2", "Crown_Arch_3", "WeakUnion",
+        "Trunk_Canker", "Trunk_Crack", "Trunk_Decay", "TrunkDecay_Shell", "TrunkDecay_Diam", "TrunkDecay_Pct",
+        "Trunk_Arch_1", "Trunk_Arch_2", "Roots_Deep", "Roots_Injury", "Roots_Decay", "Roots_Arch1", "Roots_Arch2",
+        "Size_Defect", "Prob_Failure", "Prob_TargetImpact", "OtherRisk", "Hazard_Rating", "Desc_OtherRisk",
+        "ReinspectYear", "CorrectiveActions", "Note", "Date_Added", "Utility_Conflict", "Latitude", "Longitude",
+        "Report_Flag"};
+    EXPECT_EQ(columnsOf(*db, "_Archived_SurveyData"), survey);
+    const struct {
+        const char* table;
+        QStringList mustHave;
+    } tables[] = {
+        {"Surveyors", {"Description"}},
+        {"Species", {"Description"}},
+        {"RiskZone", {"Description"}},
+        {"Risk_Rating", {"Risk_Question_Num", "Risk_Order", "Description"}},
+        {"_Streets_Master", {"StreetName", "SendToPDA"}},
+        {"Streets_PDA", {"StreetName"}},
+        {"_tblCorrAction", {"CA_Code", "CA_Description"}},
+        {"_tblCosts", {"ID", "CA_TYPE", "DBH_LowerLimit", "DBH_UpperLimit", "CA_Cost"}},
+    };
+    for (const auto& t : tables) {
+        const QStringList columns = columnsOf(*db, t.table);
+        for (const QString& column : t.mustHave)
+            EXPECT_TRUE(columns.contains(column)) << t.table << "." << column.toStdString();
+        // The exact spelling is stored, not just accepted.
+        EXPECT_EQ(db->scalar("SELECT name FROM sqlite_master WHERE type='table' AND name = ? COLLATE BINARY",
+                             {QString(t.table)})
+                      .toString(),
+                  QString(t.table));
+    }
+    EXPECT_FALSE(db->tableExists("_tmp_Cost_Report")) << "made at run time only";
+}
+
+TEST_F(SuppliedDatabase, NamesAndTextCompareWithoutCase)
+{
+    EXPECT_EQ(db->scalar("SELECT COUNT(STreetName) FROM _streets_MASTER").toInt(), 4);
+    EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _TblCosts").toInt(), 0);
+    EXPECT_EQ(db->scalar("SELECT StreetName FROM _Streets_Master WHERE StreetName = 'elm st'").toString(), "ELM ST");
+    db->exec("INSERT INTO Surveyors (Description) VALUES ('b smith'), ('A JONES')");
+    QSqlQuery q = db->query("SELECT Description FROM Surveyors ORDER BY Description");
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), "A JONES");
+}
+
+TEST_F(SuppliedDatabase, CorrectiveActionsAreTheElevenCodes)
+{
+    QSqlQuery q = db->query("SELECT CA_Code, CA_Description FROM _tblCorrAction ORDER BY CA_Code");
+    int expected = 1;
+    while (q.next()) {
+        EXPECT_EQ(q.value(0).toInt(), expected++);
+        EXPECT_GE(q.value(1).toString().size(), 8) << "a description in full words";
+    }
+    EXPECT_EQ(expected, 12);
+}
+
+TEST_F(SuppliedDatabase, RiskQuestionsHaveTitlesAndScoredAnswersEndingInOneBlank)
+{
+    const struct {
+        int question;
+        int lowest, highest;
+    } questions[] = {{1, 1, 3}, {2, 1, 4}, {3, 1, 4}, {4, 0, 2}};
+    for (const auto& expected : questions) {
+        QSqlQuery q = db->query("SELECT Risk_Order, Description FROM Risk_Rating WHERE Risk_Question_Num = ? "
+                                "ORDER BY Risk_Order",
+                                {expected.question});
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toInt(), -1) << "title row first";
+        int order = expected.lowest;
+        while (q.next()) {
+            EXPECT_EQ(q.value(0).toInt(), order++);
+            const QString text = q.value(1).toString();
+            EXPECT_TRUE(text.endsWith(' ') && !text.endsWith("  ")) << text.toStdString();
+            EXPECT_LE(text.size(), 25) << "fits the risk editor's boxes";
+        }
+        EXPECT_EQ(order - 1, expected.highest) << "question " << expected.question;
+    }
+}
+
+TEST_F(SuppliedDatabase, ListsAreSuppliedInUpperCase)
+{
+    for (const char* table : {"Species", "RiskZone"}) {
+        QSqlQuery q = db->query(QStringLiteral("SELECT Description FROM %1").arg(table));
+        int n = 0;
+        while (q.next()) {
+            ++n;
+            EXPECT_EQ(q.value(0).toString(), q.value(0).toString().toUpper());
+        }
+        EXPECT_GE(n, 3) << table;
+    }
+    EXPECT_TRUE(db->scalar("SELECT COUNT(*) FROM Species WHERE Description = 'ACRU-RED MAPLE'").toBool());
+    EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM Streets_PDA").toInt(), 0);
+}
+
+TEST_F(SuppliedDatabase, RefusesValuesOutsideTheFieldsRanges)
+{
+    const char* insert = "INSERT INTO _Archived_SurveyData (Tree_ID, DBH, Date_Evaluated) VALUES (?, ?, ?)";
+    EXPECT_NO_THROW(db->exec(insert, {1, 32767, "2008-01-02 00:00:00"}));
+    EXPECT_NO_THROW(db->exec(insert, {2, -32768, "2009-12-31 23:59:59"}));
+    EXPECT_THROW(db->exec(insert, {1, 32768, "2008-01-02 00:00:00"}), DbError);
+    EXPECT_THROW(db->exec(insert, {1, "12a", "2008-01-02 00:00:00"}), DbError);
+    EXPECT_THROW(db->exec(insert, {qint64(3000000000), 1, "2008-01-02 00:00:00"}), DbError);
+    EXPECT_THROW(db->exec(insert, {1, 1, "01/02/2008"}), DbError);
+    EXPECT_THROW(db->exec(insert, {1, 1, "2008-02-30 00:00:00"}), DbError);
+    EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(), 2);
+    EXPECT_EQ(db->scalar("SELECT MAX(Report_Flag) FROM _Archived_SurveyData").toInt(), 0);
+    EXPECT_EQ(schemaVersion(*db), CurrentSchemaVersion);
+}
+
+TEST(CreateKolvaDatabase, NeverReplacesAFileAndLeavesNoPartialFile)
+{
+    TempProgramDir dir(false);
+    const QString path = dir.databasePath();
+    createKolvaDatabase(path);
+    {
+        auto db = openKolvaDatabase(path);
+        db->exec("INSERT INTO Surveyors (Description) VALUES ('MY DATA')");
+    }
+    const QByteArray before = sha256(path);
+    EXPECT_THROW(createKolvaDatabase(path), DbError);
+    EXPECT_EQ(sha256(path), before);
+    EXPECT_FALSE(QFile::exists(path + ".partial"));
+}
+
+// The build runs kolva-makedb on every build: it must make the file once and
+// never touch it again.
+TEST(MakeDbTool, MakesTheDatabaseOnceAndNeverReplacesUserData)
+{
+    TempProgramDir dir(false);
+    const QString path = dir.databasePath();
+    const auto run = [&] { return QProcess::execute(QStringLiteral(KOLVA_MAKEDB), {path}); };
+    ASSERT_EQ(run(), 0);
+    ASSERT_TRUE(QFile::exists(path));
+    {
+        auto db = openKolvaDatabase(path);
+        db->exec("INSERT INTO _Archived_SurveyData (Tree_ID, Surveyor) VALUES (77, 'FIELD CREW')");
+    }
+    const QByteArray withUserData = sha256(path);
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(sha256(path), withUserData);
+    EXPECT_EQ(openKolvaDatabase(path)->scalar("SELECT Surveyor FROM _Archived_SurveyData WHERE Tree_ID = 77").toString(),
+              "FIELD CREW");
+
+    // An older Access file in its place is left alone as well.
+    TempProgramDir other(false);
+    ASSERT_TRUE(QFile::copy(testDataPath("legacy_kolva.mdb"), other.databasePath()));
+    const QByteArray access = sha256(other.databasePath());
+    EXPECT_EQ(QProcess::execute(QStringLiteral(KOLVA_MAKEDB), {other.databasePath()}), 0);
+    EXPECT_EQ(sha256(other.databasePath()), access);
+}
+
+struct RefusedCase {
+    const char* name;
+    std::function<void(const QString& path)> make;
+    DatabaseRefused::Reason reason;
+    QStringList messageHas;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+
+class OpenRefused : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(OpenRefused, TellsWhatTheFileIsAndLeavesItUnchanged)
+{
+    TempProgramDir dir(false);
+    const QString path = dir.databasePath();
+    GetParam().make(path);
+    const bool existed = QFile::exists(path);
+    const QByteArray before = sha256(path);
+    try {
+        openKolvaDatabase(path);
+        FAIL() << "the file was accepted";
+    } catch (const DatabaseRefused& refused) {
+        EXPECT_EQ(refused.reason(), GetParam().reason);
+        EXPECT_TRUE(refused.userMessage().contains(QDir::toNativeSeparators(path)))
+            << refused.userMessage().toStdString();
+        for (const QString& part : GetParam().messageHas)
+            EXPECT_TRUE(refused.userMessage().contains(part)) << refused.userMessage().toStdString();
+    }
+    EXPECT_EQ(QFile::exists(path), existed) << "no file is made in place of a missing one";
+    EXPECT_EQ(sha256(path), before);
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, OpenRefused,
+    ::testing::Values(
+        RefusedCase{"missing", [](const QString&) {}, DatabaseRefused::Reason::EngineError,
+                    {"could not be opened", "unable to open database file"}},
+        RefusedCase{"empty", [](const QString& p) { writeBytes(p, {}); }, DatabaseRefused::Reason::NotSQLite,
+                    {"is empty", "has not been changed"}},
+        RefusedCase{"access_file_of_an_earlier_version",
+                    [](const QString& p) { QFile::copy(testDataPath("legacy_kolva.mdb"), p); },
+                    DatabaseRefused::Reason::NotSQLite,
+                    {"Microsoft Access database", "Access 2000 (Jet 4)", "earlier version of KOLVA",
+                     "5 survey records", "has not been changed"}},
+        RefusedCase{"garbage", [](const QString& p) { writeBytes(p, QByteArray(4096, '\x7f')); },
+                    DatabaseRefused::Reason::NotSQLite, {"is not a database file"}},
+        RefusedCase{"other_sqlite_database",
+                    [](const QString& p) { Database::create(p)->exec("CREATE TABLE notes (x)"); },
+                    DatabaseRefused::Reason::NotKolva, {"not a KOLVA database"}},
+        RefusedCase{"newer_version",
+                    [](const QString& p) {
+                        makeSuppliedDatabase(p);
+                        Database::open(p)->exec("PRAGMA user_version = 99");
+                    },
+                    DatabaseRefused::Reason::TooNew, {"newer version of KOLVA", "99"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,50 @@
+#include "tests/support/testcontext.h"
+
+#include "store/kolvadb.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace kolva::test {
+
+void makeSuppliedDatabase(const QString& path)
+{
+    static QTemporaryDir templateDir;
+    static const QString templatePath = [] {
+        const QString p = templateDir.filePath(QStringLiteral("template.mdb"));
+        createKolvaDatabase(p);
+        return p;
+    }();
+    if (!QFile::copy(templatePath, path))
+        throw DbError(QStringLiteral("could not copy the supplied database to %1").arg(path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+}
+
+QString testDataPath(const QString& name)
+{
+    QString root = qEnvironmentVariable("KOLVA_TEST_DATA");
+    if (root.isEmpty())
+        root = QStringLiteral(KOLVA_SOURCE_DIR "/tests/data");
+    return QDir(root).filePath(name);
+}
+
+TempProgramDir::TempProgramDir(bool withDatabase)
+{
+    if (!dir_.isValid())
+        throw DbError(QStringLiteral("could not make a temporary directory"));
+    if (withDatabase)
+        makeSuppliedDatabase(databasePath());
+}
+
+QString TempProgramDir::databasePath() const
+{
+    return dir_.filePath(QStringLiteral("KOLVA.MDB"));
+}
+
+TestContext::TestContext() : db(openKolvaDatabase(dir.databasePath())) {}
+
+TestContext::~TestContext() = default;
+
+} // namespace kolva::test

@@ -1,0 +1,49 @@
+#pragma once
+// A temporary program directory with a fresh KOLVA.MDB and the test doubles
+// of every seam: what each window test is given.
+
+#include "store/context.h"
+#include "store/database.h"
+#include "tests/support/fakes.h"
+#include "tests/support/scriptedprompter.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace kolva::test {
+
+class TempProgramDir {
+public:
+    // With withDatabase, the directory holds a fresh supplied KOLVA.MDB.
+    explicit TempProgramDir(bool withDatabase = true);
+    QString path() const { return dir_.path(); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+    QString databasePath() const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Makes a fresh supplied database at path (copied from one made once per run).
+void makeSuppliedDatabase(const QString& path);
+
+// The folder of the test data files (tests/data).
+QString testDataPath(const QString& name);
+
+class TestContext {
+public:
+    TestContext();
+    ~TestContext();
+
+    TempProgramDir dir;
+    std::unique_ptr<Database> db;
+    ScriptedPrompter prompter;
+    FakeShell shell;
+    FakeDrives drives;
+    FakeClock clock;
+
+    AppContext context() { return AppContext{*db, prompter, shell, drives, clock, dir.path()}; }
+};
+
+} // namespace kolva::test

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages KOLVA needs to build, run and test, when missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6test6 libgl-dev
+  mdbtools-dev libmdb3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  poppler-utils sqlite3 xdg-utils
+  fonts-dejavu-core fonts-liberation2
+)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(xvfb xauth)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
