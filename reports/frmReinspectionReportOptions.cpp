@@ -32,6 +32,7 @@ frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& con
     cboYear_->setEditable(true);
     cboYear_->setInsertPolicy(QComboBox::NoInsert);
     cboYear_->setAccessibleName(QStringLiteral("For Inspections Due In"));
+    cboYear_->lineEdit()->setAccessibleName(cboYear_->accessibleName());
     auto* yearRow = new QHBoxLayout(frameYear);
     yearRow->addWidget(cboYear_);
     const char* quarters[] = {"Q1", "Q2", "Q3", "Q4"};

@@ -220,6 +220,12 @@ struct ReportDocument::Impl {
         std::vector<int> rowLines;
         QHash<quint64, QStringList> wraps; // cells of more than one line
 
+        // A title takes its column's alignment only in a column marked "+".
+        Qt::Alignment alignment(int row, int column) const
+        {
+            const ColumnSpec& col = columns[size_t(column)];
+            return row < 0 && !col.plus ? Qt::AlignHCenter : col.alignment;
+        }
         static quint64 key(int row, int column) { return (quint64(row + 1) << 16) | quint64(column); }
         QString cell(int row, int column) const
         {
@@ -597,6 +603,7 @@ std::vector<ReportDocument::RowView> ReportDocument::tableRows(int page) const
                 view.cells.append(t.cell(piece.row, c));
                 const QStringList lines = t.lines(piece.row, c);
                 view.cellLines.append(lines.mid(piece.fromLine, piece.toLine - piece.fromLine));
+                view.alignments.append(t.alignment(piece.row, c));
             }
             view.rect = QRectF(t.colX.front(), piece.top, t.width(), piece.height);
             rows.push_back(std::move(view));
@@ -690,8 +697,7 @@ void ReportDocument::paintPage(QPainter& painter, int page) const
                 painter.fillRect(QRectF(left, piece.top, right - left, piece.height), t.shade);
             painter.setPen(Qt::black);
             for (int c = 0; c < int(t.columns.size()); ++c) {
-                const ColumnSpec& col = t.columns[size_t(c)];
-                const Qt::Alignment align = piece.row < 0 && !col.plus ? Qt::AlignHCenter : col.alignment;
+                const Qt::Alignment align = t.alignment(piece.row, c);
                 const QStringList lines = t.lines(piece.row, c);
                 const double cx = t.colX[size_t(c)], cw = t.colW[size_t(c)];
                 for (int i = piece.fromLine; i < piece.toLine && i < lines.size(); ++i) {

@@ -5,7 +5,7 @@
 // on the preview. It touches no widget.
 //
 // Lengths inside the document are in dots of 1/1200 inch ("layout units").
-// The paper is US Letter; the orientation is the document's.
+// The paper is US Letter, portrait unless the document turns it.
 //
 // Header and footer texts: "|" splits the text into a left, a centre and a
 // right part; CR LF (or a lone LF) in a part starts a new line; "%d" becomes
@@ -117,6 +117,7 @@ public:
         bool header = false;          // the shaded title row
         QStringList cells;            // the cell texts of the row
         QList<QStringList> cellLines; // each cell's lines as printed on this page
+        QList<Qt::Alignment> alignments; // how each cell is aligned in its column
         QRectF rect;                  // where the row stands on the page
     };
     // The table rows of a page, top to bottom, header rows included.
@@ -136,7 +137,7 @@ public:
 private:
     struct Impl;
     Impl* d;
-    Orientation orientation_ = Landscape;
+    Orientation orientation_ = Portrait;
     bool complete_ = false;
 };
 
