@@ -286,6 +286,23 @@ TEST_F(WindowsTest, NoQuarterLeavesTheReportWindowOpenAndEmpty)
     EXPECT_FALSE(busyCursorShown());
 }
 
+TEST_F(WindowsTest, ClosingBeforeTheBuildBuildsNothingAndGivesThePointerBack)
+{
+    int built = 0;
+    QPointer<ReportPreviewWindow> report = new ReportPreviewWindow(
+        t.context(), ReportWindowSpec::of(ReportWindowKind::ReinspectionReport),
+        [&built](ReportDocument&, QWidget*) { ++built; });
+    report->setAttribute(Qt::WA_DeleteOnClose);
+    report->show();
+    EXPECT_TRUE(busyCursorShown()) << "busy from the opening until the report is built";
+    click(report->cmdExit());
+    settle();
+    QTest::qWait(700);
+    EXPECT_TRUE(report.isNull());
+    EXPECT_EQ(built, 0);
+    EXPECT_FALSE(busyCursorShown());
+}
+
 // --- Save as a PDF -------------------------------------------------------------------
 
 class SavePdfTest : public WindowsTest {
