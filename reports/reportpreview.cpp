@@ -57,6 +57,7 @@ void PageView::setDocument(const ReportDocument* document)
 {
     document_ = document;
     painted_ = 0;
+    requested_ = 0;
     lastPage_ = -1;
     relayout();
     verticalScrollBar()->setValue(0);
@@ -143,8 +144,15 @@ int PageView::currentPage() const
     const int n = pageCount();
     if (n == 0)
         return 0;
+    // A page asked for near the end may not reach the top of the view; it
+    // stays the current page until the view scrolls.
+    const QScrollBar* bar = verticalScrollBar();
+    if (requested_ > 0 && requested_ <= n && bar->value() == requestedAt_)
+        return requested_;
+    if (bar->maximum() > 0 && bar->value() >= bar->maximum())
+        return n;
     const int step = pagePixels().height() + Gap;
-    const int probe = verticalScrollBar()->value() + viewport()->height() / 3;
+    const int probe = bar->value() + viewport()->height() / 3;
     return std::clamp(probe / std::max(1, step) + 1, 1, n);
 }
 
@@ -155,6 +163,8 @@ void PageView::setCurrentPage(int page)
         return;
     page = std::clamp(page, 1, n);
     verticalScrollBar()->setValue((page - 1) * (pagePixels().height() + Gap));
+    requested_ = page;
+    requestedAt_ = verticalScrollBar()->value();
     notePage();
 }
 

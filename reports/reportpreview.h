@@ -68,6 +68,8 @@ private:
     double factor_ = 1.0;
     int painted_ = 0;
     int lastPage_ = -1;
+    int requested_ = 0;    // the page last asked for
+    int requestedAt_ = -1; // the scroll position it was asked for at
 };
 
 // The preview with its tool bar: first, previous, page number, next, last,

@@ -5,8 +5,11 @@
 #include "reports/reinspection.h"
 #include "reports/reportcommon.h"
 #include "reports/reportdocument.h"
+#include "tests/reports/pdftext.h"
 #include "tests/reports/surveydata.h"
 #include "tests/support/testcontext.h"
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -418,6 +421,38 @@ TEST_F(ReportsTest, ACodeOnNoTreeGivesEmptySections)
                           PrintedAt);
     EXPECT_EQ(divided.paragraphLines(1), QStringList({"", ""}));
     EXPECT_TRUE(divided.tableRows(1).empty());
+}
+
+TEST_F(ReportsTest, EveryReportSavesAsAPdfThatReadsLikeItsPages)
+{
+    addTree(db, {.treeId = 11, .zone = "PARKS", .street = "ELM ST", .actions = "3,9", .note = "by the school"});
+    addTree(db, {.treeId = 12, .zone = "O'BRIEN PARK", .street = "OAK AVE", .actions = "3"});
+    markTreesWithCode(db, 9);
+    const ActionReportOptions byZone{.zones = {"PARKS", "O'BRIEN PARK"}, .actionText = "09 - Reduce Height"};
+    const struct {
+        const char* name;
+        std::function<void(ReportDocument&)> build;
+        QStringList expected;
+    } cases[] = {
+        {"reinspection",
+         [&](ReportDocument& d) { BuildReinspectionReport(db, t.prompter, nullptr, {.yearText = "2009"}, d, PrintedAt); },
+         {"Reinspection Report FOR 2009", "Date Evaluated", "O'BRIEN PARK", "Page 1"}},
+        {"trees needing CA by zone", [&](ReportDocument& d) { BuildTreesNeedingCAByZone(db, d, byZone, PrintedAt); },
+         {"Risk Zone: PARKS (1 Tree(s) )", "Risk Zone: O'BRIEN PARK (1 Tree(s) )", "by the school", "Done"}},
+        {"specific CA", [&](ReportDocument& d) { BuildSpecificCAList(db, d, byZone, PrintedAt); },
+         {"Trees Needing 09 - Reduce Height - Risk Rating >= 0", "ALL Risk Zones: (1 Tree(s) )", "3,9",
+          "Printed : 02-Jan-08 02:05 PM"}},
+    };
+    for (const auto& c : cases) {
+        ReportDocument doc;
+        c.build(doc);
+        const QString path = t.dir.filePath(QStringLiteral("%1.pdf").arg(c.name));
+        doc.SaveAsPdf(path);
+        const QString text = pdfText(path).simplified();
+        for (const QString& expected : c.expected)
+            EXPECT_TRUE(text.contains(expected)) << c.name << ": " << expected.toStdString();
+        EXPECT_EQ(pdfPageCount(path), doc.pageCount()) << c.name;
+    }
 }
 
 } // namespace

@@ -574,6 +574,11 @@ TEST_F(PreviewTest, PagesAndZooms)
     EXPECT_GT(view->pageRect(1).width(), int(view->viewport()->width() * 1.1));
     view->setZoomMode(PageView::ZoomMode::WholePage);
     EXPECT_LE(view->pageRect(1).height(), view->viewport()->height());
+    view->setZoomFactor(0.2);
+    click(child<QToolButton>(preview, "cmdLastPage"));
+    EXPECT_EQ(view->currentPage(), doc.pageCount()) << "several pages in sight";
+    click(child<QToolButton>(preview, "cmdPreviousPage"));
+    EXPECT_EQ(view->currentPage(), doc.pageCount() - 1);
     view->setZoomFactor(1.0);
     EXPECT_NEAR(view->pageRect(1).width(), 8.5 * view->logicalDpiX(), 2) << "100% is the paper's size";
 }
