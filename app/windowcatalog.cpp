@@ -3,6 +3,9 @@
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
 #include "app/startup.h"
+#include "reports/frmReinspectionReportOptions.h"
+#include "reports/frmSpecificCA_Options.h"
+#include "reports/frmTreesNeedingCA_Options.h"
 
 namespace kolva {
 
@@ -11,6 +14,12 @@ void bindMenuWindows(frmMain& main)
     const AppContext context = main.context();
     main.bindWindow(main.menuItem(QStringLiteral("mnuAbout")), OpenMode::Modal,
                     [context] { return new frmAbout(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuReinspectionReport")), OpenMode::HideOpener,
+                    [context] { return new frmReinspectionReportOptions(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuTreesNeedingCA")), OpenMode::HideOpener,
+                    [context] { return new frmTreesNeedingCA_Options(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuSpecificActionReport")), OpenMode::HideOpener,
+                    [context] { return new frmSpecificCA_Options(context); });
 }
 
 } // namespace kolva

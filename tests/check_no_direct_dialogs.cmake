@@ -1,5 +1,6 @@
 # Fails when code outside platform/ (and the tests) uses QMessageBox,
-# QInputDialog or QFileDialog directly instead of the prompter.
+# QInputDialog or QFileDialog directly instead of the prompter, or the print
+# dialogs instead of platform/printdialog.h.
 file(GLOB_RECURSE sources
   ${SOURCE_DIR}/app/*.cpp ${SOURCE_DIR}/app/*.h
   ${SOURCE_DIR}/store/*.cpp ${SOURCE_DIR}/store/*.h
@@ -10,7 +11,7 @@ file(GLOB_RECURSE sources
   ${SOURCE_DIR}/costing/*.cpp ${SOURCE_DIR}/costing/*.h)
 set(offenders "")
 foreach(source IN LISTS sources)
-  file(STRINGS ${source} lines REGEX "QMessageBox|QInputDialog|QFileDialog")
+  file(STRINGS ${source} lines REGEX "QMessageBox|QInputDialog|QFileDialog|QPrintDialog|QPageSetupDialog")
   if(lines)
     list(APPEND offenders "${source}: ${lines}")
   endif()

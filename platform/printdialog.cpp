@@ -1,0 +1,18 @@
+#include "platform/printdialog.h"
+
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace kolva {
+
+bool askPrintSettings(QWidget* parent, QPrinter& printer, int pageCount)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setMinMax(1, pageCount);
+    dialog.setFromTo(1, pageCount);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace kolva

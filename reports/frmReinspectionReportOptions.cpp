@@ -1,0 +1,162 @@
+#include "reports/frmReinspectionReportOptions.h"
+
+#include "platform/clock.h"
+#include "platform/prompter.h"
+#include "platform/windows.h"
+#include "reports/reportcommon.h"
+#include "reports/reportwindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace kolva {
+
+frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& context, QWidget* parent)
+    : QWidget(parent), context_(context)
+{
+    setObjectName(QStringLiteral("frmReinspectionReportOptions"));
+    setWindowTitle(QStringLiteral("Reinspection Report Options"));
+
+    auto* frameYear = new QGroupBox(QStringLiteral("For Inspections Due In "), this);
+    frameYear->setObjectName(QStringLiteral("Frame1"));
+    cboYear_ = new QComboBox(frameYear);
+    cboYear_->setObjectName(QStringLiteral("cboYear"));
+    cboYear_->setEditable(true);
+    cboYear_->setInsertPolicy(QComboBox::NoInsert);
+    cboYear_->setAccessibleName(QStringLiteral("For Inspections Due In"));
+    cboYear_->lineEdit()->setAccessibleName(cboYear_->accessibleName());
+    auto* yearRow = new QHBoxLayout(frameYear);
+    yearRow->addWidget(cboYear_);
+    const char* quarters[] = {"Q1", "Q2", "Q3", "Q4"};
+    for (int i = 0; i < 4; ++i) {
+        chkQuarter_[size_t(i)] = new QCheckBox(QString::fromLatin1(quarters[i]), frameYear);
+        chkQuarter_[size_t(i)]->setObjectName(QStringLiteral("chkQuarter(%1)").arg(i));
+        chkQuarter_[size_t(i)]->setChecked(true);
+        yearRow->addWidget(chkQuarter_[size_t(i)]);
+    }
+
+    auto* frameRatings = new QGroupBox(QStringLiteral("Include Risk Ratings "), this);
+    frameRatings->setObjectName(QStringLiteral("Frame2"));
+    auto* Label1 = makeLabel(frameRatings, QStringLiteral("Label1"), QStringLiteral("From:"));
+    txtFrom_ = makeIntegerBox(frameRatings, QStringLiteral("txtFrom"), QStringLiteral("0"), Label1->text());
+    Label1->setBuddy(txtFrom_);
+    auto* Label2 = makeLabel(frameRatings, QStringLiteral("Label2"), QStringLiteral("To:"));
+    txtTo_ = makeIntegerBox(frameRatings, QStringLiteral("txtTo"), QStringLiteral("12"), Label2->text());
+    Label2->setBuddy(txtTo_);
+    auto* ratingRow = new QHBoxLayout(frameRatings);
+    ratingRow->addWidget(Label1);
+    ratingRow->addWidget(txtFrom_);
+    ratingRow->addSpacing(12);
+    ratingRow->addWidget(Label2);
+    ratingRow->addWidget(txtTo_);
+    ratingRow->addStretch(1);
+
+    auto* frameZone = new QGroupBox(QStringLiteral("Include Risk Zone"), this);
+    frameZone->setObjectName(QStringLiteral("Frame3"));
+    cmbRiskZone_ = new QComboBox(frameZone);
+    cmbRiskZone_->setObjectName(QStringLiteral("cmbRiskZone"));
+    cmbRiskZone_->setAccessibleName(QStringLiteral("Include Risk Zone"));
+    cmbRiskZone_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* zoneRow = new QHBoxLayout(frameZone);
+    zoneRow->addWidget(cmbRiskZone_, 1);
+
+    auto* frameSort = new QGroupBox(QStringLiteral("Sort Report By "), this);
+    frameSort->setObjectName(QStringLiteral("Frame4"));
+    auto* sortColumn = new QVBoxLayout(frameSort);
+    const char* sorts[] = {"Tree ID", "Risk Rating (Hi to Low) and Street Address", "Street Address and Risk Rating",
+                           "Risk Rating (Hi to Low)"};
+    for (int i = 0; i < 4; ++i) {
+        optSort_[size_t(i)] = new QRadioButton(QString::fromLatin1(sorts[i]), frameSort);
+        optSort_[size_t(i)]->setObjectName(QStringLiteral("optSort(%1)").arg(i));
+        sortColumn->addWidget(optSort_[size_t(i)]);
+    }
+    optSort_[3]->setChecked(true);
+
+    cmdPrint_ = makeButton(this, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    cmdPrint_->setDefault(true);
+    cmdExit_ = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"));
+    connect(cmdPrint_, &QPushButton::clicked, this, &frmReinspectionReportOptions::cmdPrint_Click);
+    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdPrint_);
+    buttons->addWidget(cmdExit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frameYear);
+    layout->addWidget(frameRatings);
+    layout->addWidget(frameZone);
+    layout->addWidget(frameSort);
+    layout->addLayout(buttons);
+
+    Form_Load();
+}
+
+void frmReinspectionReportOptions::Form_Load()
+{
+    cboYear_->clear();
+    cboYear_->addItems(reinspectionYears(context_.clock.today()));
+    cboYear_->setCurrentIndex(1);
+    fillRiskZones(cmbRiskZone_, context_.db);
+}
+
+ReinspectionOptions frmReinspectionReportOptions::options() const
+{
+    ReinspectionOptions o;
+    o.yearText = cboYear_->currentText();
+    for (int i = 0; i < 4; ++i)
+        o.quarters[size_t(i)] = chkQuarter_[size_t(i)]->isChecked();
+    o.fromText = txtFrom_->text();
+    o.toText = txtTo_->text();
+    o.allZones = cmbRiskZone_->currentIndex() <= 0;
+    o.zone = o.allZones ? QString() : cmbRiskZone_->currentText();
+    o.sort = 3;
+    for (int i = 0; i < 4; ++i) {
+        if (optSort_[size_t(i)]->isChecked())
+            o.sort = i;
+    }
+    return o;
+}
+
+void frmReinspectionReportOptions::cmdPrint_Click()
+{
+    if (report_) {
+        report_->raise();
+        report_->activateWindow();
+        return;
+    }
+    if (txtFrom_->text().isEmpty() || txtTo_->text().isEmpty()) {
+        context_.prompter.warn(this, QStringLiteral("Please enter a Risk Rating range"), QStringLiteral("Error"));
+        txtFrom_->setFocus();
+        return;
+    }
+    if (wholeNumberValue(txtTo_->text()) < wholeNumberValue(txtFrom_->text())) {
+        context_.prompter.warn(this, QStringLiteral("There is a problem with the Risk Rating range"),
+                               QStringLiteral("Error"));
+        txtFrom_->setFocus();
+        return;
+    }
+    if (!reinspectionYear(cboYear_->currentText())) {
+        context_.prompter.warn(this, notAYearMessage(), QStringLiteral("Error"));
+        cboYear_->setFocus();
+        return;
+    }
+    const AppContext context = context_;
+    report_ = new ReportPreviewWindow(
+        context_, ReportWindowSpec::of(ReportWindowKind::ReinspectionReport),
+        [this, context](ReportDocument& document, QWidget* window) {
+            BuildReinspectionReport(context.db, context.prompter, window, options(), document, context.clock.now());
+        },
+        this);
+    openWindow(this, report_, OpenMode::Modal);
+}
+
+} // namespace kolva

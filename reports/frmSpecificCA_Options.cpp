@@ -1,0 +1,150 @@
+#include "reports/frmSpecificCA_Options.h"
+
+#include "platform/clock.h"
+#include "platform/prompter.h"
+#include "platform/windows.h"
+#include "reports/reportcommon.h"
+#include "reports/reportwindow.h"
+#include "store/database.h"
+#include "store/textroutines.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kolva {
+
+frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget* parent)
+    : QWidget(parent), context_(context)
+{
+    setObjectName(QStringLiteral("frmSpecificCA_Options"));
+    setWindowTitle(QStringLiteral("Trees Needing a Specific Corrective Action"));
+
+    auto* frameCA = new QGroupBox(QStringLiteral("Select Corrective Action"), this);
+    frameCA->setObjectName(QStringLiteral("Frame1"));
+    cmbCA_ = new QComboBox(frameCA);
+    cmbCA_->setObjectName(QStringLiteral("cmbCA"));
+    cmbCA_->setAccessibleName(QStringLiteral("Select Corrective Action"));
+    cmbCA_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    (new QHBoxLayout(frameCA))->addWidget(cmbCA_, 1);
+
+    auto* frameZone = new QGroupBox(QStringLiteral("Include Risk Zone"), this);
+    frameZone->setObjectName(QStringLiteral("Frame2"));
+    cmbRiskZone_ = new QComboBox(frameZone);
+    cmbRiskZone_->setObjectName(QStringLiteral("cmbRiskZone"));
+    cmbRiskZone_->setAccessibleName(QStringLiteral("Include Risk Zone"));
+    cmbRiskZone_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    Check1_ = new QCheckBox(QStringLiteral("If ALL, Divide Report By Risk Zone"), frameZone);
+    Check1_->setObjectName(QStringLiteral("Check1"));
+    auto* zoneColumn = new QVBoxLayout(frameZone);
+    zoneColumn->addWidget(cmbRiskZone_);
+    zoneColumn->addWidget(Check1_);
+
+    auto* frameRatings = new QGroupBox(QStringLiteral("Include Risk Ratings "), this);
+    frameRatings->setObjectName(QStringLiteral("Frame3"));
+    auto* Label1 = makeLabel(frameRatings, QStringLiteral("Label1"), QStringLiteral(">="));
+    txtRiskRating_ = makeIntegerBox(frameRatings, QStringLiteral("txtRiskRating"), QStringLiteral("0"),
+                                    QStringLiteral("Include Risk Ratings >="));
+    Label1->setBuddy(txtRiskRating_);
+    auto* ratingRow = new QHBoxLayout(frameRatings);
+    ratingRow->addWidget(Label1);
+    ratingRow->addWidget(txtRiskRating_);
+    ratingRow->addStretch(1);
+
+    auto* Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("(Report will be sorted by Street Address)"));
+
+    cmdPrint_ = makeButton(this, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    cmdPrint_->setDefault(true);
+    cmdExit_ = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"));
+    connect(cmdPrint_, &QPushButton::clicked, this, &frmSpecificCA_Options::cmdPrint_Click);
+    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdPrint_);
+    buttons->addWidget(cmdExit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frameCA);
+    layout->addWidget(frameZone);
+    layout->addWidget(frameRatings);
+    layout->addWidget(Label2);
+    layout->addLayout(buttons);
+    setMinimumWidth(420);
+
+    Form_Load();
+}
+
+void frmSpecificCA_Options::Form_Load()
+{
+    cmbCA_->clear();
+    QSqlQuery q = context_.db.query(
+        QStringLiteral("SELECT CA_Code, CA_Description FROM _tblCorrAction ORDER BY CA_Code ASC"));
+    while (q.next()) {
+        const int code = q.value(0).toInt();
+        cmbCA_->addItem(PadLeftZeros(QString::number(code), 2) + QStringLiteral(" - ") + cellText(q.value(1)), code);
+    }
+    cmbCA_->setCurrentIndex(cmbCA_->count() > 0 ? 0 : -1);
+    fillRiskZones(cmbRiskZone_, context_.db);
+}
+
+std::optional<int> frmSpecificCA_Options::chosenCode() const
+{
+    if (cmbCA_->currentIndex() < 0)
+        return std::nullopt;
+    return cmbCA_->currentData().toInt();
+}
+
+ActionReportOptions frmSpecificCA_Options::options() const
+{
+    ActionReportOptions o;
+    o.ratingText = txtRiskRating_->text();
+    o.allZones = cmbRiskZone_->currentIndex() <= 0;
+    o.zone = o.allZones ? QString() : cmbRiskZone_->currentText();
+    o.divideByZone = o.allZones && Check1_->isChecked();
+    for (int i = 1; i < cmbRiskZone_->count(); ++i)
+        o.zones.append(cmbRiskZone_->itemText(i));
+    o.actionText = cmbCA_->currentText();
+    return o;
+}
+
+void frmSpecificCA_Options::cmdPrint_Click()
+{
+    if (report_) {
+        report_->raise();
+        report_->activateWindow();
+        return;
+    }
+    if (txtRiskRating_->text().isEmpty()) {
+        context_.prompter.warn(this, QStringLiteral("Please enter a Risk Rating "), QStringLiteral("Error"));
+        txtRiskRating_->setFocus();
+        return;
+    }
+    if (!chosenCode()) {
+        context_.prompter.warn(this, QStringLiteral("There is no corrective action to report on"),
+                               QStringLiteral("Error"));
+        return;
+    }
+    const AppContext context = context_;
+    report_ = new ReportPreviewWindow(
+        context_, ReportWindowSpec::of(ReportWindowKind::SpecificCAReport),
+        [this, context](ReportDocument& document, QWidget*) {
+            const std::optional<int> code = chosenCode();
+            if (!code)
+                return;
+            markTreesWithCode(context.db, *code);
+            const ActionReportOptions o = options();
+            if (o.divideByZone)
+                BuildSpecificCAByZone(context.db, document, o, context.clock.now());
+            else
+                BuildSpecificCAList(context.db, document, o, context.clock.now());
+        },
+        this);
+    openWindow(this, report_, OpenMode::Modal);
+}
+
+} // namespace kolva

@@ -1,0 +1,128 @@
+#include "reports/frmTreesNeedingCA_Options.h"
+
+#include "platform/clock.h"
+#include "platform/prompter.h"
+#include "platform/windows.h"
+#include "reports/reportcommon.h"
+#include "reports/reportwindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kolva {
+
+frmTreesNeedingCA_Options::frmTreesNeedingCA_Options(const AppContext& context, QWidget* parent)
+    : QWidget(parent), context_(context)
+{
+    setObjectName(QStringLiteral("frmTreesNeedingCA_Options"));
+    setWindowTitle(QStringLiteral("Trees Needing Corrective Actions"));
+
+    auto* frameRatings = new QGroupBox(QStringLiteral("Include Risk Ratings "), this);
+    frameRatings->setObjectName(QStringLiteral("Frame1"));
+    auto* Label1 = makeLabel(frameRatings, QStringLiteral("Label1"), QStringLiteral(">="));
+    txtRiskRating_ = makeIntegerBox(frameRatings, QStringLiteral("txtRiskRating"), QStringLiteral("0"),
+                                    QStringLiteral("Include Risk Ratings >="));
+    Label1->setBuddy(txtRiskRating_);
+    auto* ratingRow = new QHBoxLayout(frameRatings);
+    ratingRow->addWidget(Label1);
+    ratingRow->addWidget(txtRiskRating_);
+    ratingRow->addStretch(1);
+
+    auto* frameZone = new QGroupBox(QStringLiteral("Include Risk Zone"), this);
+    frameZone->setObjectName(QStringLiteral("Frame2"));
+    cmbRiskZone_ = new QComboBox(frameZone);
+    cmbRiskZone_->setObjectName(QStringLiteral("cmbRiskZone"));
+    cmbRiskZone_->setAccessibleName(QStringLiteral("Include Risk Zone"));
+    cmbRiskZone_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    Check1_ = new QCheckBox(QStringLiteral("If ALL, Divide Report By Risk Zone"), frameZone);
+    Check1_->setObjectName(QStringLiteral("Check1"));
+    auto* zoneColumn = new QVBoxLayout(frameZone);
+    zoneColumn->addWidget(cmbRiskZone_);
+    zoneColumn->addWidget(Check1_);
+
+    auto* Label2 = makeLabel(this, QStringLiteral("Label2"),
+                             QStringLiteral("(Report will be sorted by Street Address, and will ONLY include trees "
+                                            "identified as needing one or more corrective actions)"));
+    Label2->setWordWrap(true);
+
+    cmdPrint_ = makeButton(this, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    cmdPrint_->setDefault(true);
+    cmdExit_ = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"));
+    connect(cmdPrint_, &QPushButton::clicked, this, &frmTreesNeedingCA_Options::cmdPrint_Click);
+    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdPrint_);
+    buttons->addWidget(cmdExit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frameRatings);
+    layout->addWidget(frameZone);
+    layout->addWidget(Label2);
+    layout->addLayout(buttons);
+    setMinimumWidth(420);
+
+    Form_Load();
+    connect(cmbRiskZone_, &QComboBox::currentIndexChanged, this, &frmTreesNeedingCA_Options::cmbRiskZone_Click);
+}
+
+void frmTreesNeedingCA_Options::Form_Load()
+{
+    fillRiskZones(cmbRiskZone_, context_.db);
+}
+
+void frmTreesNeedingCA_Options::cmbRiskZone_Click()
+{
+    if (cmbRiskZone_->currentIndex() == 0) {
+        Check1_->setEnabled(true);
+    } else {
+        Check1_->setChecked(false);
+        Check1_->setEnabled(false);
+    }
+}
+
+ActionReportOptions frmTreesNeedingCA_Options::options() const
+{
+    ActionReportOptions o;
+    o.ratingText = txtRiskRating_->text();
+    o.allZones = cmbRiskZone_->currentIndex() <= 0;
+    o.zone = o.allZones ? QString() : cmbRiskZone_->currentText();
+    o.divideByZone = o.allZones && Check1_->isChecked();
+    for (int i = 1; i < cmbRiskZone_->count(); ++i)
+        o.zones.append(cmbRiskZone_->itemText(i));
+    return o;
+}
+
+void frmTreesNeedingCA_Options::cmdPrint_Click()
+{
+    if (report_) {
+        report_->raise();
+        report_->activateWindow();
+        return;
+    }
+    if (txtRiskRating_->text().isEmpty()) {
+        context_.prompter.warn(this, QStringLiteral("Please enter a Risk Rating "), QStringLiteral("Error"));
+        txtRiskRating_->setFocus();
+        return;
+    }
+    const AppContext context = context_;
+    report_ = new ReportPreviewWindow(
+        context_, ReportWindowSpec::of(ReportWindowKind::TreesNeedingCAReport),
+        [this, context](ReportDocument& document, QWidget*) {
+            const ActionReportOptions o = options();
+            if (o.divideByZone)
+                BuildTreesNeedingCAByZone(context.db, document, o, context.clock.now());
+            else
+                BuildTreesNeedingCAList(context.db, document, o, context.clock.now());
+        },
+        this);
+    openWindow(this, report_, OpenMode::Modal);
+}
+
+} // namespace kolva

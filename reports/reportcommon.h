@@ -1,0 +1,54 @@
+#pragma once
+// What the inspection reports share: the risk zone list of their options
+// windows, the footer with the print time, the grey of the header row, and
+// reading the whole numbers typed into their boxes.
+
+#include <QColor>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace kolva {
+
+class Database;
+
+// The first item of every risk zone list: all zones.
+inline const QString AllZonesItem = QStringLiteral("*** ALL  ***");
+// The zone of trees that belong to no zone; never listed for all zones.
+inline const QString NoZoneMark = QStringLiteral("~~");
+
+inline const QColor HeaderShade = QColor(224, 224, 224);
+inline const QColor HeaderBlue = QColor(0, 0, 255);
+
+// The Description of every risk zone in table order; a missing one is "".
+QStringList riskZoneNames(Database& db);
+
+// "06-Dec-26 05:47 PM"
+QString printedStamp(const QDateTime& when);
+// "|Printed : 06-Dec-26 05:47 PM|Page %d"
+QString printedFooter(const QDateTime& when);
+
+// The value of a typed whole number as the boxes take it: an optional sign
+// and the digits that follow; anything after them is ignored, and no digits
+// at all ("", "-") is 0.
+int wholeNumberValue(const QString& text);
+
+// The text of a field for a report cell: "" for a missing value.
+QString cellText(const QVariant& value);
+
+// Controls of the options windows.
+QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& text);
+QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& text);
+// A whole-number box: digits, "-" and Backspace only.
+QLineEdit* makeIntegerBox(QWidget* parent, const QString& objectName, const QString& text, const QString& accessibleName);
+// "*** ALL  ***" then every risk zone, the first selected.
+void fillRiskZones(QComboBox* box, Database& db);
+
+} // namespace kolva

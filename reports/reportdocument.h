@@ -1,0 +1,144 @@
+#pragma once
+// The report printer: a document composed with a few printer-like operations
+// (margins, header and footer, paragraphs, tables), laid out into pages held
+// in memory, and painted on any paged device (the PDF writer, a printer) or
+// on the preview. It touches no widget.
+//
+// Lengths inside the document are in dots of 1/1200 inch ("layout units").
+// The paper is US Letter, portrait unless the document turns it.
+//
+// Header and footer texts: "|" splits the text into a left, a centre and a
+// right part; CR LF (or a lone LF) in a part starts a new line; "%d" becomes
+// the page number.
+//
+// Column format strings: column specs separated by "|". A spec is an
+// alignment ("<" left, "^" centre, ">" right), an optional "+", and a width
+// with the unit "in" (".55in", "2.0in"). "+" means that the column's title
+// in the header row takes the column's alignment; the title of a column
+// without "+" is centred over it. A cell too long for its column wraps
+// inside it, at blanks where it can.
+//
+// Tables: the header row is shaded and printed again at the top of every
+// page the table runs onto; a row is never split across pages (only a row
+// taller than a whole page is continued on the next page, line by line).
+
+#include <QColor>
+#include <QPageLayout>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+#include <vector>
+
+class QPainter;
+class QPagedPaintDevice;
+
+namespace kolva {
+
+// A report that could not be written: the file error's number and description.
+class ReportError : public std::runtime_error {
+public:
+    ReportError(int number, const QString& description);
+    int number() const { return number_; }
+    QString description() const { return description_; }
+
+private:
+    int number_;
+    QString description_;
+};
+
+// One column of a table: its alignment, width and the "+" mark.
+struct ColumnSpec {
+    Qt::Alignment alignment = Qt::AlignLeft;
+    bool plus = false;
+    double widthInches = 0;
+};
+
+// Reads a column format string; throws std::invalid_argument naming the spec
+// that is not understood.
+std::vector<ColumnSpec> parseColumnFormat(const QString& format);
+
+// A length text such as "0.75in" or ".5in" in inches; a bare number is
+// inches too. Throws std::invalid_argument for anything else.
+double parseInches(const QString& length);
+
+class ReportDocument {
+public:
+    static constexpr double Dpi = 1200; // layout units per inch
+    enum Orientation { Portrait = 0, Landscape = 1 };
+
+    ReportDocument();
+    ~ReportDocument();
+    ReportDocument(const ReportDocument&) = delete;
+    ReportDocument& operator=(const ReportDocument&) = delete;
+
+    // --- Composing -------------------------------------------------------
+    // A new, empty document; earlier pages are discarded. The orientation
+    // and the styles set before stay.
+    void BeginDocument();
+    void SetPageMargins(const QString& left, const QString& right);
+    void SetOrientation(int orientation);
+    void SetHeaderStyle(const QString& fontName, double points, const QColor& colour);
+    void SetPageHeader(const QString& text);
+    void SetPageFooter(const QString& text);
+    void SetTextSize(double points);
+    void SetTableFont(double points, bool bold);
+    void MoveToLeftMargin();
+    void MovePrintPositionDown(int twips);
+    // Prints text at the print position; every line ends, the last included.
+    void PrintParagraph(const QString& text);
+    void BeginTable();
+    void EndTable();
+    void AddTableRows(const QString& format, const QString& headerRow, std::vector<QStringList> rows,
+                      const QColor& headerShade);
+    void EndDocument();
+    // Writes the document as a PDF file; an existing file is replaced only
+    // when the new one is complete. Throws ReportError.
+    void SaveAsPdf(const QString& path) const;
+
+    // --- Reading the pages -----------------------------------------------
+    // True between EndDocument and the next BeginDocument.
+    bool isComplete() const { return complete_; }
+    int pageCount() const;
+    Orientation orientation() const { return orientation_; }
+    QPageLayout pageLayout() const;
+    // Page size in layout units.
+    QSizeF pageSize() const;
+    // The area between the margins, the header and the footer.
+    QRectF bodyRect() const;
+
+    // Pages are numbered from 1, as printed.
+    QStringList headerLines(int page) const;
+    QStringList footerLines(int page) const;
+    // The paragraph lines of a page, top to bottom.
+    QStringList paragraphLines(int page) const;
+    struct RowView {
+        bool header = false;          // the shaded title row
+        QStringList cells;            // the cell texts of the row
+        QList<QStringList> cellLines; // each cell's lines as printed on this page
+        QList<Qt::Alignment> alignments; // how each cell is aligned in its column
+        QRectF rect;                  // where the row stands on the page
+    };
+    // The table rows of a page, top to bottom, header rows included.
+    std::vector<RowView> tableRows(int page) const;
+    // Every text of a page in reading order: header, body, footer.
+    QStringList pageTexts(int page) const;
+
+    // --- Painting --------------------------------------------------------
+    // Paints one page (numbered from 1) with the painter's coordinates in
+    // layout units (scale the painter to the device first).
+    void paintPage(QPainter& painter, int page) const;
+    // Paints pages from..to (numbered from 1; 0, 0 for all) on a paged
+    // device, one page of the device per page of the document. The device
+    // must be set to the document's page layout without margins.
+    void render(QPagedPaintDevice& device, int from = 0, int to = 0) const;
+
+private:
+    struct Impl;
+    Impl* d;
+    Orientation orientation_ = Portrait;
+    bool complete_ = false;
+};
+
+} // namespace kolva

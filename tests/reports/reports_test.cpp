@@ -1,0 +1,458 @@
+// The inspection reports without their windows: which trees each lists, in
+// which order, and what their pages say.
+
+#include "reports/actionreports.h"
+#include "reports/reinspection.h"
+#include "reports/reportcommon.h"
+#include "reports/reportdocument.h"
+#include "tests/reports/pdftext.h"
+#include "tests/reports/surveydata.h"
+#include "tests/support/testcontext.h"
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace kolva;
+using namespace kolva::test;
+
+namespace {
+
+QStringList treeIds(const std::vector<QStringList>& rows)
+{
+    QStringList ids;
+    for (const QStringList& row : rows)
+        ids.append(row.value(0));
+    return ids;
+}
+
+// The tree IDs in the tables of a document, page by page.
+QStringList documentTreeIds(const ReportDocument& doc)
+{
+    QStringList ids;
+    for (int page = 1; page <= doc.pageCount(); ++page) {
+        for (const auto& row : doc.tableRows(page)) {
+            if (!row.header)
+                ids.append(row.cells.value(0));
+        }
+    }
+    return ids;
+}
+
+const QDateTime PrintedAt(QDate(2008, 1, 2), QTime(14, 5));
+
+class ReportsTest : public ::testing::Test {
+protected:
+    TestContext t;
+    Database& db = *t.db;
+};
+
+// --- Shared pieces -----------------------------------------------------------
+
+TEST(ReportCommon, PrintedStampIsDayMonthYearAndTwelveHourTime)
+{
+    const struct {
+        QDateTime when;
+        const char* text;
+    } cases[] = {
+        {QDateTime(QDate(2008, 1, 2), QTime(10, 30)), "02-Jan-08 10:30 AM"},
+        {QDateTime(QDate(2008, 12, 31), QTime(17, 5)), "31-Dec-08 05:05 PM"},
+        {QDateTime(QDate(2010, 6, 9), QTime(0, 15)), "09-Jun-10 12:15 AM"},
+        {QDateTime(QDate(2010, 6, 9), QTime(12, 0)), "09-Jun-10 12:00 PM"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(printedStamp(c.when), c.text);
+    EXPECT_EQ(printedFooter(cases[0].when), "|Printed : 02-Jan-08 10:30 AM|Page %d");
+}
+
+TEST(ReportCommon, WholeNumberValueReadsSignAndLeadingDigits)
+{
+    const struct {
+        const char* text;
+        int value;
+    } cases[] = {{"12", 12}, {"-", 0}, {"", 0}, {"-4", -4}, {"5-3", 5}, {"007", 7}, {"--3", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(wholeNumberValue(c.text), c.value) << c.text;
+}
+
+TEST_F(ReportsTest, RiskZonesAreListedInTableOrderAfterAllZones)
+{
+    db.exec("DELETE FROM RiskZone");
+    db.exec("INSERT INTO RiskZone (Description) VALUES ('ZULU'), (NULL), ('O''BRIEN PARK')");
+    EXPECT_EQ(riskZoneNames(db), QStringList({"ZULU", "", "O'BRIEN PARK"}));
+}
+
+// --- Reinspection report -------------------------------------------------------
+
+TEST(Reinspection, YearListStartsAYearBackAndStepsBy365Days)
+{
+    EXPECT_EQ(reinspectionYears(QDate(2009, 6, 1)),
+              QStringList({"2008", "2009", "2010", "2011", "2012", "2013", "2014", "2015", "2016", "2017", "2018",
+                           "2019"}));
+    // From 2 January 2008 the leap days make 2012 come twice (1 January and 31 December).
+    EXPECT_EQ(reinspectionYears(QDate(2008, 1, 2)),
+              QStringList({"2007", "2008", "2009", "2010", "2011", "2012", "2012", "2013", "2014", "2015", "2016",
+                           "2017"}));
+    // 1 January of the year before a leap year.
+    const QStringList twice = reinspectionYears(QDate(2011, 1, 1));
+    EXPECT_EQ(twice.size(), 12);
+    EXPECT_EQ(twice.count("2012"), 2);
+}
+
+TEST(Reinspection, OnlyAYearIsAYear)
+{
+    const struct {
+        const char* text;
+        std::optional<int> year;
+    } cases[] = {{"2009", 2009}, {" 2010 ", 2010}, {"20O9", std::nullopt}, {"", std::nullopt},
+                 {"2009.5", std::nullopt}, {"-2009", std::nullopt}, {"12345", std::nullopt}, {"0", std::nullopt}};
+    for (const auto& c : cases)
+        EXPECT_EQ(reinspectionYear(c.text), c.year) << c.text;
+}
+
+TEST_F(ReportsTest, QuartersSelectByTheMonthOfEvaluationInTheReinspectionYear)
+{
+    addTree(db, {.treeId = 1, .evaluated = "2007-02-14 09:00:00"});
+    addTree(db, {.treeId = 2, .evaluated = "2007-05-01 09:00:00"});
+    addTree(db, {.treeId = 3, .evaluated = "2007-09-30 09:00:00"});
+    addTree(db, {.treeId = 4, .evaluated = "2007-10-01 09:00:00"});
+    addTree(db, {.treeId = 5, .evaluated = "2007-12-31 23:59:00"});
+    addTree(db, {.treeId = 6, .evaluated = "2007-03-31 09:00:00", .reinspectYear = "2010"});
+    const struct {
+        std::array<bool, 4> quarters;
+        QStringList ids;
+    } cases[] = {
+        {{true, true, true, true}, {"1", "2", "3", "4", "5"}},
+        {{true, false, true, false}, {"1", "3"}},
+        {{false, true, false, false}, {"2"}},
+        {{false, false, false, true}, {"4", "5"}},
+    };
+    for (const auto& c : cases) {
+        ReinspectionOptions o{.yearText = "2009", .quarters = c.quarters, .sort = 0};
+        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), c.ids);
+    }
+}
+
+TEST_F(ReportsTest, ALeapDayTreeIsDueOnThe28thInAYearWithoutOne)
+{
+    addTree(db, {.treeId = 1, .evaluated = "2008-02-29 11:00:00", .reinspectYear = "2009"});
+    addTree(db, {.treeId = 2, .evaluated = "2008-02-29 11:00:00", .reinspectYear = "2012"});
+    ReinspectionOptions q1{.yearText = "2009", .quarters = {true, false, false, false}};
+    EXPECT_EQ(treeIds(selectReinspectionTrees(db, q1)), QStringList({"1"}));
+    ReinspectionOptions q2{.yearText = "2009", .quarters = {false, true, false, false}};
+    EXPECT_TRUE(selectReinspectionTrees(db, q2).empty());
+    q1.yearText = "2012";
+    EXPECT_EQ(treeIds(selectReinspectionTrees(db, q1)), QStringList({"2"}));
+}
+
+TEST_F(ReportsTest, ARecordWithoutAReinspectionYearIsLeftOutNotFatal)
+{
+    addTree(db, {.treeId = 1});
+    addTree(db, {.treeId = 2, .reinspectYear = QVariant()});
+    addTree(db, {.treeId = 3, .reinspectYear = "soon"});
+    addTree(db, {.treeId = 4, .reinspectYear = ""});
+    addTree(db, {.treeId = 5, .reinspectYear = " 2009 "});
+    addTree(db, {.treeId = 6, .reinspectYear = "09"});
+    addTree(db, {.treeId = 7, .reinspectYear = "2009-2010"});
+    ReinspectionOptions o{.yearText = "2009", .sort = 0};
+    EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), QStringList({"1", "5", "6"}));
+}
+
+TEST_F(ReportsTest, AllZonesLeavesOutTreesWithoutAZoneAndOneZoneMatchesApostrophes)
+{
+    addTree(db, {.treeId = 1, .zone = "DOWNTOWN"});
+    addTree(db, {.treeId = 2, .zone = "~~"});
+    addTree(db, {.treeId = 3, .zone = QVariant()});
+    addTree(db, {.treeId = 4, .zone = ""});
+    addTree(db, {.treeId = 5, .zone = "O'BRIEN PARK"});
+    addTree(db, {.treeId = 6, .zone = "o'brien park"});
+    const struct {
+        bool all;
+        const char* zone;
+        QStringList ids;
+    } cases[] = {
+        {true, "", {"1", "5", "6"}},
+        {false, "O'BRIEN PARK", {"5", "6"}},
+        {false, "DOWNTOWN", {"1"}},
+        {false, "~~", {"2"}},
+        {false, "' OR ''='", {}},
+    };
+    for (const auto& c : cases) {
+        ReinspectionOptions o{.yearText = "2009", .allZones = c.all, .zone = c.zone, .sort = 0};
+        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), c.ids) << c.zone;
+    }
+}
+
+TEST_F(ReportsTest, RatingRangeIsInclusive)
+{
+    for (int r = 0; r <= 12; ++r)
+        addTree(db, {.treeId = 100 + r, .rating = r});
+    const struct {
+        const char *from, *to;
+        QStringList ids;
+    } cases[] = {
+        {"5", "5", {"105"}}, {"10", "12", {"110", "111", "112"}}, {"-", "0", {"100"}}, {"11", "99", {"111", "112"}}};
+    for (const auto& c : cases) {
+        ReinspectionOptions o{.yearText = "2009", .fromText = c.from, .toText = c.to, .sort = 0};
+        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), c.ids) << c.from << ".." << c.to;
+    }
+}
+
+TEST_F(ReportsTest, FourOrders)
+{
+    addTree(db, {.treeId = 30, .streetNum = "5", .street = "OAK AVE", .rating = 4});
+    addTree(db, {.treeId = 10, .streetNum = "2", .street = "elm st", .rating = 9});
+    addTree(db, {.treeId = 20, .streetNum = "1", .street = "OAK AVE", .rating = 9});
+    addTree(db, {.treeId = 40, .streetNum = "7", .street = "ELM ST", .rating = 1});
+    const QStringList expected[] = {
+        {"10", "20", "30", "40"}, // Tree ID
+        {"10", "20", "30", "40"}, // rating high to low, then street
+        {"10", "40", "20", "30"}, // street name (any case) and number
+        {"10", "20", "30", "40"}, // rating high to low
+    };
+    for (int sort = 0; sort < 4; ++sort) {
+        ReinspectionOptions o{.yearText = "2009", .sort = sort};
+        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), expected[sort]) << "sort " << sort;
+    }
+}
+
+TEST_F(ReportsTest, ReinspectionPagesCarryTitleZoneOrderAndEveryColumn)
+{
+    addTree(db, {.treeId = 7, .evaluated = "2007-04-03 10:00:00", .zone = "PARKS", .streetNum = "12",
+                 .street = "ELM ST", .location = "SIDE", .species = "GIBI-GINKGO", .dbh = 14, .rating = 8});
+    ReinspectionOptions o{.yearText = "2009", .allZones = false, .zone = "PARKS", .sort = 1};
+    ReportDocument doc;
+    ASSERT_TRUE(BuildReinspectionReport(db, t.prompter, nullptr, o, doc, PrintedAt));
+    ASSERT_EQ(doc.pageCount(), 1);
+    EXPECT_EQ(doc.headerLines(1), QStringList({"Reinspection Report FOR 2009",
+                                               " (RISK ZONE: PARKS ONLY)  - Sorted by Hazard Rating and StreetName"}));
+    EXPECT_EQ(doc.footerLines(1), QStringList({"Printed : 02-Jan-08 02:05 PM", "Page 1"}));
+    const auto rows = doc.tableRows(1);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].cells, QStringList({"Tree ID", "RiskZone", "St #", "Street Name", "Location", "Species", "DBH",
+                                          "Date Evaluated", "Risk Rating"}));
+    EXPECT_EQ(rows[1].cells,
+              QStringList({"7", "PARKS", "12", "ELM ST", "SIDE", "GIBI-GINKGO", "14", "04/03/2007", "8"}));
+    EXPECT_EQ(rows[1].alignments,
+              QList<Qt::Alignment>({Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft,
+                                    Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignRight, Qt::AlignLeft, Qt::AlignHCenter}));
+    EXPECT_DOUBLE_EQ(rows[1].rect.left(), 0.75 * ReportDocument::Dpi);
+    EXPECT_NEAR(rows[1].rect.width(), 9.95 * ReportDocument::Dpi, 0.5);
+}
+
+TEST_F(ReportsTest, ReinspectionTitleForAllZonesAndEachOrder)
+{
+    const char* suffixes[] = {" - Sorted by Tree ID", " - Sorted by Hazard Rating and StreetName",
+                              " - Sorted by Street Name and Number", " - Sorted by Hazard Rating"};
+    for (int sort = 0; sort < 4; ++sort) {
+        ReinspectionOptions o{.yearText = "2010", .sort = sort};
+        EXPECT_EQ(reinspectionHeader(o),
+                  QStringLiteral("|Reinspection Report FOR 2010\r\n (ALL RISK ZONES - )") + suffixes[sort]);
+    }
+}
+
+TEST_F(ReportsTest, AnEmptyReinspectionReportHasHeaderAndFooterOnly)
+{
+    addTree(db, {.treeId = 1, .reinspectYear = "2011"});
+    ReinspectionOptions o{.yearText = "2009"};
+    ReportDocument doc;
+    ASSERT_TRUE(BuildReinspectionReport(db, t.prompter, nullptr, o, doc, PrintedAt));
+    EXPECT_EQ(doc.pageCount(), 1);
+    EXPECT_TRUE(doc.tableRows(1).empty());
+    EXPECT_EQ(doc.pageTexts(1),
+              QStringList({"Reinspection Report FOR 2009", " (ALL RISK ZONES - ) - Sorted by Hazard Rating",
+                           "Printed : 02-Jan-08 02:05 PM", "Page 1"}));
+}
+
+TEST_F(ReportsTest, ReinspectionRefusesWithoutAQuarterOrAYear)
+{
+    ReportDocument doc;
+    t.prompter.answer(MsgAnswer::Ok);
+    EXPECT_FALSE(BuildReinspectionReport(db, t.prompter, nullptr,
+                                         {.yearText = "2009", .quarters = {false, false, false, false}}, doc,
+                                         PrintedAt));
+    EXPECT_EQ(t.prompter.last().message.text, "Please select at least ONE quarter");
+    EXPECT_EQ(t.prompter.last().message.caption, "Selection Error");
+    EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Exclamation);
+    t.prompter.answer(MsgAnswer::Ok);
+    EXPECT_FALSE(BuildReinspectionReport(db, t.prompter, nullptr, {.yearText = "next"}, doc, PrintedAt));
+    EXPECT_EQ(t.prompter.last().message.text, notAYearMessage());
+    EXPECT_EQ(doc.pageCount(), 0);
+}
+
+// --- Trees needing corrective action ------------------------------------------------
+
+TEST_F(ReportsTest, OnlyTreesWithACorrectiveActionAtOrAboveTheRatingAreListed)
+{
+    addTree(db, {.treeId = 1, .rating = 3, .actions = "3"});
+    addTree(db, {.treeId = 2, .rating = 3, .actions = ""});
+    addTree(db, {.treeId = 3, .rating = 3, .actions = "  "});
+    addTree(db, {.treeId = 4, .rating = 3, .actions = QVariant()});
+    addTree(db, {.treeId = 5, .rating = 2, .actions = "5"});
+    addTree(db, {.treeId = 6, .zone = "~~", .rating = 9, .actions = "5"});
+    addTree(db, {.treeId = 7, .zone = QVariant(), .rating = 9, .actions = "5"});
+    addTree(db, {.treeId = 8, .rating = 0, .actions = "1"});
+    EXPECT_EQ(treeIds(selectActionTrees(db, ActionSelection::AnyAction, true, {}, 3)), QStringList({"1"}));
+    EXPECT_EQ(treeIds(selectActionTrees(db, ActionSelection::AnyAction, true, {}, 0)),
+              QStringList({"1", "5", "8"}));
+}
+
+TEST_F(ReportsTest, TreesNeedingCAListIsSortedByStreetAndShowsEveryColumn)
+{
+    addTree(db, {.treeId = 1, .streetNum = "4", .street = "OAK AVE", .actions = "3,9", .note = "near wires"});
+    addTree(db, {.treeId = 2, .evaluated = "2007-11-05 08:00:00", .streetNum = "8", .street = "ELM ST",
+                 .actions = "10"});
+    ReportDocument doc;
+    ActionReportOptions o{.ratingText = "0"};
+    BuildTreesNeedingCAList(db, doc, o, PrintedAt);
+    EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing Corrective Actions - Risk Rating >= 0"}));
+    EXPECT_EQ(doc.footerLines(1), QStringList({"Printed : 02-Jan-08 02:05 PM", "Page 1"}));
+    EXPECT_EQ(doc.paragraphLines(1), QStringList({"ALL Risk Zones:  (2 Tree(s) )", ""}));
+    const auto rows = doc.tableRows(1);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].cells, QStringList({"Tree ID", "St #", "Street Name", "Location", "Species", "DBH", "Date Eval",
+                                          "Risk", "Corrective Actions", "Note", "Done"}));
+    EXPECT_EQ(rows[1].cells, QStringList({"2", "8", "ELM ST", "FRONT", "ACRU-RED MAPLE", "12", "11/05/2007", "6", "10",
+                                          "", ""}));
+    EXPECT_EQ(rows[2].cells.mid(8), QStringList({"3,9", "near wires", ""}));
+    EXPECT_DOUBLE_EQ(rows[1].rect.left(), 0.4 * ReportDocument::Dpi);
+}
+
+TEST_F(ReportsTest, OneZoneWithoutTreesShowsItsHeadingWithZeroAndNoTable)
+{
+    addTree(db, {.treeId = 1, .zone = "PARKS", .actions = "3"});
+    ReportDocument doc;
+    BuildTreesNeedingCAList(db, doc, {.ratingText = "7", .allZones = false, .zone = "PARKS"}, PrintedAt);
+    EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing Corrective Actions - Risk Rating >= 7"}));
+    EXPECT_EQ(doc.paragraphLines(1), QStringList({"Risk Zone: PARKS (0 Tree(s) )", ""}));
+    EXPECT_TRUE(doc.tableRows(1).empty());
+}
+
+TEST_F(ReportsTest, DividedReportHasOneSectionPerZoneInListOrder)
+{
+    addTree(db, {.treeId = 1, .zone = "PARKS", .street = "B ST", .actions = "3"});
+    addTree(db, {.treeId = 2, .zone = "O'BRIEN PARK", .actions = "4"});
+    addTree(db, {.treeId = 3, .zone = "PARKS", .street = "A ST", .actions = "1"});
+    addTree(db, {.treeId = 4, .zone = "~~", .actions = "1"});
+    ReportDocument doc;
+    BuildTreesNeedingCAByZone(db, doc, {.zones = {"SCHOOL ZONES", "PARKS", "O'BRIEN PARK"}}, PrintedAt);
+    EXPECT_EQ(doc.paragraphLines(1),
+              QStringList({"", "Risk Zone: PARKS (2 Tree(s) )", "", "Risk Zone: O'BRIEN PARK (1 Tree(s) )", ""}));
+    EXPECT_EQ(documentTreeIds(doc), QStringList({"3", "1", "2"}));
+}
+
+// --- Specific corrective action -------------------------------------------------------
+
+TEST(ListHasCode, MatchesWholeNumbersOnly)
+{
+    const struct {
+        QVariant list;
+        int code;
+        bool has;
+    } cases[] = {
+        {"2,10,11", 10, true}, {"2,10,11", 1, false}, {" 1", 1, true},  {"01", 1, true},   {"11,12", 1, false},
+        {"3, 9", 9, true},     {"", 1, false},        {QVariant(), 1, false}, {"a,b", 0, false}, {"1a", 1, false},
+        {"12", 1, false},      {",,", 0, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ListHasCode(c.list, c.code), c.has) << c.list.toString().toStdString() << " ? " << c.code;
+}
+
+TEST_F(ReportsTest, MarkingFlagsExactlyTheTreesOfTheLastCode)
+{
+    const qint64 a = addTree(db, {.treeId = 1, .actions = "1,3"});
+    const qint64 b = addTree(db, {.treeId = 2, .actions = "11,12"});
+    const qint64 c = addTree(db, {.treeId = 3, .actions = " 1"});
+    const qint64 d = addTree(db, {.treeId = 4, .actions = "3"});
+    const auto flagged = [&] {
+        QList<qint64> ids;
+        QSqlQuery q = db.query("SELECT ID FROM _Archived_SurveyData WHERE Report_Flag = 1 ORDER BY ID");
+        while (q.next())
+            ids.append(q.value(0).toLongLong());
+        return ids;
+    };
+    EXPECT_EQ(markTreesWithCode(db, 1), 2);
+    EXPECT_EQ(flagged(), QList<qint64>({a, c}));
+    EXPECT_EQ(markTreesWithCode(db, 3), 2);
+    EXPECT_EQ(flagged(), QList<qint64>({a, d}));
+    EXPECT_EQ(markTreesWithCode(db, 7), 0);
+    EXPECT_TRUE(flagged().isEmpty());
+    (void)b;
+}
+
+TEST_F(ReportsTest, AFailedMarkingLeavesTheFlagsOfTheLastOne)
+{
+    const qint64 a = addTree(db, {.treeId = 1, .actions = "1"});
+    const qint64 b = addTree(db, {.treeId = 2, .actions = "2"});
+    markTreesWithCode(db, 1);
+    db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Report_Flag ON _Archived_SurveyData "
+                           "WHEN NEW.ID = %1 AND NEW.Report_Flag = 1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                .arg(b));
+    EXPECT_THROW(markTreesWithCode(db, 2), DbError);
+    EXPECT_EQ(db.scalar("SELECT Report_Flag FROM _Archived_SurveyData WHERE ID = ?", {a}).toInt(), 1);
+    EXPECT_EQ(db.scalar("SELECT Report_Flag FROM _Archived_SurveyData WHERE ID = ?", {b}).toInt(), 0);
+}
+
+TEST_F(ReportsTest, SpecificReportListsTheFlaggedTreesUnderItsOwnTitle)
+{
+    addTree(db, {.treeId = 1, .street = "B ST", .actions = "2,10,11"});
+    addTree(db, {.treeId = 2, .street = "A ST", .actions = "1"});
+    addTree(db, {.treeId = 3, .street = "C ST", .actions = "01"});
+    addTree(db, {.treeId = 4, .zone = "~~", .actions = "1"});
+    markTreesWithCode(db, 1);
+    ReportDocument doc;
+    ActionReportOptions o{.ratingText = "0", .actionText = "01 - Move Target"};
+    BuildSpecificCAList(db, doc, o, PrintedAt);
+    EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing 01 - Move Target - Risk Rating >= 0"}));
+    EXPECT_EQ(doc.paragraphLines(1), QStringList({"ALL Risk Zones:  (2 Tree(s) )", ""}));
+    EXPECT_EQ(documentTreeIds(doc), QStringList({"2", "3"}));
+    EXPECT_EQ(doc.tableRows(1)[2].cells.value(8), "01") << "the whole stored list";
+}
+
+TEST_F(ReportsTest, ACodeOnNoTreeGivesEmptySections)
+{
+    addTree(db, {.treeId = 1, .zone = "PARKS", .actions = "3"});
+    markTreesWithCode(db, 8);
+    ReportDocument list, divided;
+    BuildSpecificCAList(db, list, {.actionText = "08 - Thin the Crown"}, PrintedAt);
+    EXPECT_EQ(list.paragraphLines(1), QStringList({"ALL Risk Zones:  (0 Tree(s) )", ""}));
+    EXPECT_TRUE(list.tableRows(1).empty());
+    BuildSpecificCAByZone(db, divided, {.zones = {"PARKS", "DOWNTOWN"}, .actionText = "08 - Thin the Crown"},
+                          PrintedAt);
+    EXPECT_EQ(divided.paragraphLines(1), QStringList({"", ""}));
+    EXPECT_TRUE(divided.tableRows(1).empty());
+}
+
+TEST_F(ReportsTest, EveryReportSavesAsAPdfThatReadsLikeItsPages)
+{
+    addTree(db, {.treeId = 11, .zone = "PARKS", .street = "ELM ST", .actions = "3,9", .note = "by the school"});
+    addTree(db, {.treeId = 12, .zone = "O'BRIEN PARK", .street = "OAK AVE", .actions = "3"});
+    markTreesWithCode(db, 9);
+    const ActionReportOptions byZone{.zones = {"PARKS", "O'BRIEN PARK"}, .actionText = "09 - Reduce Height"};
+    const struct {
+        const char* name;
+        std::function<void(ReportDocument&)> build;
+        QStringList expected;
+    } cases[] = {
+        {"reinspection",
+         [&](ReportDocument& d) { BuildReinspectionReport(db, t.prompter, nullptr, {.yearText = "2009"}, d, PrintedAt); },
+         {"Reinspection Report FOR 2009", "Date Evaluated", "O'BRIEN PARK", "Page 1"}},
+        {"trees needing CA by zone", [&](ReportDocument& d) { BuildTreesNeedingCAByZone(db, d, byZone, PrintedAt); },
+         {"Risk Zone: PARKS (1 Tree(s) )", "Risk Zone: O'BRIEN PARK (1 Tree(s) )", "by the school", "Done"}},
+        {"specific CA", [&](ReportDocument& d) { BuildSpecificCAList(db, d, byZone, PrintedAt); },
+         {"Trees Needing 09 - Reduce Height - Risk Rating >= 0", "ALL Risk Zones: (1 Tree(s) )", "3,9",
+          "Printed : 02-Jan-08 02:05 PM"}},
+    };
+    for (const auto& c : cases) {
+        ReportDocument doc;
+        c.build(doc);
+        const QString path = t.dir.filePath(QStringLiteral("%1.pdf").arg(c.name));
+        doc.SaveAsPdf(path);
+        const QString text = pdfText(path).simplified();
+        for (const QString& expected : c.expected)
+            EXPECT_TRUE(text.contains(expected)) << c.name << ": " << expected.toStdString();
+        EXPECT_EQ(pdfPageCount(path), doc.pageCount()) << c.name;
+    }
+}
+
+} // namespace

@@ -1,0 +1,614 @@
+// The report windows and options windows, driven as a user would.
+
+#include "platform/busycursor.h"
+#include "platform/twips.h"
+#include "reports/frmReinspectionReportOptions.h"
+#include "reports/frmSpecificCA_Options.h"
+#include "reports/frmTreesNeedingCA_Options.h"
+#include "reports/reportcommon.h"
+#include "reports/reportpreview.h"
+#include "reports/reportwindow.h"
+#include "tests/reports/pdftext.h"
+#include "tests/reports/surveydata.h"
+#include "tests/support/testcontext.h"
+#include "tests/support/widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace kolva;
+using namespace kolva::test;
+
+namespace {
+
+bool waitBuilt(ReportPreviewWindow* window)
+{
+    return window && QTest::qWaitFor([window] { return window->isBuilt(); }, 10000);
+}
+
+void click(QAbstractButton* button)
+{
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QStringList itemsOf(const QComboBox* box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items.append(box->itemText(i));
+    return items;
+}
+
+QStringList groupTitles(const QWidget* window)
+{
+    QStringList titles;
+    for (const QGroupBox* box : window->findChildren<QGroupBox*>())
+        titles.append(box->title());
+    return titles;
+}
+
+void expectAccessibleNames(const QWidget* window)
+{
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QSpinBox*>(w)) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
+    }
+}
+
+class WindowsTest : public ::testing::Test {
+protected:
+    WindowsTest() { t.clock.current = QDateTime(QDate(2008, 1, 2), QTime(10, 30)); }
+    ~WindowsTest() override
+    {
+        for (QWidget* w : owned)
+            delete w;
+        settle();
+    }
+    template <class W>
+    W* show(W* window)
+    {
+        owned.append(window);
+        window->show();
+        return window;
+    }
+    TestContext t;
+    Database& db = *t.db;
+    QList<QPointer<QWidget>> owned;
+};
+
+// --- Reinspection options ----------------------------------------------------------
+
+TEST_F(WindowsTest, ReinspectionOptionsShowEveryControlWithItsDefault)
+{
+    db.exec("INSERT INTO RiskZone (Description) VALUES (NULL)");
+    auto* w = show(new frmReinspectionReportOptions(t.context()));
+    EXPECT_EQ(w->windowTitle(), "Reinspection Report Options");
+    EXPECT_EQ(groupTitles(w), QStringList({"For Inspections Due In ", "Include Risk Ratings ", "Include Risk Zone",
+                                           "Sort Report By "}));
+    auto* year = child<QComboBox>(w, "cboYear");
+    EXPECT_EQ(itemsOf(year).size(), 12);
+    EXPECT_EQ(year->itemText(0), "2007");
+    EXPECT_EQ(year->currentIndex(), 1);
+    EXPECT_EQ(year->currentText(), "2008");
+    EXPECT_TRUE(year->isEditable());
+    for (int i = 0; i < 4; ++i) {
+        auto* q = child<QCheckBox>(w, QStringLiteral("chkQuarter(%1)").arg(i));
+        EXPECT_EQ(q->text(), QStringLiteral("Q%1").arg(i + 1));
+        EXPECT_TRUE(q->isChecked());
+    }
+    EXPECT_EQ(child<QLabel>(w, "Label1")->text(), "From:");
+    EXPECT_EQ(child<QLabel>(w, "Label2")->text(), "To:");
+    EXPECT_EQ(child<QLineEdit>(w, "txtFrom")->text(), "0");
+    EXPECT_EQ(child<QLineEdit>(w, "txtTo")->text(), "12");
+    auto* zone = child<QComboBox>(w, "cmbRiskZone");
+    EXPECT_EQ(itemsOf(zone), QStringList({"*** ALL  ***", "ARTERIAL ROADS", "DOWNTOWN", "PARKS", "RESIDENTIAL",
+                                          "SCHOOL ZONES", ""}));
+    EXPECT_EQ(zone->currentIndex(), 0);
+    const char* sorts[] = {"Tree ID", "Risk Rating (Hi to Low) and Street Address", "Street Address and Risk Rating",
+                           "Risk Rating (Hi to Low)"};
+    for (int i = 0; i < 4; ++i) {
+        auto* o = child<QRadioButton>(w, QStringLiteral("optSort(%1)").arg(i));
+        EXPECT_EQ(o->text(), sorts[i]);
+        EXPECT_EQ(o->isChecked(), i == 3);
+    }
+    EXPECT_EQ(child<QPushButton>(w, "cmdPrint")->text(), "Print Report");
+    EXPECT_EQ(child<QPushButton>(w, "cmdExit")->text(), "E&xit");
+    expectAccessibleNames(w);
+}
+
+TEST_F(WindowsTest, RatingBoxesTakeDigitsAndMinusOnly)
+{
+    auto* w = show(new frmReinspectionReportOptions(t.context()));
+    auto* from = child<QLineEdit>(w, "txtFrom");
+    from->clear();
+    QTest::keyClicks(from, "a1.5 -x");
+    EXPECT_EQ(from->text(), "15-");
+}
+
+TEST_F(WindowsTest, ReinspectionPrintValidatesTheOptions)
+{
+    const struct {
+        const char *from, *to, *year;
+        const char* message; // nullptr: the report opens
+    } cases[] = {
+        {"", "12", "2009", "Please enter a Risk Rating range"},
+        {"0", "", "2009", "Please enter a Risk Rating range"},
+        {"7", "5", "2009", "There is a problem with the Risk Rating range"},
+        {"0", "12", "next year", "Please enter the year of the inspections as a number, for example 2009"},
+        {"5", "5", "2009", nullptr},
+        {"-", "0", "2009", nullptr},
+    };
+    for (const auto& c : cases) {
+        auto* w = show(new frmReinspectionReportOptions(t.context()));
+        child<QLineEdit>(w, "txtFrom")->setText(c.from);
+        child<QLineEdit>(w, "txtTo")->setText(c.to);
+        child<QComboBox>(w, "cboYear")->setEditText(c.year);
+        if (c.message)
+            t.prompter.answer(MsgAnswer::Ok);
+        click(child<QPushButton>(w, "cmdPrint"));
+        if (c.message) {
+            EXPECT_EQ(t.prompter.last().message.text, c.message);
+            EXPECT_EQ(t.prompter.last().message.caption, "Error");
+            EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Exclamation);
+            EXPECT_EQ(w->reportWindow(), nullptr) << c.from << ".." << c.to;
+        } else {
+            ASSERT_NE(w->reportWindow(), nullptr) << c.from << ".." << c.to;
+            EXPECT_TRUE(waitBuilt(w->reportWindow()));
+        }
+        delete w;
+        settle();
+    }
+}
+
+TEST_F(WindowsTest, ReportWindowOpensModallyOverItsOptionsAndBuildsOnceAfterHalfASecond)
+{
+    addTree(db, {.treeId = 5});
+    auto* w = show(new frmReinspectionReportOptions(t.context()));
+    w->cboYear()->setEditText("2009");
+    click(w->cmdPrint());
+    ReportPreviewWindow* report = w->reportWindow();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->objectName(), "frmReinspectionReport");
+    EXPECT_EQ(report->windowTitle(), "Reinspection Report");
+    EXPECT_EQ(report->windowModality(), Qt::ApplicationModal);
+    EXPECT_TRUE(w->isVisible()) << "the options stay open underneath";
+    EXPECT_EQ(report->buildCount(), 0) << "not before the timer";
+    ASSERT_TRUE(waitBuilt(report));
+    EXPECT_EQ(report->buildCount(), 1);
+    EXPECT_EQ(report->document().pageCount(), 1);
+    EXPECT_EQ(report->document().tableRows(1).size(), 2u);
+    EXPECT_EQ(report->VSPrinter1()->view()->pageCount(), 1);
+    EXPECT_TRUE(report->cmdPDF()->isEnabled());
+    for (const QSize size : {QSize(900, 700), QSize(700, 560), QSize(1000, 900)}) {
+        report->resize(size);
+        settle();
+    }
+    QTest::qWait(600);
+    EXPECT_EQ(report->buildCount(), 1) << "resizing never rebuilds";
+    click(report->cmdExit());
+    settle();
+    EXPECT_EQ(w->reportWindow(), nullptr);
+    EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(WindowsTest, ReportWindowKeepsItsSmallestSizeAndButtonsBelowThePreview)
+{
+    ReportPreviewWindow* report = show(new ReportPreviewWindow(
+        t.context(), ReportWindowSpec::of(ReportWindowKind::TreesNeedingCAReport),
+        [](ReportDocument& doc, QWidget*) {
+            doc.BeginDocument();
+            doc.EndDocument();
+        }));
+    const QPoint previewAt(twipsToPixels(225), twipsToPixels(105));
+    for (const QSize asked : {QSize(300, 200), QSize(1000, 300), QSize(800, 700), QSize(1200, 1000)}) {
+        report->resize(asked);
+        settle();
+        const QSize size = report->size();
+        EXPECT_GE(size.width(), twipsToPixels(8820));
+        EXPECT_GE(size.height(), twipsToPixels(8000));
+        const QRect preview = report->VSPrinter1()->geometry();
+        EXPECT_EQ(preview.topLeft(), previewAt);
+        EXPECT_EQ(preview.height(), size.height() - twipsToPixels(1500));
+        EXPECT_EQ(preview.width(), size.width() - twipsToPixels(1000));
+        EXPECT_EQ(report->cmdExit()->y(), preview.height() + twipsToPixels(500));
+        EXPECT_EQ(report->cmdPDF()->y(), report->cmdExit()->y());
+        EXPECT_EQ(report->cmdPDF()->x(), report->cmdExit()->x() - twipsToPixels(2250));
+    }
+    EXPECT_EQ(report->cmdPDF()->text(), "&Save as a PDF ");
+    EXPECT_EQ(report->cmdExit()->text(), "E&xit");
+}
+
+TEST_F(WindowsTest, TheFiveReportWindows)
+{
+    const struct {
+        ReportWindowKind kind;
+        const char *name, *caption;
+        QPoint at;
+        bool pdf;
+    } cases[] = {
+        {ReportWindowKind::CostReport, "frmCostReport", "Cost Report", {525, 300}, true},
+        {ReportWindowKind::CostMatrixReport, "frmCostMatrixReport", "Cost Matix Report", {555, 225}, false},
+        {ReportWindowKind::ReinspectionReport, "frmReinspectionReport", "Reinspection Report", {555, 285}, true},
+        {ReportWindowKind::TreesNeedingCAReport, "frmTreesNeedingCA_Report", "Trees Needing Corrective Actions",
+         {225, 105}, true},
+        {ReportWindowKind::SpecificCAReport, "frmSpecificCA_Report", "Trees Needing a Specific Corrective Action",
+         {420, 150}, true},
+    };
+    for (const auto& c : cases) {
+        auto* window = new ReportPreviewWindow(t.context(), ReportWindowSpec::of(c.kind), [](ReportDocument& doc, QWidget*) {
+            doc.BeginDocument();
+            doc.EndDocument();
+        });
+        show(window);
+        EXPECT_EQ(window->objectName(), c.name);
+        EXPECT_EQ(window->windowTitle(), c.caption);
+        EXPECT_EQ(window->findChild<QPushButton*>("cmdPDF") != nullptr, c.pdf) << c.name;
+        EXPECT_EQ(window->VSPrinter1()->pos(), QPoint(twipsToPixels(c.at.x()), twipsToPixels(c.at.y()))) << c.name;
+        ASSERT_TRUE(waitBuilt(window));
+        // The cost matrix is portrait; its builder sets that, the window turns no page.
+        EXPECT_EQ(window->document().orientation(), c.kind == ReportWindowKind::CostMatrixReport
+                                                        ? ReportDocument::Portrait
+                                                        : ReportDocument::Landscape)
+            << c.name;
+    }
+}
+
+TEST_F(WindowsTest, NoQuarterLeavesTheReportWindowOpenAndEmpty)
+{
+    addTree(db, {.treeId = 5});
+    auto* w = show(new frmReinspectionReportOptions(t.context()));
+    for (int i = 0; i < 4; ++i)
+        w->chkQuarter(i)->setChecked(false);
+    t.prompter.answer(MsgAnswer::Ok);
+    click(w->cmdPrint());
+    ReportPreviewWindow* report = w->reportWindow();
+    ASSERT_TRUE(waitBuilt(report));
+    EXPECT_EQ(t.prompter.last().message.text, "Please select at least ONE quarter");
+    EXPECT_EQ(t.prompter.last().message.caption, "Selection Error");
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_EQ(report->document().pageCount(), 0);
+    EXPECT_FALSE(report->cmdPDF()->isEnabled()) << "nothing to save";
+    EXPECT_FALSE(busyCursorShown());
+}
+
+TEST_F(WindowsTest, ClosingBeforeTheBuildBuildsNothingAndGivesThePointerBack)
+{
+    int built = 0;
+    QPointer<ReportPreviewWindow> report = new ReportPreviewWindow(
+        t.context(), ReportWindowSpec::of(ReportWindowKind::ReinspectionReport),
+        [&built](ReportDocument&, QWidget*) { ++built; });
+    report->setAttribute(Qt::WA_DeleteOnClose);
+    report->show();
+    EXPECT_TRUE(busyCursorShown()) << "busy from the opening until the report is built";
+    click(report->cmdExit());
+    settle();
+    QTest::qWait(700);
+    EXPECT_TRUE(report.isNull());
+    EXPECT_EQ(built, 0);
+    EXPECT_FALSE(busyCursorShown());
+}
+
+// --- Save as a PDF -------------------------------------------------------------------
+
+class SavePdfTest : public WindowsTest {
+protected:
+    ReportPreviewWindow* openBuiltReport()
+    {
+        addTree(db, {.treeId = 77, .street = "ELM ST"});
+        auto* w = show(new frmReinspectionReportOptions(t.context()));
+        w->cboYear()->setEditText("2009");
+        click(w->cmdPrint());
+        ReportPreviewWindow* report = w->reportWindow();
+        EXPECT_TRUE(waitBuilt(report));
+        return report;
+    }
+    void writeOld(const QString& path)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    static QByteArray contentOf(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(SavePdfTest, AsksWhereWithTheProgramFolderAndPdfFilter)
+{
+    ReportPreviewWindow* report = openBuiltReport();
+    ASSERT_NE(report, nullptr);
+    t.prompter.answerFile("");
+    click(report->cmdPDF());
+    const PromptRecord& asked = t.prompter.last();
+    EXPECT_EQ(asked.kind, PromptRecord::Kind::SaveFile);
+    EXPECT_EQ(asked.file.title, "Where do you want to place the PDF file?");
+    EXPECT_EQ(asked.file.filter, "PDF Files(*.pdf)");
+    EXPECT_EQ(asked.file.defaultSuffix, "PDF");
+    EXPECT_EQ(asked.file.proposedName, "*.pdf");
+    EXPECT_EQ(asked.file.folder, t.dir.path());
+}
+
+TEST_F(SavePdfTest, CancellingWritesNothingAndSaysNothing)
+{
+    ReportPreviewWindow* report = openBuiltReport();
+    ASSERT_NE(report, nullptr);
+    for (const char* cancelled : {"", "   ", "*.pdf", "*.PDF"}) {
+        t.prompter.answerFile(cancelled);
+        click(report->cmdPDF());
+    }
+    EXPECT_TRUE(t.prompter.messageTexts().isEmpty());
+    EXPECT_EQ(QDir(t.dir.path()).entryList({"*.pdf", "*.PDF"}, QDir::Files), QStringList());
+}
+
+TEST_F(SavePdfTest, WritesTheShownReportAndSaysSo)
+{
+    ReportPreviewWindow* report = openBuiltReport();
+    ASSERT_NE(report, nullptr);
+    const QString path = t.dir.filePath("due.pdf");
+    t.prompter.answerFile(path).answer(MsgAnswer::Ok);
+    click(report->cmdPDF());
+    EXPECT_EQ(t.prompter.last().message.text, path + " created!");
+    EXPECT_EQ(t.prompter.last().message.caption, "PDF File Created");
+    EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Information);
+    const QString text = pdfText(path);
+    EXPECT_TRUE(text.contains("Reinspection Report FOR 2009"));
+    EXPECT_TRUE(text.contains("ELM ST"));
+    EXPECT_TRUE(text.contains("Printed : 02-Jan-08 10:30 AM"));
+}
+
+TEST_F(SavePdfTest, AnExistingFileIsReplacedOnlyAfterYes)
+{
+    ReportPreviewWindow* report = openBuiltReport();
+    ASSERT_NE(report, nullptr);
+    const QString path = t.dir.filePath("old.pdf");
+    writeOld(path);
+    t.prompter.answerFile(path).answer(MsgAnswer::No);
+    click(report->cmdPDF());
+    const MessageRequest& question = t.prompter.last().message;
+    EXPECT_EQ(question.text, path + " already exists! Overwrite it?");
+    EXPECT_EQ(question.caption, "Overwrite File?");
+    EXPECT_EQ(question.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(question.defaultButton, MsgAnswer::No);
+    EXPECT_EQ(question.icon, MsgIcon::Exclamation);
+    EXPECT_EQ(contentOf(path), "old") << "No keeps the old file";
+
+    t.prompter.answerFile(path).answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
+    click(report->cmdPDF());
+    EXPECT_EQ(t.prompter.last().message.caption, "PDF File Created");
+    EXPECT_TRUE(pdfText(path).contains("ELM ST"));
+}
+
+TEST_F(SavePdfTest, AFileThatCannotBeWrittenIsReportedAsAnError)
+{
+    ReportPreviewWindow* report = openBuiltReport();
+    ASSERT_NE(report, nullptr);
+    t.prompter.answerFile(t.dir.filePath("no/such/folder/x.pdf")).answer(MsgAnswer::Ok);
+    click(report->cmdPDF());
+    const MessageRequest& error = t.prompter.last().message;
+    EXPECT_EQ(error.caption, "Error");
+    EXPECT_EQ(error.icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(error.text.contains(" - ")) << error.text.toStdString();
+    EXPECT_FALSE(t.prompter.messageTexts().join("").contains("created!"));
+}
+
+// --- Trees needing corrective action -------------------------------------------------
+
+TEST_F(WindowsTest, TreesNeedingCAOptionsAndTheDivideBox)
+{
+    auto* w = show(new frmTreesNeedingCA_Options(t.context()));
+    EXPECT_EQ(w->windowTitle(), "Trees Needing Corrective Actions");
+    EXPECT_EQ(groupTitles(w), QStringList({"Include Risk Ratings ", "Include Risk Zone"}));
+    EXPECT_EQ(child<QLabel>(w, "Label1")->text(), ">=");
+    EXPECT_EQ(child<QLabel>(w, "Label2")->text(),
+              "(Report will be sorted by Street Address, and will ONLY include trees identified as needing one or "
+              "more corrective actions)");
+    EXPECT_EQ(w->txtRiskRating()->text(), "0");
+    EXPECT_EQ(w->cmbRiskZone()->currentText(), "*** ALL  ***");
+    EXPECT_EQ(w->Check1()->text(), "If ALL, Divide Report By Risk Zone");
+    EXPECT_FALSE(w->Check1()->isChecked());
+    EXPECT_TRUE(w->Check1()->isEnabled());
+    expectAccessibleNames(w);
+
+    w->Check1()->setChecked(true);
+    w->cmbRiskZone()->setCurrentIndex(2);
+    EXPECT_FALSE(w->Check1()->isChecked());
+    EXPECT_FALSE(w->Check1()->isEnabled());
+    w->cmbRiskZone()->setCurrentIndex(0);
+    EXPECT_TRUE(w->Check1()->isEnabled());
+    EXPECT_FALSE(w->Check1()->isChecked());
+}
+
+TEST_F(WindowsTest, TreesNeedingCAPrintRefusesAnEmptyRatingAndBuildsEitherLayout)
+{
+    addTree(db, {.treeId = 1, .zone = "PARKS", .actions = "3"});
+    addTree(db, {.treeId = 2, .zone = "DOWNTOWN", .actions = "1"});
+    auto* w = show(new frmTreesNeedingCA_Options(t.context()));
+    w->txtRiskRating()->clear();
+    t.prompter.answer(MsgAnswer::Ok);
+    click(w->cmdPrint());
+    EXPECT_EQ(t.prompter.last().message.text, "Please enter a Risk Rating ");
+    EXPECT_EQ(t.prompter.last().message.caption, "Error");
+    EXPECT_EQ(w->reportWindow(), nullptr);
+
+    w->txtRiskRating()->setText("0");
+    w->Check1()->setChecked(true);
+    click(w->cmdPrint());
+    ReportPreviewWindow* report = w->reportWindow();
+    ASSERT_TRUE(waitBuilt(report));
+    EXPECT_EQ(report->objectName(), "frmTreesNeedingCA_Report");
+    EXPECT_EQ(report->document().paragraphLines(1),
+              QStringList({"", "Risk Zone: DOWNTOWN (1 Tree(s) )", "", "Risk Zone: PARKS (1 Tree(s) )", "", "", ""}));
+    report->close();
+    settle();
+
+    w->Check1()->setChecked(false);
+    click(w->cmdPrint());
+    report = w->reportWindow();
+    ASSERT_TRUE(waitBuilt(report));
+    EXPECT_EQ(report->document().paragraphLines(1), QStringList({"ALL Risk Zones:  (2 Tree(s) )", ""}));
+}
+
+// --- Specific corrective action --------------------------------------------------------
+
+TEST_F(WindowsTest, SpecificCAOptionsListTheCodesWithTwoDigits)
+{
+    auto* w = show(new frmSpecificCA_Options(t.context()));
+    EXPECT_EQ(w->windowTitle(), "Trees Needing a Specific Corrective Action");
+    EXPECT_EQ(groupTitles(w), QStringList({"Select Corrective Action", "Include Risk Zone", "Include Risk Ratings "}));
+    const QStringList items = itemsOf(w->cmbCA());
+    ASSERT_EQ(items.size(), 11);
+    EXPECT_EQ(items.first(), "01 - Move Target");
+    EXPECT_EQ(items.at(9), "10 - Cable or Brace");
+    EXPECT_EQ(w->cmbCA()->currentIndex(), 0);
+    EXPECT_EQ(child<QLabel>(w, "Label2")->text(), "(Report will be sorted by Street Address)");
+    EXPECT_EQ(w->txtRiskRating()->text(), "0");
+    w->Check1()->setChecked(true);
+    w->cmbRiskZone()->setCurrentIndex(3);
+    EXPECT_TRUE(w->Check1()->isEnabled()) << "stays enabled whichever zone";
+    EXPECT_TRUE(w->Check1()->isChecked());
+    expectAccessibleNames(w);
+}
+
+TEST_F(WindowsTest, SpecificCAReportMarksThenListsTheTreesOfTheChosenCode)
+{
+    addTree(db, {.treeId = 1, .zone = "PARKS", .actions = "2,10,11"});
+    addTree(db, {.treeId = 2, .zone = "PARKS", .actions = "1"});
+    addTree(db, {.treeId = 3, .zone = "DOWNTOWN", .actions = "10"});
+    auto* w = show(new frmSpecificCA_Options(t.context()));
+    w->cmbCA()->setCurrentIndex(9); // 10 - Cable or Brace
+    w->Check1()->setChecked(true);
+    w->cmbRiskZone()->setCurrentIndex(3); // PARKS: the divide box has no effect
+    click(w->cmdPrint());
+    ReportPreviewWindow* report = w->reportWindow();
+    ASSERT_TRUE(waitBuilt(report));
+    EXPECT_EQ(report->objectName(), "frmSpecificCA_Report");
+    const ReportDocument& doc = report->document();
+    EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing 10 - Cable or Brace - Risk Rating >= 0"}));
+    EXPECT_EQ(doc.paragraphLines(1), QStringList({"Risk Zone: PARKS (1 Tree(s) )", ""}));
+    EXPECT_EQ(doc.tableRows(1).at(1).cells.value(0), "1");
+    EXPECT_EQ(db.scalar("SELECT group_concat(Tree_ID) FROM _Archived_SurveyData WHERE Report_Flag = 1").toString(),
+              "1,3");
+}
+
+TEST_F(WindowsTest, SpecificCAWithoutCodesRefusesToPrint)
+{
+    db.exec("DELETE FROM _tblCorrAction");
+    auto* w = show(new frmSpecificCA_Options(t.context()));
+    EXPECT_EQ(w->cmbCA()->count(), 0);
+    t.prompter.answer(MsgAnswer::Ok);
+    click(w->cmdPrint());
+    EXPECT_EQ(t.prompter.last().message.text, "There is no corrective action to report on");
+    EXPECT_EQ(w->reportWindow(), nullptr);
+}
+
+// --- The preview ------------------------------------------------------------------------
+
+class PreviewTest : public WindowsTest {
+protected:
+    PreviewTest()
+    {
+        std::vector<QStringList> rows;
+        for (int i = 1; i <= 12000; ++i)
+            rows.push_back({QString::number(i), QStringLiteral("STREET %1").arg(i)});
+        doc.BeginDocument();
+        doc.SetPageHeader("|Long report|Page %d");
+        doc.AddTableRows("^1in|<3in", "No|Street", std::move(rows), HeaderShade);
+        doc.EndDocument();
+    }
+    ReportDocument doc;
+};
+
+TEST_F(PreviewTest, ShowsTheFirstPageWithoutPaintingTheOthers)
+{
+    ASSERT_GT(doc.pageCount(), 200);
+    auto* preview = show(new ReportPreview);
+    preview->resize(800, 600);
+    preview->setDocument(&doc);
+    settle();
+    preview->view()->viewport()->repaint();
+    EXPECT_GE(preview->view()->pagesPainted(), 1);
+    EXPECT_LE(preview->view()->pagesPainted(), 6);
+    EXPECT_EQ(preview->view()->currentPage(), 1);
+    EXPECT_EQ(child<QLabel>(preview, "lblPageCount")->text(), QStringLiteral("of %1").arg(doc.pageCount()));
+}
+
+TEST_F(PreviewTest, PagesAndZooms)
+{
+    auto* preview = show(new ReportPreview);
+    preview->resize(800, 600);
+    preview->setDocument(&doc);
+    settle();
+    auto* view = preview->view();
+    EXPECT_FALSE(child<QToolButton>(preview, "cmdPreviousPage")->isEnabled());
+    click(child<QToolButton>(preview, "cmdNextPage"));
+    EXPECT_EQ(view->currentPage(), 2);
+    EXPECT_EQ(child<QSpinBox>(preview, "txtPage")->value(), 2);
+    click(child<QToolButton>(preview, "cmdLastPage"));
+    EXPECT_EQ(view->currentPage(), doc.pageCount());
+    EXPECT_FALSE(child<QToolButton>(preview, "cmdNextPage")->isEnabled());
+    child<QSpinBox>(preview, "txtPage")->setValue(100);
+    EXPECT_EQ(view->currentPage(), 100);
+    click(child<QToolButton>(preview, "cmdFirstPage"));
+    EXPECT_EQ(view->currentPage(), 1);
+
+    const double fitWidth = view->zoomFactor();
+    click(child<QToolButton>(preview, "cmdZoomIn"));
+    EXPECT_NEAR(view->zoomFactor(), fitWidth * 1.25, 1e-9);
+    EXPECT_GT(view->pageRect(1).width(), int(view->viewport()->width() * 1.1));
+    view->setZoomMode(PageView::ZoomMode::WholePage);
+    EXPECT_LE(view->pageRect(1).height(), view->viewport()->height());
+    view->setZoomFactor(0.2);
+    click(child<QToolButton>(preview, "cmdLastPage"));
+    EXPECT_EQ(view->currentPage(), doc.pageCount()) << "several pages in sight";
+    click(child<QToolButton>(preview, "cmdPreviousPage"));
+    EXPECT_EQ(view->currentPage(), doc.pageCount() - 1);
+    view->setZoomFactor(1.0);
+    EXPECT_NEAR(view->pageRect(1).width(), 8.5 * view->logicalDpiX(), 2) << "100% is the paper's size";
+}
+
+TEST_F(PreviewTest, PrintsTheChosenPages)
+{
+    auto* preview = show(new ReportPreview);
+    preview->setDocument(&doc);
+    const QString path = t.dir.filePath("printed.pdf");
+    int offered = 0;
+    preview->setPrintAsker([&](QWidget*, QPrinter& printer, int pages) {
+        offered = pages;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 3);
+        return true;
+    });
+    click(child<QToolButton>(preview, "cmdPrintReport"));
+    EXPECT_EQ(offered, doc.pageCount());
+    const QStringList pages = pdfPages(path);
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_TRUE(pages[0].contains("Page 2"));
+    EXPECT_TRUE(pages[1].contains("Page 3"));
+    EXPECT_TRUE(pages[1].contains("Street")) << "the header row again";
+
+    preview->setPrintAsker([](QWidget*, QPrinter&, int) { return false; });
+    QFile::remove(path);
+    click(child<QToolButton>(preview, "cmdPrintReport"));
+    EXPECT_FALSE(QFile::exists(path)) << "cancelled: nothing printed";
+}
+
+} // namespace
