@@ -3,6 +3,8 @@
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
 #include "app/startup.h"
+#include "trees/frmEditTree.h"
+#include "trees/frmRating.h"
 
 namespace kolva {
 
@@ -11,6 +13,10 @@ void bindMenuWindows(frmMain& main)
     const AppContext context = main.context();
     main.bindWindow(main.menuItem(QStringLiteral("mnuAbout")), OpenMode::Modal,
                     [context] { return new frmAbout(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuEditTree")), OpenMode::ModalInvisibleOpener,
+                    [context] { return new frmEditTree(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuRating")), OpenMode::HideOpener,
+                    [context] { return new frmRating(context); });
 }
 
 } // namespace kolva
