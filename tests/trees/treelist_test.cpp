@@ -52,7 +52,7 @@ TEST_F(TreeListTest, EachSortOptionOrdersTheRecordsByItsKeys)
         int option;
         QStringList order;
     } cases[] = {
-        {-1, {"r2", "r4", "r3", "r6", "r1", "r5"}}, // the order the editor opens with: by tree number
+        {-1, {"r4", "r2", "r3", "r6", "r1", "r5"}}, // the order the editor opens with: by tree number
         {0, {"r4", "r2", "r3", "r6", "r1", "r5"}},  // tree number (10 after 2), then date
         {1, {"r5", "r2", "r6", "r1", "r4", "r3"}},  // species without regard to case, then date
         {2, {"r4", "r3", "r6", "r5", "r1", "r2"}},  // date and time, then tree number
