@@ -254,8 +254,13 @@ QWidget* frmEditTree::buildListPage()
     DBGrid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGrid1_->horizontalHeader()->setHighlightSections(false);
     const auto& columns = treeGridColumns();
-    for (size_t c = 0; c < columns.size(); ++c)
-        DBGrid1_->setColumnWidth(int(c), twipsToPixels(columns[c].widthTwips));
+    for (size_t c = 0; c < columns.size(); ++c) {
+        int width = twipsToPixels(columns[c].widthTwips);
+        // A date is never cut, whatever the size of the desktop's font.
+        if (columns[c].field == QLatin1String("Date_Evaluated"))
+            width = std::max(width, DBGrid1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 12);
+        DBGrid1_->setColumnWidth(int(c), width);
+    }
     connect(DBGrid1_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { DBGrid1_RowChange(current.isValid() ? current.row() : -1); });
 
@@ -324,7 +329,7 @@ QWidget* frmEditTree::buildDetailsPage()
     streetRow->setContentsMargins(0, 0, 0, 0);
     streetRow->setSpacing(3);
     txtStreetNum_ = makeBox(QStringLiteral("txtStreetNum"), QStringLiteral("#/Street number"), street);
-    txtStreetNum_->setFixedWidth(twipsToPixels(750));
+    txtStreetNum_->setFixedWidth(twipsToPixels(600));
     cboStreetName_ = makeList(QStringLiteral("cboStreetName"), QStringLiteral("#/Street name"), false, street);
     streetRow->addWidget(txtStreetNum_);
     streetRow->addWidget(cboStreetName_, 1);
@@ -356,8 +361,8 @@ QWidget* frmEditTree::buildDetailsPage()
 
     cboSpecies_ = makeList(QStringLiteral("cboSpecies"), QStringLiteral("Species"), false, Frame1_);
     place(label("lblSpecies", "Species"), cboSpecies_, 2, 0);
-    cboLocation_ = makeList(QStringLiteral("cboLocation"), QStringLiteral("Location"), true, Frame1_);
-    place(label("lblLocation", "Location"), cboLocation_, 2, 1);
+    auto* cboUtility = makeList(QStringLiteral("cboUtility"), QStringLiteral("Utility Conflict"), true, Frame1_);
+    place(label("lblUtility", "Utility Conflict"), cboUtility, 2, 1);
     txtSite_ = makeBox(QStringLiteral("txtSite"), QStringLiteral("Site"), Frame1_);
     place(label("lblSite", "Site"), txtSite_, 2, 2);
 
@@ -365,11 +370,21 @@ QWidget* frmEditTree::buildDetailsPage()
     place(label("lblPhysical", "Phys. Obstr."), cboPhysical, 3, 0);
     auto* cboVisual = makeList(QStringLiteral("cboVisual"), QStringLiteral("Visual Obstr."), true, Frame1_);
     place(label("lblVisual", "Visual Obstr."), cboVisual, 3, 1);
-    auto* cboUtility = makeList(QStringLiteral("cboUtility"), QStringLiteral("Utility Conflict"), true, Frame1_);
-    place(label("lblUtility", "Utility Conflict"), cboUtility, 3, 2);
-    grid->setColumnStretch(1, 4);
-    grid->setColumnStretch(3, 5);
-    grid->setColumnStretch(5, 3);
+    cboLocation_ = makeList(QStringLiteral("cboLocation"), QStringLiteral("Location"), true, Frame1_);
+    place(label("lblLocation", "Location"), cboLocation_, 3, 2);
+    // The columns share the width by weight, so that the long names and
+    // codes of the first column get the most of it.
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        for (int column : {1, 3, 5}) {
+            if (QLayoutItem* item = grid->itemAtPosition(row, column); item && item->widget()) {
+                item->widget()->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+                item->widget()->setMinimumWidth(40);
+            }
+        }
+    }
+    grid->setColumnStretch(1, 8);
+    grid->setColumnStretch(3, 6);
+    grid->setColumnStretch(5, 4);
     outer->addWidget(Frame1_);
 
     SSTab2_ = new QTabWidget(page);
@@ -751,6 +766,7 @@ void frmEditTree::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (IsLoading_) {
+        centreOnScreen(this);
         // Where the desktop gives the window no activation when it opens,
         // the list is still built as soon as the window shows.
         QTimer::singleShot(0, this, [this] {
@@ -988,6 +1004,7 @@ void frmEditTree::showValue(const Binding& binding, const QString& value)
         if (list->isEditable()) {
             list->setCurrentIndex(at);
             list->setEditText(value);
+            list->lineEdit()->setCursorPosition(0); // a long entry shows its code
         } else {
             // A stored name the list lacks (another spelling) is offered too,
             // so that the record shows what it holds.

@@ -2,6 +2,7 @@
 
 #include "platform/busycursor.h"
 #include "platform/prompter.h"
+#include "platform/windows.h"
 #include "store/database.h"
 
 #include <QCloseEvent>
@@ -105,7 +106,7 @@ frmRating::frmRating(AppContext context, QWidget* parent) : QWidget(parent), con
     connect(cmdExit_, &QPushButton::clicked, this, &frmRating::cmdExit_Click);
     connect(cmdCancel_, &QPushButton::clicked, this, &frmRating::cmdCancel_Click);
 
-    resize(640, 440);
+    resize(sizeHint().expandedTo(QSize(600, 0)));
     Form_Load();
 }
 
@@ -128,6 +129,10 @@ void frmRating::Form_Load()
 void frmRating::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        centreOnScreen(this);
+    }
     if (unusable_)
         QTimer::singleShot(0, this, &QWidget::close);
 }

@@ -42,6 +42,7 @@ private:
     // The window's own connection to the database, for the life of the window.
     std::unique_ptr<Database> db_;
     bool unusable_ = false;
+    bool shown_ = false;
     QTabWidget* SSTab1_ = nullptr;
     std::array<QLineEdit*, RiskQuestionCount> txtLabel_{};
     std::array<std::array<QLineEdit*, RiskResponseCount>, RiskQuestionCount> txtResponse_{};

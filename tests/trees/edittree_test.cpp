@@ -136,6 +136,8 @@ TEST_F(EditTreeTest, ShowsItsControlsWithTheirTexts)
     EXPECT_EQ(grid->model()->headerData(8, Qt::Horizontal).toString(), "Street Nsame");
     EXPECT_EQ(grid->columnWidth(0), twipsToPixels(850));
     EXPECT_EQ(grid->columnWidth(8), twipsToPixels(2300));
+    EXPECT_GE(grid->columnWidth(1), twipsToPixels(1000));
+    EXPECT_GT(grid->columnWidth(1), grid->fontMetrics().horizontalAdvance("05/12/2009")) << "a date is never cut";
     EXPECT_EQ(grid->accessibleName(), "Tree List");
     for (QWidget* w : window->findChildren<QWidget*>()) {
         if (qobject_cast<QLineEdit*>(w) &&
