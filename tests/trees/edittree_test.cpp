@@ -23,6 +23,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 
@@ -705,6 +706,34 @@ TEST_F(EditTreeTest, NumberBoxesTakeDigitsAndAPointAndAnEmptyDecayBoxReadsZero)
     click("cmdNext");
     EXPECT_EQ(stored(*t.db, id, "TrunkDecay_Pct").toInt(), 0);
     EXPECT_EQ(stored(*t.db, id, "TrunkDecay_Shell").toInt(), 0);
+}
+
+TEST_F(EditTreeTest, TextBoxesTakeTheirMostTypedCharactersButShowLongerStoredTextsWhole)
+{
+    const QString longNote(300, QLatin1Char('n'));
+    const QString longSite = "TWENTY CHARS OF SITE";
+    const qint64 id = addTree(*t.db, {{"Note", longNote}, {"Site", longSite}});
+    const qint64 second = addTree(*t.db, {{"Note", ""}});
+    open();
+    auto* note = c<QPlainTextEdit>("txtNote");
+    EXPECT_EQ(note->toPlainText(), longNote);
+    EXPECT_EQ(box("txtSite")->text(), longSite);
+    note->moveCursor(QTextCursor::End);
+    QTest::keyClicks(note, "x");
+    EXPECT_EQ(note->toPlainText(), longNote) << "no room for more";
+    c<RecordNavigator>("Data1")->nextButton()->click();
+    EXPECT_EQ(stored(*t.db, id, "Note").toString(), longNote) << "browsing changes nothing";
+    EXPECT_EQ(stored(*t.db, id, "Site").toString(), longSite);
+
+    QTest::keyClicks(note, QString(260, QLatin1Char('y')));
+    EXPECT_EQ(note->toPlainText().size(), 255);
+    auto* desc = c<QPlainTextEdit>("txtDescOtherRisk");
+    QTest::keyClicks(desc, QString(160, QLatin1Char('d')));
+    EXPECT_EQ(desc->toPlainText().size(), 150);
+    setText("txtSite", "SIXTEEN CHARS XX");
+    EXPECT_EQ(box("txtSite")->text(), "SIXTEEN CHARS X");
+    c<RecordNavigator>("Data1")->firstButton()->click();
+    EXPECT_EQ(stored(*t.db, second, "Note").toString().size(), 255);
 }
 
 TEST_F(EditTreeTest, AStreetWithAnApostropheFiltersAndSaves)
