@@ -6,6 +6,8 @@
 #include "reports/frmReinspectionReportOptions.h"
 #include "reports/frmSpecificCA_Options.h"
 #include "reports/frmTreesNeedingCA_Options.h"
+#include "trees/frmEditTree.h"
+#include "trees/frmRating.h"
 
 namespace kolva {
 
@@ -14,6 +16,10 @@ void bindMenuWindows(frmMain& main)
     const AppContext context = main.context();
     main.bindWindow(main.menuItem(QStringLiteral("mnuAbout")), OpenMode::Modal,
                     [context] { return new frmAbout(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuEditTree")), OpenMode::ModalInvisibleOpener,
+                    [context] { return new frmEditTree(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuRating")), OpenMode::HideOpener,
+                    [context] { return new frmRating(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuReinspectionReport")), OpenMode::HideOpener,
                     [context] { return new frmReinspectionReportOptions(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuTreesNeedingCA")), OpenMode::HideOpener,

@@ -126,7 +126,7 @@ TEST_F(MainWindowTest, OnlyItemsWithAWindowOrActionAreEnabled)
     ASSERT_NE(main, nullptr);
     const QStringList enabled = {"mnuExit",          "mnuCA_RefSheet",        "mnuGraphicReport",
                                  "mnuAbout",         "mnuReinspectionReport", "mnuTreesNeedingCA",
-                                 "mnuSpecificActionReport"};
+                                 "mnuSpecificActionReport", "mnuEditTree", "mnuRating"};
     const QStringList disabled = {"mnuSurveyor",   "mnuImportSpecies", "mnuSpecies",    "mnuRiskZone",
                                   "mnuStreet",     "mnuExcelExport",   "mnuCostSetup",  "mnuCostReport",
                                   "mnuArbovia_Import"};

@@ -1,0 +1,851 @@
+// The Tree editor window: what it shows, when it builds its list, and that
+// every way of leaving a record writes it back.
+
+#include "platform/twips.h"
+#include "tests/app/apptest.h"
+#include "tests/support/testcontext.h"
+#include "tests/support/widgets.h"
+#include "tests/trees/treetestdata.h"
+#include "trees/frmEditTree.h"
+#include "trees/recordnavigator.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kolva;
+using namespace kolva::test;
+
+namespace {
+
+class EditTreeTest : public ::testing::Test {
+protected:
+    ~EditTreeTest() override
+    {
+        window.reset();
+        settle();
+    }
+    // Makes the window and shows it; the first activation builds the list.
+    frmEditTree* open()
+    {
+        window = std::make_unique<frmEditTree>(t.context());
+        window->show();
+        settle();
+        EXPECT_FALSE(window->IsLoading());
+        return window.get();
+    }
+    template <class T = QWidget>
+    T* c(const QString& name)
+    {
+        return child<T>(window.get(), name);
+    }
+    QLineEdit* box(const QString& name) { return c<QLineEdit>(name); }
+    QComboBox* list(const QString& name) { return c<QComboBox>(name); }
+    void click(const QString& name) { QTest::mouseClick(c(name), Qt::LeftButton); }
+    // Chooses an entry of a list the way a user does.
+    void choose(const QString& name, const QString& entry)
+    {
+        QComboBox* l = list(name);
+        const int at = l->findText(entry);
+        ASSERT_GE(at, 0) << entry.toStdString();
+        l->setCurrentIndex(at);
+        emit l->activated(at);
+    }
+    void setText(const QString& name, const QString& text)
+    {
+        QLineEdit* b = box(name);
+        b->selectAll();
+        b->del();
+        QTest::keyClicks(b, text);
+    }
+    void clickGridRow(int row)
+    {
+        auto* grid = c<QTableView>("DBGrid1");
+        const QModelIndex index = grid->model()->index(row, 2);
+        grid->scrollTo(index);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+    }
+    QString gridCell(int row, int column)
+    {
+        auto* grid = c<QTableView>("DBGrid1");
+        return grid->model()->index(row, column).data().toString();
+    }
+    QString count() { return c<QLabel>("lblNumTrees")->text(); }
+    bool detailsEnabled() { return c<QTabWidget>("SSTab1")->isTabEnabled(1); }
+
+    TestContext t;
+    std::unique_ptr<frmEditTree> window;
+};
+
+TEST_F(EditTreeTest, ShowsItsControlsWithTheirTexts)
+{
+    addTree(*t.db);
+    open();
+    EXPECT_EQ(window->windowTitle(), "Edit/Delete Trees");
+    auto* tabs = c<QTabWidget>("SSTab1");
+    EXPECT_EQ(tabs->tabText(0), "Tree List");
+    EXPECT_EQ(tabs->tabText(1), "Details");
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    const QStringList pages = {"Crown/Branches", "Trunk", "Roots", "Risk Rating/Zone", "Corrective Actions"};
+    for (int i = 0; i < pages.size(); ++i)
+        EXPECT_EQ(c<QTabWidget>("SSTab2")->tabText(i), pages[i]);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"cmdRefresh", "&Refresh"},    {"cmdEdit", "&View/Edit"},         {"cmdDelete", "&Delete"},
+        {"cmdExit", "E&xit"},          {"cmdSave", "&Save"},              {"cmdCancel", "&Cancel"},
+        {"cmdPrevious", "<<<< Previous Tree "}, {"cmdNext", "Next Tree >>>>"}};
+    for (const auto& [name, text] : buttons)
+        EXPECT_EQ(c<QPushButton>(name)->text(), text);
+    EXPECT_EQ(c<QGroupBox>("frameSortBy")->title(), "Sort/Filter by");
+    const QStringList options = {"Tree ID + Survey Date",  "Species + Survey Date",      "Survey Date +Tree ID",
+                                 "Survey Date + Species",  "Risk Rating (DESC)+Tree ID", "Surveyor +Date +Tree ID"};
+    for (int i = 0; i < 6; ++i) {
+        auto* option = c<QRadioButton>(QString("optSortBy(%1)").arg(i));
+        EXPECT_EQ(option->text(), options[i]);
+        EXPECT_EQ(option->isChecked(), i == 0);
+    }
+    EXPECT_EQ(c<QLabel>("Label2")->text(), "Entries on File ");
+    EXPECT_EQ(count(), "1");
+    auto* navigator = c<RecordNavigator>("Data1");
+    EXPECT_EQ(navigator->caption(), "Select a Tree");
+    EXPECT_EQ(navigator->toolTip(), "Go to First, Previous, Next or Last Entry");
+    const QStringList captions = {"1. Move Target",    "2. Limit Access",    "3. Remove Tree",  "4. Treat SGR",
+                                  "5. Prune Deadwood", "6. Prune Weakwood",  "7. Prune Clear",  "8. Thin Crown",
+                                  "9. Reduce Height",  "10. Cable/Brace",    "11. Cvrt/Wildlife"};
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(c<QCheckBox>(QString("chkCorrect(%1)").arg(i))->text(), captions[i]);
+    EXPECT_EQ(c<QLabel>("lblDiam")->text(), "\" at diam");
+
+    auto* grid = c<QTableView>("DBGrid1");
+    EXPECT_EQ(grid->model()->headerData(8, Qt::Horizontal).toString(), "Street Nsame");
+    EXPECT_EQ(grid->columnWidth(0), twipsToPixels(850));
+    EXPECT_EQ(grid->columnWidth(8), twipsToPixels(2300));
+    EXPECT_GE(grid->columnWidth(1), twipsToPixels(1000));
+    EXPECT_GT(grid->columnWidth(1), grid->fontMetrics().horizontalAdvance("05/12/2009")) << "a date is never cut";
+    EXPECT_EQ(grid->accessibleName(), "Tree List");
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(w) &&
+            (qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<QDateEdit*>(w->parentWidget())))
+            continue; // the box inside a list or the date picker
+        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+            qobject_cast<QDateEdit*>(w)) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(box("txtTreeID")->accessibleName(), "Tree ID");
+    EXPECT_EQ(list("cboRisk1")->accessibleName(), "Size of Defective Part");
+}
+
+TEST_F(EditTreeTest, ItsListsHoldTheirEntriesInOrder)
+{
+    addTree(*t.db, {{"StreetName", "O'NEIL ST"}});
+    open();
+    auto entries = [this](const char* name) {
+        QStringList items;
+        for (int i = 0; i < list(name)->count(); ++i)
+            items << list(name)->itemText(i);
+        return items;
+    };
+    EXPECT_EQ(entries("cboStreetFilter"),
+              (QStringList{"-- ALL STREETS -- ", "ELM ST", "MAIN ST", "O'NEIL ST", "OAK AVE", "PARK DR"}));
+    EXPECT_EQ(entries("cboStreetName"), entries("cboStreetFilter").mid(1));
+    EXPECT_EQ(list("cboStreetFilter")->currentIndex(), 0);
+    EXPECT_EQ(entries("cboLocation"), (QStringList{"Front", "Side", "Rear", "Median", "Park", "Other"}));
+    EXPECT_EQ(entries("cboUtility"), (QStringList{"Primary", "Secondary", "Service Drop", "Non-Electric"}));
+    EXPECT_EQ(entries("cboCrownUnion"), (QStringList{"", "0. None", "1. Included Bark", "2. Epicormic Branches",
+                                                     "3. Epicormic/Incl Bark", "4. None"}));
+    EXPECT_EQ(entries("cboRootsArch1"),
+              (QStringList{"", "0. No SGR's", "1. Stem Encircling Root", "2. Stem Girdling Root"}));
+    EXPECT_EQ(entries("cboTrunkcanker"), entries("cboCrownCanker")) << "the trunk offers the crown's entries";
+    EXPECT_EQ(entries("cboRisk2"), (QStringList{"1. Low ", "2. Medium ", "3. High ", "4. Extremely High "}));
+    EXPECT_EQ(c<QLabel>("lblRiskTitle_2")->text(), "Probability of Failure ");
+    EXPECT_FALSE(list("cboSpecies")->isEditable()) << "entries only";
+    EXPECT_FALSE(list("cboStreetName")->isEditable());
+    EXPECT_TRUE(list("cboSurveyor")->isEditable()) << "typing allowed";
+    EXPECT_TRUE(list("cboRiskZone")->isEditable());
+}
+
+TEST_F(EditTreeTest, NothingRefreshesTheListWhileLoadingAndTheFirstActivationBuildsItOnce)
+{
+    addTree(*t.db, {{"Tree_ID", 10}, {"Hazard_Rating", 1}});
+    addTree(*t.db, {{"Tree_ID", 2}, {"Hazard_Rating", 9}});
+    addTree(*t.db, {{"Tree_ID", 9}, {"Hazard_Rating", 5}});
+    window = std::make_unique<frmEditTree>(t.context());
+    QSignalSpy refreshed(window.get(), &frmEditTree::treeListRefreshed);
+    EXPECT_TRUE(window->IsLoading());
+    EXPECT_EQ(gridCell(0, 0), "2") << "the list it opens with is in tree number order";
+    EXPECT_EQ(gridCell(2, 0), "10");
+    c<QRadioButton>("optSortBy(4)")->click();
+    list("cboStreetFilter")->setCurrentIndex(1);
+    list("cboStreetFilter")->setCurrentIndex(0);
+    click("cmdRefresh");
+    EXPECT_EQ(refreshed.count(), 0) << "the list is not rebuilt while loading";
+    EXPECT_EQ(gridCell(0, 0), "2");
+
+    window->show();
+    settle();
+    EXPECT_FALSE(window->IsLoading());
+    EXPECT_EQ(refreshed.count(), 1);
+    EXPECT_EQ(gridCell(0, 0), "2") << "rating 9 first: the option chosen while loading counts";
+    EXPECT_EQ(gridCell(1, 0), "9");
+    EXPECT_EQ(gridCell(2, 0), "10");
+    EXPECT_EQ(QApplication::focusWidget(), c("cmdExit"));
+
+    // Coming back to the window (from a message, say) keeps the record.
+    click("cmdEdit");
+    click("cmdNext");
+    ASSERT_EQ(window->currentRow(), 1);
+    QEvent deactivate(QEvent::WindowDeactivate), activate(QEvent::WindowActivate);
+    QApplication::sendEvent(window.get(), &deactivate);
+    QApplication::sendEvent(window.get(), &activate);
+    EXPECT_EQ(refreshed.count(), 1);
+    EXPECT_EQ(window->currentRow(), 1);
+}
+
+TEST_F(EditTreeTest, AnEmptyTableGivesAnEmptyListAndNoDetails)
+{
+    open();
+    EXPECT_EQ(window->treeList()->rowCount(), 0);
+    EXPECT_EQ(count(), "0");
+    EXPECT_FALSE(detailsEnabled());
+    click("cmdEdit");
+    EXPECT_EQ(c<QTabWidget>("SSTab1")->currentIndex(), 0);
+    click("cmdDelete"); // asks nothing
+    click("cmdSave");
+    EXPECT_TRUE(t.prompter.prompts().empty());
+}
+
+TEST_F(EditTreeTest, TheCountSeparatesThousands)
+{
+    {
+        Transaction batch(*t.db);
+        for (int i = 0; i < 1234; ++i)
+            addTree(*t.db, {{"Tree_ID", i}});
+        batch.commit();
+    }
+    open();
+    EXPECT_EQ(count(), "1,234");
+}
+
+TEST_F(EditTreeTest, SortOptionsAndTheStreetFilterRebuildTheList)
+{
+    addTree(*t.db, {{"Tree_ID", 1}, {"Hazard_Rating", 3}, {"StreetName", "ELM ST"}});
+    addTree(*t.db, {{"Tree_ID", 2}, {"Hazard_Rating", 8}, {"StreetName", "O'NEIL ST"}});
+    addTree(*t.db, {{"Tree_ID", 3}, {"Hazard_Rating", 5}, {"StreetName", "O'NEIL ST"}});
+    open();
+    EXPECT_EQ(gridCell(0, 0), "1");
+    c<QRadioButton>("optSortBy(4)")->click();
+    EXPECT_EQ(gridCell(0, 0), "2");
+    EXPECT_EQ(gridCell(2, 0), "1");
+    EXPECT_EQ(box("txtTreeID")->text(), "2") << "the first row of the new list is current";
+
+    list("cboStreetFilter")->setCurrentText("O'NEIL ST");
+    EXPECT_EQ(count(), "2");
+    EXPECT_EQ(gridCell(0, 0), "2");
+    EXPECT_EQ(gridCell(1, 0), "3");
+    EXPECT_TRUE(detailsEnabled());
+
+    list("cboStreetFilter")->setCurrentText("PARK DR");
+    EXPECT_EQ(count(), "0");
+    EXPECT_FALSE(detailsEnabled());
+    EXPECT_EQ(box("txtTreeID")->text(), "");
+
+    list("cboStreetFilter")->setCurrentIndex(0);
+    EXPECT_EQ(count(), "3");
+    EXPECT_TRUE(detailsEnabled());
+}
+
+TEST_F(EditTreeTest, EveryControlShowsItsColumnAndWritesItBack)
+{
+    setRiskRows(*t.db, {{1, -1, "Q1 "}, {1, 2, "Two "}, {1, 3, "Three "}, {2, -1, "Q2 "}, {2, 1, "One "},
+                        {3, -1, "Q3 "}, {3, 0, "Zero "}, {4, -1, "Q4 "}, {4, 1, "One "}});
+    const Fields before = {
+        {"Tree_ID", 12}, {"StreetNum", "1410"}, {"StreetName", "O'NEIL ST"}, {"Hazard_Rating", 6},
+        {"Surveyor", "J SMITH"}, {"Date_Evaluated", "2009-05-12 14:20:00"}, {"DBH", 14}, {"Species", "Red Maple"},
+        {"Location", "Front"}, {"Site", "4 FT LAWN"}, {"Obstructions_Physical", "0. None"},
+        {"Obstructions_Visual", "4. Driveway"}, {"Utility_Conflict", "Primary"}, {"Crown_Canker", "1. Fungal"},
+        {"Crown_Crack", "2. Shear"}, {"Crown_Deadwood", "3. Lodged"}, {"Crown_Decay", "2. Wood"},
+        {"Crown_Arch_1", "1. Unbalanced Crown"}, {"Crown_Arch_2", "0. Normal Branch Growth"},
+        {"Crown_Arch_3", "1. Topped"}, {"WeakUnion", "1. Included Bark"}, {"Trunk_Canker", "T canker"},
+        {"Trunk_Crack", "T crack"}, {"Trunk_Decay", "T decay"}, {"TrunkDecay_Shell", 2}, {"TrunkDecay_Diam", 20},
+        {"TrunkDecay_Pct", 30}, {"Trunk_Arch_1", "1. Low Codiminant"}, {"Trunk_Arch_2", "1. Lean"},
+        {"Roots_Deep", "1. Planted"}, {"Roots_Injury", "1. Yes"}, {"Roots_Decay", "0. None"},
+        {"Roots_Arch1", "0. No SGR's"}, {"Roots_Arch2", "1. Severed"}, {"RiskZone", "DOWNTOWN"},
+        {"Size_Defect", "2. Two "}, {"Prob_Failure", "1. One "}, {"Prob_TargetImpact", "0. Zero "},
+        {"OtherRisk", "Typed risk"}, {"Desc_OtherRisk", "Leans over the school's gate"},
+        {"CorrectiveActions", "1,5"}, {"Note", "Owner's note\nsecond line"}};
+    const qint64 id = addTree(*t.db, before);
+    addTree(*t.db, {{"Tree_ID", 13}});
+    open();
+    const std::pair<const char*, const char*> shown[] = {
+        {"txtTreeID", "12"}, {"txtStreetNum", "1410"}, {"cboStreetName", "O'NEIL ST"}, {"lblRiskRating", "6"},
+        {"cboSurveyor", "J SMITH"}, {"txtDBH", "14"}, {"cboSpecies", "Red Maple"}, {"cboLocation", "Front"},
+        {"txtSite", "4 FT LAWN"}, {"cboPhysical", "0. None"}, {"cboVisual", "4. Driveway"}, {"cboUtility", "Primary"},
+        {"cboCrownCanker", "1. Fungal"}, {"cboCrownCrack", "2. Shear"}, {"cboCrownDeadwood", "3. Lodged"},
+        {"cboCrownDecay", "2. Wood"}, {"cboCrownArch1", "1. Unbalanced Crown"},
+        {"cboCrownArch2", "0. Normal Branch Growth"}, {"cboCrownArch3", "1. Topped"},
+        {"cboCrownUnion", "1. Included Bark"}, {"cboTrunkcanker", "T canker"}, {"cboTrunkCrack", "T crack"},
+        {"cboTrunkDecay", "T decay"}, {"txtShell", "2"}, {"txtDiam", "20"}, {"txtPct", "30"},
+        {"cboTrunkArch1", "1. Low Codiminant"}, {"cboTrunkArch2", "1. Lean"}, {"cboRootsDeep", "1. Planted"},
+        {"cboRoot_Injury", "1. Yes"}, {"cboRootsDecay", "0. None"}, {"cboRootsArch1", "0. No SGR's"},
+        {"cboRootsArch2", "1. Severed"}, {"cboRiskZone", "DOWNTOWN"}, {"cboRisk1", "2. Two "}, {"cboRisk2", "1. One "},
+        {"cboRisk3", "0. Zero "}, {"cboRisk4", "Typed risk"}, {"txtCorrect", "1,5"}};
+    for (const auto& [name, text] : shown) {
+        QWidget* w = c(name);
+        QString value;
+        if (auto* b = qobject_cast<QLineEdit*>(w))
+            value = b->text();
+        else if (auto* l = qobject_cast<QComboBox*>(w))
+            value = l->currentText();
+        else if (auto* label = qobject_cast<QLabel*>(w))
+            value = label->text();
+        EXPECT_EQ(value, text) << name;
+    }
+    EXPECT_EQ(c<QDateEdit>("DTPicker1")->date(), QDate(2009, 5, 12));
+    EXPECT_EQ(c<QPlainTextEdit>("txtDescOtherRisk")->toPlainText(), "Leans over the school's gate");
+    EXPECT_EQ(c<QPlainTextEdit>("txtNote")->toPlainText(), "Owner's note\nsecond line");
+    EXPECT_TRUE(c<QCheckBox>("chkCorrect(0)")->isChecked());
+    EXPECT_TRUE(c<QCheckBox>("chkCorrect(4)")->isChecked());
+    EXPECT_FALSE(c<QCheckBox>("chkCorrect(1)")->isChecked());
+
+    // Leaving the record unchanged writes nothing.
+    t.db->exec("CREATE TRIGGER no_writes BEFORE UPDATE ON _Archived_SurveyData "
+               "BEGIN SELECT RAISE(ABORT, 'written'); END");
+    click("cmdEdit");
+    click("cmdNext");
+    EXPECT_EQ(window->currentRow(), 1);
+    click("cmdPrevious");
+    t.db->exec("DROP TRIGGER no_writes");
+
+    // Change every field; all of it is stored.
+    setText("txtTreeID", "120");
+    setText("txtStreetNum", "7");
+    list("cboStreetName")->setCurrentText("ELM ST");
+    list("cboSurveyor")->setEditText("M GARCIA");
+    c<QDateEdit>("DTPicker1")->setDate(QDate(2009, 6, 1));
+    setText("txtDBH", "15");
+    list("cboSpecies")->setCurrentText("ACRU-RED MAPLE");
+    list("cboLocation")->setEditText("Rear");
+    setText("txtSite", "NO LAWN");
+    choose("cboVisual", "1. Critical sign");
+    choose("cboTrunkcanker", "2. Insect/Mechanical");
+    setText("txtPct", "45");
+    choose("cboRiskZone", "PARKS");
+    choose("cboRisk1", "3. Three ");
+    choose("cboRisk4", "1. One ");
+    c<QCheckBox>("chkCorrect(4)")->click();
+    c<QCheckBox>("chkCorrect(10)")->click();
+    c<QPlainTextEdit>("txtNote")->setPlainText("Pruned");
+    click("cmdNext");
+    const Fields after = {{"Tree_ID", 120},
+                          {"StreetNum", "7"},
+                          {"StreetName", "ELM ST"},
+                          {"Hazard_Rating", 5},
+                          {"Surveyor", "M GARCIA"},
+                          {"Date_Evaluated", "2009-06-01 14:20:00"},
+                          {"DBH", 15},
+                          {"Species", "ACRU-RED MAPLE"},
+                          {"Location", "Rear"},
+                          {"Site", "NO LAWN"},
+                          {"Obstructions_Visual", "1. Critical sign"},
+                          {"Trunk_Canker", "2. Insect/Mechanical"},
+                          {"TrunkDecay_Pct", 45},
+                          {"RiskZone", "PARKS"},
+                          {"Size_Defect", "3. Three "},
+                          {"OtherRisk", "1. One "},
+                          {"CorrectiveActions", "1,11"},
+                          {"Note", "Pruned"},
+                          {"Crown_Canker", "1. Fungal"},
+                          {"Desc_OtherRisk", "Leans over the school's gate"}};
+    for (const auto& [column, value] : after)
+        EXPECT_EQ(stored(*t.db, id, column).toString(), value.toString()) << column.toStdString();
+}
+
+// Every way of leaving a record writes its changes back.
+struct LeaveCase {
+    const char* name;
+    int from;        // the row the edit is made on
+    int expectedRow; // the current row afterwards (-1: the window closed)
+    std::function<void(EditTreeTest&)> leave;
+};
+
+class LeaveRecordTest : public EditTreeTest, public ::testing::WithParamInterface<LeaveCase> {
+public:
+    void TestBody() override {}
+    using EditTreeTest::c;
+    using EditTreeTest::click;
+    using EditTreeTest::clickGridRow;
+    using EditTreeTest::list;
+    using EditTreeTest::window;
+};
+
+class LeaveRecord : public LeaveRecordTest {};
+
+TEST_P(LeaveRecord, WritesTheChangedRecordBack)
+{
+    const LeaveCase& p = GetParam();
+    std::vector<qint64> ids;
+    for (int i = 0; i < 4; ++i)
+        ids.push_back(addTree(*t.db, {{"Tree_ID", i + 1}, {"Site", "OLD"}, {"StreetName", i < 2 ? "ELM ST" : "OAK AVE"}}));
+    open();
+    ASSERT_TRUE(window->treeList()->rowCount() == 4);
+    for (int row = 0; row < p.from; ++row)
+        c<RecordNavigator>("Data1")->nextButton()->click();
+    ASSERT_EQ(window->currentRow(), p.from);
+    setText("txtSite", "NEW");
+    setText("txtDBH", "33");
+    p.leave(*this);
+    settle();
+    EXPECT_EQ(stored(*t.db, ids[size_t(p.from)], "Site").toString(), "NEW");
+    EXPECT_EQ(stored(*t.db, ids[size_t(p.from)], "DBH").toInt(), 33);
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (int(i) != p.from) {
+            EXPECT_EQ(stored(*t.db, ids[i], "Site").toString(), "OLD") << "row " << i;
+        }
+    }
+    if (p.expectedRow >= 0) {
+        EXPECT_EQ(window->currentRow(), p.expectedRow);
+    } else {
+        EXPECT_FALSE(window->isVisible());
+    }
+}
+
+const LeaveCase leaveCases[] = {
+    {"NextTree", 1, 2, [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).click("cmdNext"); }},
+    {"PreviousTree", 1, 0, [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).click("cmdPrevious"); }},
+    {"NextTreeOnTheLastRowSavesAndStays", 3, 3,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).click("cmdNext"); }},
+    {"PreviousTreeOnTheFirstRowSavesAndStays", 0, 0,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).click("cmdPrevious"); }},
+    {"SaveButton", 1, 1, [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).click("cmdSave"); }},
+    {"NavigatorFirst", 2, 0,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).c<RecordNavigator>("Data1")->firstButton()->click(); }},
+    {"NavigatorPrevious", 2, 1,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).c<RecordNavigator>("Data1")->previousButton()->click(); }},
+    {"NavigatorNext", 1, 2,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).c<RecordNavigator>("Data1")->nextButton()->click(); }},
+    {"NavigatorLast", 0, 3,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).c<RecordNavigator>("Data1")->lastButton()->click(); }},
+    {"GridClick", 0, 3, [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).clickGridRow(3); }},
+    {"GridKeyDown", 1, 2,
+     [](EditTreeTest& t) {
+         auto* grid = static_cast<LeaveRecordTest&>(t).c<QTableView>("DBGrid1");
+         QTest::keyClick(grid, Qt::Key_Down);
+     }},
+    {"SortOption", 1, 0,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).c<QRadioButton>("optSortBy(2)")->click(); }},
+    {"StreetFilter", 2, 0,
+     [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).list("cboStreetFilter")->setCurrentText("OAK AVE"); }},
+    {"Refresh", 2, 0, [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).click("cmdRefresh"); }},
+    {"Exit", 1, -1, [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).click("cmdExit"); }},
+    {"ClosingTheWindow", 2, -1, [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).window->close(); }},
+};
+void PrintTo(const LeaveCase& leaveCase, std::ostream* os)
+{
+    *os << leaveCase.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, LeaveRecord, ::testing::ValuesIn(leaveCases),
+                         [](const ::testing::TestParamInfo<LeaveCase>& info) { return std::string(info.param.name); });
+
+TEST_F(EditTreeTest, NextAndPreviousCheckTheTreeIdThenTheSurveyor)
+{
+    const qint64 first = addTree(*t.db, {{"Tree_ID", 1}});
+    addTree(*t.db, {{"Tree_ID", 2}});
+    open();
+    click("cmdEdit");
+    box("txtTreeID")->clear();
+    list("cboSurveyor")->setEditText("");
+    setText("txtSite", "CHANGED");
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdNext");
+    ASSERT_EQ(t.prompter.prompts().size(), 1u) << "only the first failing check is reported";
+    EXPECT_EQ(t.prompter.last().message.text, "Please enter a Tree ID");
+    EXPECT_EQ(t.prompter.last().message.caption, "Missing ID");
+    EXPECT_EQ(window->currentRow(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), box("txtTreeID"));
+    EXPECT_EQ(stored(*t.db, first, "Site").toString(), "") << "nothing is saved";
+
+    QTest::keyClicks(box("txtTreeID"), "1");
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdPrevious");
+    EXPECT_EQ(t.prompter.last().message.text, "Please enter a Surveyor");
+    EXPECT_EQ(t.prompter.last().message.caption, "Missing Surveyor");
+    EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(QApplication::focusWidget() == list("cboSurveyor") ||
+                QApplication::focusWidget() == list("cboSurveyor")->lineEdit());
+    EXPECT_EQ(window->currentRow(), 0);
+
+    // The navigator writes the record back without the checks.
+    c<RecordNavigator>("Data1")->nextButton()->click();
+    EXPECT_EQ(window->currentRow(), 1);
+    EXPECT_EQ(stored(*t.db, first, "Surveyor").toString(), "");
+    EXPECT_EQ(stored(*t.db, first, "Site").toString(), "CHANGED");
+}
+
+TEST_F(EditTreeTest, ARecordTheDatabaseRefusesIsReportedAndStaysAsItWas)
+{
+    const qint64 first = addTree(*t.db, {{"Tree_ID", 1}, {"DBH", 14}, {"Site", "OLD"}});
+    const qint64 second = addTree(*t.db, {{"Tree_ID", 2}});
+    open();
+    click("cmdEdit");
+    setText("txtDBH", "99999");
+    setText("txtSite", "NEW");
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdNext");
+    ASSERT_EQ(t.prompter.prompts().size(), 1u);
+    const MessageRequest m = t.prompter.last().message;
+    EXPECT_EQ(m.caption, "Record Not Saved");
+    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(m.text.contains("DBH") && m.text.contains("\"99999\"")) << m.text.toStdString();
+    EXPECT_EQ(window->currentRow(), 0) << "the window stays on the record";
+    EXPECT_EQ(QApplication::focusWidget(), box("txtDBH"));
+    EXPECT_EQ(stored(*t.db, first, "DBH").toInt(), 14);
+    EXPECT_EQ(stored(*t.db, first, "Site").toString(), "OLD") << "no part of the record is written";
+
+    // A click in the grid cannot leave it either.
+    c<QTabWidget>("SSTab1")->setCurrentIndex(0);
+    t.prompter.answer(MsgAnswer::Ok);
+    clickGridRow(1);
+    EXPECT_EQ(window->currentRow(), 0);
+    EXPECT_EQ(c<QTableView>("DBGrid1")->currentIndex().row(), 0);
+
+    // Nor can closing the window.
+    t.prompter.answer(MsgAnswer::Ok);
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(t.prompter.prompts().size(), 3u);
+
+    // Corrected, it is saved and the window moves on.
+    setText("txtDBH", "15");
+    click("cmdNext");
+    EXPECT_EQ(window->currentRow(), 1);
+    EXPECT_EQ(stored(*t.db, first, "DBH").toInt(), 15);
+    EXPECT_EQ(stored(*t.db, first, "Site").toString(), "NEW");
+
+    // A refusal by the database itself is reported the same way.
+    t.db->exec("CREATE TRIGGER locked BEFORE UPDATE ON _Archived_SurveyData "
+               "BEGIN SELECT RAISE(ABORT, 'the record is locked by the office'); END");
+    setText("txtSite", "LOCKED");
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdPrevious");
+    EXPECT_TRUE(t.prompter.last().message.text.contains("the record is locked by the office"));
+    EXPECT_EQ(window->currentRow(), 1);
+    click("cmdCancel");
+    EXPECT_EQ(box("txtSite")->text(), "");
+    click("cmdPrevious");
+    EXPECT_EQ(window->currentRow(), 0) << "after Cancel the window moves on";
+    EXPECT_EQ(stored(*t.db, second, "Site").toString(), "");
+}
+
+TEST_F(EditTreeTest, CancelDiscardsTheChangesNotYetSaved)
+{
+    const qint64 id = addTree(*t.db, {{"Site", "OLD"}, {"CorrectiveActions", "2"}});
+    addTree(*t.db);
+    open();
+    setText("txtSite", "NEW");
+    c<QCheckBox>("chkCorrect(6)")->click();
+    EXPECT_EQ(box("txtCorrect")->text(), "2,7");
+    click("cmdCancel");
+    EXPECT_EQ(box("txtSite")->text(), "OLD");
+    EXPECT_EQ(box("txtCorrect")->text(), "2");
+    EXPECT_FALSE(c<QCheckBox>("chkCorrect(6)")->isChecked());
+    click("cmdEdit");
+    click("cmdNext");
+    EXPECT_EQ(stored(*t.db, id, "Site").toString(), "OLD");
+    EXPECT_EQ(stored(*t.db, id, "CorrectiveActions").toString(), "2");
+}
+
+TEST_F(EditTreeTest, DeletingAsksWithTheTreeAndItsSurveyDay)
+{
+    const qint64 id = addTree(*t.db, {{"Tree_ID", 12}, {"Species", "Red Maple"}, {"DBH", 14},
+                                      {"Date_Evaluated", "2009-05-12 14:20:00"}});
+    addTree(*t.db, {{"Tree_ID", 13}});
+    open();
+    QSignalSpy refreshed(window.get(), &frmEditTree::treeListRefreshed);
+    t.prompter.answer(MsgAnswer::No);
+    click("cmdDelete");
+    const MessageRequest m = t.prompter.last().message;
+    EXPECT_EQ(m.text, "Delete Tree ID:12, (Red Maple DBH=14)\nsurveyed on Tuesday, 05/12/2009?");
+    EXPECT_EQ(m.caption, "Confirm Delete");
+    EXPECT_EQ(m.icon, MsgIcon::Question);
+    EXPECT_EQ(m.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(m.defaultButton, MsgAnswer::No);
+    EXPECT_EQ(surveyCount(*t.db), 2) << "No deletes nothing";
+    EXPECT_EQ(refreshed.count(), 1) << "but the list is rebuilt";
+
+    t.prompter.answer(MsgAnswer::Yes);
+    click("cmdDelete");
+    EXPECT_TRUE(stored(*t.db, id, "ID").isNull());
+    EXPECT_EQ(count(), "1");
+    EXPECT_EQ(box("txtTreeID")->text(), "13") << "the first row of the list is current";
+
+    t.prompter.answer(MsgAnswer::Yes);
+    click("cmdDelete");
+    EXPECT_EQ(surveyCount(*t.db), 0);
+    EXPECT_EQ(count(), "0");
+    EXPECT_FALSE(detailsEnabled());
+    click("cmdDelete");
+    EXPECT_EQ(t.prompter.prompts().size(), 3u) << "an empty list asks nothing";
+}
+
+TEST_F(EditTreeTest, ChoosingRiskAnswersRecomputesTheRating)
+{
+    setRiskRows(*t.db, {{1, -1, "Q1 "}, {1, 2, "Two "}, {2, -1, "Q2 "}, {2, 0, "Zero "}, {3, -1, "Q3 "},
+                        {3, 1, "One "}, {4, -1, "Q4 "}, {4, 3, "Three "}});
+    const qint64 first = addTree(*t.db, {{"Hazard_Rating", 13}, {"Size_Defect", ""}, {"Prob_Failure", ""},
+                                         {"Prob_TargetImpact", ""}, {"OtherRisk", ""}});
+    const qint64 second = addTree(*t.db, {{"Hazard_Rating", 13}});
+    open();
+    EXPECT_EQ(c<QLabel>("lblRiskRating")->text(), "13");
+    choose("cboRisk1", "2. Two ");
+    choose("cboRisk2", "0. Zero ");
+    choose("cboRisk4", "3. Three ");
+    EXPECT_EQ(c<QLabel>("lblRiskRating")->text(), "5");
+
+    QTest::keyClicks(list("cboRisk3")->lineEdit(), "Typed");
+    EXPECT_EQ(c<QLabel>("lblRiskRating")->text(), "5") << "typing does not recompute";
+    choose("cboRisk1", "2. Two ");
+    EXPECT_EQ(c<QLabel>("lblRiskRating")->text(), "0") << "an answer that begins with a letter";
+    list("cboRisk3")->setEditText("");
+    choose("cboRisk1", "2. Two ");
+    EXPECT_EQ(c<QLabel>("lblRiskRating")->text(), "5");
+
+    click("cmdEdit");
+    click("cmdNext");
+    EXPECT_EQ(stored(*t.db, first, "Hazard_Rating").toInt(), 5);
+    EXPECT_EQ(stored(*t.db, first, "Size_Defect").toString(), "2. Two ");
+    click("cmdNext");
+    EXPECT_EQ(stored(*t.db, second, "Hazard_Rating").toInt(), 13) << "untouched answers keep the imported rating";
+}
+
+TEST_F(EditTreeTest, TheCorrectiveActionBoxesFollowTheRecordAndRewriteItsList)
+{
+    const qint64 none = addTree(*t.db, {{"Tree_ID", 1}, {"CorrectiveActions", QVariant()}});
+    const qint64 loose = addTree(*t.db, {{"Tree_ID", 2}, {"CorrectiveActions", "3, 1,3"}});
+    const qint64 unknown = addTree(*t.db, {{"Tree_ID", 3}, {"CorrectiveActions", "12"}});
+    addTree(*t.db, {{"Tree_ID", 4}});
+    open();
+    const auto ticked = [this] {
+        QList<int> boxes;
+        for (int i = 0; i < 11; ++i)
+            if (c<QCheckBox>(QString("chkCorrect(%1)").arg(i))->isChecked())
+                boxes << i;
+        return boxes;
+    };
+    EXPECT_EQ(ticked(), QList<int>{});
+    EXPECT_EQ(box("txtCorrect")->text(), "");
+    click("cmdEdit");
+    click("cmdNext");
+    EXPECT_EQ(ticked(), (QList<int>{0, 2}));
+    EXPECT_EQ(box("txtCorrect")->text(), "1,3");
+    c<QCheckBox>("chkCorrect(4)")->click();
+    EXPECT_EQ(box("txtCorrect")->text(), "1,3,5");
+    c<QCheckBox>("chkCorrect(4)")->click();
+    click("cmdNext");
+    EXPECT_EQ(ticked(), QList<int>{});
+    click("cmdNext");
+    EXPECT_TRUE(stored(*t.db, none, "CorrectiveActions").isNull()) << "an empty list stays as it was";
+    EXPECT_EQ(stored(*t.db, loose, "CorrectiveActions").toString(), "1,3");
+    EXPECT_EQ(stored(*t.db, unknown, "CorrectiveActions").toString(), "");
+
+    for (int i : {0, 2})
+        c<QCheckBox>(QString("chkCorrect(%1)").arg(i))->click();
+    EXPECT_EQ(box("txtCorrect")->text(), "1,3");
+    for (int i : {0, 2})
+        c<QCheckBox>(QString("chkCorrect(%1)").arg(i))->click();
+    EXPECT_EQ(box("txtCorrect")->text(), "") << "clearing every box";
+}
+
+TEST_F(EditTreeTest, NumberBoxesTakeDigitsAndAPointAndAnEmptyDecayBoxReadsZero)
+{
+    const qint64 id = addTree(*t.db, {{"TrunkDecay_Pct", 20}, {"TrunkDecay_Shell", QVariant()}});
+    addTree(*t.db);
+    open();
+    click("cmdEdit");
+    for (const char* name : {"txtTreeID", "txtDBH", "txtShell", "txtDiam", "txtPct"}) {
+        box(name)->clear();
+        QTest::keyClicks(box(name), "1a-2 .");
+        QTest::keyClick(box(name), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(box(name)->text(), "12.") << name;
+    }
+    EXPECT_EQ(box("txtTreeID")->maxLength(), 9);
+    EXPECT_EQ(box("txtDBH")->maxLength(), 8);
+    EXPECT_EQ(box("txtShell")->maxLength(), 5);
+    EXPECT_EQ(box("txtPct")->maxLength(), 3);
+    EXPECT_EQ(box("txtSite")->maxLength(), 15);
+    setText("txtTreeID", "5");
+    setText("txtDBH", "9");
+    setText("txtDiam", "3");
+
+    c<QTabWidget>("SSTab2")->setCurrentIndex(1);
+    box("txtPct")->clear();
+    box("txtShell")->clear();
+    box("txtPct")->setFocus();
+    box("txtShell")->setFocus();
+    EXPECT_EQ(box("txtPct")->text(), "0");
+    box("txtDiam")->setFocus();
+    EXPECT_EQ(box("txtShell")->text(), "0");
+    click("cmdNext");
+    EXPECT_EQ(stored(*t.db, id, "TrunkDecay_Pct").toInt(), 0);
+    EXPECT_EQ(stored(*t.db, id, "TrunkDecay_Shell").toInt(), 0);
+}
+
+TEST_F(EditTreeTest, TextBoxesTakeTheirMostTypedCharactersButShowLongerStoredTextsWhole)
+{
+    const QString longNote(300, QLatin1Char('n'));
+    const QString longSite = "TWENTY CHARS OF SITE";
+    const qint64 id = addTree(*t.db, {{"Note", longNote}, {"Site", longSite}});
+    const qint64 second = addTree(*t.db, {{"Note", ""}});
+    open();
+    auto* note = c<QPlainTextEdit>("txtNote");
+    EXPECT_EQ(note->toPlainText(), longNote);
+    EXPECT_EQ(box("txtSite")->text(), longSite);
+    note->moveCursor(QTextCursor::End);
+    QTest::keyClicks(note, "x");
+    EXPECT_EQ(note->toPlainText(), longNote) << "no room for more";
+    c<RecordNavigator>("Data1")->nextButton()->click();
+    EXPECT_EQ(stored(*t.db, id, "Note").toString(), longNote) << "browsing changes nothing";
+    EXPECT_EQ(stored(*t.db, id, "Site").toString(), longSite);
+
+    QTest::keyClicks(note, QString(260, QLatin1Char('y')));
+    EXPECT_EQ(note->toPlainText().size(), 255);
+    auto* desc = c<QPlainTextEdit>("txtDescOtherRisk");
+    QTest::keyClicks(desc, QString(160, QLatin1Char('d')));
+    EXPECT_EQ(desc->toPlainText().size(), 150);
+    setText("txtSite", "SIXTEEN CHARS XX");
+    EXPECT_EQ(box("txtSite")->text(), "SIXTEEN CHARS X");
+    c<RecordNavigator>("Data1")->firstButton()->click();
+    EXPECT_EQ(stored(*t.db, second, "Note").toString().size(), 255);
+}
+
+TEST_F(EditTreeTest, AStreetWithAnApostropheFiltersAndSaves)
+{
+    const qint64 oneil = addTree(*t.db, {{"Tree_ID", 1}, {"StreetName", "O'NEIL ST"}, {"StreetNum", "9"}});
+    const qint64 elm = addTree(*t.db, {{"Tree_ID", 2}, {"StreetName", "ELM ST"}});
+    open();
+    list("cboStreetFilter")->setCurrentText("O'NEIL ST");
+    EXPECT_EQ(count(), "1");
+    EXPECT_EQ(list("cboStreetName")->currentText(), "O'NEIL ST");
+    setText("txtStreetNum", "11");
+    list("cboStreetFilter")->setCurrentIndex(0);
+    EXPECT_EQ(stored(*t.db, oneil, "StreetNum").toString(), "11");
+    c<RecordNavigator>("Data1")->lastButton()->click();
+    list("cboStreetName")->setCurrentText("O'NEIL ST");
+    click("cmdSave");
+    EXPECT_EQ(stored(*t.db, elm, "StreetName").toString(), "O'NEIL ST");
+}
+
+TEST_F(EditTreeTest, NullsAndOtherSpellingsShowWithoutChangingTheRecord)
+{
+    t.db->exec("INSERT INTO Species (Description) VALUES ('Red Maple')");
+    const qint64 blank = addTree(*t.db, {{"Tree_ID", 1}, {"Species", QVariant()}, {"StreetName", QVariant()},
+                                         {"Surveyor", QVariant()}, {"Date_Evaluated", QVariant()}, {"DBH", QVariant()}});
+    const qint64 upper = addTree(*t.db, {{"Tree_ID", 2}, {"Species", "RED MAPLE"}});
+    addTree(*t.db, {{"Tree_ID", 3}});
+    open();
+    for (const char* name : {"cboSpecies", "cboStreetName", "cboSurveyor"})
+        EXPECT_EQ(list(name)->findText(""), -1) << name << " lists no empty entry";
+    EXPECT_EQ(list("cboSpecies")->currentText(), "");
+    EXPECT_EQ(c<QDateEdit>("DTPicker1")->text().trimmed(), "");
+    t.db->exec("CREATE TRIGGER no_writes BEFORE UPDATE ON _Archived_SurveyData "
+               "BEGIN SELECT RAISE(ABORT, 'written'); END");
+    c<RecordNavigator>("Data1")->nextButton()->click();
+    EXPECT_EQ(list("cboSpecies")->currentText(), "RED MAPLE");
+    c<RecordNavigator>("Data1")->nextButton()->click();
+    EXPECT_EQ(window->currentRow(), 2);
+    EXPECT_TRUE(stored(*t.db, blank, "Species").isNull());
+    EXPECT_TRUE(stored(*t.db, blank, "Date_Evaluated").isNull());
+    EXPECT_EQ(stored(*t.db, upper, "Species").toString(), "RED MAPLE");
+}
+
+TEST_F(EditTreeTest, KeepsItsWidthAndMinimumHeightAndLaysOutByTheHeight)
+{
+    addTree(*t.db);
+    open();
+    EXPECT_EQ(window->width(), twipsToPixels(10605));
+    EXPECT_EQ(window->height(), twipsToPixels(8700));
+    window->resize(900, 300);
+    settle();
+    EXPECT_EQ(window->width(), twipsToPixels(10605));
+    EXPECT_EQ(window->height(), twipsToPixels(8700));
+    window->resize(twipsToPixels(10605), twipsToPixels(12000));
+    settle();
+    const auto px = [](int twips) { return twipsToPixels(twips); };
+    EXPECT_EQ(c("SSTab1")->height(), px(12000 - 2595));
+    EXPECT_EQ(c("SSTab1")->width(), px(10605 - 350));
+    EXPECT_EQ(c("frameSortBy")->y(), px(12000 - 2595 + 300));
+    EXPECT_EQ(c("frameButtons")->y(), px(12000 - 2595 + 250));
+    EXPECT_EQ(c("cmdSave")->y(), px(12000 - 2595 + 700));
+    EXPECT_EQ(c("DBGrid1")->width(), px(10605 - 350 - 300));
+    EXPECT_EQ(c("DBGrid1")->height(), px(12000 - 2595 - 2000));
+    EXPECT_EQ(c("frameGridBottom")->y(), c("DBGrid1")->y() + c("DBGrid1")->height() + px(30));
+}
+
+// Presses Alt and key; the button the key belongs to shows itself pressed
+// for a moment before it acts.
+void pressAccessKey(QWidget* window, Qt::Key key)
+{
+    QTest::keyClick(window, key, Qt::AltModifier);
+    QTest::qWait(150);
+}
+
+TEST_F(EditTreeTest, AccessKeysOfTheCaptionsWork)
+{
+    addTree(*t.db);
+    addTree(*t.db);
+    open();
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    pressAccessKey(window.get(), Qt::Key_V);
+    EXPECT_EQ(c<QTabWidget>("SSTab1")->currentIndex(), 1) << "&View/Edit";
+    setText("txtSite", "BY KEYBOARD");
+    pressAccessKey(window.get(), Qt::Key_S);
+    EXPECT_EQ(stored(*t.db, window->currentRecordId(), "Site").toString(), "BY KEYBOARD") << "&Save";
+    t.prompter.answer(MsgAnswer::No);
+    pressAccessKey(window.get(), Qt::Key_D);
+    EXPECT_EQ(t.prompter.last().message.caption, "Confirm Delete") << "&Delete";
+    pressAccessKey(window.get(), Qt::Key_X);
+    EXPECT_FALSE(window->isVisible()) << "E&xit";
+}
+
+// Opened from the Main window.
+class EditTreeMenuTest : public AppTest {};
+
+TEST_F(EditTreeMenuTest, OpensModallyWithTheMainWindowInvisibleUntilItCloses)
+{
+    frmMain* main = start();
+    ASSERT_NE(main, nullptr);
+    addTree(session->context().db);
+    main->menuItem("mnuEditTree")->trigger();
+    settle();
+    auto* editor = openWindow<frmEditTree>("frmEditTree");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isModal());
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_FALSE(editor->IsLoading());
+    EXPECT_EQ(child<QLabel>(editor, "lblNumTrees")->text(), "1");
+    QTest::mouseClick(child(editor, "cmdExit"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(openWindow("frmEditTree"), nullptr);
+    EXPECT_TRUE(main->isVisible());
+}
+
+} // namespace

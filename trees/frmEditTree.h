@@ -1,0 +1,182 @@
+#pragma once
+// The Tree editor: the survey records in a grid, sorted and filtered by
+// street, and the record of the current row on the "Details" page, where
+// every field can be corrected. A changed record is written back when the
+// user moves to another record (any way) or closes the window; "Next" and
+// "Previous" and "Save" check the two required fields first.
+
+#include "store/context.h"
+#include "trees/treelist.h"
+#include "trees/treerecord.h"
+
+#include <QWidget>
+
+#include <array>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTableView;
+
+namespace kolva {
+
+class RecordNavigator;
+
+class frmEditTree : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmEditTree(AppContext context, QWidget* parent = nullptr);
+    ~frmEditTree() override;
+
+    // True from the start of loading until the window is first activated;
+    // meanwhile the sort options, the street filter and Refresh do nothing.
+    bool IsLoading() const { return IsLoading_; }
+
+    // Rebuilds the list from the sort option and the street filter and
+    // makes its first row current (a changed record is written back first).
+    void RefreshTreeList();
+    // Checks the Tree ID and the surveyor, then writes the record back.
+    // False when a check failed or the record could not be stored.
+    bool ValidateAndSaveTree();
+    // Recomputes the risk rating from the four risk answers.
+    void ComputeRiskRating();
+
+    // The current row of the list (-1 when the list is empty) and its record.
+    int currentRow() const { return currentRow_; }
+    qint64 currentRecordId() const { return currentId_; }
+    TreeListModel* treeList() const { return model_; }
+
+signals:
+    // The list was rebuilt.
+    void treeListRefreshed();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Binding {
+        const TreeColumn* column = nullptr;
+        QWidget* control = nullptr;
+        int maxLength = 0; // the most characters the user can type, 0 for no limit
+    };
+
+    void buildWindow();
+    QWidget* buildListPage();
+    QWidget* buildDetailsPage();
+    QWidget* buildCrownPage();
+    QWidget* buildTrunkPage();
+    QWidget* buildRootsPage();
+    QWidget* buildRiskPage();
+    QWidget* buildCorrectivePage();
+    void bind(const char* column, QWidget* control, int maxLength = 0);
+
+    void Form_Load();
+    void Form_Activate();
+    void Form_Resize();
+    void FillSurveyorList();
+    void FillStreetLists();
+    void FillSpeciesList();
+    void FillRiskZoneList();
+    void FillRiskQuestionList(int question);
+    void FillCodedLists();
+
+    void optSortBy_Click(int index);
+    void cboStreetFilter_Click();
+    void cmdRefresh_Click();
+    void cmdEdit_Click();
+    void cmdNext_Click();
+    void cmdPrevious_Click();
+    void cmdDelete_Click();
+    void cmdSave_Click();
+    void cmdCancel_Click();
+    void cmdExit_Click();
+    void chkCorrect_Click();
+    void DBGrid1_RowChange(int row);
+
+    // Makes row current, writing a changed record back first; false (and
+    // the current row stays) when that record could not be stored.
+    bool moveToRow(int row);
+    // Shows the record of row in the controls, its stored values unchanged.
+    void showRecord(int row);
+    void showNoRecord();
+    // Writes the changed values of the current record back; false after a
+    // refusal, which has been reported.
+    bool saveChanges();
+    std::vector<std::pair<QString, QVariant>> pendingChanges() const;
+    QString shownText(const Binding& binding) const;
+    void showValue(const Binding& binding, const QString& value);
+    void setCorrectiveBoxes(const CorrectiveActionBoxes& boxes);
+    void selectGridRow(int row);
+    void setDetailsEnabled(bool enabled);
+    TreeListSource chosenSource() const;
+    void showChosenSource(const TreeListSource& source);
+    QWidget* controlOf(const QString& column) const;
+
+    AppContext context_;
+    bool IsLoading_ = true;
+    bool loaded_ = false;
+    bool refreshing_ = false;
+    bool syncingGrid_ = false;
+    int currentRow_ = -1;
+    qint64 currentId_ = -1;
+    TreeRecord stored_;                     // the current record as stored
+    std::map<QString, QString> shownStored_; // ... and as its controls showed it
+    std::vector<Binding> bindings_;
+    TreeListModel* model_ = nullptr;
+    TreeListSource shownSource_; // the source of the list as shown
+
+    QTabWidget* SSTab1_ = nullptr;
+    QTableView* DBGrid1_ = nullptr;
+    QFrame* frameGridBottom_ = nullptr;
+    RecordNavigator* Data1_ = nullptr;
+    QPushButton* cmdRefresh_ = nullptr;
+    QLabel* lblNumTrees_ = nullptr;
+    QGroupBox* Frame1_ = nullptr;
+    QTabWidget* SSTab2_ = nullptr;
+    QPushButton* cmdPrevious_ = nullptr;
+    QPushButton* cmdNext_ = nullptr;
+    QGroupBox* frameSortBy_ = nullptr;
+    std::array<QRadioButton*, SortOptionCount> optSortBy_{};
+    QComboBox* cboStreetFilter_ = nullptr;
+    QFrame* frameButtons_ = nullptr;
+    QPushButton* cmdEdit_ = nullptr;
+    QPushButton* cmdDelete_ = nullptr;
+    QPushButton* cmdExit_ = nullptr;
+    QPushButton* cmdSave_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
+
+    QLineEdit* txtTreeID_ = nullptr;
+    QLineEdit* txtStreetNum_ = nullptr;
+    QComboBox* cboStreetName_ = nullptr;
+    QLabel* lblRiskRating_ = nullptr;
+    QComboBox* cboSurveyor_ = nullptr;
+    QDateEdit* DTPicker1_ = nullptr;
+    QLineEdit* txtDBH_ = nullptr;
+    QComboBox* cboSpecies_ = nullptr;
+    QComboBox* cboLocation_ = nullptr;
+    QLineEdit* txtSite_ = nullptr;
+    QLineEdit* txtShell_ = nullptr;
+    QLineEdit* txtDiam_ = nullptr;
+    QLineEdit* txtPct_ = nullptr;
+    QComboBox* cboRiskZone_ = nullptr;
+    std::array<QLabel*, 4> lblRiskTitle_{};
+    std::array<QComboBox*, 4> cboRisk_{};
+    QPlainTextEdit* txtDescOtherRisk_ = nullptr;
+    std::array<QCheckBox*, CorrectiveActionCount> chkCorrect_{};
+    QLineEdit* txtCorrect_ = nullptr;
+    QPlainTextEdit* txtNote_ = nullptr;
+};
+
+} // namespace kolva

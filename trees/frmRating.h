@@ -1,0 +1,53 @@
+#pragma once
+// The risk question editor: the titles and up to eight answers of the four
+// risk questions whose scores make a tree's risk rating.
+
+#include "store/context.h"
+#include "trees/riskquestions.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace kolva {
+
+class Database;
+
+class frmRating : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmRating(AppContext context, QWidget* parent = nullptr);
+    ~frmRating() override;
+
+    // The questions as the boxes hold them.
+    RiskQuestions shownQuestions() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void LoadRiskQuestions();
+    void SaveRiskQuestions();
+    void cmdExit_Click();
+    void cmdCancel_Click();
+
+    AppContext context_;
+    // The window's own connection to the database, for the life of the window.
+    std::unique_ptr<Database> db_;
+    bool unusable_ = false;
+    bool shown_ = false;
+    QTabWidget* SSTab1_ = nullptr;
+    std::array<QLineEdit*, RiskQuestionCount> txtLabel_{};
+    std::array<std::array<QLineEdit*, RiskResponseCount>, RiskQuestionCount> txtResponse_{};
+    QPushButton* cmdExit_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
+};
+
+} // namespace kolva
