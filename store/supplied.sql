@@ -26,7 +26,7 @@ INSERT INTO Risk_Rating (Risk_Question_Num, Risk_Order, Description) VALUES
     (2, 2, 'Medium '),
     (2, 3, 'High '),
     (2, 4, 'Extremely High '),
-    (3, -1, 'Probability of Target Impact '),
+    (3, -1, 'Prob. of Target Impact '),
     (3, 1, 'Occasional Use '),
     (3, 2, 'Intermittent Use '),
     (3, 3, 'Frequent Use '),

@@ -111,6 +111,7 @@ TEST_F(SuppliedDatabase, RiskQuestionsHaveTitlesAndScoredAnswersEndingInOneBlank
                                 {expected.question});
         ASSERT_TRUE(q.next());
         EXPECT_EQ(q.value(0).toInt(), -1) << "title row first";
+        EXPECT_LE(q.value(1).toString().size(), 25) << "the title fits the risk editor's box";
         int order = expected.lowest;
         while (q.next()) {
             EXPECT_EQ(q.value(0).toInt(), order++);
