@@ -3,6 +3,7 @@
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
 #include "app/startup.h"
+#include "card/frmMakeStorageCard.h"
 
 namespace kolva {
 
@@ -11,6 +12,8 @@ void bindMenuWindows(frmMain& main)
     const AppContext context = main.context();
     main.bindWindow(main.menuItem(QStringLiteral("mnuAbout")), OpenMode::Modal,
                     [context] { return new frmAbout(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuCreateStorageCard")), OpenMode::Modal,
+                    [context] { return new frmMakeStorageCard(context); });
 }
 
 } // namespace kolva

@@ -124,7 +124,8 @@ TEST_F(MainWindowTest, OnlyItemsWithAWindowOrActionAreEnabled)
 {
     frmMain* main = start();
     ASSERT_NE(main, nullptr);
-    const QStringList enabled = {"mnuExit", "mnuCA_RefSheet", "mnuGraphicReport", "mnuAbout"};
+    const QStringList enabled = {"mnuExit", "mnuCA_RefSheet", "mnuGraphicReport", "mnuAbout",
+                                 "mnuCreateStorageCard"};
     const QStringList disabled = {"mnuSurveyor",   "mnuImportSpecies", "mnuSpecies",    "mnuRiskZone",
                                   "mnuStreet",     "mnuExcelExport",   "mnuCostSetup",  "mnuCostReport",
                                   "mnuArbovia_Import"};
