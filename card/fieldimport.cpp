@@ -1,12 +1,19 @@
 #include "card/fieldimport.h"
 
 #include "store/database.h"
+#include "store/dates.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -39,14 +46,25 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
+// The placeholders of the insert, named: binding by name costs the query
+// layer a lookup, binding by position a text made anew for every value.
+const std::array<QString, treefile::FieldCount>& placeholders()
+{
+    static const std::array<QString, treefile::FieldCount> names = [] {
+        std::array<QString, treefile::FieldCount> result;
+        for (int i = 0; i < treefile::FieldCount; ++i)
+            result[size_t(i)] = QStringLiteral(":v%1").arg(i);
+        return result;
+    }();
+    return names;
+}
+
 QString insertStatement()
 {
     QStringList columns;
-    QStringList marks;
-    for (const SurveyField& field : surveyFields()) {
+    for (const SurveyField& field : surveyFields())
         columns << QLatin1String(field.column);
-        marks << QStringLiteral("?");
-    }
+    QStringList marks(placeholders().begin(), placeholders().end());
     return QStringLiteral("INSERT INTO _Archived_SurveyData(%1) VALUES (%2)")
         .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
@@ -76,7 +94,17 @@ bool isKolvaCard(const QString& root)
 
 QStringList listTreeFiles(const QString& root)
 {
-    return QDir(root).entryList({QStringLiteral("*.tree")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    QDirIterator files(root, {QStringLiteral("*.tree")}, QDir::Files);
+    while (files.hasNext()) {
+        files.next();
+        names << files.fileName();
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    return names;
 }
 
 QStringList ImportResult::failedNames() const
@@ -87,7 +115,12 @@ QStringList ImportResult::failedNames() const
     return names;
 }
 
-TreeFileImporter::TreeFileImporter(Database& db) : db_(db), insert_(db.prepare(insertStatement())) {}
+TreeFileImporter::TreeFileImporter(Database& db)
+    : db_(db), insert_(db.prepare(insertStatement())), savepoint_(db.prepare(QStringLiteral("SAVEPOINT tree_file"))),
+      release_(db.prepare(QStringLiteral("RELEASE tree_file"))),
+      rollback_(db.prepare(QStringLiteral("ROLLBACK TO tree_file")))
+{
+}
 
 QString TreeFileImporter::ImportTreeFile(const QString& path, const QDateTime& added)
 {
@@ -95,30 +128,179 @@ QString TreeFileImporter::ImportTreeFile(const QString& path, const QDateTime& a
     const std::optional<TreeFileLines> lines = reader_.read(path, &why);
     if (!lines)
         return why;
-    const std::optional<SurveyValues> values = toSurveyValues(*lines, added, &why);
+    if (added != added_ || addedStored_.isEmpty()) {
+        added_ = added;
+        addedStored_ = toDbDateTime(added);
+    }
+    const std::optional<SurveyValues> values = toSurveyValues(*lines, addedStored_, &why);
     if (!values)
         return why;
+    return addRecord(*values);
+}
+
+QString TreeFileImporter::addRecord(const SurveyValues& values)
+{
     try {
-        Savepoint savepoint(db_, QStringLiteral("tree_file"));
-        for (int i = 0; i < treefile::FieldCount; ++i)
-            insert_.bindValue(i, (*values)[size_t(i)]);
-        Database::run(insert_);
-        savepoint.release();
+        Database::run(savepoint_);
     } catch (const DbError& error) {
+        return error.message();
+    }
+    try {
+        for (int i = 0; i < treefile::FieldCount; ++i)
+            insert_.bindValue(placeholders()[size_t(i)], values[size_t(i)]);
+        Database::run(insert_);
+        Database::run(release_);
+    } catch (const DbError& error) {
+        // Undo whatever part of the record was written, then end the savepoint.
+        try {
+            Database::run(rollback_);
+            Database::run(release_);
+        } catch (const DbError&) {
+        }
         return error.message();
     }
     return {};
 }
 
+namespace {
+
+// Reads and converts the files, in order, on a thread of its own, a bounded
+// number of files ahead of the one whose record is being added.
+class TreeFilePrefetch {
+public:
+    struct Item {
+        std::optional<SurveyValues> values;
+        QString error;
+    };
+
+    TreeFilePrefetch(QStringList paths, QString addedStored)
+        : paths_(std::move(paths)), addedStored_(std::move(addedStored)), worker_([this] { run(); })
+    {
+    }
+    ~TreeFilePrefetch()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        space_.notify_all();
+        worker_.join();
+    }
+    TreeFilePrefetch(const TreeFilePrefetch&) = delete;
+    TreeFilePrefetch& operator=(const TreeFilePrefetch&) = delete;
+
+    // The next file's values, or why it cannot be imported.
+    Item next()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return !queue_.empty(); });
+        Item item = std::move(queue_.front());
+        queue_.pop_front();
+        // The reader sleeps while the queue is full; it is woken once half
+        // of it has been used, not for every file.
+        const bool wake = queue_.size() == Ahead / 2;
+        lock.unlock();
+        if (wake)
+            space_.notify_one();
+        return item;
+    }
+
+private:
+    static constexpr size_t Ahead = 256;
+
+    void run()
+    {
+        TreeFileReader reader;
+        for (const QString& path : std::as_const(paths_)) {
+            Item item;
+            try {
+                const std::optional<TreeFileLines> lines = reader.read(path, &item.error);
+                if (lines)
+                    item.values = toSurveyValues(*lines, addedStored_, &item.error);
+            } catch (const std::exception& error) {
+                item.values.reset();
+                item.error = QString::fromLocal8Bit(error.what());
+            }
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (queue_.size() >= Ahead)
+                space_.wait(lock, [this] { return stop_ || queue_.size() <= Ahead / 2; });
+            if (stop_)
+                return;
+            queue_.push_back(std::move(item));
+            lock.unlock();
+            ready_.notify_one();
+        }
+    }
+
+    const QStringList paths_;
+    const QString addedStored_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::condition_variable space_;
+    std::deque<Item> queue_;
+    bool stop_ = false;
+    std::thread worker_; // last: it starts once everything else is made
+};
+
+} // namespace
+
+namespace {
+
+// A larger page cache while the import runs, so that the indexes of a large
+// table are not read again and again, and the savepoint journal in memory
+// rather than in a temporary file. The connection's settings come back when
+// the import ends. The journal setting is left alone when the connection
+// holds temporary tables, which changing it would drop.
+class ImportSettings {
+public:
+    explicit ImportSettings(Database& db) : db_(db)
+    {
+        cacheSize_ = db_.scalar(QStringLiteral("PRAGMA cache_size"));
+        db_.exec(QStringLiteral("PRAGMA cache_size = -65536"));
+        const bool hasTemporaryObjects =
+            db_.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_temp_master")).toInt() > 0;
+        if (!hasTemporaryObjects) {
+            tempStore_ = db_.scalar(QStringLiteral("PRAGMA temp_store"));
+            db_.exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+        }
+    }
+    ~ImportSettings()
+    {
+        try {
+            db_.exec(QStringLiteral("PRAGMA cache_size = %1").arg(cacheSize_.toLongLong()));
+            if (tempStore_.isValid())
+                db_.exec(QStringLiteral("PRAGMA temp_store = %1").arg(tempStore_.toInt()));
+        } catch (const DbError&) {
+            // Only speed was at stake.
+        }
+    }
+    ImportSettings(const ImportSettings&) = delete;
+    ImportSettings& operator=(const ImportSettings&) = delete;
+
+private:
+    Database& db_;
+    QVariant cacheSize_;
+    QVariant tempStore_;
+};
+
+} // namespace
+
 ImportResult importTreeFiles(Database& db, const QString& root, const QStringList& names, const QDateTime& added)
 {
     ImportResult result;
+    const ImportSettings settings(db);
     Transaction transaction(db);
     {
         TreeFileImporter importer(db);
         const QDir folder(root);
+        QStringList paths;
+        paths.reserve(names.size());
+        for (const QString& name : names)
+            paths << folder.filePath(name);
+        TreeFilePrefetch files(paths, toDbDateTime(added));
         for (const QString& name : names) {
-            const QString why = importer.ImportTreeFile(folder.filePath(name), added);
+            const TreeFilePrefetch::Item file = files.next();
+            const QString why = file.values ? importer.addRecord(*file.values) : file.error;
             if (why.isEmpty())
                 ++result.imported;
             else

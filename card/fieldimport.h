@@ -48,16 +48,29 @@ public:
     // empty text when the record was added, else why not; never throws for
     // a bad file, so that the other files still import.
     QString ImportTreeFile(const QString& path, const QDateTime& added);
+    // The second half of ImportTreeFile: adds the record of values already
+    // read from a file, inside its savepoint.
+    QString addRecord(const SurveyValues& values);
 
 private:
     Database& db_;
     QSqlQuery insert_;
+    // The savepoint statements, prepared once: one savepoint a file.
+    QSqlQuery savepoint_;
+    QSqlQuery release_;
+    QSqlQuery rollback_;
     TreeFileReader reader_;
+    QDateTime added_;     // the import time last given
+    QString addedStored_; // and its stored form
 };
 
 // Imports the named files of the folder in one transaction, one savepoint
-// a file, in the order given. Throws DbError when the transaction cannot
-// begin or commit: then nothing was added.
+// a file, in the order given. A second thread reads and converts the files
+// ahead while the records are added; it touches neither the database nor a
+// window. Throws DbError when the transaction cannot
+// begin or commit: then nothing was added. While it runs, the connection
+// keeps more of the database in memory (and its savepoint journal in memory
+// only); both settings are put back afterwards.
 ImportResult importTreeFiles(Database& db, const QString& root, const QStringList& names, const QDateTime& added);
 
 // The backup folder of a day: the program directory, "backup_" and the

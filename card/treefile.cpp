@@ -6,8 +6,14 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
 #include <limits>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace kolva {
 
@@ -62,10 +68,71 @@ std::optional<TreeFileLines> TreeFileReader::parse(QByteArrayView bytes, QString
     return lines;
 }
 
+namespace {
+
+// A file opened for reading, closed on every way out. On Unix the system
+// calls are used directly: the import opens thousands of small files.
+class InputFile {
+public:
+    explicit InputFile(const QString& path)
+#ifdef Q_OS_UNIX
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+    {
+        if (fd_ < 0)
+            error_ = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~InputFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool isOpen() const { return fd_ >= 0; }
+    qint64 read(char* data, qint64 size)
+    {
+        for (;;) {
+            const ssize_t got = ::read(fd_, data, size_t(size));
+            if (got >= 0)
+                return got;
+            if (errno != EINTR) {
+                error_ = QString::fromLocal8Bit(std::strerror(errno));
+                return -1;
+            }
+        }
+    }
+#else
+        : file_(path)
+    {
+        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            error_ = file_.errorString();
+    }
+    bool isOpen() const { return file_.isOpen(); }
+    qint64 read(char* data, qint64 size)
+    {
+        const qint64 got = file_.read(data, size);
+        if (got < 0)
+            error_ = file_.errorString();
+        return got;
+    }
+#endif
+    QString errorString() const { return error_; }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+private:
+#ifdef Q_OS_UNIX
+    int fd_ = -1;
+#else
+    QFile file_;
+#endif
+    QString error_;
+};
+
+} // namespace
+
 std::optional<TreeFileLines> TreeFileReader::read(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    InputFile file(path);
+    if (!file.isOpen()) {
         if (error)
             *error = QStringLiteral("cannot be opened: ") + file.errorString();
         return std::nullopt;
@@ -87,8 +154,9 @@ std::optional<TreeFileLines> TreeFileReader::read(const QString& path, QString* 
         }
         if (got == 0)
             break;
+        const char* bytes = buffer_.constData();
         for (qsizetype i = total; i < total + got; ++i)
-            lineEndBytes += buffer_[i] == '\n' || buffer_[i] == '\r';
+            lineEndBytes += bytes[i] == '\n' || bytes[i] == '\r';
         total += got;
         if (lineEndBytes >= 2 * MaxLinesRead || total >= ReadLimit)
             break;
@@ -193,7 +261,124 @@ std::optional<qint64> roundHalfEven(QStringView text, qint64 min, qint64 max)
     return value;
 }
 
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
+
+// Reads 1 to maxDigits ASCII digits at pos.
+bool readNumber(QStringView text, qsizetype& pos, int minDigits, int maxDigits, int& value)
+{
+    value = 0;
+    int digits = 0;
+    while (pos < text.size() && digits < maxDigits && isAsciiDigit(text[pos])) {
+        value = value * 10 + (text[pos].unicode() - '0');
+        ++pos;
+        ++digits;
+    }
+    return digits >= minDigits && !(pos < text.size() && isAsciiDigit(text[pos]));
+}
+
+void appendPadded(QString& out, int value, int width)
+{
+    char digits[8];
+    for (int i = width - 1; i >= 0; --i) {
+        digits[i] = char('0' + value % 10);
+        value /= 10;
+    }
+    out.append(QLatin1String(digits, width));
+}
+
+// The handheld's own forms: "1/2/2008", "01/02/2008 14:20", "1/2/2008
+// 2:20:00 PM", with blanks only. Nothing for any other text (which the
+// general reader then judges).
+std::optional<QString> quickUsDateTime(QStringView text)
+{
+    qsizetype pos = 0;
+    const auto blanks = [&] {
+        const qsizetype start = pos;
+        while (pos < text.size() && text[pos] == QLatin1Char(' '))
+            ++pos;
+        return pos - start;
+    };
+    const auto separator = [&] {
+        if (pos < text.size() && (text[pos] == QLatin1Char('/') || text[pos] == QLatin1Char('-'))) {
+            ++pos;
+            return true;
+        }
+        return false;
+    };
+    int month, day, year, hour = 0, minute = 0, second = 0;
+    blanks();
+    if (!readNumber(text, pos, 1, 2, month) || !separator() || !readNumber(text, pos, 1, 2, day) || !separator())
+        return std::nullopt;
+    const qsizetype yearStart = pos;
+    if (!readNumber(text, pos, 2, 4, year) || (pos - yearStart) == 3)
+        return std::nullopt;
+    if (pos - yearStart == 2)
+        year += year < 30 ? 2000 : 1900;
+    if (blanks() > 0 && pos < text.size()) {
+        if (!readNumber(text, pos, 1, 2, hour) || pos >= text.size() || text[pos] != QLatin1Char(':'))
+            return std::nullopt;
+        ++pos;
+        if (!readNumber(text, pos, 2, 2, minute))
+            return std::nullopt;
+        if (pos < text.size() && text[pos] == QLatin1Char(':')) {
+            ++pos;
+            if (!readNumber(text, pos, 2, 2, second))
+                return std::nullopt;
+        }
+        blanks();
+        if (pos + 1 < text.size() && (text[pos + 1] == QLatin1Char('M') || text[pos + 1] == QLatin1Char('m'))) {
+            const QChar half = text[pos];
+            const bool pm = half == QLatin1Char('P') || half == QLatin1Char('p');
+            if (!pm && half != QLatin1Char('A') && half != QLatin1Char('a'))
+                return std::nullopt;
+            if (hour < 1 || hour > 12)
+                return QString();
+            hour = hour % 12 + (pm ? 12 : 0);
+            pos += 2;
+            blanks();
+        }
+    }
+    if (pos != text.size())
+        return std::nullopt;
+    if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second))
+        return QString();
+    QString stored;
+    stored.reserve(19);
+    appendPadded(stored, year, 4);
+    stored += QLatin1Char('-');
+    appendPadded(stored, month, 2);
+    stored += QLatin1Char('-');
+    appendPadded(stored, day, 2);
+    stored += QLatin1Char(' ');
+    appendPadded(stored, hour, 2);
+    stored += QLatin1Char(':');
+    appendPadded(stored, minute, 2);
+    stored += QLatin1Char(':');
+    appendPadded(stored, second, 2);
+    return stored;
+}
+
+} // namespace
+
+QString storedUsDateTime(QStringView text)
+{
+    if (std::optional<QString> quick = quickUsDateTime(text))
+        return *quick;
+    const std::optional<QDateTime> date = parseUsDateTime(text.toString());
+    return date ? toDbDateTime(*date) : QString();
+}
+
 std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QDateTime& added, QString* error)
+{
+    return toSurveyValues(lines, toDbDateTime(added), error);
+}
+
+std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QString& addedStored, QString* error)
 {
     using K = SurveyField::Kind;
     SurveyValues values;
@@ -212,14 +397,14 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QDa
             values[f] = line.isNull() ? emptyText() : line;
             break;
         case K::Date: {
-            const std::optional<QDateTime> date = parseUsDateTime(line);
-            if (!date)
+            const QString stored = storedUsDateTime(line);
+            if (stored.isEmpty())
                 return fail(field, QStringLiteral("is not a month/day/year date"), line);
-            values[f] = toDbDateTime(*date);
+            values[f] = stored;
             break;
         }
         case K::ImportTime:
-            values[f] = toDbDateTime(added);
+            values[f] = addedStored;
             break;
         case K::Long: {
             const auto number = roundHalfEven(line, std::numeric_limits<qint32>::min(),

@@ -62,6 +62,13 @@ using SurveyValues = std::array<QVariant, treefile::FieldCount>;
 // Nothing, with why in *error, when line 2, line 4 or a small number does
 // not convert.
 std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QDateTime& added, QString* error);
+// The same with the import time already in its stored form.
+std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QString& addedStored, QString* error);
+
+// A month/day/year date of a .tree file in its stored form ("2008-01-02
+// 14:20:00"), or an empty text when it is not a real date. The same reading
+// as parseUsDateTime, with a quick path for the forms the handheld writes.
+QString storedUsDateTime(QStringView text);
 
 // The number text rounded to the nearest whole number, a half to the even
 // neighbour (12.5 gives 12, 13.5 gives 14), when it is a decimal number

@@ -172,6 +172,51 @@ TEST_F(FieldImportTest, AFailingCommitLeavesTheDatabaseAsItWas)
     EXPECT_EQ(import().imported, 2) << "the connection is usable again";
 }
 
+TEST_F(FieldImportTest, ManyFilesImportInListOrderWithTheBadOnesNamed)
+{
+    // More files than are read ahead at a time, bad ones among them.
+    QStringList expectedFailures;
+    for (int n = 1; n <= 700; ++n) {
+        const QString name = QStringLiteral("%1.tree").arg(n, 4, 10, QLatin1Char('0'));
+        if (n % 97 == 0) {
+            card.addRaw(name, "not a tree file");
+            expectedFailures << name;
+        } else {
+            card.addTree(name, treeLines(n));
+        }
+    }
+    const int before = rows();
+    const ImportResult result = import();
+    EXPECT_EQ(result.imported, 700 - expectedFailures.size());
+    EXPECT_EQ(result.failedNames(), expectedFailures);
+    EXPECT_EQ(rows(), before + result.imported);
+    QSqlQuery q = ctx.db->query("SELECT Tree_ID FROM _Archived_SurveyData WHERE ID > ? ORDER BY ID",
+                                {ctx.db->scalar("SELECT MAX(ID) FROM _Archived_SurveyData").toInt() - result.imported});
+    int previous = 0;
+    bool ordered = true;
+    while (q.next()) {
+        ordered = ordered && q.value(0).toInt() > previous;
+        previous = q.value(0).toInt();
+    }
+    EXPECT_TRUE(ordered) << "records are added in list order";
+    EXPECT_EQ(previous, 700);
+}
+
+TEST_F(FieldImportTest, TheConnectionSettingsComeBackAfterAnImport)
+{
+    const QVariant cache = ctx.db->scalar("PRAGMA cache_size");
+    const QVariant temp = ctx.db->scalar("PRAGMA temp_store");
+    card.addTree("a.tree", treeLines(1));
+    import();
+    EXPECT_EQ(ctx.db->scalar("PRAGMA cache_size"), cache);
+    EXPECT_EQ(ctx.db->scalar("PRAGMA temp_store"), temp);
+    // A temporary table of the connection survives an import.
+    ctx.db->exec("CREATE TEMP TABLE scratch (x)");
+    ctx.db->exec("INSERT INTO scratch VALUES (1)");
+    import();
+    EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM scratch").toInt(), 1);
+}
+
 TEST_F(FieldImportTest, ImportingTheSameFilesTwiceAddsThemTwice)
 {
     card.addTree("a.tree", treeLines(1));

@@ -1,4 +1,5 @@
 #include "card/treefile.h"
+#include "store/dates.h"
 #include "tests/card/cardtest.h"
 
 #include <QTemporaryDir>
@@ -217,6 +218,29 @@ TEST(TreeFileRecord, ImportTimeAndMissingLines)
             EXPECT_FALSE(value.toString().isNull()) << column;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(TreeFileDates, ReadAsTheSharedDateReaderReadsThem)
+{
+    const char* const texts[] = {
+        "1/2/2008", "01/02/2008 14:20", "1/2/2008 2:20:00 PM", "1/2/2008 2:20:00 pm", "12/31/2008 12:00 AM",
+        "12/31/2008 12:00:59 PM", "1-2-2008", "1/2-08", "1/2/29", "1/2/30", " 1/2/2008 ", "1/2/2008  14:20  ",
+        "1/2/2008 2:20PM", "2/29/2008", "2/30/2008", "2/29/2007", "13/1/2008", "0/1/2008", "1/0/2008",
+        "1/2/0000", "1/2/208", "1/2/20081", "123/2/2008", "1/2/2008 24:00", "1/2/2008 13:00 PM", "1/2/2008 0:30 AM",
+        "1/2/2008 2:5", "1/2/2008 2:60", "1/2/2008 2:20:60", "1/2/2008 2:20:", "1/2/2008T2:20", "1/2/2008 2:20 XM",
+        "1/2/2008 2:20 P", "\t1/2/2008", "1/2/2008\t2:20", "2008-01-02", "Jan 2 2008", "", "  ", "1/2/2008 2:20 PM x",
+    };
+    for (const char* text : texts) {
+        const std::optional<QDateTime> shared = parseUsDateTime(QString::fromLatin1(text));
+        const QString expected = shared ? toDbDateTime(*shared) : QString();
+        EXPECT_EQ(storedUsDateTime(QString::fromLatin1(text)), expected) << '"' << text << '"';
+    }
+    EXPECT_EQ(storedUsDateTime(u"1/2/2008 2:20:00 PM"), "2008-01-02 14:20:00");
+    EXPECT_EQ(storedUsDateTime(u"2/30/2008"), "");
 }
 
 } // namespace
