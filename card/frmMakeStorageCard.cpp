@@ -125,6 +125,8 @@ frmMakeStorageCard::frmMakeStorageCard(AppContext context, QWidget* parent) : QD
         this);
     cmdDoIt_->setObjectName(QStringLiteral("cmdDoIt"));
     cmdDoIt_->setMinimumHeight(twipsToPixels(600));
+    // Room for the whole caption with a margin on each side.
+    cmdDoIt_->setMinimumWidth(cmdDoIt_->fontMetrics().horizontalAdvance(cmdDoIt_->text()) + twipsToPixels(720));
     cmdDoIt_->setEnabled(false);
     connect(cmdDoIt_, &QPushButton::clicked, this, &frmMakeStorageCard::cmdDoIt_Click);
     column->addWidget(cmdDoIt_);
