@@ -217,16 +217,6 @@ TEST_F(FieldImportTest, TheConnectionSettingsComeBackAfterAnImport)
     EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM scratch").toInt(), 1);
 }
 
-TEST_F(FieldImportTest, ImportingTheSameFilesTwiceAddsThemTwice)
-{
-    card.addTree("a.tree", treeLines(1));
-    card.addTree("b.tree", treeLines(2));
-    const int before = rows();
-    EXPECT_EQ(import().imported, 2);
-    EXPECT_EQ(import().imported, 2);
-    EXPECT_EQ(rows(), before + 4);
-}
-
 TEST(CardFolder, TheMarkerAndTheTreePatternMatchInAnyCase)
 {
     const struct {
@@ -367,12 +357,6 @@ TEST_F(BackupTest, AFileWhereTheBackupFolderShouldBeStopsBeforeAnyCopy)
     EXPECT_FALSE(result.ok());
     EXPECT_TRUE(result.moved.isEmpty());
     EXPECT_EQ(card.treeFiles().size(), 3);
-}
-
-TEST(BackupFolder, IsBesideTheProgramNamedByTheDay)
-{
-    EXPECT_EQ(backupFolderPath("/opt/kolva", QDate(2008, 1, 2)), "/opt/kolva/backup_20080102");
-    EXPECT_EQ(backupFolderPath("/opt/kolva", QDate(2011, 12, 31)), "/opt/kolva/backup_20111231");
 }
 
 TEST(FailedFilesReport, SaysHowManyWhereAndWhich)
