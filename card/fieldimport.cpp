@@ -11,12 +11,12 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
@@ -116,7 +116,7 @@ QStringList ImportResult::failedNames() const
 }
 
 TreeFileImporter::TreeFileImporter(Database& db)
-    : db_(db), insert_(db.prepare(insertStatement())), savepoint_(db.prepare(QStringLiteral("SAVEPOINT tree_file"))),
+    : insert_(db.prepare(insertStatement())), savepoint_(db.prepare(QStringLiteral("SAVEPOINT tree_file"))),
       release_(db.prepare(QStringLiteral("RELEASE tree_file"))),
       rollback_(db.prepare(QStringLiteral("ROLLBACK TO tree_file")))
 {

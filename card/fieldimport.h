@@ -53,7 +53,6 @@ public:
     QString addRecord(const SurveyValues& values);
 
 private:
-    Database& db_;
     QSqlQuery insert_;
     // The savepoint statements, prepared once: one savepoint a file.
     QSqlQuery savepoint_;

@@ -172,6 +172,24 @@ TEST_F(FieldImportTest, AFailingCommitLeavesTheDatabaseAsItWas)
     EXPECT_EQ(import().imported, 2) << "the connection is usable again";
 }
 
+TEST_F(FieldImportTest, ImportTreeFileAddsOneRecordOrSaysWhyNot)
+{
+    QByteArrayList wideDbh = treeLines(2);
+    wideDbh[9] = "32768";
+    card.addTree("good.tree", treeLines(1));
+    card.addTree("wide.tree", wideDbh);
+    const int before = rows();
+    Transaction transaction(*ctx.db);
+    TreeFileImporter importer(*ctx.db);
+    EXPECT_EQ(importer.ImportTreeFile(card.path("good.tree"), ImportTime), "");
+    EXPECT_EQ(importer.ImportTreeFile(card.path("wide.tree"), ImportTime),
+              "line 10 (DBH) is not a whole number of 16 bits: \"32768\"");
+    EXPECT_TRUE(importer.ImportTreeFile(card.path("gone.tree"), ImportTime).startsWith("cannot be opened"));
+    transaction.commit();
+    EXPECT_EQ(rows(), before + 1);
+    EXPECT_EQ(row(1).value("Date_Added").toString(), "2008-01-02 16:45:30");
+}
+
 TEST_F(FieldImportTest, ManyFilesImportInListOrderWithTheBadOnesNamed)
 {
     // More files than are read ahead at a time, bad ones among them.
