@@ -2,6 +2,7 @@
 
 #include "app/documents.h"
 #include "app/logo.h"
+#include "card/importsd.h"
 #include "platform/drivelist.h"
 #include "platform/twips.h"
 
@@ -124,7 +125,7 @@ void frmMain::buildFace()
     cmdImportSD_ = makeButton(QStringLiteral("cmdImportSD"), QStringLiteral("Import Field Data from Storage Card"),
                               frameSD);
     cmdImportSD_->setMinimumHeight(twipsToPixels(540));
-    cmdImportSD_->setEnabled(false); // wired up by the storage card import
+    connect(cmdImportSD_, &QPushButton::clicked, this, &frmMain::cmdImportSD_Click);
     card->addWidget(cmdImportSD_);
     outer->addWidget(frameSD);
     outer->addStretch(1);
@@ -234,6 +235,11 @@ void frmMain::Form_Load()
 void frmMain::cmdRefresh_Click()
 {
     Drive1_->refresh();
+}
+
+void frmMain::cmdImportSD_Click()
+{
+    importFieldData(context_, {this, Drive1_, File1_, chkSavePDAFiles_, cmdImportSD_});
 }
 
 void frmMain::mnuExit_Click()

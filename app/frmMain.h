@@ -54,6 +54,7 @@ private:
     void buildMenu();
     void Form_Load();
     void cmdRefresh_Click();
+    void cmdImportSD_Click();
     void mnuExit_Click();
     void mnuCA_RefSheet_Click();
     void mnuGraphicReport_Click();

@@ -9,6 +9,7 @@
 #include "store/kolvadb.h"
 
 #include <QApplication>
+#include <QPointer>
 
 namespace kolva {
 
@@ -23,10 +24,14 @@ KolvaSession::KolvaSession(std::unique_ptr<Database> db, AppContext context)
 KolvaSession::~KolvaSession()
 {
     // Windows use the database: they go first, the connection last.
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window != main_.get() && !window->parentWidget() && window->testAttribute(Qt::WA_DeleteOnClose))
-            delete window;
+    // Deleting a window deletes the pop-ups it owns (a combo box's list,
+    // say), which are top-level widgets too: hold each by a guarded pointer.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        windows.append(window);
+    for (const QPointer<QWidget>& window : std::as_const(windows)) {
+        if (window && window != main_.get() && !window->parentWidget() && window->testAttribute(Qt::WA_DeleteOnClose))
+            delete window.data();
     }
     main_.reset();
     db_.reset();

@@ -3,6 +3,7 @@
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
 #include "app/startup.h"
+#include "card/frmMakeStorageCard.h"
 #include "reports/frmReinspectionReportOptions.h"
 #include "reports/frmSpecificCA_Options.h"
 #include "reports/frmTreesNeedingCA_Options.h"
@@ -26,6 +27,8 @@ void bindMenuWindows(frmMain& main)
                     [context] { return new frmTreesNeedingCA_Options(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuSpecificActionReport")), OpenMode::HideOpener,
                     [context] { return new frmSpecificCA_Options(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuCreateStorageCard")), OpenMode::Modal,
+                    [context] { return new frmMakeStorageCard(context); });
 }
 
 } // namespace kolva

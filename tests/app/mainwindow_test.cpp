@@ -126,7 +126,7 @@ TEST_F(MainWindowTest, OnlyItemsWithAWindowOrActionAreEnabled)
     ASSERT_NE(main, nullptr);
     const QStringList enabled = {"mnuExit",          "mnuCA_RefSheet",        "mnuGraphicReport",
                                  "mnuAbout",         "mnuReinspectionReport", "mnuTreesNeedingCA",
-                                 "mnuSpecificActionReport", "mnuEditTree", "mnuRating"};
+                                 "mnuSpecificActionReport", "mnuEditTree", "mnuRating", "mnuCreateStorageCard"};
     const QStringList disabled = {"mnuSurveyor",   "mnuImportSpecies", "mnuSpecies",    "mnuRiskZone",
                                   "mnuStreet",     "mnuExcelExport",   "mnuCostSetup",  "mnuCostReport",
                                   "mnuArbovia_Import"};

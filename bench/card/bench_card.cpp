@@ -1,0 +1,355 @@
+// Storage card benchmarks with generated data:
+//  - the import of 10,000 .tree files of 50 lines from a folder into a
+//    database that already holds 100,000 records, prompts answered at once,
+//    backup box clear, against the floor of public tools (cat of the same
+//    files plus the sqlite3 shell importing the same rows from one CSV file);
+//  - the backup move of those 10,000 files, on its own;
+//  - writing a card from 5,000 streets and 2,000 species.
+
+#include "card/cardwriter.h"
+#include "card/fieldimport.h"
+#include "card/importsd.h"
+#include "card/treefile.h"
+#include "platform/clock.h"
+#include "platform/drivelist.h"
+#include "platform/drives.h"
+#include "platform/prompter.h"
+#include "platform/shell.h"
+#include "store/database.h"
+#include "store/kolvadb.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace kolva;
+
+namespace {
+
+constexpr int TreeFileCount = 10000;
+constexpr int StoredRecords = 100000;
+constexpr int Runs = 5;
+
+// Answers every message with OK at once and records the texts.
+class InstantPrompter : public Prompter {
+public:
+    QStringList texts;
+    MsgAnswer message(QWidget*, const MessageRequest& request) override
+    {
+        texts << request.text;
+        return MsgAnswer::Ok;
+    }
+    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
+    std::optional<QString> inputText(QWidget*, const InputRequest&) override { return std::nullopt; }
+};
+
+class NoShell : public Shell {
+public:
+    int open(QWidget*, const QString&, const QString&, int) override { return ShellResult::Started; }
+};
+
+class OneCard : public Drives {
+public:
+    explicit OneCard(QString root) : root_(std::move(root)) {}
+    QList<Volume> volumes() const override { return {{root_, QStringLiteral("CARD"), false}}; }
+
+private:
+    QString root_;
+};
+
+const char* const Surveyors[] = {"ANNA O'NEIL", "BOB SMITH", "CARLA DIAZ", "DAN LEE", "EVA KOVAC", "FRANK ZHOU"};
+const char* const SpeciesNames[] = {"ACPL-NORWAY MAPLE", "ACRU-RED MAPLE", "GIBI-GINKGO", "GLTR-HONEYLOCUST",
+                                    "PYCA-CALLERY PEAR", "QUPA-PIN OAK", "TICO-LITTLELEAF LINDEN", "ULAM-AMERICAN ELM"};
+const char* const Streets[] = {"MAIN ST", "ELM ST", "OAK AVE", "PARK BLVD", "RIVER RD", "HILL ST", "LAKE DR"};
+
+// The 50 lines of the .tree file of tree n, as the handheld writes them.
+QByteArrayList treeLines(int n)
+{
+    QByteArrayList lines;
+    lines << "KOLVA PDA 1.0";
+    lines << QByteArray::number(n);
+    lines << Surveyors[n % 6];
+    lines << QStringLiteral("%1/%2/2008 %3:%4:00 %5")
+                 .arg(1 + n % 12)
+                 .arg(1 + n % 28)
+                 .arg(1 + n % 12)
+                 .arg(n % 60, 2, 10, QLatin1Char('0'))
+                 .arg(n % 2 ? QStringLiteral("PM") : QStringLiteral("AM"))
+                 .toLatin1();
+    lines << (n % 3 ? "DOWNTOWN" : "PARKS");
+    lines << QByteArray::number(100 + n % 900);
+    lines << Streets[n % 7];
+    lines << (n % 2 ? "FRONT" : "SIDE");
+    lines << SpeciesNames[n % 8];
+    lines << (n % 5 ? QByteArray::number(4 + n % 40) : QByteArray::number(4 + n % 40) + ".5");
+    lines << "1. Tree Lawn";
+    const char* const coded[] = {"0. None", "1. Minor", "2. Moderate", "3. Severe"};
+    for (int line = 12; line <= 24; ++line)
+        lines << coded[(n + line) % 4];
+    lines << QByteArray::number(n % 6) << QByteArray::number(n % 20) << QByteArray::number(n % 100);
+    for (int line = 28; line <= 38; ++line)
+        lines << coded[(n * 3 + line) % 4];
+    lines << QByteArray::number(n % 13);
+    lines << (n % 4 ? "" : "Leaning toward the neighbour's garage");
+    lines << QByteArray::number(2009 + n % 4);
+    lines << (n % 3 ? "3,5" : "");
+    lines << (n % 7 ? "" : "Crew's note: check again after the storm, \x93soon\x94");
+    lines << (n % 2 ? "Primary" : "None");
+    for (int line = 45; line <= 50; ++line)
+        lines << "";
+    return lines;
+}
+
+QByteArray fileBytes(const QByteArrayList& lines)
+{
+    QByteArray bytes;
+    for (const QByteArray& line : lines)
+        bytes += line + "\r\n";
+    return bytes;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+}
+
+QString csvField(const QVariant& value)
+{
+    QString text = value.toString();
+    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')))
+        text = QLatin1Char('"') + text.replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
+    return text;
+}
+
+// The database of 100,000 records the imports start from.
+void makeBaseDatabase(const QString& path, const QDateTime& added)
+{
+    createKolvaDatabase(path);
+    auto db = openKolvaDatabase(path);
+    Transaction transaction(*db);
+    QStringList columns, marks;
+    for (const SurveyField& field : surveyFields()) {
+        columns << QLatin1String(field.column);
+        marks << QStringLiteral("?");
+    }
+    QSqlQuery insert = db->prepare(QStringLiteral("INSERT INTO _Archived_SurveyData(%1) VALUES (%2)")
+                                       .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+    for (int n = 0; n < StoredRecords; ++n) {
+        const auto lines = TreeFileReader::parse(fileBytes(treeLines(500000 + n)), nullptr);
+        const auto values = toSurveyValues(*lines, added, nullptr);
+        for (int i = 0; i < treefile::FieldCount; ++i)
+            insert.bindValue(i, (*values)[size_t(i)]);
+        Database::run(insert);
+    }
+    insert.finish();
+    transaction.commit();
+}
+
+void copyOver(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(from, to)) {
+        std::fprintf(stderr, "cannot copy %s\n", qPrintable(from));
+        std::exit(1);
+    }
+}
+
+// Puts a copied database on the disk before a timed run, as the floor
+// script does, so that no run pays for writing out the copy.
+void flushFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+struct Figures {
+    double best = 0;
+    double median = 0;
+};
+
+Figures figures(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir work;
+    // KOLVA_BENCH_KEEP=1 keeps the generated card, database and CSV file.
+    if (qEnvironmentVariableIntValue("KOLVA_BENCH_KEEP")) {
+        work.setAutoRemove(false);
+        std::printf("generated files kept in %s\n", qPrintable(work.path()));
+    }
+    const QString cardDir = work.filePath(QStringLiteral("card"));
+    const QString programDir = work.filePath(QStringLiteral("program"));
+    QDir().mkpath(cardDir);
+    QDir().mkpath(programDir);
+    const QString base = work.filePath(QStringLiteral("base.mdb"));
+    const QString csv = work.filePath(QStringLiteral("records.csv"));
+    const QDateTime added = QDateTime::currentDateTime();
+
+    std::printf("cores: %d\n", QThread::idealThreadCount());
+    std::printf("generating %d .tree files and a database of %d records...\n", TreeFileCount, StoredRecords);
+    std::fflush(stdout);
+    makeBaseDatabase(base, added);
+    writeFile(QDir(cardDir).filePath(cardMarkerName()), "Size of Defective Part \r\n");
+    QString csvText;
+    const int firstId = StoredRecords + 1;
+    for (int n = 0; n < TreeFileCount; ++n) {
+        const QByteArrayList lines = treeLines(n + 1);
+        writeFile(QDir(cardDir).filePath(QStringLiteral("%1.tree").arg(n + 1, 5, 10, QLatin1Char('0'))),
+                  fileBytes(lines));
+        const auto values = toSurveyValues(*TreeFileReader::parse(fileBytes(lines), nullptr), added, nullptr);
+        QStringList row{QString::number(firstId + n)};
+        for (const QVariant& value : *values)
+            row << csvField(value);
+        row << QString() << QString() << QStringLiteral("0"); // Latitude, Longitude, Report_Flag
+        csvText += row.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    writeFile(csv, csvText.toUtf8());
+
+    // The floor of public tools.
+    QProcess floor;
+    floor.start(QStringLiteral(KOLVA_CARD_FLOOR_SCRIPT),
+                {cardDir, base, csv, QString::number(Runs)});
+    floor.waitForFinished(-1);
+    const QString floorOut = QString::fromLocal8Bit(floor.readAllStandardOutput());
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("cat_us=(\\d+) sqlite_us=(\\d+) rows_after=(\\d+)")).match(floorOut);
+    if (!m.hasMatch() || m.captured(3).toInt() != StoredRecords + TreeFileCount) {
+        std::fprintf(stderr, "floor measurement failed: %s%s\n", qPrintable(floorOut),
+                     qPrintable(QString::fromLocal8Bit(floor.readAllStandardError())));
+        return 1;
+    }
+    const double catMs = m.captured(1).toDouble() / 1000.0;
+    const double sqliteMs = m.captured(2).toDouble() / 1000.0;
+    const double floorMs = catMs + sqliteMs;
+
+    // The import as the user runs it: the Main window's controls, every
+    // prompt answered at once, backup box clear.
+    std::vector<double> importMs;
+    for (int run = 0; run < Runs; ++run) {
+        const QString dbPath = QDir(programDir).filePath(QStringLiteral("KOLVA.MDB"));
+        copyOver(base, dbPath);
+        flushFile(dbPath);
+        auto db = openKolvaDatabase(dbPath);
+        InstantPrompter prompter;
+        NoShell shell;
+        OneCard drives(cardDir);
+        SystemClock clock;
+        AppContext context{*db, prompter, shell, drives, clock, programDir};
+        QWidget window;
+        DriveList Drive1(drives, prompter, &window);
+        QListWidget File1(&window);
+        QCheckBox chkSavePDAFiles(&window);
+        QPushButton cmdImportSD(&window);
+        chkSavePDAFiles.setChecked(false);
+
+        QElapsedTimer timer;
+        timer.start();
+        importFieldData(context, {&window, &Drive1, &File1, &chkSavePDAFiles, &cmdImportSD});
+        importMs.push_back(timer.nsecsElapsed() / 1e6);
+
+        const int rows = db->scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData")).toInt();
+        if (rows != StoredRecords + TreeFileCount || prompter.texts.size() != 2 || prompter.texts[1] != "Done!") {
+            std::fprintf(stderr, "the import went wrong: %d records, messages: %s\n", rows,
+                         qPrintable(prompter.texts.join(QStringLiteral(" | "))));
+            return 1;
+        }
+    }
+
+    // The backup move on its own, of a fresh copy of the card's files.
+    std::vector<double> moveMs;
+    const QStringList names = listTreeFiles(cardDir);
+    for (int run = 0; run < Runs; ++run) {
+        const QString copyDir = work.filePath(QStringLiteral("card%1").arg(run));
+        QDir().mkpath(copyDir);
+        for (const QString& name : names)
+            copyOver(QDir(cardDir).filePath(name), QDir(copyDir).filePath(name));
+        const QString backupDir = QDir(programDir).filePath(QStringLiteral("backup_run%1").arg(run));
+        ::sync(); // the copies just made are on the disk before the timed move
+        QElapsedTimer timer;
+        timer.start();
+        const BackupResult moved = moveToBackup(copyDir, names, backupDir, systemCardFiles());
+        moveMs.push_back(timer.nsecsElapsed() / 1e6);
+        if (!moved.ok() || moved.moved.size() != TreeFileCount) {
+            std::fprintf(stderr, "the backup move went wrong: %s\n", qPrintable(moved.error));
+            return 1;
+        }
+    }
+
+    // Writing a card from 5,000 streets and 2,000 species.
+    std::vector<double> writeMs;
+    {
+        const QString dbPath = work.filePath(QStringLiteral("lists.mdb"));
+        createKolvaDatabase(dbPath);
+        auto db = openKolvaDatabase(dbPath);
+        Transaction transaction(*db);
+        db->exec(QStringLiteral("DELETE FROM Species"));
+        for (int i = 0; i < 5000; ++i)
+            db->exec(QStringLiteral("INSERT INTO Streets_PDA (StreetName) VALUES (?)"),
+                     {QStringLiteral("STREET %1 AVE").arg(i, 4, 10, QLatin1Char('0'))});
+        for (int i = 0; i < 2000; ++i)
+            db->exec(QStringLiteral("INSERT INTO Species (Description) VALUES (?)"),
+                     {QStringLiteral("SP%1-SPECIES NUMBER %1").arg(i)});
+        transaction.commit();
+        const QString target = work.filePath(QStringLiteral("newcard"));
+        QDir().mkpath(target);
+        for (int run = 0; run < Runs; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            writeStorageCard(*db, target);
+            writeMs.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        if (QFile(QDir(target).filePath(QStringLiteral("Streets.txt"))).size() < 5000 * 15) {
+            std::fprintf(stderr, "the card lists are incomplete\n");
+            return 1;
+        }
+    }
+
+    const Figures import = figures(importMs);
+    const Figures move = figures(moveMs);
+    const Figures write = figures(writeMs);
+    std::printf("import, %d .tree files of 50 lines into %d records, backup box clear: best %.1f ms, median %.1f ms "
+                "(limit 500 ms: %s)\n",
+                TreeFileCount, StoredRecords, import.best, import.median, import.median <= 500 ? "met" : "NOT MET");
+    std::printf("floor: cat of the files %.1f ms + sqlite3 .import of the same rows %.1f ms = %.1f ms\n", catMs,
+                sqliteMs, floorMs);
+    std::printf("import / floor: %.2f (limit 2.00: %s)\n", import.median / floorMs,
+                import.median <= 2 * floorMs ? "met" : "NOT MET");
+    std::printf("backup move of the %d files (copy, compare, flush, delete): best %.1f ms, median %.1f ms\n",
+                TreeFileCount, move.best, move.median);
+    std::printf("card writing, 5000 streets and 2000 species: best %.1f ms, median %.1f ms (limit 200 ms: %s)\n",
+                write.best, write.median, write.median <= 200 ? "met" : "NOT MET");
+    return 0;
+}

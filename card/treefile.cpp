@@ -1,0 +1,436 @@
+#include "card/treefile.h"
+
+#include "card/codepage.h"
+#include "store/dates.h"
+#include "store/textroutines.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace kolva {
+
+using namespace treefile;
+
+namespace {
+
+constexpr qsizetype Chunk = 16 * 1024;
+// Enough bytes for 51 lines of the longest length allowed, each with CR LF.
+constexpr qsizetype ReadLimit = MaxLinesRead * (MaxLineBytes + 2);
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+const QString& emptyText()
+{
+    static const QString empty = QStringLiteral("");
+    return empty;
+}
+
+} // namespace
+
+std::optional<TreeFileLines> TreeFileReader::parse(QByteArrayView bytes, QString* error)
+{
+    TreeFileLines lines;
+    const char* data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype pos = 0;
+    for (int n = 0; n < MaxLinesRead && pos < size; ++n) {
+        qsizetype end = pos;
+        while (end < size && data[end] != '\r' && data[end] != '\n')
+            ++end;
+        const qsizetype length = end - pos;
+        if (length > MaxLineBytes) {
+            if (error)
+                *error = QStringLiteral("line %1 is longer than %2 bytes").arg(n + 1).arg(MaxLineBytes);
+            return std::nullopt;
+        }
+        if (length > 0 && std::memchr(data + pos, 0, size_t(length))) {
+            if (error)
+                *error = QStringLiteral("not a text file (line %1 holds a NUL byte)").arg(n + 1);
+            return std::nullopt;
+        }
+        if (n < KeptLines)
+            lines[size_t(n)] = fromWindows1252(QByteArrayView(data + pos, length));
+        if (end == size)
+            break;
+        pos = end + ((data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ? 2 : 1);
+    }
+    return lines;
+}
+
+namespace {
+
+// A file opened for reading, closed on every way out. On Unix the system
+// calls are used directly: the import opens thousands of small files.
+class InputFile {
+public:
+    explicit InputFile(const QString& path)
+#ifdef Q_OS_UNIX
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+    {
+        if (fd_ < 0)
+            error_ = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~InputFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool isOpen() const { return fd_ >= 0; }
+    qint64 read(char* data, qint64 size)
+    {
+        for (;;) {
+            const ssize_t got = ::read(fd_, data, size_t(size));
+            if (got >= 0)
+                return got;
+            if (errno != EINTR) {
+                error_ = QString::fromLocal8Bit(std::strerror(errno));
+                return -1;
+            }
+        }
+    }
+#else
+        : file_(path)
+    {
+        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            error_ = file_.errorString();
+    }
+    bool isOpen() const { return file_.isOpen(); }
+    qint64 read(char* data, qint64 size)
+    {
+        const qint64 got = file_.read(data, size);
+        if (got < 0)
+            error_ = file_.errorString();
+        return got;
+    }
+#endif
+    QString errorString() const { return error_; }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+private:
+#ifdef Q_OS_UNIX
+    int fd_ = -1;
+#else
+    QFile file_;
+#endif
+    QString error_;
+};
+
+} // namespace
+
+std::optional<TreeFileLines> TreeFileReader::read(const QString& path, QString* error)
+{
+    InputFile file(path);
+    if (!file.isOpen()) {
+        if (error)
+            *error = QStringLiteral("cannot be opened: ") + file.errorString();
+        return std::nullopt;
+    }
+    // Read on only as far as needed: a file holding 51 line ends (at most
+    // two bytes each) is read far enough; beyond ReadLimit some line is
+    // longer than allowed anyway.
+    qsizetype total = 0;
+    qsizetype lineEndBytes = 0;
+    for (;;) {
+        const qsizetype want = std::min(Chunk, ReadLimit - total);
+        if (buffer_.size() < total + want)
+            buffer_.resize(total + want);
+        const qint64 got = file.read(buffer_.data() + total, want);
+        if (got < 0) {
+            if (error)
+                *error = QStringLiteral("cannot be read: ") + file.errorString();
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        const char* bytes = buffer_.constData();
+        for (qsizetype i = total; i < total + got; ++i)
+            lineEndBytes += bytes[i] == '\n' || bytes[i] == '\r';
+        total += got;
+        if (lineEndBytes >= 2 * MaxLinesRead || total >= ReadLimit)
+            break;
+    }
+    return parse(QByteArrayView(buffer_.constData(), total), error);
+}
+
+const std::array<SurveyField, FieldCount>& surveyFields()
+{
+    using K = SurveyField::Kind;
+    static const std::array<SurveyField, FieldCount> fields = {{
+        {"Surveyor", 3, K::Text},
+        {"Date_Evaluated", 4, K::Date},
+        {"RiskZone", 5, K::Text},
+        {"StreetNum", 6, K::Text},
+        {"StreetName", 7, K::Text},
+        {"Tree_ID", 2, K::Long},
+        {"Location", 8, K::Text},
+        {"Species", 9, K::Text},
+        {"DBH", 10, K::Short},
+        {"Site", 11, K::Text},
+        {"Obstructions_Physical", 12, K::Text},
+        {"Obstructions_Visual", 13, K::Text},
+        {"Crown_Canker", 14, K::Text},
+        {"Crown_Crack", 15, K::Text},
+        {"Crown_Deadwood", 16, K::Text},
+        {"Crown_Decay", 17, K::Text},
+        {"Crown_Arch_1", 18, K::Text},
+        {"Crown_Arch_2", 19, K::Text},
+        {"Crown_Arch_3", 20, K::Text},
+        {"WeakUnion", 21, K::Text},
+        {"Trunk_Canker", 22, K::Text},
+        {"Trunk_Crack", 23, K::Text},
+        {"Trunk_Decay", 24, K::Text},
+        {"TrunkDecay_Shell", 25, K::Short},
+        {"TrunkDecay_Diam", 26, K::Short},
+        {"TrunkDecay_Pct", 27, K::Short},
+        {"Trunk_Arch_1", 28, K::Text},
+        {"Trunk_Arch_2", 29, K::Text},
+        {"Roots_Deep", 30, K::Text},
+        {"Roots_Injury", 31, K::Text},
+        {"Roots_Decay", 32, K::Text},
+        {"Roots_Arch1", 33, K::Text},
+        {"Roots_Arch2", 34, K::Text},
+        {"Size_Defect", 35, K::Text},
+        {"Prob_Failure", 36, K::Text},
+        {"Prob_TargetImpact", 37, K::Text},
+        {"OtherRisk", 38, K::Text},
+        {"Hazard_Rating", 39, K::Short},
+        {"Desc_OtherRisk", 40, K::Text},
+        {"ReinspectYear", 41, K::Text},
+        {"CorrectiveActions", 42, K::Text},
+        {"Note", 43, K::Text},
+        {"Date_Added", 0, K::ImportTime},
+        {"Utility_Conflict", 44, K::Text},
+    }};
+    return fields;
+}
+
+std::optional<qint64> roundHalfEven(QStringView text, qint64 min, qint64 max)
+{
+    qsizetype i = 0;
+    qsizetype n = text.size();
+    while (i < n && isBlank(text[i]))
+        ++i;
+    while (n > i && isBlank(text[n - 1]))
+        --n;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    constexpr quint64 Huge = quint64(1) << 62;
+    quint64 whole = 0;
+    bool tooBig = false;
+    int digits = 0;
+    for (; i < n && text[i].isDigit() && text[i].unicode() < 0x80; ++i, ++digits) {
+        if (whole >= Huge / 10)
+            tooBig = true;
+        else
+            whole = whole * 10 + (text[i].unicode() - '0');
+    }
+    int firstDecimal = 0;    // the digit that decides the rounding
+    bool restNonZero = false; // any other non-zero digit after it
+    if (i < n && text[i] == QLatin1Char('.')) {
+        ++i;
+        for (int place = 0; i < n && text[i].isDigit() && text[i].unicode() < 0x80; ++i, ++place, ++digits) {
+            const int d = text[i].unicode() - '0';
+            if (place == 0)
+                firstDecimal = d;
+            else if (d != 0)
+                restNonZero = true;
+        }
+    }
+    if (i != n || digits == 0 || tooBig)
+        return std::nullopt;
+    if (firstDecimal > 5 || (firstDecimal == 5 && (restNonZero || (whole & 1))))
+        ++whole;
+    const qint64 value = negative ? -qint64(whole) : qint64(whole);
+    if (value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
+
+// Reads 1 to maxDigits ASCII digits at pos.
+bool readNumber(QStringView text, qsizetype& pos, int minDigits, int maxDigits, int& value)
+{
+    value = 0;
+    int digits = 0;
+    while (pos < text.size() && digits < maxDigits && isAsciiDigit(text[pos])) {
+        value = value * 10 + (text[pos].unicode() - '0');
+        ++pos;
+        ++digits;
+    }
+    return digits >= minDigits && !(pos < text.size() && isAsciiDigit(text[pos]));
+}
+
+void appendPadded(QString& out, int value, int width)
+{
+    char digits[8];
+    for (int i = width - 1; i >= 0; --i) {
+        digits[i] = char('0' + value % 10);
+        value /= 10;
+    }
+    out.append(QLatin1String(digits, width));
+}
+
+// The handheld's own forms: "1/2/2008", "01/02/2008 14:20", "1/2/2008
+// 2:20:00 PM", with blanks only. Nothing for any other text (which the
+// general reader then judges).
+std::optional<QString> quickUsDateTime(QStringView text)
+{
+    qsizetype pos = 0;
+    const auto blanks = [&] {
+        const qsizetype start = pos;
+        while (pos < text.size() && text[pos] == QLatin1Char(' '))
+            ++pos;
+        return pos - start;
+    };
+    const auto separator = [&] {
+        if (pos < text.size() && (text[pos] == QLatin1Char('/') || text[pos] == QLatin1Char('-'))) {
+            ++pos;
+            return true;
+        }
+        return false;
+    };
+    int month, day, year, hour = 0, minute = 0, second = 0;
+    blanks();
+    if (!readNumber(text, pos, 1, 2, month) || !separator() || !readNumber(text, pos, 1, 2, day) || !separator())
+        return std::nullopt;
+    const qsizetype yearStart = pos;
+    if (!readNumber(text, pos, 2, 4, year) || (pos - yearStart) == 3)
+        return std::nullopt;
+    if (pos - yearStart == 2)
+        year += year < 30 ? 2000 : 1900;
+    if (blanks() > 0 && pos < text.size()) {
+        if (!readNumber(text, pos, 1, 2, hour) || pos >= text.size() || text[pos] != QLatin1Char(':'))
+            return std::nullopt;
+        ++pos;
+        if (!readNumber(text, pos, 2, 2, minute))
+            return std::nullopt;
+        if (pos < text.size() && text[pos] == QLatin1Char(':')) {
+            ++pos;
+            if (!readNumber(text, pos, 2, 2, second))
+                return std::nullopt;
+        }
+        blanks();
+        if (pos + 1 < text.size() && (text[pos + 1] == QLatin1Char('M') || text[pos + 1] == QLatin1Char('m'))) {
+            const QChar half = text[pos];
+            const bool pm = half == QLatin1Char('P') || half == QLatin1Char('p');
+            if (!pm && half != QLatin1Char('A') && half != QLatin1Char('a'))
+                return std::nullopt;
+            if (hour < 1 || hour > 12)
+                return QString();
+            hour = hour % 12 + (pm ? 12 : 0);
+            pos += 2;
+            blanks();
+        }
+    }
+    if (pos != text.size())
+        return std::nullopt;
+    if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second))
+        return QString();
+    QString stored;
+    stored.reserve(19);
+    appendPadded(stored, year, 4);
+    stored += QLatin1Char('-');
+    appendPadded(stored, month, 2);
+    stored += QLatin1Char('-');
+    appendPadded(stored, day, 2);
+    stored += QLatin1Char(' ');
+    appendPadded(stored, hour, 2);
+    stored += QLatin1Char(':');
+    appendPadded(stored, minute, 2);
+    stored += QLatin1Char(':');
+    appendPadded(stored, second, 2);
+    return stored;
+}
+
+} // namespace
+
+QString storedUsDateTime(QStringView text)
+{
+    if (std::optional<QString> quick = quickUsDateTime(text))
+        return *quick;
+    const std::optional<QDateTime> date = parseUsDateTime(text.toString());
+    return date ? toDbDateTime(*date) : QString();
+}
+
+std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QDateTime& added, QString* error)
+{
+    return toSurveyValues(lines, toDbDateTime(added), error);
+}
+
+std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QString& addedStored, QString* error)
+{
+    using K = SurveyField::Kind;
+    SurveyValues values;
+    const auto fail = [error](const SurveyField& field, const QString& why, const QString& line) {
+        if (error)
+            *error = QStringLiteral("line %1 (%2) %3: \"%4\"")
+                         .arg(field.line)
+                         .arg(QLatin1String(field.column), why, line.left(80));
+        return std::nullopt;
+    };
+    for (size_t f = 0; f < surveyFields().size(); ++f) {
+        const SurveyField& field = surveyFields()[f];
+        const QString& line = field.line > 0 ? lines[size_t(field.line - 1)] : emptyText();
+        switch (field.kind) {
+        case K::Text:
+            values[f] = line.isNull() ? emptyText() : line;
+            break;
+        case K::Date: {
+            const QString stored = storedUsDateTime(line);
+            if (stored.isEmpty())
+                return fail(field, QStringLiteral("is not a month/day/year date"), line);
+            values[f] = stored;
+            break;
+        }
+        case K::ImportTime:
+            values[f] = addedStored;
+            break;
+        case K::Long: {
+            const auto number = roundHalfEven(line, std::numeric_limits<qint32>::min(),
+                                              std::numeric_limits<qint32>::max());
+            if (!number)
+                return fail(field, QStringLiteral("is not a whole number of 32 bits"), line);
+            values[f] = *number;
+            break;
+        }
+        case K::Short: {
+            // An empty value counts as 0; blanks alone are empty too.
+            const QVariant value = NullToZero(line.trimmed());
+            if (value.typeId() != QMetaType::QString) {
+                values[f] = 0;
+                break;
+            }
+            const auto number = roundHalfEven(line, std::numeric_limits<qint16>::min(),
+                                              std::numeric_limits<qint16>::max());
+            if (!number)
+                return fail(field, QStringLiteral("is not a whole number of 16 bits"), line);
+            values[f] = *number;
+            break;
+        }
+        }
+    }
+    return values;
+}
+
+} // namespace kolva

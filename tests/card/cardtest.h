@@ -1,0 +1,39 @@
+#pragma once
+// Storage cards for the tests: a folder with the card's marker file and
+// .tree files written byte for byte as the handheld writes them.
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace kolva::test {
+
+// The 50 lines of a typical .tree file (Windows-1252 bytes, no line ends).
+QByteArrayList treeLines(int treeId = 1234);
+
+// Joins lines, each ended by eol.
+QByteArray joinLines(const QByteArrayList& lines, const QByteArray& eol = "\r\n");
+
+// Writes bytes to dir/name, making the folder if needed.
+void writeBytes(const QString& path, const QByteArray& bytes);
+QByteArray readBytes(const QString& path);
+
+// A folder that stands for a storage card.
+class TestCard {
+public:
+    explicit TestCard(bool marked = true);
+    QString root() const { return dir_.path(); }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    // Writes a .tree file of those lines (CR LF ends).
+    void addTree(const QString& name, const QByteArrayList& lines);
+    void addRaw(const QString& name, const QByteArray& bytes);
+    bool has(const QString& name) const;
+    // The .tree files left on the card, sorted.
+    QStringList treeFiles() const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+} // namespace kolva::test

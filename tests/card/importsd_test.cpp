@@ -1,0 +1,330 @@
+#include "card/importsd.h"
+#include "platform/busycursor.h"
+#include "platform/drivelist.h"
+#include "store/database.h"
+#include "tests/app/apptest.h"
+#include "tests/card/cardtest.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using namespace kolva;
+using namespace kolva::test;
+
+namespace {
+
+struct Expected {
+    QString text;
+    QString caption;
+    MsgIcon icon;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgAnswer defaultButton = MsgAnswer::Ok;
+};
+
+void expectMessage(const PromptRecord& record, const Expected& e)
+{
+    EXPECT_EQ(record.kind, PromptRecord::Kind::Message);
+    EXPECT_EQ(record.message.text, e.text);
+    EXPECT_EQ(record.message.caption, e.caption);
+    EXPECT_EQ(record.message.icon, e.icon) << e.text.toStdString();
+    EXPECT_EQ(record.message.buttons, e.buttons) << e.text.toStdString();
+    EXPECT_EQ(record.message.defaultButton, e.defaultButton) << e.text.toStdString();
+    EXPECT_FALSE(record.busyCursor) << "the normal pointer shows with " << e.text.toStdString();
+}
+
+const Expected DoneMessage{"Done!", "Data Import Completed", MsgIcon::Information};
+const Expected DriveError{"There is a problem accessing the selected location.", "File/Drive Error",
+                          MsgIcon::Exclamation};
+
+class ImportSdTest : public AppTest {
+protected:
+    ImportSdTest() { drives.list = {{"/", "", true}, {card.root(), "CARD", false}}; }
+
+    frmMain* startOnCard()
+    {
+        main = start();
+        if (!main)
+            return nullptr;
+        // While a message shows, the import button must not start a second import.
+        prompter.onPrompt = [this](const PromptRecord&) { enabledWhilePrompting.push_back(main->cmdImportSD()->isEnabled()); };
+        return main;
+    }
+    void clickImport()
+    {
+        QTest::mouseClick(main->cmdImportSD(), Qt::LeftButton);
+        settle();
+    }
+    int rows() { return session->context().db.scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(); }
+    QString backupDir() const { return dir.filePath("backup_20080102"); }
+    QStringList backupFiles() const { return QDir(backupDir()).entryList(QDir::Files, QDir::Name); }
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int i = 0; i < main->File1()->count(); ++i)
+            names << main->File1()->item(i)->text();
+        return names;
+    }
+    void expectIdleAfterwards()
+    {
+        EXPECT_TRUE(main->cmdImportSD()->isEnabled());
+        EXPECT_FALSE(busyCursorShown());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        for (size_t i = 0; i < enabledWhilePrompting.size(); ++i)
+            EXPECT_FALSE(enabledWhilePrompting[i]) << "prompt " << i;
+    }
+
+    TestCard card;
+    frmMain* main = nullptr;
+    std::vector<bool> enabledWhilePrompting;
+};
+
+TEST_F(ImportSdTest, ImportsEveryFileAndMovesThemIntoTheBackupFolderOfTheDay)
+{
+    ASSERT_NE(startOnCard(), nullptr);
+    EXPECT_TRUE(main->cmdImportSD()->isEnabled());
+    card.addTree("b.tree", treeLines(2));
+    card.addTree("A.TREE", treeLines(1));
+    card.addTree("c.tree", treeLines(3));
+    writeBytes(card.path("Species.txt"), "ACRU-RED MAPLE\r\n");
+    const int before = rows();
+    clock.current = QDateTime(QDate(2008, 1, 2), QTime(17, 5, 9));
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    clickImport();
+
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    expectMessage(prompter.prompts()[0],
+                  {"There are 3 .TREE files on the selected storage card", "Tree Count", MsgIcon::Information});
+    expectMessage(prompter.prompts()[1], DoneMessage);
+    EXPECT_EQ(listed(), QStringList({"A.TREE", "b.tree", "c.tree"}));
+    EXPECT_EQ(rows(), before + 3);
+    QSqlQuery added = session->context().db.query(
+        "SELECT Tree_ID, Date_Added FROM _Archived_SurveyData WHERE ID > (SELECT MAX(ID) - 3 FROM _Archived_SurveyData) "
+        "ORDER BY ID");
+    QStringList stored;
+    while (added.next())
+        stored << added.value(0).toString() + " " + added.value(1).toString();
+    EXPECT_EQ(stored, QStringList({"1 2008-01-02 17:05:09", "2 2008-01-02 17:05:09", "3 2008-01-02 17:05:09"}))
+        << "in list order, stamped with the import time";
+    EXPECT_TRUE(card.treeFiles().isEmpty());
+    EXPECT_TRUE(card.has("Species.txt") && card.has("RiskRating_1.txt")) << "only .tree files are moved";
+    EXPECT_EQ(backupFiles(), QStringList({"A.TREE", "b.tree", "c.tree"}));
+    EXPECT_EQ(readBytes(QDir(backupDir()).filePath("b.tree")), joinLines(treeLines(2)));
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, OneFileGivesTheSingularCountAndAClearBoxLeavesTheFilesOnTheCard)
+{
+    ASSERT_NE(startOnCard(), nullptr);
+    main->chkSavePDAFiles()->setChecked(false);
+    card.addTree("only.tree", treeLines(7));
+    const int before = rows();
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok).answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    clickImport();
+    clickImport();
+    EXPECT_EQ(prompter.messageTexts(),
+              QStringList({"There is 1 .TREE file on the selected storage card", "Done!",
+                           "There is 1 .TREE file on the selected storage card", "Done!"}));
+    EXPECT_EQ(rows(), before + 2) << "each import adds the tree again";
+    EXPECT_EQ(card.treeFiles(), QStringList({"only.tree"}));
+    EXPECT_FALSE(QFileInfo::exists(backupDir()));
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, TheSystemVolumeIsAskedAboutAndCancelChangesNothing)
+{
+    drives.list = {{card.root(), "", true}};
+    ASSERT_NE(startOnCard(), nullptr);
+    ASSERT_TRUE(main->Drive1()->selectedIsSystem());
+    card.addTree("a.tree", treeLines(1));
+    const int before = rows();
+    const Expected question{"It's fairly unlikely that your Storage Card is Drive " + QDir::toNativeSeparators(card.root()) +
+                                "\nAre you sure you wish to continue?",
+                            "Confirm Drive Location", MsgIcon::Question, MsgButtons::OkCancel, MsgAnswer::Cancel};
+
+    prompter.answer(MsgAnswer::Cancel);
+    clickImport();
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    expectMessage(prompter.prompts()[0], question);
+    EXPECT_EQ(rows(), before);
+    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree"}));
+    EXPECT_EQ(main->File1()->count(), 0);
+    EXPECT_TRUE(main->cmdImportSD()->isEnabled());
+
+    prompter.clear();
+    enabledWhilePrompting.clear();
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    clickImport();
+    ASSERT_EQ(prompter.prompts().size(), 3u);
+    expectMessage(prompter.prompts()[0], question);
+    expectMessage(prompter.last(), DoneMessage);
+    EXPECT_EQ(rows(), before + 1);
+    EXPECT_TRUE(enabledWhilePrompting[0]) << "nothing has started while the question shows";
+    enabledWhilePrompting.erase(enabledWhilePrompting.begin());
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, AFolderWithoutTheCardFileIsRefusedWhateverTreeFilesItHolds)
+{
+    TestCard plain(false);
+    plain.addTree("a.tree", treeLines(1));
+    drives.list = {{"/", "", true}, {plain.root(), "USB", false}};
+    ASSERT_NE(startOnCard(), nullptr);
+    const int before = rows();
+    prompter.answer(MsgAnswer::Ok);
+    clickImport();
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    expectMessage(prompter.prompts()[0], {"The selected drive letter (" + QDir::toNativeSeparators(plain.root()) +
+                                              ") does not contain the KOLVA files",
+                                          "Error", MsgIcon::Exclamation});
+    EXPECT_EQ(rows(), before);
+    EXPECT_EQ(plain.treeFiles(), QStringList({"a.tree"}));
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, ACardWithoutTreeFilesHasNoFieldData)
+{
+    TestCard upper(false);
+    upper.addRaw("RISKRATING_1.TXT", "x\r\n");
+    upper.addRaw("notes.txt", "x\r\n");
+    drives.list = {{"/", "", true}, {upper.root(), "CARD", false}};
+    ASSERT_NE(startOnCard(), nullptr);
+    prompter.answer(MsgAnswer::Ok);
+    clickImport();
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    expectMessage(prompter.prompts()[0],
+                  {"The selected location DOES appear to be an KOLVA card, but it does NOT contain any field data.",
+                   "No field data on card", MsgIcon::Exclamation});
+    EXPECT_FALSE(QFileInfo::exists(backupDir()));
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedInTheDoneMessage)
+{
+    const struct {
+        bool save;
+        QString where;
+    } cases[] = {
+        {true, "they are in the backup folder " + QDir::toNativeSeparators(dir.filePath("backup_20080102"))},
+        {false, "they are still on the storage card in " + QDir::toNativeSeparators(card.root())},
+    };
+    ASSERT_NE(startOnCard(), nullptr);
+    for (const auto& c : cases) {
+        QByteArrayList badDate = treeLines(2);
+        badDate[3] = "2/30/2008";
+        card.addTree("1.tree", treeLines(1));
+        card.addTree("2.tree", badDate);
+        card.addRaw("3.tree", "");
+        main->chkSavePDAFiles()->setChecked(c.save);
+        const int before = rows();
+        prompter.clear();
+        prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+        clickImport();
+        ASSERT_EQ(prompter.prompts().size(), 2u);
+        expectMessage(prompter.prompts()[1], {"Done!\n2 files could not be imported; " + c.where + ":\n2.tree\n3.tree",
+                                              "Data Import Completed", MsgIcon::Information});
+        EXPECT_EQ(rows(), before + 1);
+        EXPECT_EQ(card.treeFiles().isEmpty(), c.save);
+        if (c.save) {
+            EXPECT_EQ(backupFiles(), QStringList({"1.tree", "2.tree", "3.tree"}))
+                << "failed files are moved as they were written";
+            EXPECT_EQ(readBytes(QDir(backupDir()).filePath("2.tree")), joinLines(badDate));
+        }
+    }
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, ABackupCopyThatCannotBeWrittenStopsWithEveryUncopiedFileOnTheCard)
+{
+    ASSERT_NE(startOnCard(), nullptr);
+    for (const char* name : {"a.tree", "b.tree", "c.tree"})
+        card.addTree(name, treeLines(name[0]));
+    // Where the copy of b.tree should go, a folder is in the way.
+    QDir().mkpath(QDir(backupDir()).filePath("b.tree/photos"));
+    const int before = rows();
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    clickImport();
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    expectMessage(prompter.prompts()[1], DriveError);
+    EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
+    EXPECT_EQ(backupFiles(), QStringList({"a.tree"}));
+    EXPECT_EQ(rows(), before + 3) << "the records were saved before any file was moved";
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, ACardThatIsGoneGivesTheFileDriveError)
+{
+    auto gone = std::make_unique<TestCard>();
+    const QString root = gone->root();
+    drives.list = {{"/", "", true}, {root, "CARD", false}};
+    ASSERT_NE(startOnCard(), nullptr);
+    gone.reset();
+    ASSERT_FALSE(QFileInfo::exists(root));
+    prompter.answer(MsgAnswer::Ok);
+    clickImport();
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    expectMessage(prompter.prompts()[0], DriveError);
+    expectIdleAfterwards();
+}
+
+// Deleting from the card fails: a write-protected card, say.
+class ProtectedCard : public CardFiles {
+public:
+    bool removeFile(const QString& path, QString* error) override
+    {
+        *error = path + " is write-protected";
+        return false;
+    }
+};
+
+TEST_F(ImportSdTest, ACardFileThatCannotBeDeletedStaysWithItsCopyInTheBackup)
+{
+    ASSERT_NE(startOnCard(), nullptr);
+    card.addTree("a.tree", treeLines(1));
+    card.addRaw("b.tree", "KOLVA\r\n");
+    ProtectedCard files;
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    importFieldData(main->context(), {main, main->Drive1(), main->File1(), main->chkSavePDAFiles(), main->cmdImportSD()},
+                    files);
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    expectMessage(prompter.prompts()[1],
+                  {DriveError.text + "\n1 file could not be imported; it is still on the storage card in " +
+                       QDir::toNativeSeparators(card.root()) + ":\nb.tree",
+                   DriveError.caption, MsgIcon::Exclamation});
+    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree", "b.tree"}));
+    EXPECT_EQ(backupFiles(), QStringList({"a.tree", "b.tree"}));
+    expectIdleAfterwards();
+}
+
+TEST_F(ImportSdTest, ADatabaseThatCannotSaveTheImportLeavesEverythingAsItWas)
+{
+    ASSERT_NE(startOnCard(), nullptr);
+    card.addTree("a.tree", treeLines(1));
+    card.addTree("b.tree", treeLines(2));
+    Database& db = session->context().db;
+    const int before = rows();
+    auto reader = Database::open(db.path());
+    reader->exec("BEGIN");
+    QSqlQuery hold = reader->query("SELECT * FROM _Archived_SurveyData");
+    db.exec("PRAGMA busy_timeout = 50");
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    clickImport();
+    hold.finish();
+    reader->exec("ROLLBACK");
+
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    const PromptRecord& failed = prompter.prompts()[1];
+    EXPECT_EQ(failed.message.caption, "Data Import Failed");
+    EXPECT_EQ(failed.message.icon, MsgIcon::Critical);
+    EXPECT_TRUE(failed.message.text.startsWith("The field data could not be saved in the database: "));
+    EXPECT_TRUE(failed.message.text.endsWith("\nNothing was imported; every .tree file is still on the storage card."));
+    EXPECT_EQ(rows(), before);
+    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree", "b.tree"}));
+    EXPECT_FALSE(QFileInfo::exists(QDir(backupDir()).filePath("a.tree")));
+    expectIdleAfterwards();
+}
+
+} // namespace
