@@ -151,7 +151,7 @@ void frmReinspectionReportOptions::cmdPrint_Click()
     }
     const AppContext context = context_;
     report_ = new ReportPreviewWindow(
-        context_, ReportWindowSpec::of(ReportWindowKind::ReinspectionReport),
+        context_, ReportWindowTraits::of(ReportWindowKind::ReinspectionReport),
         [this, context](ReportDocument& document, QWidget* window) {
             BuildReinspectionReport(context.db, context.prompter, window, options(), document, context.clock.now());
         },

@@ -131,7 +131,7 @@ void frmSpecificCA_Options::cmdPrint_Click()
     }
     const AppContext context = context_;
     report_ = new ReportPreviewWindow(
-        context_, ReportWindowSpec::of(ReportWindowKind::SpecificCAReport),
+        context_, ReportWindowTraits::of(ReportWindowKind::SpecificCAReport),
         [this, context](ReportDocument& document, QWidget*) {
             const std::optional<int> code = chosenCode();
             if (!code)

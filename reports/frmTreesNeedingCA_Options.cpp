@@ -113,7 +113,7 @@ void frmTreesNeedingCA_Options::cmdPrint_Click()
     }
     const AppContext context = context_;
     report_ = new ReportPreviewWindow(
-        context_, ReportWindowSpec::of(ReportWindowKind::TreesNeedingCAReport),
+        context_, ReportWindowTraits::of(ReportWindowKind::TreesNeedingCAReport),
         [this, context](ReportDocument& document, QWidget*) {
             const ActionReportOptions o = options();
             if (o.divideByZone)

@@ -61,18 +61,18 @@ const QImage& measuringDevice()
     return image;
 }
 
-struct FontSpec {
+struct FontStyle {
     QString family;
     double points = 10;
     bool bold = false;
-    bool operator==(const FontSpec& o) const { return family == o.family && points == o.points && bold == o.bold; }
+    bool operator==(const FontStyle& o) const { return family == o.family && points == o.points && bold == o.bold; }
 };
 
-QFont makeFont(const FontSpec& spec, double devicePointScale)
+QFont makeFont(const FontStyle& style, double devicePointScale)
 {
-    QFont font(spec.family);
-    font.setPointSizeF(spec.points * devicePointScale);
-    font.setBold(spec.bold);
+    QFont font(style.family);
+    font.setPointSizeF(style.points * devicePointScale);
+    font.setBold(style.bold);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
@@ -153,30 +153,30 @@ double parseInches(const QString& length)
     return value;
 }
 
-std::vector<ColumnSpec> parseColumnFormat(const QString& format)
+std::vector<ColumnFormat> parseColumnFormat(const QString& format)
 {
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnFormat> columns;
     for (const QString& raw : format.split(QLatin1Char('|'))) {
-        const QString spec = raw.trimmed();
-        ColumnSpec column;
+        const QString part = raw.trimmed();
+        ColumnFormat column;
         qsizetype at = 0;
-        if (at < spec.size()) {
-            switch (spec.at(at).unicode()) {
+        if (at < part.size()) {
+            switch (part.at(at).unicode()) {
             case '<': column.alignment = Qt::AlignLeft; ++at; break;
             case '^': column.alignment = Qt::AlignHCenter; ++at; break;
             case '>': column.alignment = Qt::AlignRight; ++at; break;
             default: break;
             }
         }
-        if (at < spec.size() && spec.at(at) == QLatin1Char('+')) {
+        if (at < part.size() && part.at(at) == QLatin1Char('+')) {
             column.plus = true;
             ++at;
         }
         try {
-            column.widthInches = parseInches(spec.mid(at));
+            column.widthInches = parseInches(part.mid(at));
         } catch (const std::invalid_argument&) {
             throw std::invalid_argument(
-                QStringLiteral("column format \"%1\": the spec \"%2\" is not understood").arg(format, raw).toStdString());
+                QStringLiteral("column format \"%1\": the column \"%2\" is not understood").arg(format, raw).toStdString());
         }
         columns.push_back(column);
     }
@@ -209,7 +209,7 @@ struct ReportDocument::Impl {
         std::vector<Slice> slices;
     };
     struct Table {
-        std::vector<ColumnSpec> columns;
+        std::vector<ColumnFormat> columns;
         std::vector<double> colX, colW;
         QStringList header;
         std::vector<QStringList> rows;
@@ -223,7 +223,7 @@ struct ReportDocument::Impl {
         // A title takes its column's alignment only in a column marked "+".
         Qt::Alignment alignment(int row, int column) const
         {
-            const ColumnSpec& col = columns[size_t(column)];
+            const ColumnFormat& col = columns[size_t(column)];
             return row < 0 && !col.plus ? Qt::AlignHCenter : col.alignment;
         }
         static quint64 key(int row, int column) { return (quint64(row + 1) << 16) | quint64(column); }
@@ -244,28 +244,28 @@ struct ReportDocument::Impl {
 
     // Settings
     double leftMargin = 0.75 * Dpi, rightMargin = 0.75 * Dpi;
-    FontSpec headerFont{DefaultFamily, 12, false};
+    FontStyle headerFont{DefaultFamily, 12, false};
     QColor headerColour = Qt::black;
     QString headerText, footerText;
     double textSize = 10;
-    FontSpec tableFont{DefaultFamily, 8, false};
+    FontStyle tableFont{DefaultFamily, 8, false};
 
     // Layout state
-    std::vector<FontSpec> fonts;
+    std::vector<FontStyle> fonts;
     std::vector<std::unique_ptr<QFontMetricsF>> metrics;
     std::vector<Page> pages;
     std::vector<Table> tables;
     double x = 0, y = 0;
     QSizeF pageSize;
 
-    int fontIndex(const FontSpec& spec)
+    int fontIndex(const FontStyle& style)
     {
         for (size_t i = 0; i < fonts.size(); ++i) {
-            if (fonts[i] == spec)
+            if (fonts[i] == style)
                 return int(i);
         }
-        fonts.push_back(spec);
-        metrics.push_back(std::make_unique<QFontMetricsF>(makeFont(spec, 1.0), &measuringDevice()));
+        fonts.push_back(style);
+        metrics.push_back(std::make_unique<QFontMetricsF>(makeFont(style, 1.0), &measuringDevice()));
         return int(fonts.size() - 1);
     }
     const QFontMetricsF& fm(int font) const { return *metrics[size_t(font)]; }
@@ -332,7 +332,7 @@ void ReportDocument::Impl::addTable(Table table)
     table.lineHeight = m.lineSpacing();
     table.ascent = m.ascent();
     double left = leftMargin;
-    for (const ColumnSpec& c : table.columns) {
+    for (const ColumnFormat& c : table.columns) {
         table.colX.push_back(left);
         table.colW.push_back(c.widthInches * Dpi);
         left += c.widthInches * Dpi;
@@ -644,8 +644,8 @@ void ReportDocument::paintPage(QPainter& painter, int page) const
     const double pointScale = Dpi / dpiY;
     std::vector<QFont> fonts;
     fonts.reserve(d->fonts.size());
-    for (const FontSpec& spec : d->fonts)
-        fonts.push_back(makeFont(spec, pointScale));
+    for (const FontStyle& style : d->fonts)
+        fonts.push_back(makeFont(style, pointScale));
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);

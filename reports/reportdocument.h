@@ -11,7 +11,7 @@
 // right part; CR LF (or a lone LF) in a part starts a new line; "%d" becomes
 // the page number.
 //
-// Column format strings: column specs separated by "|". A spec is an
+// Column format strings: one format per column, separated by "|". Each is an
 // alignment ("<" left, "^" centre, ">" right), an optional "+", and a width
 // with the unit "in" (".55in", "2.0in"). "+" means that the column's title
 // in the header row takes the column's alignment; the title of a column
@@ -49,15 +49,15 @@ private:
 };
 
 // One column of a table: its alignment, width and the "+" mark.
-struct ColumnSpec {
+struct ColumnFormat {
     Qt::Alignment alignment = Qt::AlignLeft;
     bool plus = false;
     double widthInches = 0;
 };
 
-// Reads a column format string; throws std::invalid_argument naming the spec
+// Reads a column format string; throws std::invalid_argument naming the column
 // that is not understood.
-std::vector<ColumnSpec> parseColumnFormat(const QString& format);
+std::vector<ColumnFormat> parseColumnFormat(const QString& format);
 
 // A length text such as "0.75in" or ".5in" in inches; a bare number is
 // inches too. Throws std::invalid_argument for anything else.

@@ -24,50 +24,50 @@ constexpr int PdfLeftOfExitTwips = 2250;
 
 } // namespace
 
-ReportWindowSpec ReportWindowSpec::of(ReportWindowKind kind)
+ReportWindowTraits ReportWindowTraits::of(ReportWindowKind kind)
 {
-    ReportWindowSpec spec;
+    ReportWindowTraits traits;
     switch (kind) {
     case ReportWindowKind::CostReport:
-        spec = {QStringLiteral("frmCostReport"), QStringLiteral("Cost Report"), QPoint(525, 300)};
-        spec.busyOverPreview = false;
+        traits = {QStringLiteral("frmCostReport"), QStringLiteral("Cost Report"), QPoint(525, 300)};
+        traits.busyOverPreview = false;
         break;
     case ReportWindowKind::CostMatrixReport:
-        spec = {QStringLiteral("frmCostMatrixReport"), QStringLiteral("Cost Matix Report"), QPoint(555, 225)};
-        spec.hasPdf = false;
-        spec.landscapeOnLoad = false;
-        spec.busyOverWindow = true;
+        traits = {QStringLiteral("frmCostMatrixReport"), QStringLiteral("Cost Matix Report"), QPoint(555, 225)};
+        traits.hasPdf = false;
+        traits.landscapeOnLoad = false;
+        traits.busyOverWindow = true;
         break;
     case ReportWindowKind::ReinspectionReport:
-        spec = {QStringLiteral("frmReinspectionReport"), QStringLiteral("Reinspection Report"), QPoint(555, 285)};
+        traits = {QStringLiteral("frmReinspectionReport"), QStringLiteral("Reinspection Report"), QPoint(555, 285)};
         break;
     case ReportWindowKind::TreesNeedingCAReport:
-        spec = {QStringLiteral("frmTreesNeedingCA_Report"), QStringLiteral("Trees Needing Corrective Actions"),
+        traits = {QStringLiteral("frmTreesNeedingCA_Report"), QStringLiteral("Trees Needing Corrective Actions"),
                 QPoint(225, 105)};
         break;
     case ReportWindowKind::SpecificCAReport:
-        spec = {QStringLiteral("frmSpecificCA_Report"), QStringLiteral("Trees Needing a Specific Corrective Action"),
+        traits = {QStringLiteral("frmSpecificCA_Report"), QStringLiteral("Trees Needing a Specific Corrective Action"),
                 QPoint(420, 150)};
         break;
     }
-    return spec;
+    return traits;
 }
 
-ReportPreviewWindow::ReportPreviewWindow(const AppContext& context, const ReportWindowSpec& spec, Builder builder,
+ReportPreviewWindow::ReportPreviewWindow(const AppContext& context, const ReportWindowTraits& traits, Builder builder,
                                          QWidget* parent)
-    : QWidget(parent, Qt::Window), context_(context), spec_(spec), builder_(std::move(builder))
+    : QWidget(parent, Qt::Window), context_(context), traits_(traits), builder_(std::move(builder))
 {
-    setObjectName(spec_.objectName);
-    setWindowTitle(spec_.caption);
+    setObjectName(traits_.objectName);
+    setWindowTitle(traits_.caption);
 
     VSPrinter1_ = new ReportPreview(this);
     VSPrinter1_->setObjectName(QStringLiteral("VSPrinter1"));
-    VSPrinter1_->setAccessibleName(spec_.caption);
-    VSPrinter1_->setDocumentTitle(spec_.caption);
+    VSPrinter1_->setAccessibleName(traits_.caption);
+    VSPrinter1_->setDocumentTitle(traits_.caption);
     connect(VSPrinter1_, &ReportPreview::printFailed, this,
             [this](const QString& why) { context_.prompter.warn(this, why, QStringLiteral("Error")); });
 
-    if (spec_.hasPdf) {
+    if (traits_.hasPdf) {
         cmdPDF_ = new QPushButton(QStringLiteral("&Save as a PDF "), this);
         cmdPDF_->setObjectName(QStringLiteral("cmdPDF"));
         cmdPDF_->resize(twipsToPixels(PdfWidthTwips), twipsToPixels(ButtonHeightTwips));
@@ -105,13 +105,13 @@ void ReportPreviewWindow::Form_Load()
 {
     Timer1_->start(BuildDelayMs);
     centreOnScreen(this);
-    if (spec_.busyOverPreview)
+    if (traits_.busyOverPreview)
         VSPrinter1_->setCursor(Qt::WaitCursor);
-    if (spec_.busyOverWindow)
+    if (traits_.busyOverWindow)
         setCursor(Qt::WaitCursor);
     busy_ = std::make_unique<BusyCursor>();
     QCoreApplication::processEvents();
-    if (spec_.landscapeOnLoad)
+    if (traits_.landscapeOnLoad)
         document_.SetOrientation(ReportDocument::Landscape);
 }
 
@@ -162,13 +162,13 @@ void ReportPreviewWindow::Form_Resize()
         resize(std::max(width(), minWidth), std::max(height(), minHeight));
         return;
     }
-    const QPoint at(twipsToPixels(spec_.previewTopLeft.x()), twipsToPixels(spec_.previewTopLeft.y()));
+    const QPoint at(twipsToPixels(traits_.previewTopLeft.x()), twipsToPixels(traits_.previewTopLeft.y()));
     const int previewHeight = height() - twipsToPixels(PreviewSpareHeightTwips);
     const int previewWidth = width() - twipsToPixels(PreviewSpareWidthTwips);
     VSPrinter1_->setGeometry(at.x(), at.y(), previewWidth, previewHeight);
     // The exit button keeps its designed left edge, under the right end of
     // the designed preview.
-    const int exitLeft = twipsToPixels(spec_.previewTopLeft.x() + PreviewWidthTwips - ExitWidthTwips);
+    const int exitLeft = twipsToPixels(traits_.previewTopLeft.x() + PreviewWidthTwips - ExitWidthTwips);
     const int buttonTop = previewHeight + twipsToPixels(ButtonsBelowTwips);
     cmdExit_->move(exitLeft, buttonTop);
     if (cmdPDF_)

@@ -31,7 +31,7 @@ enum class ReportWindowKind {
     SpecificCAReport,    // frmSpecificCA_Report
 };
 
-struct ReportWindowSpec {
+struct ReportWindowTraits {
     QString objectName;
     QString caption;
     QPoint previewTopLeft; // twips from the inner top-left corner
@@ -40,7 +40,7 @@ struct ReportWindowSpec {
     bool busyOverPreview = true;     // hourglass over the preview until built
     bool busyOverWindow = false;     // hourglass over the whole window until built
 
-    static ReportWindowSpec of(ReportWindowKind kind);
+    static ReportWindowTraits of(ReportWindowKind kind);
 };
 
 class ReportPreviewWindow : public QWidget {
@@ -60,7 +60,7 @@ public:
     static constexpr int ButtonsBelowTwips = 500;
     static constexpr int BuildDelayMs = 500;
 
-    ReportPreviewWindow(const AppContext& context, const ReportWindowSpec& spec, Builder builder,
+    ReportPreviewWindow(const AppContext& context, const ReportWindowTraits& traits, Builder builder,
                         QWidget* parent = nullptr);
     ~ReportPreviewWindow() override;
 
@@ -88,7 +88,7 @@ private:
     void Timer1_Timer();
 
     AppContext context_;
-    ReportWindowSpec spec_;
+    ReportWindowTraits traits_;
     Builder builder_;
     ReportDocument document_;
     ReportPreview* VSPrinter1_ = nullptr;

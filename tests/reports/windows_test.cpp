@@ -209,7 +209,7 @@ TEST_F(WindowsTest, ReportWindowOpensModallyOverItsOptionsAndBuildsOnceAfterHalf
 TEST_F(WindowsTest, ReportWindowKeepsItsSmallestSizeAndButtonsBelowThePreview)
 {
     ReportPreviewWindow* report = show(new ReportPreviewWindow(
-        t.context(), ReportWindowSpec::of(ReportWindowKind::TreesNeedingCAReport),
+        t.context(), ReportWindowTraits::of(ReportWindowKind::TreesNeedingCAReport),
         [](ReportDocument& doc, QWidget*) {
             doc.BeginDocument();
             doc.EndDocument();
@@ -250,7 +250,7 @@ TEST_F(WindowsTest, TheFiveReportWindows)
          {420, 150}, true},
     };
     for (const auto& c : cases) {
-        auto* window = new ReportPreviewWindow(t.context(), ReportWindowSpec::of(c.kind), [](ReportDocument& doc, QWidget*) {
+        auto* window = new ReportPreviewWindow(t.context(), ReportWindowTraits::of(c.kind), [](ReportDocument& doc, QWidget*) {
             doc.BeginDocument();
             doc.EndDocument();
         });
@@ -290,7 +290,7 @@ TEST_F(WindowsTest, ClosingBeforeTheBuildBuildsNothingAndGivesThePointerBack)
 {
     int built = 0;
     QPointer<ReportPreviewWindow> report = new ReportPreviewWindow(
-        t.context(), ReportWindowSpec::of(ReportWindowKind::ReinspectionReport),
+        t.context(), ReportWindowTraits::of(ReportWindowKind::ReinspectionReport),
         [&built](ReportDocument&, QWidget*) { ++built; });
     report->setAttribute(Qt::WA_DeleteOnClose);
     report->show();
