@@ -23,28 +23,14 @@ frmTreesNeedingCA_Options::frmTreesNeedingCA_Options(const AppContext& context, 
     setObjectName(QStringLiteral("frmTreesNeedingCA_Options"));
     setWindowTitle(QStringLiteral("Trees Needing Corrective Actions"));
 
-    auto* frameRatings = new QGroupBox(QStringLiteral("Include Risk Ratings "), this);
-    frameRatings->setObjectName(QStringLiteral("Frame1"));
-    auto* Label1 = makeLabel(frameRatings, QStringLiteral("Label1"), QStringLiteral(">="));
-    txtRiskRating_ = makeIntegerBox(frameRatings, QStringLiteral("txtRiskRating"), QStringLiteral("0"),
-                                    QStringLiteral("Include Risk Ratings >="));
-    Label1->setBuddy(txtRiskRating_);
-    auto* ratingRow = new QHBoxLayout(frameRatings);
-    ratingRow->addWidget(Label1);
-    ratingRow->addWidget(txtRiskRating_);
-    ratingRow->addStretch(1);
+    const ThresholdFrame threshold = makeThresholdFrame(this, QStringLiteral("Frame1"));
+    QGroupBox* frameRatings = threshold.frame;
+    txtRiskRating_ = threshold.txtRiskRating;
 
-    auto* frameZone = new QGroupBox(QStringLiteral("Include Risk Zone"), this);
-    frameZone->setObjectName(QStringLiteral("Frame2"));
-    cmbRiskZone_ = new QComboBox(frameZone);
-    cmbRiskZone_->setObjectName(QStringLiteral("cmbRiskZone"));
-    cmbRiskZone_->setAccessibleName(QStringLiteral("Include Risk Zone"));
-    cmbRiskZone_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    Check1_ = new QCheckBox(QStringLiteral("If ALL, Divide Report By Risk Zone"), frameZone);
-    Check1_->setObjectName(QStringLiteral("Check1"));
-    auto* zoneColumn = new QVBoxLayout(frameZone);
-    zoneColumn->addWidget(cmbRiskZone_);
-    zoneColumn->addWidget(Check1_);
+    const ZoneFrame zone = makeZoneFrame(this, QStringLiteral("Frame2"));
+    QGroupBox* frameZone = zone.frame;
+    cmbRiskZone_ = zone.cmbRiskZone;
+    Check1_ = zone.Check1;
 
     auto* Label2 = makeLabel(this, QStringLiteral("Label2"),
                              QStringLiteral("(Report will be sorted by Street Address, and will ONLY include trees "

@@ -4,11 +4,15 @@
 #include "store/database.h"
 #include "store/textroutines.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace kolva {
 
@@ -86,6 +90,39 @@ void fillRiskZones(QComboBox* box, Database& db)
     box->addItem(AllZonesItem);
     box->addItems(riskZoneNames(db));
     box->setCurrentIndex(0);
+}
+
+ZoneFrame makeZoneFrame(QWidget* parent, const QString& objectName)
+{
+    ZoneFrame z;
+    z.frame = new QGroupBox(QStringLiteral("Include Risk Zone"), parent);
+    z.frame->setObjectName(objectName);
+    z.cmbRiskZone = new QComboBox(z.frame);
+    z.cmbRiskZone->setObjectName(QStringLiteral("cmbRiskZone"));
+    z.cmbRiskZone->setAccessibleName(QStringLiteral("Include Risk Zone"));
+    z.cmbRiskZone->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    z.Check1 = new QCheckBox(QStringLiteral("If ALL, Divide Report By Risk Zone"), z.frame);
+    z.Check1->setObjectName(QStringLiteral("Check1"));
+    auto* column = new QVBoxLayout(z.frame);
+    column->addWidget(z.cmbRiskZone);
+    column->addWidget(z.Check1);
+    return z;
+}
+
+ThresholdFrame makeThresholdFrame(QWidget* parent, const QString& objectName)
+{
+    ThresholdFrame t;
+    t.frame = new QGroupBox(QStringLiteral("Include Risk Ratings "), parent);
+    t.frame->setObjectName(objectName);
+    auto* Label1 = makeLabel(t.frame, QStringLiteral("Label1"), QStringLiteral(">="));
+    t.txtRiskRating = makeIntegerBox(t.frame, QStringLiteral("txtRiskRating"), QStringLiteral("0"),
+                                     QStringLiteral("Include Risk Ratings >="));
+    Label1->setBuddy(t.txtRiskRating);
+    auto* row = new QHBoxLayout(t.frame);
+    row->addWidget(Label1);
+    row->addWidget(t.txtRiskRating);
+    row->addStretch(1);
+    return t;
 }
 
 } // namespace kolva

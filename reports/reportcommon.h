@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <QVariant>
 
+class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -50,5 +52,21 @@ QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& tex
 QLineEdit* makeIntegerBox(QWidget* parent, const QString& objectName, const QString& text, const QString& accessibleName);
 // "*** ALL  ***" then every risk zone, the first selected.
 void fillRiskZones(QComboBox* box, Database& db);
+
+// The "Include Risk Zone" frame of the corrective action reports: the zone
+// list and "If ALL, Divide Report By Risk Zone".
+struct ZoneFrame {
+    QGroupBox* frame = nullptr;
+    QComboBox* cmbRiskZone = nullptr;
+    QCheckBox* Check1 = nullptr;
+};
+ZoneFrame makeZoneFrame(QWidget* parent, const QString& objectName);
+
+// The "Include Risk Ratings " frame with ">=" and the lowest rating.
+struct ThresholdFrame {
+    QGroupBox* frame = nullptr;
+    QLineEdit* txtRiskRating = nullptr;
+};
+ThresholdFrame makeThresholdFrame(QWidget* parent, const QString& objectName);
 
 } // namespace kolva
