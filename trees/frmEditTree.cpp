@@ -161,6 +161,38 @@ QGridLayout* pageGrid(QWidget* page)
     return grid;
 }
 
+// A labelled assessment list in a page's grid, at row and column (two grid
+// columns each: label, list).
+void addListRow(QGridLayout* grid, const char* name, const char* labelName, const char* caption, int row,
+                int column)
+{
+    QWidget* page = grid->parentWidget();
+    auto* label = makeLabel(QString::fromLatin1(labelName), QString::fromLatin1(caption), page);
+    auto* list = makeList(QString::fromLatin1(name), label->text(), true, page);
+    label->setBuddy(list);
+    grid->addWidget(label, row, column * 2);
+    grid->addWidget(list, row, column * 2 + 1);
+}
+
+// The "Poor Architecture" row of a page: lists cbo<stem>1 .. cbo<stem>count,
+// then the page's columns and rows take their stretch.
+void addArchitectureRow(QGridLayout* grid, const char* stem, int count, int row)
+{
+    QWidget* page = grid->parentWidget();
+    const QString name = QString::fromLatin1(stem);
+    auto* arch = makeLabel(QStringLiteral("lbl") + name, QStringLiteral("Poor Architecture"), page);
+    auto* archRow = new QHBoxLayout;
+    for (int i = 1; i <= count; ++i)
+        archRow->addWidget(makeList(QStringLiteral("cbo%1%2").arg(name).arg(i),
+                                    QStringLiteral("Poor Architecture %1").arg(i), true, page));
+    arch->setBuddy(page->findChild<QWidget*>(QStringLiteral("cbo%1%2").arg(name).arg(1)));
+    grid->addWidget(arch, row, 0);
+    grid->addLayout(archRow, row, 1, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(row + 1, 1);
+}
+
 } // namespace
 
 frmEditTree::frmEditTree(AppContext context, QWidget* parent) : QWidget(parent), context_(context)
@@ -455,29 +487,12 @@ QWidget* frmEditTree::buildCrownPage()
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("pageCrown"));
     auto* grid = pageGrid(page);
-    const auto add = [page, grid](const char* name, const char* caption, int row, int column) {
-        auto* label = makeLabel(QStringLiteral("lbl") + QString::fromLatin1(name).mid(3), QString::fromLatin1(caption), page);
-        auto* list = makeList(QString::fromLatin1(name), label->text(), true, page);
-        label->setBuddy(list);
-        grid->addWidget(label, row, column * 2);
-        grid->addWidget(list, row, column * 2 + 1);
-    };
-    add("cboCrownCanker", "Canker", 0, 0);
-    add("cboCrownCrack", "Crack", 0, 1);
-    add("cboCrownDeadwood", "Deadwood", 1, 0);
-    add("cboCrownDecay", "Decay", 1, 1);
-    add("cboCrownUnion", "Weak Union", 2, 0);
-    auto* arch = makeLabel(QStringLiteral("lblCrownArch"), QStringLiteral("Poor Architecture"), page);
-    auto* archRow = new QHBoxLayout;
-    for (int i = 1; i <= 3; ++i)
-        archRow->addWidget(makeList(QStringLiteral("cboCrownArch%1").arg(i),
-                                    QStringLiteral("Poor Architecture %1").arg(i), true, page));
-    arch->setBuddy(page->findChild<QWidget*>(QStringLiteral("cboCrownArch1")));
-    grid->addWidget(arch, 3, 0);
-    grid->addLayout(archRow, 3, 1, 1, 3);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
-    grid->setRowStretch(4, 1);
+    addListRow(grid, "cboCrownCanker", "lblCrownCanker", "Canker", 0, 0);
+    addListRow(grid, "cboCrownCrack", "lblCrownCrack", "Crack", 0, 1);
+    addListRow(grid, "cboCrownDeadwood", "lblCrownDeadwood", "Deadwood", 1, 0);
+    addListRow(grid, "cboCrownDecay", "lblCrownDecay", "Decay", 1, 1);
+    addListRow(grid, "cboCrownUnion", "lblCrownUnion", "Weak Union", 2, 0);
+    addArchitectureRow(grid, "CrownArch", 3, 3);
     return page;
 }
 
@@ -486,17 +501,9 @@ QWidget* frmEditTree::buildTrunkPage()
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("pageTrunk"));
     auto* grid = pageGrid(page);
-    const auto add = [page, grid](const char* name, const char* labelName, const char* caption, int row,
-                                  int column) {
-        auto* label = makeLabel(QString::fromLatin1(labelName), QString::fromLatin1(caption), page);
-        auto* list = makeList(QString::fromLatin1(name), label->text(), true, page);
-        label->setBuddy(list);
-        grid->addWidget(label, row, column * 2);
-        grid->addWidget(list, row, column * 2 + 1);
-    };
-    add("cboTrunkcanker", "lblTrunkCanker", "Canker", 0, 0);
-    add("cboTrunkCrack", "lblTrunkCrack", "Crack", 0, 1);
-    add("cboTrunkDecay", "lblTrunkDecay", "Decay", 1, 0);
+    addListRow(grid, "cboTrunkcanker", "lblTrunkCanker", "Canker", 0, 0);
+    addListRow(grid, "cboTrunkCrack", "lblTrunkCrack", "Crack", 0, 1);
+    addListRow(grid, "cboTrunkDecay", "lblTrunkDecay", "Decay", 1, 0);
 
     auto* decayRow = new QHBoxLayout;
     const auto box = [page, decayRow](const char* name, const char* labelName, const char* caption, int width) {
@@ -513,18 +520,7 @@ QWidget* frmEditTree::buildTrunkPage()
     txtPct_ = box("txtPct", "lblPct", "% Open", 44);
     decayRow->addStretch(1);
     grid->addLayout(decayRow, 1, 2, 1, 2);
-
-    auto* arch = makeLabel(QStringLiteral("lblTrunkArch"), QStringLiteral("Poor Architecture"), page);
-    auto* archRow = new QHBoxLayout;
-    for (int i = 1; i <= 2; ++i)
-        archRow->addWidget(makeList(QStringLiteral("cboTrunkArch%1").arg(i),
-                                    QStringLiteral("Poor Architecture %1").arg(i), true, page));
-    arch->setBuddy(page->findChild<QWidget*>(QStringLiteral("cboTrunkArch1")));
-    grid->addWidget(arch, 2, 0);
-    grid->addLayout(archRow, 2, 1, 1, 3);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
-    grid->setRowStretch(3, 1);
+    addArchitectureRow(grid, "TrunkArch", 2, 2);
     return page;
 }
 
@@ -533,28 +529,10 @@ QWidget* frmEditTree::buildRootsPage()
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("pageRoots"));
     auto* grid = pageGrid(page);
-    const auto add = [page, grid](const char* name, const char* labelName, const char* caption, int row,
-                                  int column) {
-        auto* label = makeLabel(QString::fromLatin1(labelName), QString::fromLatin1(caption), page);
-        auto* list = makeList(QString::fromLatin1(name), label->text(), true, page);
-        label->setBuddy(list);
-        grid->addWidget(label, row, column * 2);
-        grid->addWidget(list, row, column * 2 + 1);
-    };
-    add("cboRootsDeep", "lblRootsDeep", "Buried Deep", 0, 0);
-    add("cboRoot_Injury", "lblRootInjury", "Injury", 0, 1);
-    add("cboRootsDecay", "lblRootsDecay", "Decay", 1, 0);
-    auto* arch = makeLabel(QStringLiteral("lblRootsArch"), QStringLiteral("Poor Architecture"), page);
-    auto* archRow = new QHBoxLayout;
-    for (int i = 1; i <= 2; ++i)
-        archRow->addWidget(makeList(QStringLiteral("cboRootsArch%1").arg(i),
-                                    QStringLiteral("Poor Architecture %1").arg(i), true, page));
-    arch->setBuddy(page->findChild<QWidget*>(QStringLiteral("cboRootsArch1")));
-    grid->addWidget(arch, 2, 0);
-    grid->addLayout(archRow, 2, 1, 1, 3);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
-    grid->setRowStretch(3, 1);
+    addListRow(grid, "cboRootsDeep", "lblRootsDeep", "Buried Deep", 0, 0);
+    addListRow(grid, "cboRoot_Injury", "lblRootInjury", "Injury", 0, 1);
+    addListRow(grid, "cboRootsDecay", "lblRootsDecay", "Decay", 1, 0);
+    addArchitectureRow(grid, "RootsArch", 2, 2);
     return page;
 }
 
