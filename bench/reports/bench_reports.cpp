@@ -89,7 +89,7 @@ void run(int due)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("KOLVA.MDB"));
     createKolvaDatabase(path);
-    auto db = Database::open(path);
+    auto db = openKolvaDatabase(path);
     generate(*db, due);
 
     ReinspectionOptions options;
