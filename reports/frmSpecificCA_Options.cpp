@@ -87,13 +87,7 @@ std::optional<int> frmSpecificCA_Options::chosenCode() const
 
 ActionReportOptions frmSpecificCA_Options::options() const
 {
-    ActionReportOptions o;
-    o.ratingText = txtRiskRating_->text();
-    o.allZones = cmbRiskZone_->currentIndex() <= 0;
-    o.zone = o.allZones ? QString() : cmbRiskZone_->currentText();
-    o.divideByZone = o.allZones && Check1_->isChecked();
-    for (int i = 1; i < cmbRiskZone_->count(); ++i)
-        o.zones.append(cmbRiskZone_->itemText(i));
+    ActionReportOptions o = readActionOptions(txtRiskRating_, cmbRiskZone_, Check1_);
     o.actionText = cmbCA_->currentText();
     return o;
 }

@@ -125,4 +125,17 @@ ThresholdFrame makeThresholdFrame(QWidget* parent, const QString& objectName)
     return t;
 }
 
+ActionReportOptions readActionOptions(const QLineEdit* txtRiskRating, const QComboBox* cmbRiskZone,
+                                      const QCheckBox* Check1)
+{
+    ActionReportOptions o;
+    o.ratingText = txtRiskRating->text();
+    o.allZones = cmbRiskZone->currentIndex() <= 0;
+    o.zone = o.allZones ? QString() : cmbRiskZone->currentText();
+    o.divideByZone = o.allZones && Check1->isChecked();
+    for (int i = 1; i < cmbRiskZone->count(); ++i)
+        o.zones.append(cmbRiskZone->itemText(i));
+    return o;
+}
+
 } // namespace kolva

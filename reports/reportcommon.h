@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "reports/actionreports.h"
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -68,5 +70,11 @@ struct ThresholdFrame {
     QLineEdit* txtRiskRating = nullptr;
 };
 ThresholdFrame makeThresholdFrame(QWidget* parent, const QString& objectName);
+
+// The choices of a corrective action options window: the lowest rating as
+// typed, the zone (item 0 is all zones), dividing by zone, and the zones of
+// the list in order.
+ActionReportOptions readActionOptions(const QLineEdit* txtRiskRating, const QComboBox* cmbRiskZone,
+                                      const QCheckBox* Check1);
 
 } // namespace kolva
