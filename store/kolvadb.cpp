@@ -21,16 +21,31 @@ QString resourceText(const QString& name)
 }
 
 // The steps that bring a file of version N-1 to version N, in order. A
-// later schema change adds its step here and a test that upgrades a file of
-// every older version.
+// later schema change adds its script to store/upgrades/ and here, and the
+// test that upgrades a file of every older version covers it.
 struct UpgradeStep {
     int toVersion;
-    const char* script;
+    const char* resource;
 };
 const std::vector<UpgradeStep>& upgradeSteps()
 {
-    static const std::vector<UpgradeStep> steps;
+    static const std::vector<UpgradeStep> steps = {
+        {2, ":/store/upgrades/2_history.sql"},
+        {3, ":/store/upgrades/3_imported_files.sql"},
+        {4, ":/store/upgrades/4_mobilization.sql"},
+    };
     return steps;
+}
+
+// Runs the steps above the file's version inside the caller's transaction.
+void runUpgradeSteps(Database& db, int fromVersion)
+{
+    for (const UpgradeStep& step : upgradeSteps()) {
+        if (fromVersion >= step.toVersion)
+            continue;
+        db.execScript(resourceText(QString::fromLatin1(step.resource)));
+        db.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.toVersion));
+    }
 }
 
 QString nativePath(const QString& path)
@@ -61,6 +76,7 @@ void createKolvaDatabase(const QString& path)
         Transaction transaction(*db);
         db->execScript(resourceText(QStringLiteral(":/store/schema.sql")));
         db->execScript(resourceText(QStringLiteral(":/store/supplied.sql")));
+        runUpgradeSteps(*db, schemaVersion(*db));
         transaction.commit();
     }
     if (!QFile::rename(partial, path)) {
@@ -82,14 +98,13 @@ int schemaVersion(Database& db)
 
 void upgradeSchema(Database& db)
 {
-    for (const UpgradeStep& step : upgradeSteps()) {
-        if (schemaVersion(db) >= step.toVersion)
-            continue;
-        Transaction transaction(db);
-        db.execScript(QString::fromUtf8(step.script));
-        db.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.toVersion));
-        transaction.commit();
-    }
+    const int version = schemaVersion(db);
+    if (version >= CurrentSchemaVersion)
+        return;
+    // All steps in one transaction: a failure leaves the file as it was.
+    Transaction transaction(db);
+    runUpgradeSteps(db, version);
+    transaction.commit();
 }
 
 namespace {

@@ -11,7 +11,9 @@
 
 namespace kolva {
 
-constexpr int CurrentSchemaVersion = 1;
+// 1: the data model; 2: survey record history; 3: imported card files;
+// 4: mobilization cost.
+constexpr int CurrentSchemaVersion = 4;
 
 // The file name of the database in the program directory.
 QString databaseFileName();

@@ -264,3 +264,72 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+QString resourceText(const QString& name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A database as version 1 of KOLVA made it: the data model and the supplied
+// lists, with one survey record of the user's.
+void makeVersion1Database(const QString& path)
+{
+    auto db = Database::create(path);
+    db->execScript(resourceText(":/store/schema.sql"));
+    db->execScript(resourceText(":/store/supplied.sql"));
+    db->exec("INSERT INTO _Archived_SurveyData (Tree_ID, StreetName, Date_Evaluated) VALUES (7, 'O''NEIL ST', "
+             "'2008-01-02 00:00:00')");
+    ASSERT_EQ(schemaVersion(*db), 1);
+}
+
+QStringList tablesOf(Database& db)
+{
+    QStringList names;
+    QSqlQuery q = db.query("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
+                           "ORDER BY name");
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+TEST(UpgradeSchema, BringsAVersion1FileUpToDateKeepingItsData)
+{
+    TempProgramDir dir(false);
+    makeVersion1Database(dir.databasePath());
+    TempProgramDir fresh;
+
+    auto db = openKolvaDatabase(dir.databasePath());
+    EXPECT_EQ(schemaVersion(*db), CurrentSchemaVersion);
+    // The upgraded file has the same tables and columns as a new one.
+    auto supplied = openKolvaDatabase(fresh.databasePath());
+    EXPECT_EQ(tablesOf(*db), tablesOf(*supplied));
+    for (const QString& table : tablesOf(*supplied))
+        EXPECT_EQ(columnsOf(*db, table), columnsOf(*supplied, table)) << table.toStdString();
+    EXPECT_EQ(db->scalar("SELECT StreetName FROM _Archived_SurveyData WHERE Tree_ID = 7").toString(), "O'NEIL ST");
+    EXPECT_EQ(db->scalar("SELECT Mobilize_Cost FROM _tblMobilization WHERE ID = 1").toDouble(), 0.0);
+    EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _Survey_History").toInt(), 0);
+}
+
+TEST(UpgradeSchema, AFailedStepLeavesTheFileAtItsOldVersion)
+{
+    TempProgramDir dir(false);
+    makeVersion1Database(dir.databasePath());
+    // A table of the same name as one of a later step makes that step fail.
+    Database::open(dir.databasePath())->exec("CREATE TABLE _Imported_Files (x)");
+
+    try {
+        openKolvaDatabase(dir.databasePath());
+        FAIL() << "the upgrade should fail";
+    } catch (const DatabaseRefused& refused) {
+        EXPECT_TRUE(refused.userMessage().contains("could not be brought up to date"));
+        EXPECT_TRUE(refused.userMessage().contains("has not been changed"));
+    }
+    auto db = Database::open(dir.databasePath());
+    EXPECT_EQ(schemaVersion(*db), 1);
+    EXPECT_FALSE(db->tableExists("_Survey_History")) << "the earlier steps are undone too";
+}
+
+} // namespace
