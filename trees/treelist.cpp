@@ -2,6 +2,10 @@
 
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/sortkeys.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -33,6 +37,79 @@ QString shownCell(const TreeGridColumn& column, const QVariant& value)
     return value.toString();
 }
 
+// The ORDER BY clause of a sort by a grid column: the column's order, the
+// street by its name and then by house number in walking order.
+QString columnOrderClause(int column, Qt::SortOrder order)
+{
+    const QString dir = order == Qt::DescendingOrder ? QStringLiteral(" DESC") : QString();
+    const QString field = treeGridColumns().at(size_t(column)).field;
+    QStringList keys;
+    if (field == QLatin1String("StreetName")) {
+        keys << QStringLiteral("StreetName") + dir;
+        for (const QString& key : streetNumberOrder().split(QStringLiteral(", ")))
+            keys << key + dir;
+    } else if (field == QLatin1String("StreetNum")) {
+        for (const QString& key : streetNumberOrder().split(QStringLiteral(", ")))
+            keys << key + dir;
+    } else {
+        keys << field + dir;
+    }
+    return QStringLiteral("ORDER BY ") + keys.join(QLatin1Char(','));
+}
+
+// The WHERE clause of a source and its bound values.
+BoundStatement whereClause(const TreeListSource& source)
+{
+    QStringList conditions;
+    QVariantList values;
+    if (!source.street.isEmpty()) {
+        conditions << QStringLiteral("StreetName=?");
+        values << source.street;
+    }
+    const TreeSearch& search = source.search;
+    switch (search.kind) {
+    case TreeSearch::Kind::None:
+        break;
+    case TreeSearch::Kind::TreeNumber:
+        conditions << QStringLiteral("Tree_ID=?");
+        values << search.treeNumber;
+        break;
+    case TreeSearch::Kind::Address:
+        conditions << QStringLiteral("StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street') "
+                                     "AND StreetNum=?");
+        values << search.houseNumber;
+        break;
+    case TreeSearch::Kind::Names:
+        conditions << QStringLiteral("(StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street') "
+                                     "OR Species IN (SELECT Name FROM TreeSearchNames WHERE Kind='species'))");
+        break;
+    }
+    if (conditions.isEmpty())
+        return {};
+    return {QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND ")) + QLatin1Char(' '), values};
+}
+
+// True when the word of name that begins at at is a word's beginning.
+bool beginsWordAt(const QString& name, qsizetype at)
+{
+    return at == 0 || !name.at(at - 1).isLetterOrNumber();
+}
+
+QStringList namesWithWordsBeginning(const QString& words, const QStringList& names)
+{
+    QStringList found;
+    for (const QString& name : names) {
+        for (qsizetype at = name.indexOf(words, 0, Qt::CaseInsensitive); at >= 0;
+             at = name.indexOf(words, at + 1, Qt::CaseInsensitive)) {
+            if (beginsWordAt(name, at)) {
+                found << name;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 QString allStreetsEntry()
@@ -43,9 +120,9 @@ QString allStreetsEntry()
 QStringList sortOptionCaptions()
 {
     return {
-        QStringLiteral("Tree ID + Survey Date"),      QStringLiteral("Species + Survey Date"),
-        QStringLiteral("Survey Date +Tree ID"),       QStringLiteral("Survey Date + Species"),
-        QStringLiteral("Risk Rating (DESC)+Tree ID"), QStringLiteral("Surveyor +Date +Tree ID"),
+        QStringLiteral("&Tree ID + Survey Date"),      QStringLiteral("S&pecies + Survey Date"),
+        QStringLiteral("Survey Date +Tree &ID"),       QStringLiteral("Survey D&ate + Species"),
+        QStringLiteral("Risk Ratin&g (DESC)+Tree ID"), QStringLiteral("S&urveyor +Date +Tree ID"),
     };
 }
 
@@ -64,28 +141,62 @@ QString sortOrderClause(int option)
     return QStringLiteral("ORDER BY Tree_ID");
 }
 
-QString treeListStatement(const TreeListSource& source)
+TreeSearch parseTreeSearch(const QString& typed, const QStringList& streetNames, const QStringList& speciesNames)
 {
-    QString sql = QStringLiteral("SELECT ID FROM _Archived_SurveyData ");
-    if (!source.street.isEmpty())
-        sql += QStringLiteral("WHERE StreetName=? ");
+    TreeSearch search;
+    const QString text = typed.simplified();
+    if (text.isEmpty())
+        return search;
+    static const QRegularExpression number(QStringLiteral(R"(^\d{1,10}$)"));
+    static const QRegularExpression address(QStringLiteral(R"(^(\d+\S*)\s+(\D.*)$)"));
+    if (number.match(text).hasMatch()) {
+        search.kind = TreeSearch::Kind::TreeNumber;
+        search.treeNumber = text.toLongLong();
+        return search;
+    }
+    if (const QRegularExpressionMatch m = address.match(text); m.hasMatch()) {
+        search.kind = TreeSearch::Kind::Address;
+        search.houseNumber = m.captured(1);
+        search.streets = namesWithWordsBeginning(m.captured(2), streetNames);
+        return search;
+    }
+    search.kind = TreeSearch::Kind::Names;
+    search.streets = namesWithWordsBeginning(text, streetNames);
+    search.species = namesWithWordsBeginning(text, speciesNames);
+    return search;
+}
+
+BoundStatement treeListStatement(const TreeListSource& source)
+{
+    BoundStatement statement = whereClause(source);
+    statement.sql = QStringLiteral("SELECT ID FROM _Archived_SurveyData ") + statement.sql;
+    if (source.sortColumn >= 0 && source.sortColumn < int(treeGridColumns().size())) {
+        statement.sql += columnOrderClause(source.sortColumn, source.sortOrder) + QStringLiteral(",ID");
+        return statement;
+    }
     switch (source.sortOption) {
-    case 3:
-        // The same order; the "+" lets the engine sort the covering species
-        // index instead of looking up the species of every record in date
-        // order, which is four times slower on a large table.
-        return sql + QStringLiteral("ORDER BY +Date_Evaluated,Species,ID");
     case 0:
     case 1:
     case 2:
+    case 3:
     case 4:
     case 5:
-        return sql + sortOrderClause(source.sortOption) + QStringLiteral(",ID");
+        statement.sql += sortOrderClause(source.sortOption) + QStringLiteral(",ID");
+        break;
     default:
         // Records of one tree number come in the order of the tree number
         // index: by date, then as added.
-        return sql + QStringLiteral("ORDER BY Tree_ID,Date_Evaluated,ID");
+        statement.sql += QStringLiteral("ORDER BY Tree_ID,Date_Evaluated,ID");
+        break;
     }
+    return statement;
+}
+
+BoundStatement treeCountStatement(const TreeListSource& source)
+{
+    BoundStatement statement = whereClause(source);
+    statement.sql = QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData ") + statement.sql;
+    return statement;
 }
 
 const std::vector<TreeGridColumn>& treeGridColumns()
@@ -107,40 +218,158 @@ const std::vector<TreeGridColumn>& treeGridColumns()
     return columns;
 }
 
-TreeListModel::TreeListModel(Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db) {}
+TreeListModel::TreeListModel(Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db)
+{
+    sliceTimer_.setSingleShot(true);
+    sliceTimer_.setInterval(0);
+    connect(&sliceTimer_, &QTimer::timeout, this, &TreeListModel::readSlice);
+}
 
 TreeListModel::~TreeListModel() = default;
 
 void TreeListModel::setSource(const TreeListSource& source)
 {
-    std::vector<qint64> ids;
-    {
-        QSqlQuery query = db_.query(treeListStatement(source),
-                                    source.street.isEmpty() ? QVariantList{} : QVariantList{source.street});
-        ids.reserve(4096);
-        while (query.next())
-            ids.push_back(query.value(0).toLongLong());
+    // The rows that fit the grid at once are read before the list shows.
+    constexpr int FirstRows = 2 * PageSize;
+    sliceTimer_.stop();
+    loader_.reset();
+    pageQuery_ = QSqlQuery();
+    pageQueryReady_ = false;
+
+    if (source.search.kind == TreeSearch::Kind::Address || source.search.kind == TreeSearch::Kind::Names) {
+        db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TreeSearchNames (Kind TEXT NOT NULL, Name TEXT NOT NULL)"));
+        db_.exec(QStringLiteral("DELETE FROM TreeSearchNames"));
+        QSqlQuery insert = db_.prepare(QStringLiteral("INSERT INTO TreeSearchNames (Kind,Name) VALUES (?,?)"));
+        const auto add = [&insert](const char* kind, const QStringList& names) {
+            for (const QString& name : names) {
+                insert.bindValue(0, QString::fromLatin1(kind));
+                insert.bindValue(1, name);
+                Database::run(insert);
+            }
+        };
+        add("street", source.search.streets);
+        add("species", source.search.species);
+        insert.finish();
     }
+
+    const BoundStatement count = treeCountStatement(source);
+    const int rows = db_.scalar(count.sql, count.values).toInt();
+    const BoundStatement list = treeListStatement(source);
+    std::optional<QSqlQuery> loader = db_.query(list.sql, list.values);
+    std::vector<qint64> ids;
+    ids.reserve(size_t(std::min(rows, FirstRows)));
+    while (int(ids.size()) < FirstRows && loader->next())
+        ids.push_back(loader->value(0).toLongLong());
+    const bool more = int(ids.size()) == FirstRows;
+
     beginResetModel();
     source_ = source;
+    count_ = std::max(rows, int(ids.size()));
     ids_ = std::move(ids);
-    ids_.shrink_to_fit();
     pages_.clear();
+    if (more) {
+        ids_.reserve(size_t(count_));
+        loader_ = std::move(loader);
+    } else {
+        loader->finish();
+        count_ = int(ids_.size());
+    }
     endResetModel();
+    if (loader_)
+        sliceTimer_.start();
+    else
+        emit loaded();
 }
 
 void TreeListModel::clear()
 {
+    sliceTimer_.stop();
+    loader_.reset();
     beginResetModel();
+    count_ = 0;
     ids_.clear();
     ids_.shrink_to_fit();
     pages_.clear();
     endResetModel();
 }
 
+bool TreeListModel::readIds(int row, qint64 budgetNs) const
+{
+    if (!loader_)
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    int n = 0;
+    while (int(ids_.size()) <= row) {
+        if (!loader_->next()) {
+            endLoading();
+            return false;
+        }
+        ids_.push_back(loader_->value(0).toLongLong());
+        if (budgetNs > 0 && ++n % 1024 == 0 && timer.nsecsElapsed() > budgetNs)
+            return true;
+    }
+    return true;
+}
+
+void TreeListModel::endLoading() const
+{
+    loader_->finish();
+    loader_.reset();
+    // The list changed between its count and its reading (another program
+    // wrote the database): the row count follows what was read.
+    if (int(ids_.size()) != count_) {
+        QMetaObject::invokeMethod(
+            const_cast<TreeListModel*>(this),
+            [this] {
+                auto* self = const_cast<TreeListModel*>(this);
+                if (self->loader_ || int(ids_.size()) == count_)
+                    return;
+                self->beginResetModel();
+                self->count_ = int(ids_.size());
+                pages_.clear();
+                self->endResetModel();
+            },
+            Qt::QueuedConnection);
+    }
+    QMetaObject::invokeMethod(const_cast<TreeListModel*>(this), &TreeListModel::loaded, Qt::QueuedConnection);
+}
+
+void TreeListModel::readSlice()
+{
+    if (!loader_)
+        return;
+    try {
+        // A slice of the work at a time, so that the window answers the user.
+        if (readIds(count_, 15'000'000))
+            sliceTimer_.start();
+    } catch (const DbError&) {
+        loader_.reset();
+    }
+}
+
+void TreeListModel::finishLoading()
+{
+    sliceTimer_.stop();
+    try {
+        readIds(count_, 0);
+    } catch (const DbError&) {
+        loader_.reset();
+    }
+}
+
 qint64 TreeListModel::idAt(int row) const
 {
-    return row >= 0 && row < int(ids_.size()) ? ids_[size_t(row)] : -1;
+    if (row < 0 || row >= count_)
+        return -1;
+    if (row >= int(ids_.size())) {
+        try {
+            readIds(row, 0);
+        } catch (const DbError&) {
+            return -1;
+        }
+    }
+    return row < int(ids_.size()) ? ids_[size_t(row)] : -1;
 }
 
 int TreeListModel::rowOf(qint64 id) const
@@ -151,7 +380,7 @@ int TreeListModel::rowOf(qint64 id) const
 
 void TreeListModel::rowChanged(int row)
 {
-    if (row < 0 || row >= int(ids_.size()))
+    if (row < 0 || row >= count_)
         return;
     const int first = row / PageSize * PageSize;
     pages_.erase(std::remove_if(pages_.begin(), pages_.end(), [first](const Page& p) { return p.first == first; }),
@@ -159,9 +388,22 @@ void TreeListModel::rowChanged(int row)
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
+void TreeListModel::removeListRow(int row)
+{
+    if (row < 0 || row >= count_)
+        return;
+    finishLoading();
+    beginRemoveRows({}, row, row);
+    if (row < int(ids_.size()))
+        ids_.erase(ids_.begin() + row);
+    --count_;
+    pages_.clear();
+    endRemoveRows();
+}
+
 int TreeListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(ids_.size());
+    return parent.isValid() ? 0 : count_;
 }
 
 int TreeListModel::columnCount(const QModelIndex& parent) const
@@ -173,7 +415,10 @@ TreeListModel::Page TreeListModel::readPage(int pageIndex) const
 {
     Page result;
     result.first = pageIndex * PageSize;
-    const int count = std::min<int>(PageSize, int(ids_.size()) - result.first);
+    const int last = std::min(count_, result.first + PageSize) - 1;
+    if (last >= int(ids_.size()))
+        readIds(last, 0);
+    const int count = std::max(0, std::min<int>(PageSize, int(ids_.size()) - result.first));
     if (!pageQueryReady_) {
         pageQuery_ = db_.prepare(pageStatement());
         pageQueryReady_ = true;
@@ -192,9 +437,9 @@ TreeListModel::Page TreeListModel::readPage(int pageIndex) const
         byId.insert(pageQuery_.value(0).toLongLong(), cells);
     }
     pageQuery_.finish();
-    result.rows.reserve(size_t(count));
-    for (int i = 0; i < count; ++i)
-        result.rows.push_back(byId.value(ids_[size_t(result.first + i)]));
+    result.rows.reserve(size_t(std::min(PageSize, count_ - result.first)));
+    for (int i = 0; i < std::min(PageSize, count_ - result.first); ++i)
+        result.rows.push_back(i < count ? byId.value(ids_[size_t(result.first + i)]) : QStringList());
     return result;
 }
 
@@ -218,7 +463,7 @@ const TreeListModel::Page& TreeListModel::page(int pageIndex) const
         // A page that cannot be read shows empty cells; it is tried again
         // when it is next shown.
         unreadable_.first = first;
-        unreadable_.rows.assign(size_t(std::min<int>(PageSize, int(ids_.size()) - first)), QStringList());
+        unreadable_.rows.assign(size_t(std::min<int>(PageSize, count_ - first)), QStringList());
         return unreadable_;
     }
     pages_.push_front(std::move(fresh));
@@ -229,14 +474,17 @@ const TreeListModel::Page& TreeListModel::page(int pageIndex) const
 
 QVariant TreeListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(ids_.size()) || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= count_ || index.column() >= columnCount())
         return {};
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(treeGridColumns()[size_t(index.column())].alignment);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};
     const Page& p = page(index.row() / PageSize);
-    const QStringList& cells = p.rows[size_t(index.row() - p.first)];
+    const size_t at = size_t(index.row() - p.first);
+    if (at >= p.rows.size())
+        return QString();
+    const QStringList& cells = p.rows[at];
     return index.column() < cells.size() ? cells.at(index.column()) : QString();
 }
 
