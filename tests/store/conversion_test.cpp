@@ -388,6 +388,26 @@ TEST_F(ConversionTest, ASurveyTableWithAnExtraAndAMissingColumnIsConvertedAndSay
     EXPECT_EQ(db->scalar("SELECT Longitude FROM _Archived_SurveyData WHERE ID = 1").toDouble(), -71.058331);
 }
 
+TEST_F(ConversionTest, AStreetListedTwiceBecomesOneStreetTickedIfEitherWas)
+{
+    // OAK AVE (not for the card) renamed MAIN ST (for the card) in the
+    // street list of the Access file, page 47.
+    placeFixture([](QByteArray& bytes) {
+        const qsizetype at = bytes.indexOf("OAK AVE", 47 * 4096);
+        ASSERT_EQ(at / 4096, 47);
+        bytes.replace(at, 7, "MAIN ST");
+    });
+    const ConversionResult result = convert();
+    EXPECT_TRUE(result.countLines().contains("Streets: 3 of 4")) << result.countLines().join('\n').toStdString();
+    EXPECT_EQ(result.notes, QStringList({"Streets: MAIN ST is listed twice; the two are kept as one street."}));
+    auto db = Database::open(access());
+    QSqlQuery q = db->query("SELECT StreetName, SendToPDA FROM _Streets_Master ORDER BY rowid");
+    QStringList streets;
+    while (q.next())
+        streets << q.value(0).toString() + "=" + q.value(1).toString();
+    EXPECT_EQ(streets, QStringList({"ELM ST=1", "MAIN ST=1", "BIRCH LN=0"}));
+}
+
 struct BadInput {
     const char* name;
     std::function<void(QByteArray&)> patch;
