@@ -1053,7 +1053,7 @@ void frmEditTree::RefreshTreeList()
     refreshList(true);
 }
 
-void frmEditTree::refreshList(bool force)
+void frmEditTree::refreshList(bool force, bool recount)
 {
     if (refreshing_)
         return;
@@ -1076,7 +1076,7 @@ void frmEditTree::refreshList(bool force)
     if (!same) {
         QScopedValueRollback syncing(syncingGrid_, true);
         try {
-            model_->setSource(source);
+            model_->setSource(source, recount);
         } catch (const DbError& error) {
             model_->clear();
             busy.release();
@@ -1131,9 +1131,9 @@ void frmEditTree::optSortBy_Click(int)
 {
     if (IsLoading_)
         return;
-    // An option replaces the order of a column.
+    // An option replaces the order of a column; the records stay the same.
     sortColumn_ = -1;
-    RefreshTreeList();
+    refreshList(true, false);
 }
 
 void frmEditTree::cboStreetFilter_Click()
@@ -1167,7 +1167,7 @@ void frmEditTree::DBGrid1_HeaderClick(int column)
     // A second click on the same column reverses its order.
     sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     sortColumn_ = column;
-    RefreshTreeList();
+    refreshList(true, false);
     if (shownSource_.sortColumn != column) {
         sortColumn_ = before;
         sortOrder_ = beforeOrder;

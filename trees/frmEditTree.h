@@ -117,8 +117,9 @@ private:
     void DTPicker1_NotADate(const QString& typed);
 
     // Rebuilds the list; unless forced, a list of the same records in the
-    // same order is kept as it is.
-    void refreshList(bool force);
+    // same order is kept as it is. Without recount, a list of the same
+    // records in another order keeps its count.
+    void refreshList(bool force, bool recount = true);
     // Leaves the current record: a changed record is checked and written
     // back. False (the record stays current, the user has been told why)
     // when it cannot be.

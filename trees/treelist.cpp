@@ -38,27 +38,37 @@ QString shownCell(const TreeGridColumn& column, const QVariant& value)
 }
 
 // The ORDER BY clause of a sort by a grid column: the column's order, the
-// street by its name and then by house number in walking order.
+// street by its name and then by house number in walking order. Records of
+// equal value follow the rest of the column's index (a species by survey
+// date, say), so that the index gives the order as it stands.
 QString columnOrderClause(int column, Qt::SortOrder order)
 {
     const QString dir = order == Qt::DescendingOrder ? QStringLiteral(" DESC") : QString();
     const QString field = treeGridColumns().at(size_t(column)).field;
     QStringList keys;
-    if (field == QLatin1String("StreetName")) {
-        keys << QStringLiteral("StreetName") + dir;
-        for (const QString& key : streetNumberOrder().split(QStringLiteral(", ")))
-            keys << key + dir;
-    } else if (field == QLatin1String("StreetNum")) {
-        for (const QString& key : streetNumberOrder().split(QStringLiteral(", ")))
-            keys << key + dir;
-    } else {
-        keys << field + dir;
-    }
+    if (field == QLatin1String("StreetName"))
+        keys << QStringLiteral("StreetName") << streetNumberOrder().split(QStringLiteral(", "));
+    else if (field == QLatin1String("StreetNum"))
+        keys << streetNumberOrder().split(QStringLiteral(", "));
+    else if (field == QLatin1String("Tree_ID"))
+        keys << field << QStringLiteral("Date_Evaluated");
+    else if (field == QLatin1String("Date_Evaluated"))
+        keys << field << QStringLiteral("Tree_ID");
+    else if (field == QLatin1String("Species"))
+        keys << field << QStringLiteral("Date_Evaluated");
+    else if (field == QLatin1String("Surveyor"))
+        keys << field << QStringLiteral("Date_Evaluated") << QStringLiteral("Tree_ID");
+    else
+        keys << field;
+    for (QString& key : keys)
+        key += dir;
     return QStringLiteral("ORDER BY ") + keys.join(QLatin1Char(','));
 }
 
-// The WHERE clause of a source and its bound values.
-BoundStatement whereClause(const TreeListSource& source)
+// The WHERE clause of a source and its bound values. A search of names has
+// two parts, the streets and the species: part 0 or 1 is the one alone, -1
+// both.
+BoundStatement whereClause(const TreeListSource& source, int part = -1)
 {
     QStringList conditions;
     QVariantList values;
@@ -80,8 +90,13 @@ BoundStatement whereClause(const TreeListSource& source)
         values << search.houseNumber;
         break;
     case TreeSearch::Kind::Names:
-        conditions << QStringLiteral("(StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street') "
-                                     "OR Species IN (SELECT Name FROM TreeSearchNames WHERE Kind='species'))");
+        if (part == 0)
+            conditions << QStringLiteral("StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street')");
+        else if (part == 1)
+            conditions << QStringLiteral("Species IN (SELECT Name FROM TreeSearchNames WHERE Kind='species')");
+        else
+            conditions << QStringLiteral("(StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street') "
+                                         "OR Species IN (SELECT Name FROM TreeSearchNames WHERE Kind='species'))");
         break;
     }
     if (conditions.isEmpty())
@@ -227,7 +242,51 @@ TreeListModel::TreeListModel(Database& db, QObject* parent) : QAbstractTableMode
 
 TreeListModel::~TreeListModel() = default;
 
-void TreeListModel::setSource(const TreeListSource& source)
+namespace {
+
+// A filtered list of at most this many records is ordered by the engine,
+// which looks up the sort keys of each; a longer one is read in the order of
+// the whole list's index, keeping the records the filter found, so that no
+// key is looked up at all.
+constexpr int EngineOrderedLimit = 5000;
+// The highest record ID the filter marks in memory (8 MiB of marks); a table
+// of higher IDs lets the engine order every filtered list.
+constexpr qint64 HighestMarkedId = qint64(64) * 1024 * 1024;
+
+bool isFiltered(const TreeListSource& source)
+{
+    return !source.street.isEmpty() || source.search.kind != TreeSearch::Kind::None;
+}
+
+// True when an index gives the order of the source without sorting the table.
+bool orderHasIndex(const TreeListSource& source)
+{
+    if (source.sortColumn < 0)
+        return true;
+    static const QStringList indexed = {QStringLiteral("Tree_ID"),       QStringLiteral("Date_Evaluated"),
+                                        QStringLiteral("Species"),       QStringLiteral("Hazard_Rating"),
+                                        QStringLiteral("Surveyor"),      QStringLiteral("StreetName")};
+    return indexed.contains(treeGridColumns().at(size_t(source.sortColumn)).field);
+}
+
+} // namespace
+
+std::vector<BoundStatement> treeMatchStatements(const TreeListSource& source)
+{
+    std::vector<BoundStatement> statements;
+    // The two parts of a search of names are read one after the other: the
+    // engine then needs no set of its own to drop the records both find.
+    const std::vector<int> parts =
+        source.search.kind == TreeSearch::Kind::Names ? std::vector<int>{0, 1} : std::vector<int>{-1};
+    for (int part : parts) {
+        BoundStatement statement = whereClause(source, part);
+        statement.sql = QStringLiteral("SELECT ID FROM _Archived_SurveyData ") + statement.sql;
+        statements.push_back(statement);
+    }
+    return statements;
+}
+
+void TreeListModel::setSource(const TreeListSource& source, bool recount)
 {
     // The rows that fit the grid at once are read before the list shows.
     constexpr int FirstRows = 2 * PageSize;
@@ -252,22 +311,61 @@ void TreeListModel::setSource(const TreeListSource& source)
         insert.finish();
     }
 
-    const BoundStatement count = treeCountStatement(source);
-    const int rows = db_.scalar(count.sql, count.values).toInt();
-    const BoundStatement list = treeListStatement(source);
+    // How many records the list holds, and with a filter which ones.
+    int rows = 0;
+    std::vector<bool> keep;
+    TreeListSource ordered = source;
+    if (!isFiltered(source)) {
+        // The same records in another order are as many as before.
+        const bool sameRecords = !recount && !isFiltered(source_) && countKnown_;
+        rows = sameRecords ? count_ : db_.scalar(treeCountStatement(source).sql).toInt();
+    } else {
+        // The records the filter finds, each once, by ID (a bit each).
+        const qint64 highest = std::clamp<qint64>(
+            db_.scalar(QStringLiteral("SELECT MAX(ID) FROM _Archived_SurveyData")).toLongLong(), 0, HighestMarkedId);
+        keep.assign(size_t(highest + 1), false);
+        for (const BoundStatement& match : treeMatchStatements(source)) {
+            QSqlQuery query = db_.query(match.sql, match.values);
+            while (query.next()) {
+                const qint64 id = query.value(0).toLongLong();
+                if (id < 0 || id > highest) {
+                    ++rows; // counted; such a list is ordered by the engine
+                } else if (!keep[size_t(id)]) {
+                    keep[size_t(id)] = true;
+                    ++rows;
+                }
+            }
+        }
+        if (rows > EngineOrderedLimit && orderHasIndex(source) && highest < HighestMarkedId) {
+            ordered.street.clear();
+            ordered.search = {};
+        } else {
+            keep.clear();
+        }
+    }
+    const BoundStatement list = treeListStatement(ordered);
     std::optional<QSqlQuery> loader = db_.query(list.sql, list.values);
     std::vector<qint64> ids;
     ids.reserve(size_t(std::min(rows, FirstRows)));
-    while (int(ids.size()) < FirstRows && loader->next())
-        ids.push_back(loader->value(0).toLongLong());
-    const bool more = int(ids.size()) == FirstRows;
+    bool more = true;
+    while (int(ids.size()) < FirstRows) {
+        if (!loader->next()) {
+            more = false;
+            break;
+        }
+        const qint64 id = loader->value(0).toLongLong();
+        if (keep.empty() || (id >= 0 && id < qint64(keep.size()) && keep[size_t(id)]))
+            ids.push_back(id);
+    }
 
     beginResetModel();
     source_ = source;
     count_ = std::max(rows, int(ids.size()));
+    countKnown_ = true;
     ids_ = std::move(ids);
+    keep_ = std::move(keep);
     pages_.clear();
-    if (more) {
+    if (more && int(ids_.size()) < count_) {
         ids_.reserve(size_t(count_));
         loader_ = std::move(loader);
     } else {
@@ -287,6 +385,8 @@ void TreeListModel::clear()
     loader_.reset();
     beginResetModel();
     count_ = 0;
+    countKnown_ = false;
+    keep_.clear();
     ids_.clear();
     ids_.shrink_to_fit();
     pages_.clear();
@@ -305,10 +405,15 @@ bool TreeListModel::readIds(int row, qint64 budgetNs) const
             endLoading();
             return false;
         }
-        ids_.push_back(loader_->value(0).toLongLong());
+        const qint64 id = loader_->value(0).toLongLong();
+        if (keep_.empty() || (id >= 0 && id < qint64(keep_.size()) && keep_[size_t(id)]))
+            ids_.push_back(id);
         if (budgetNs > 0 && ++n % 1024 == 0 && timer.nsecsElapsed() > budgetNs)
             return true;
     }
+    // Every record of the list has been read: the rest of the index is not.
+    if (int(ids_.size()) >= count_ && !keep_.empty())
+        endLoading();
     return true;
 }
 
@@ -316,6 +421,8 @@ void TreeListModel::endLoading() const
 {
     loader_->finish();
     loader_.reset();
+    keep_.clear();
+    keep_.shrink_to_fit();
     // The list changed between its count and its reading (another program
     // wrote the database): the row count follows what was read.
     if (int(ids_.size()) != count_) {

@@ -82,6 +82,9 @@ struct BoundStatement {
 BoundStatement treeListStatement(const TreeListSource& source);
 // The statement that counts the records of a source.
 BoundStatement treeCountStatement(const TreeListSource& source);
+// The statements that find the IDs of the records of a source, in no order;
+// a record may be found by more than one.
+std::vector<BoundStatement> treeMatchStatements(const TreeListSource& source);
 
 // A column of the grid.
 struct TreeGridColumn {
@@ -105,7 +108,8 @@ public:
 
     // Lists the records of source (throws DbError); the model is reset. The
     // count and the first rows are known at once, the other IDs follow.
-    void setSource(const TreeListSource& source);
+    // Without recount, the same records in another order keep their count.
+    void setSource(const TreeListSource& source, bool recount = true);
     const TreeListSource& source() const { return source_; }
     // Empties the list.
     void clear();
@@ -151,7 +155,11 @@ private:
     Database& db_;
     TreeListSource source_;
     int count_ = 0;                    // the rows of the list
+    bool countKnown_ = false;
     mutable std::vector<qint64> ids_;  // the IDs read so far, in list order
+    // While a filtered list is read in the order of the whole list: the IDs
+    // (by index) of the records it keeps.
+    mutable std::vector<bool> keep_;
     mutable std::optional<QSqlQuery> loader_;
     QTimer sliceTimer_;
     mutable std::deque<Page> pages_; // most recently used first

@@ -15,6 +15,23 @@ using namespace kolva::test;
 
 namespace {
 
+// The sources of the lists the tests read.
+TreeListSource byOption(int option, const QString& street = {}, const TreeSearch& search = {})
+{
+    TreeListSource source;
+    source.sortOption = option;
+    source.street = street;
+    source.search = search;
+    return source;
+}
+TreeListSource byColumn(int column, Qt::SortOrder order = Qt::AscendingOrder)
+{
+    TreeListSource source;
+    source.sortColumn = column;
+    source.sortOrder = order;
+    return source;
+}
+
 class TreeListTest : public ::testing::Test {
 protected:
     // Six records, each known by its house number.
@@ -63,18 +80,18 @@ TEST_F(TreeListTest, EachSortOptionOrdersTheRecordsByItsKeys)
         {5, {"r3", "r6", "r2", "r4", "r5", "r1"}},  // surveyor, date, tree number
     };
     for (const auto& c : cases)
-        EXPECT_EQ(order({.sortOption = c.option}), c.order) << "option " << c.option;
+        EXPECT_EQ(order(byOption(c.option)), c.order) << "option " << c.option;
 }
 
 TEST_F(TreeListTest, TheStreetFilterKeepsTheRecordsOfOneStreetInTheChosenOrder)
 {
     addSix();
-    EXPECT_EQ(order({.sortOption = 0, .street = "O'NEIL ST"}), (QStringList{"r3", "r1", "r5"}));
-    EXPECT_EQ(order({.sortOption = 4, .street = "O'NEIL ST"}), (QStringList{"r5", "r3", "r1"}));
-    EXPECT_EQ(order({.sortOption = 0, .street = "o'neil st"}), (QStringList{"r3", "r1", "r5"}))
+    EXPECT_EQ(order(byOption(0, "O'NEIL ST")), (QStringList{"r3", "r1", "r5"}));
+    EXPECT_EQ(order(byOption(4, "O'NEIL ST")), (QStringList{"r5", "r3", "r1"}));
+    EXPECT_EQ(order(byOption(0, "o'neil st")), (QStringList{"r3", "r1", "r5"}))
         << "names compare without regard to case";
-    EXPECT_EQ(order({.sortOption = 0, .street = "PARK DR"}), QStringList());
-    EXPECT_EQ(order({.sortOption = 0, .street = "O'NEIL ST' OR 'a'='a"}), QStringList()) << "the name is a value, not SQL";
+    EXPECT_EQ(order(byOption(0, "PARK DR")), QStringList());
+    EXPECT_EQ(order(byOption(0, "O'NEIL ST' OR 'a'='a")), QStringList()) << "the name is a value, not SQL";
 }
 
 TEST_F(TreeListTest, AColumnSortOrdersByThatColumnEitherWay)
@@ -92,15 +109,15 @@ TEST_F(TreeListTest, AColumnSortOrdersByThatColumnEitherWay)
         {8, Qt::AscendingOrder, {"r2", "r4", "r6", "r1", "r3", "r5"}}, // street, then house number
     };
     for (const auto& c : cases)
-        EXPECT_EQ(order({.sortColumn = c.column, .sortOrder = c.order}), c.list) << "column " << c.column;
+        EXPECT_EQ(order(byColumn(c.column, c.order)), c.list) << "column " << c.column;
 }
 
 TEST_F(TreeListTest, HouseNumbersSortByTheirValueThenTheirText)
 {
     for (const char* number : {"100", "12A", "9", "12", "", "B2"})
         addTree(*t.db, {{"StreetNum", number}});
-    EXPECT_EQ(order({.sortColumn = 9}), (QStringList{"", "B2", "9", "12", "12A", "100"}));
-    EXPECT_EQ(order({.sortColumn = 9, .sortOrder = Qt::DescendingOrder}),
+    EXPECT_EQ(order(byColumn(9)), (QStringList{"", "B2", "9", "12", "12A", "100"}));
+    EXPECT_EQ(order(byColumn(9, Qt::DescendingOrder)),
               (QStringList{"100", "12A", "12", "9", "B2", ""}));
 }
 
@@ -148,7 +165,7 @@ TEST_F(TreeListTest, ASearchNarrowsTheListInItsOrderAndWithTheStreetFilter)
     const QStringList streets = readReferenceList(*t.db, ReferenceList::Streets);
     const QStringList species = readReferenceList(*t.db, ReferenceList::Species);
     const auto found = [&](const char* typed, const QString& street = {}) {
-        return order({.sortOption = 0, .street = street, .search = parseTreeSearch(typed, streets, species)});
+        return order(byOption(0, street, parseTreeSearch(typed, streets, species)));
     };
     EXPECT_EQ(found("10"), (QStringList{"r5", "r7"}));
     EXPECT_EQ(found("12a o'neil"), (QStringList{"12A"}));
@@ -171,7 +188,7 @@ TEST_F(TreeListTest, ALongListCountsAtOnceAndReadsItsIdsWhileIdle)
     }
     TreeListModel model(*t.db);
     QSignalSpy loaded(&model, &TreeListModel::loaded);
-    model.setSource({.sortOption = 0});
+    model.setSource(byOption(0));
     EXPECT_EQ(model.rowCount(), 1000);
     EXPECT_TRUE(model.isLoading());
     EXPECT_EQ(model.data(model.index(150, 0)).toInt(), 151);
@@ -180,11 +197,38 @@ TEST_F(TreeListTest, ALongListCountsAtOnceAndReadsItsIdsWhileIdle)
     EXPECT_FALSE(model.isLoading());
     EXPECT_EQ(model.rowOf(model.idAt(500)), 500);
 
-    model.setSource({.sortOption = 4});
+    model.setSource(byOption(4));
     model.removeListRow(150);
     EXPECT_FALSE(model.isLoading()) << "the list is read to its end before it changes";
     EXPECT_EQ(model.rowCount(), 999);
     EXPECT_EQ(model.data(model.index(150, 0)).toInt(), 152);
+}
+
+TEST_F(TreeListTest, AFilterThatKeepsManyRecordsReadsThemInTheOrderOfTheWholeList)
+{
+    // 6,000 records on ELM ST, every seventh on OAK AVE, tree numbers descending.
+    {
+        Transaction batch(*t.db);
+        for (int i = 0; i < 7000; ++i)
+            addTree(*t.db, {{"Tree_ID", 7000 - i}, {"StreetName", i % 7 == 3 ? "OAK AVE" : "ELM ST"},
+                            {"StreetNum", QString::number(7000 - i)}});
+        batch.commit();
+    }
+    TreeListModel model(*t.db);
+    QSignalSpy loaded(&model, &TreeListModel::loaded);
+    model.setSource(byOption(0, "ELM ST"));
+    ASSERT_EQ(model.rowCount(), 6000);
+    // Tree numbers 1 to 7000 in order, without those of OAK AVE (7000 - i with i % 7 == 3).
+    std::vector<int> expected;
+    for (int n = 1; n <= 7000; ++n) {
+        if ((7000 - n) % 7 != 3)
+            expected.push_back(n);
+    }
+    for (int row : {0, 150, 199, 200, 3001, 5999})
+        EXPECT_EQ(model.data(model.index(row, 0)).toInt(), expected[size_t(row)]) << "row " << row;
+    EXPECT_TRUE(loaded.count() == 1 || loaded.wait(5000));
+    EXPECT_EQ(model.idAt(5999), model.idAt(model.rowOf(model.idAt(5999))));
+    EXPECT_EQ(model.data(model.index(5998, 9)).toString(), QString::number(expected[5998]));
 }
 
 TEST_F(TreeListTest, TheGridShowsTenColumnsWithDatesAsMonthDayYear)
@@ -194,7 +238,7 @@ TEST_F(TreeListTest, TheGridShowsTenColumnsWithDatesAsMonthDayYear)
                     {"StreetName", "O'NEIL ST"}, {"StreetNum", "1410"}});
     addTree(*t.db, {{"Tree_ID", 13}, {"Species", QVariant()}, {"DBH", QVariant()}, {"Date_Evaluated", QVariant()}});
     TreeListModel model(*t.db);
-    model.setSource({.sortOption = 0});
+    model.setSource(byOption(0));
     ASSERT_EQ(model.rowCount(), 2);
     ASSERT_EQ(model.columnCount(), 10);
     const QStringList captions = {"Tree ID", "Date", "Species", "DBH", "Site", "Loc.", "Risk", "Surveyor",
@@ -223,7 +267,7 @@ TEST_F(TreeListTest, RowsAreReadInPagesAndOnlyAFewPagesAreHeld)
         batch.commit();
     }
     TreeListModel model(*t.db);
-    model.setSource({.sortOption = 0});
+    model.setSource(byOption(0));
     ASSERT_EQ(model.rowCount(), 1050);
     EXPECT_EQ(model.cachedPageCount(), 0) << "nothing is read before it is shown";
     for (int row = 0; row < model.rowCount(); ++row)
@@ -237,7 +281,7 @@ TEST_F(TreeListTest, AChangedRowShowsItsNewValuesAfterRowChanged)
 {
     const qint64 id = addTree(*t.db, {{"Species", "Red Maple"}});
     TreeListModel model(*t.db);
-    model.setSource({.sortOption = 0});
+    model.setSource(byOption(0));
     EXPECT_EQ(model.data(model.index(0, 2)).toString(), "Red Maple");
     t.db->exec("UPDATE _Archived_SurveyData SET Species='Pin Oak' WHERE ID=?", {id});
     EXPECT_EQ(model.data(model.index(0, 2)).toString(), "Red Maple") << "held until told";
