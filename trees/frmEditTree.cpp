@@ -102,8 +102,8 @@ QComboBox* makeList(const QString& name, const QString& accessibleName, bool typ
         list->setInsertPolicy(QComboBox::NoInsert);
         list->setCompleter(nullptr); // typed text stays as typed
     }
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    list->setMinimumContentsLength(6);
+    // A list is as wide as its longest entry, so that a chosen entry shows whole.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     list->setMaxVisibleItems(20);
     return list;
 }
@@ -219,23 +219,26 @@ void addListRow(QGridLayout* grid, const char* name, const char* labelName, cons
     grid->addWidget(list, row, column * 2 + 1);
 }
 
-// The "Poor Architecture" row of a page: lists cbo<stem>1 .. cbo<stem>count,
-// then the page's columns and rows take their stretch.
+// The "Poor Architecture" lists of a page, cbo<stem>1 .. cbo<stem>count,
+// from row on: the first beside the label, the second in the page's second
+// list column, the third under the first; then the page's columns and rows
+// take their stretch.
 void addArchitectureRow(QGridLayout* grid, const char* stem, int count, int row)
 {
     QWidget* page = grid->parentWidget();
     const QString name = QString::fromLatin1(stem);
     auto* arch = makeLabel(QStringLiteral("lbl") + name, QStringLiteral("Poor Architecture"), page);
-    auto* archRow = new QHBoxLayout;
-    for (int i = 1; i <= count; ++i)
-        archRow->addWidget(makeList(QStringLiteral("cbo%1%2").arg(name).arg(i),
-                                    QStringLiteral("Poor Architecture %1").arg(i), true, page));
-    arch->setBuddy(page->findChild<QWidget*>(QStringLiteral("cbo%1%2").arg(name).arg(1)));
     grid->addWidget(arch, row, 0);
-    grid->addLayout(archRow, row, 1, 1, 3);
+    for (int i = 1; i <= count; ++i) {
+        QComboBox* list = makeList(QStringLiteral("cbo%1%2").arg(name).arg(i),
+                                   QStringLiteral("Poor Architecture %1").arg(i), true, page);
+        grid->addWidget(list, row + (i - 1) / 2, (i - 1) % 2 == 0 ? 1 : 3);
+        if (i == 1)
+            arch->setBuddy(list);
+    }
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(row + 1, 1);
+    grid->setRowStretch(row + (count + 1) / 2, 1);
 }
 
 // The label of a field in the history: the name the window gives it.
@@ -505,8 +508,6 @@ QWidget* frmEditTree::buildDetailsPage()
 
     auto* cboUtility = makeList(QStringLiteral("cboUtility"), QStringLiteral("Utility Conflict"), true, Frame1_);
     place(label("lblUtility", "Utility Conflict"), cboUtility, 4, 0);
-    txtReinspectYear_ = makeBox(QStringLiteral("txtReinspectYear"), QStringLiteral("Reinspect Year"), Frame1_);
-    place(label("lblReinspectYear", "Reinspect Year"), txtReinspectYear_, 4, 1);
     auto* coordinates = new QWidget(Frame1_);
     auto* coordinateRow = new QHBoxLayout(coordinates);
     coordinateRow->setContentsMargins(0, 0, 0, 0);
@@ -517,25 +518,22 @@ QWidget* frmEditTree::buildDetailsPage()
     txtLongitude_->setToolTip(QStringLiteral("Longitude, -180 to 180"));
     txtLatitude_->setPlaceholderText(QStringLiteral("latitude"));
     txtLongitude_->setPlaceholderText(QStringLiteral("longitude"));
-    coordinateRow->addWidget(txtLatitude_);
-    coordinateRow->addWidget(txtLongitude_);
-    auto* lblCoordinates = label("lblCoordinates", "Lat./Long.");
-    place(lblCoordinates, coordinates, 4, 2);
-    lblCoordinates->setBuddy(txtLatitude_);
-
-    // The columns share the width by what their values need: the long names
-    // and codes of the first column, the coded texts of the second.
-    for (int row = 0; row < grid->rowCount(); ++row) {
-        for (int column : {1, 3, 5}) {
-            if (QLayoutItem* item = grid->itemAtPosition(row, column); item && item->widget()) {
-                item->widget()->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-                item->widget()->setMinimumWidth(40);
-            }
-        }
+    for (QLineEdit* box : {txtLatitude_, txtLongitude_}) {
+        box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("-000.000000")) + 12);
+        coordinateRow->addWidget(box);
     }
-    grid->setColumnStretch(1, 9);
-    grid->setColumnStretch(3, 8);
-    grid->setColumnStretch(5, 7);
+    auto* lblCoordinates = label("lblCoordinates", "Lat./Long.");
+    place(lblCoordinates, coordinates, 4, 1);
+    lblCoordinates->setBuddy(txtLatitude_);
+    txtReinspectYear_ = makeBox(QStringLiteral("txtReinspectYear"), QStringLiteral("Reinspect Year"), Frame1_);
+    place(label("lblReinspectYear", "Reinspect"), txtReinspectYear_, 4, 2);
+
+    // The boxes take what their values need: a site of 15 characters, a date.
+    txtSite_->setMinimumWidth(txtSite_->fontMetrics().horizontalAdvance(QStringLiteral("12 FT TREE LAWN")) + 14);
+    DTPicker1_->setMinimumWidth(DTPicker1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 40);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(3, 2);
+    grid->setColumnStretch(5, 2);
     outer->addWidget(Frame1_);
 
     SSTab2_ = new QTabWidget(page);
@@ -673,14 +671,15 @@ QWidget* frmEditTree::buildRiskPage()
     lblZone->setBuddy(cboRiskZone_);
     grid->addWidget(lblZone, 0, 0);
     grid->addWidget(cboRiskZone_, 0, 1);
+    // The four questions two by two: the title, then its answers.
     for (int q = 0; q < 4; ++q) {
         lblRiskTitle_[size_t(q)] = makeLabel(QStringLiteral("lblRiskTitle_%1").arg(q + 1), QString(), page);
         cboRisk_[size_t(q)] = makeList(QStringLiteral("cboRisk%1").arg(q + 1), QString(), true, page);
         lblRiskTitle_[size_t(q)]->setBuddy(cboRisk_[size_t(q)]);
-        const int row = 1 + q / 2 * 2;
+        const int row = 1 + q / 2;
         const int column = q % 2;
-        grid->addWidget(lblRiskTitle_[size_t(q)], row, column * 2, 1, 2);
-        grid->addWidget(cboRisk_[size_t(q)], row + 1, column * 2, 1, 2);
+        grid->addWidget(lblRiskTitle_[size_t(q)], row, column * 2);
+        grid->addWidget(cboRisk_[size_t(q)], row, column * 2 + 1);
         connect(cboRisk_[size_t(q)], &QComboBox::activated, this, [this] { ComputeRiskRating(); });
     }
     txtDescOtherRisk_ = new LimitedTextEdit(150, page);
@@ -688,10 +687,10 @@ QWidget* frmEditTree::buildRiskPage()
     txtDescOtherRisk_->setAccessibleName(QStringLiteral("Description of the other risk"));
     txtDescOtherRisk_->setPlaceholderText(QStringLiteral("Description of the other risk"));
     txtDescOtherRisk_->setFixedHeight(txtDescOtherRisk_->fontMetrics().lineSpacing() * 2 + 12);
-    grid->addWidget(txtDescOtherRisk_, 5, 0, 1, 4);
+    grid->addWidget(txtDescOtherRisk_, 3, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(6, 1);
+    grid->setRowStretch(4, 1);
     return page;
 }
 
@@ -704,7 +703,7 @@ QWidget* frmEditTree::buildCorrectivePage()
     for (int i = 0; i < CorrectiveActionCount; ++i) {
         chkCorrect_[size_t(i)] = new QCheckBox(captions.at(i), page);
         chkCorrect_[size_t(i)]->setObjectName(QStringLiteral("chkCorrect(%1)").arg(i));
-        grid->addWidget(chkCorrect_[size_t(i)], i % 3, i / 3);
+        grid->addWidget(chkCorrect_[size_t(i)], i / 4, i % 4);
         connect(chkCorrect_[size_t(i)], &QCheckBox::clicked, this, [this] { chkCorrect_Click(); });
     }
     auto* lblCorrect = makeLabel(QStringLiteral("lblCorrect"), QStringLiteral("Corrective Actions"), page);
@@ -750,8 +749,8 @@ QWidget* frmEditTree::buildHistoryPage()
     txtHistoryDetail_->setAccessibleName(QStringLiteral("The chosen entry of the history"));
     txtHistoryDetail_->setReadOnly(true);
     txtHistoryDetail_->setTabChangesFocus(true);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
     column->addWidget(split, 1);
     connect(lstHistory_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         txtHistoryDetail_->setPlainText(item ? item->data(0, Qt::UserRole).toString() : QString());
@@ -964,6 +963,26 @@ int frmEditTree::fitGridColumns()
     return std::max(0, total - room);
 }
 
+// The window opens large enough for the "Details" page to show every value
+// of the longest supplied lists whole, without scrolling: wider and taller
+// than designed where the desktop's font needs it. The user can still make
+// it as small as designed; the page then scrolls.
+void frmEditTree::fitWindowToDetails()
+{
+    // The pages share one area; the list page, which shows, has its size.
+    const QSize room = SSTab1_->widget(0)->size();
+    const QSize need = detailsScroll_->widget()->minimumSizeHint();
+    const int lackingHeight = need.height() - room.height();
+    if (lackingHeight > 0)
+        resize(width(), height() + lackingHeight);
+    const int lackingWidth = need.width() - room.width();
+    if (lackingWidth > 0) {
+        setFixedWidth(width() + lackingWidth);
+        if (!columnsResizedByUser_)
+            fitGridColumns();
+    }
+}
+
 // Activation ends the loading and builds the list of the chosen sort
 // option. Messages and the calendar that come and go over the window, and
 // other programs, do not start another activation: the user stays on the
@@ -988,6 +1007,7 @@ void frmEditTree::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (IsLoading_) {
+        fitWindowToDetails();
         centreOnScreen(this);
         // Where the desktop gives the window no activation when it opens,
         // the list is still built as soon as the window shows.

@@ -144,6 +144,7 @@ private:
     void setRiskRatingText(const QString& text);
     void setEntryCount(int count);
     int fitGridColumns();
+    void fitWindowToDetails();
     void focusControl(QWidget* control);
     TreeListSource chosenSource() const;
     void showChosenSource(const TreeListSource& source);

@@ -181,6 +181,39 @@ TEST_F(EditTreeTest, ShowsItsControlsWithTheirTexts)
     EXPECT_EQ(c<QLabel>("lblNumTrees")->accessibleName(), "Entries on File: 1");
 }
 
+TEST_F(EditTreeTest, TheDetailsPageShowsTheLongestSuppliedValuesWholeWithoutScrolling)
+{
+    addTree(*t.db, {{"Species", "TICO-LITTLELEAF LINDEN"}, {"StreetName", "WASHINGTON AVE"}, {"StreetNum", "1410A"},
+                    {"Obstructions_Physical", "3. Road/Sidewalk Clear"}, {"Obstructions_Visual", "2. Non-critical sign"},
+                    {"WeakUnion", "3. Epicormic/Incl Bark"}, {"Crown_Arch_2", "1. Abnormal Branch Growth"},
+                    {"Trunk_Arch_2", "2. Lean with Tension Buckling"}, {"Roots_Arch2", "2. Restricted Root System"},
+                    {"Size_Defect", "3. Greater than 20 in "}, {"Site", "12 FT TREE LAWN"},
+                    {"Latitude", 40.712776}, {"Longitude", -122.419416}});
+    open();
+    click("cmdEdit");
+    auto* tabs = c<QTabWidget>("SSTab2");
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        settle();
+        auto* scroll = c<QScrollArea>("pageDetailsScroll");
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "page " << page;
+        for (QWidget* w : scroll->widget()->findChildren<QWidget*>()) {
+            if (!w->isVisible())
+                continue;
+            QString text;
+            if (auto* list = qobject_cast<QComboBox*>(w))
+                text = list->currentText();
+            else if (auto* box = qobject_cast<QLineEdit*>(w); box && !qobject_cast<QComboBox*>(w->parentWidget()))
+                text = box->text();
+            if (text.isEmpty())
+                continue;
+            // A list's arrow and a box's frame take about twenty pixels.
+            const int room = qobject_cast<QComboBox*>(w) ? w->width() - 20 : w->width() - 4;
+            EXPECT_GE(room, w->fontMetrics().horizontalAdvance(text)) << w->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(EditTreeTest, ItsListsHoldTheirEntriesInOrder)
 {
     addTree(*t.db, {{"StreetName", "O'NEIL ST"}});
@@ -922,7 +955,7 @@ TEST_F(EditTreeTest, KeepsItsWidthAndMinimumHeightAndLaysOutByTheHeight)
     const int width = window->width();
     EXPECT_GE(width, twipsToPixels(10605));
     EXPECT_LE(width, twipsToPixels(10605) * 5 / 4);
-    EXPECT_EQ(window->height(), twipsToPixels(8700));
+    EXPECT_GE(window->height(), twipsToPixels(8700));
     window->resize(900, 300);
     settle();
     EXPECT_EQ(window->width(), width);
