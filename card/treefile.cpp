@@ -1,7 +1,8 @@
 #include "card/treefile.h"
 
-#include "card/codepage.h"
+#include "store/codepage.h"
 #include "store/dates.h"
+#include "store/numbers.h"
 #include "store/textroutines.h"
 
 #include <QFile>
@@ -24,11 +25,6 @@ namespace {
 constexpr qsizetype Chunk = 16 * 1024;
 // Enough bytes for 51 lines of the longest length allowed, each with CR LF.
 constexpr qsizetype ReadLimit = MaxLinesRead * (MaxLineBytes + 2);
-
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
 
 const QString& emptyText()
 {
@@ -214,51 +210,6 @@ const std::array<SurveyField, FieldCount>& surveyFields()
         {"Utility_Conflict", 44, K::Text},
     }};
     return fields;
-}
-
-std::optional<qint64> roundHalfEven(QStringView text, qint64 min, qint64 max)
-{
-    qsizetype i = 0;
-    qsizetype n = text.size();
-    while (i < n && isBlank(text[i]))
-        ++i;
-    while (n > i && isBlank(text[n - 1]))
-        --n;
-    bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    constexpr quint64 Huge = quint64(1) << 62;
-    quint64 whole = 0;
-    bool tooBig = false;
-    int digits = 0;
-    for (; i < n && text[i].isDigit() && text[i].unicode() < 0x80; ++i, ++digits) {
-        if (whole >= Huge / 10)
-            tooBig = true;
-        else
-            whole = whole * 10 + (text[i].unicode() - '0');
-    }
-    int firstDecimal = 0;    // the digit that decides the rounding
-    bool restNonZero = false; // any other non-zero digit after it
-    if (i < n && text[i] == QLatin1Char('.')) {
-        ++i;
-        for (int place = 0; i < n && text[i].isDigit() && text[i].unicode() < 0x80; ++i, ++place, ++digits) {
-            const int d = text[i].unicode() - '0';
-            if (place == 0)
-                firstDecimal = d;
-            else if (d != 0)
-                restNonZero = true;
-        }
-    }
-    if (i != n || digits == 0 || tooBig)
-        return std::nullopt;
-    if (firstDecimal > 5 || (firstDecimal == 5 && (restNonZero || (whole & 1))))
-        ++whole;
-    const qint64 value = negative ? -qint64(whole) : qint64(whole);
-    if (value < min || value > max)
-        return std::nullopt;
-    return value;
 }
 
 namespace {

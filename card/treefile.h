@@ -70,10 +70,4 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
 // as parseUsDateTime, with a quick path for the forms the handheld writes.
 QString storedUsDateTime(QStringView text);
 
-// The number text rounded to the nearest whole number, a half to the even
-// neighbour (12.5 gives 12, 13.5 gives 14), when it is a decimal number
-// ("12", "-3", "12.5", ".5", with blanks around) whose rounded value lies in
-// [min, max]. The rounding is exact on the decimal digits.
-std::optional<qint64> roundHalfEven(QStringView text, qint64 min, qint64 max);
-
 } // namespace kolva

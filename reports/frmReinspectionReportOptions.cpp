@@ -5,6 +5,7 @@
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
 #include "reports/reportwindow.h"
+#include "store/numbers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -35,26 +35,6 @@ QString printedFooter(const QDateTime& when)
     return QStringLiteral("|Printed : ") + printedStamp(when) + QStringLiteral("|Page %d");
 }
 
-int wholeNumberValue(const QString& text)
-{
-    qsizetype at = 0;
-    while (at < text.size() && text.at(at).isSpace())
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text.at(at) == QLatin1Char('-') || text.at(at) == QLatin1Char('+'))) {
-        negative = text.at(at) == QLatin1Char('-');
-        ++at;
-    }
-    qint64 value = 0;
-    while (at < text.size() && text.at(at) >= QLatin1Char('0') && text.at(at) <= QLatin1Char('9')) {
-        value = value * 10 + (text.at(at).unicode() - '0');
-        if (value > 1'000'000'000)
-            break; // far beyond any rating; keeps the sum in range
-        ++at;
-    }
-    return int(negative ? -value : value);
-}
-
 QString cellText(const QVariant& value)
 {
     return value.isNull() ? QString() : value.toString();

@@ -39,11 +39,6 @@ QString printedStamp(const QDateTime& when);
 // "|Printed : 06-Dec-26 05:47 PM|Page %d"
 QString printedFooter(const QDateTime& when);
 
-// The value of a typed whole number as the boxes take it: an optional sign
-// and the digits that follow; anything after them is ignored, and no digits
-// at all ("", "-") is 0.
-int wholeNumberValue(const QString& text);
-
 // The text of a field for a report cell: "" for a missing value.
 QString cellText(const QVariant& value);
 

@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/numbers.h"
 
 #include <QLocale>
 
@@ -273,43 +274,6 @@ CorrectiveActionBoxes correctiveActionBoxes(const QString& stored)
         }
     }
     return boxes;
-}
-
-double leadingNumber(const QString& text)
-{
-    QString s;
-    for (const QChar c : text) {
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
-            s += c;
-    }
-    qsizetype i = 0;
-    const auto isDigitAt = [&s](qsizetype at) { return at < s.size() && s.at(at).isDigit() && s.at(at).unicode() < 128; };
-    if (i < s.size() && (s.at(i) == QLatin1Char('+') || s.at(i) == QLatin1Char('-')))
-        ++i;
-    const qsizetype digitsFrom = i;
-    while (isDigitAt(i))
-        ++i;
-    if (i < s.size() && s.at(i) == QLatin1Char('.')) {
-        ++i;
-        while (isDigitAt(i))
-            ++i;
-    }
-    if (i == digitsFrom || (i == digitsFrom + 1 && s.at(digitsFrom) == QLatin1Char('.')))
-        return 0;
-    qsizetype end = i;
-    if (i < s.size() && QStringLiteral("EeDd").contains(s.at(i))) {
-        qsizetype e = i + 1;
-        if (e < s.size() && (s.at(e) == QLatin1Char('+') || s.at(e) == QLatin1Char('-')))
-            ++e;
-        if (isDigitAt(e)) {
-            while (isDigitAt(e))
-                ++e;
-            end = e;
-        }
-    }
-    QString number = s.left(end);
-    number.replace(QLatin1Char('D'), QLatin1Char('E')).replace(QLatin1Char('d'), QLatin1Char('e'));
-    return number.toDouble();
 }
 
 QString deleteTreeQuestion(const QVariant& treeId, const QVariant& species, const QVariant& dbh,
