@@ -1,6 +1,7 @@
 #include "reports/frmSpecificCA_Options.h"
 
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
@@ -42,11 +43,11 @@ frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget*
     QGroupBox* frameRatings = threshold.frame;
     txtRiskRating_ = threshold.txtRiskRating;
 
-    auto* Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("(Report will be sorted by Street Address)"));
+    auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("(Report will be sorted by Street Address)"), this);
 
-    cmdPrint_ = makeButton(this, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    cmdPrint_ = makeButton(QStringLiteral("cmdPrint"), QStringLiteral("Print Report"), this);
     cmdPrint_->setDefault(true);
-    cmdExit_ = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"));
+    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
     connect(cmdPrint_, &QPushButton::clicked, this, &frmSpecificCA_Options::cmdPrint_Click);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 

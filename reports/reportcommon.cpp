@@ -1,8 +1,7 @@
 #include "reports/reportcommon.h"
 
-#include "platform/keyfilter.h"
+#include "platform/controls.h"
 #include "store/database.h"
-#include "store/textroutines.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,27 +39,12 @@ QString cellText(const QVariant& value)
     return value.isNull() ? QString() : value.toString();
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& text)
+QLineEdit* makeRatingBox(const QString& objectName, const QString& text, const QString& accessibleName,
+                         QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(objectName);
-    return button;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(objectName);
-    return label;
-}
-
-QLineEdit* makeIntegerBox(QWidget* parent, const QString& objectName, const QString& text, const QString& accessibleName)
-{
-    auto* box = new QLineEdit(text, parent);
-    box->setObjectName(objectName);
-    box->setAccessibleName(accessibleName);
+    QLineEdit* box = makeIntegerBox(objectName, accessibleName, parent);
+    box->setText(text);
     box->setMaxLength(6);
-    installKeyFilter(box, IsIntegerKey);
     return box;
 }
 
@@ -94,9 +78,9 @@ ThresholdFrame makeThresholdFrame(QWidget* parent, const QString& objectName)
     ThresholdFrame t;
     t.frame = new QGroupBox(QStringLiteral("Include Risk Ratings "), parent);
     t.frame->setObjectName(objectName);
-    auto* Label1 = makeLabel(t.frame, QStringLiteral("Label1"), QStringLiteral(">="));
-    t.txtRiskRating = makeIntegerBox(t.frame, QStringLiteral("txtRiskRating"), QStringLiteral("0"),
-                                     QStringLiteral("Include Risk Ratings >="));
+    auto* Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral(">="), t.frame);
+    t.txtRiskRating = makeRatingBox(QStringLiteral("txtRiskRating"), QStringLiteral("0"),
+                                    QStringLiteral("Include Risk Ratings >="), t.frame);
     Label1->setBuddy(t.txtRiskRating);
     auto* row = new QHBoxLayout(t.frame);
     row->addWidget(Label1);

@@ -14,9 +14,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 class QWidget;
 
 namespace kolva {
@@ -42,11 +40,9 @@ QString printedFooter(const QDateTime& when);
 // The text of a field for a report cell: "" for a missing value.
 QString cellText(const QVariant& value);
 
-// Controls of the options windows.
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& text);
-QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& text);
-// A whole-number box: digits, "-" and Backspace only.
-QLineEdit* makeIntegerBox(QWidget* parent, const QString& objectName, const QString& text, const QString& accessibleName);
+// A box of a risk rating: a whole number of six characters at most.
+QLineEdit* makeRatingBox(const QString& objectName, const QString& text, const QString& accessibleName,
+                         QWidget* parent);
 // "*** ALL  ***" then every risk zone, the first selected.
 void fillRiskZones(QComboBox* box, Database& db);
 
