@@ -48,10 +48,8 @@ struct SurveyField {
     int line;
     Kind kind;
 };
-// The 44 fields in the order of the INSERT: Surveyor, Date_Evaluated,
-// RiskZone, StreetNum, StreetName, Tree_ID, Location, Species, DBH, Site,
-// the fields of lines 12 to 41, CorrectiveActions, Note, Date_Added,
-// Utility_Conflict.
+// The 44 fields in the order of the INSERT, the order of
+// importedSurveyColumns() (store/surveycolumns.h).
 const std::array<SurveyField, treefile::FieldCount>& surveyFields();
 
 using SurveyValues = std::array<QVariant, treefile::FieldCount>;
