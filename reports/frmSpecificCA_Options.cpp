@@ -6,8 +6,7 @@
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
 #include "reports/reportwindow.h"
-#include "store/database.h"
-#include "store/textroutines.h"
+#include "store/correctiveactions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,12 +68,8 @@ frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget*
 void frmSpecificCA_Options::Form_Load()
 {
     cmbCA_->clear();
-    QSqlQuery q = context_.db.query(
-        QStringLiteral("SELECT CA_Code, CA_Description FROM _tblCorrAction ORDER BY CA_Code ASC"));
-    while (q.next()) {
-        const int code = q.value(0).toInt();
-        cmbCA_->addItem(PadLeftZeros(QString::number(code), 2) + QStringLiteral(" - ") + cellText(q.value(1)), code);
-    }
+    for (const CorrectiveAction& action : readCorrectiveActions(context_.db))
+        cmbCA_->addItem(correctiveActionItem(action), action.code);
     cmbCA_->setCurrentIndex(cmbCA_->count() > 0 ? 0 : -1);
     fillRiskZones(cmbRiskZone_, context_.db);
 }

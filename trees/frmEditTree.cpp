@@ -1087,7 +1087,7 @@ void frmEditTree::cmdDelete_Click()
                                 record[QStringLiteral("DBH")], record[QStringLiteral("Date_Evaluated")]));
     if (answer == MsgAnswer::Yes) {
         try {
-            context_.db.exec(QStringLiteral("DELETE FROM _Archived_SurveyData WHERE ID=?"), {currentId_});
+            deleteTreeRecord(context_.db, currentId_);
             // The changes not yet saved went with the record.
             currentRow_ = -1;
             currentId_ = -1;

@@ -216,6 +216,11 @@ void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QStrin
         throw TreeRecordRefused({}, QStringLiteral("The record was not saved: it is no longer in the database."));
 }
 
+void deleteTreeRecord(Database& db, qint64 id)
+{
+    db.exec(QStringLiteral("DELETE FROM _Archived_SurveyData WHERE ID=?"), {id});
+}
+
 QString recordNotSavedCaption()
 {
     return QStringLiteral("Record Not Saved");

@@ -96,6 +96,9 @@ QString correctiveActionText(const CorrectiveActionBoxes& boxes);
 // reads as its code. "3, 1,3" ticks boxes 0 and 2; "12" ticks none.
 CorrectiveActionBoxes correctiveActionBoxes(const QString& stored);
 
+// Deletes the record with that ID. Throws DbError.
+void deleteTreeRecord(Database& db, qint64 id);
+
 // "Delete Tree ID:12, (Red Maple DBH=14)\nsurveyed on Tuesday, 05/12/2009?"
 QString deleteTreeQuestion(const QVariant& treeId, const QVariant& species, const QVariant& dbh,
                            const QVariant& dateEvaluated);
