@@ -3,11 +3,21 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QWidget>
 
 namespace kolva {
+
+bool isIntegerKeyCode(int keyCode)
+{
+    return (keyCode >= '0' && keyCode <= '9') || keyCode == 8 || keyCode == '-';
+}
+
+bool isDecimalKeyCode(int keyCode)
+{
+    return (keyCode >= '0' && keyCode <= '9') || keyCode == 8 || keyCode == '.';
+}
 
 int keyCodeOf(const QKeyEvent* event)
 {
@@ -15,7 +25,7 @@ int keyCodeOf(const QKeyEvent* event)
     if (key == Qt::Key_Backspace)
         return 8;
     // The clipboard and editing shortcuts count as the control codes they are
-    // typed as, so that a filtered box refuses them like any other control code.
+    // typed as (the filter lets them work, see KeyFilter::eventFilter).
     static const QKeySequence::StandardKey editing[] = {
         QKeySequence::Paste, QKeySequence::Cut,  QKeySequence::Copy,
         QKeySequence::Undo,  QKeySequence::Redo, QKeySequence::SelectAll,

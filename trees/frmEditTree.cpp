@@ -2,6 +2,7 @@
 
 #include "platform/busycursor.h"
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/keyfilter.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
@@ -49,29 +50,6 @@ constexpr int MinimumHeightTwips = 8700;
 
 // How long the search waits for the next key before it narrows the list.
 constexpr int SearchDelayMs = 300;
-
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit* makeBox(const QString& name, const QString& accessibleName, QWidget* parent)
-{
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setAccessibleName(accessibleName);
-    return box;
-}
 
 // A list that changes its value by the wheel only while it has the focus:
 // a wheel turned over it on the way down the page scrolls the page.
@@ -338,7 +316,7 @@ QWidget* frmEditTree::buildListPage()
     auto* searchLayout = new QHBoxLayout(searchRow);
     searchLayout->setContentsMargins(0, 0, 0, 0);
     auto* lblSearch = makeLabel(QStringLiteral("lblSearch"), QStringLiteral("Searc&h"), searchRow);
-    txtSearch_ = makeBox(QStringLiteral("txtSearch"), QStringLiteral("Search"), searchRow);
+    txtSearch_ = makeTextBox(QStringLiteral("txtSearch"), QStringLiteral("Search"), searchRow);
     txtSearch_->setPlaceholderText(QStringLiteral("Tree ID, address (12 ELM ST) or species"));
     txtSearch_->setToolTip(QStringLiteral("Type a tree number, a house number and street, or a species; the list "
                                           "narrows to the trees found"));
@@ -458,7 +436,7 @@ QWidget* frmEditTree::buildDetailsPage()
         grid->addWidget(control, row, column * 2 + 1, 1, span * 2 - 1);
     };
 
-    txtTreeID_ = makeBox(QStringLiteral("txtTreeID"), QStringLiteral("Tree ID"), Frame1_);
+    txtTreeID_ = makeTextBox(QStringLiteral("txtTreeID"), QStringLiteral("Tree ID"), Frame1_);
     QFont bold = txtTreeID_->font();
     bold.setBold(true);
     txtTreeID_->setFont(bold);
@@ -469,7 +447,7 @@ QWidget* frmEditTree::buildDetailsPage()
     auto* streetRow = new QHBoxLayout(street);
     streetRow->setContentsMargins(0, 0, 0, 0);
     streetRow->setSpacing(3);
-    txtStreetNum_ = makeBox(QStringLiteral("txtStreetNum"), QStringLiteral("#/Street number"), street);
+    txtStreetNum_ = makeTextBox(QStringLiteral("txtStreetNum"), QStringLiteral("#/Street number"), street);
     txtStreetNum_->setFixedWidth(txtStreetNum_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
     cboStreetName_ = makeList(QStringLiteral("cboStreetName"), QStringLiteral("#/Street name"), false, street);
     streetRow->addWidget(txtStreetNum_);
@@ -494,9 +472,9 @@ QWidget* frmEditTree::buildDetailsPage()
 
     cboSpecies_ = makeList(QStringLiteral("cboSpecies"), QStringLiteral("Species"), false, Frame1_);
     place(label("lblSpecies", "Species"), cboSpecies_, 2, 0);
-    txtDBH_ = makeBox(QStringLiteral("txtDBH"), QStringLiteral("DBH"), Frame1_);
+    txtDBH_ = makeTextBox(QStringLiteral("txtDBH"), QStringLiteral("DBH"), Frame1_);
     place(label("lblDBH", "DBH"), txtDBH_, 2, 1);
-    txtSite_ = makeBox(QStringLiteral("txtSite"), QStringLiteral("Site"), Frame1_);
+    txtSite_ = makeTextBox(QStringLiteral("txtSite"), QStringLiteral("Site"), Frame1_);
     place(label("lblSite", "Site"), txtSite_, 2, 2);
 
     auto* cboPhysical = makeList(QStringLiteral("cboPhysical"), QStringLiteral("Phys. Obstr."), true, Frame1_);
@@ -512,8 +490,8 @@ QWidget* frmEditTree::buildDetailsPage()
     auto* coordinateRow = new QHBoxLayout(coordinates);
     coordinateRow->setContentsMargins(0, 0, 0, 0);
     coordinateRow->setSpacing(3);
-    txtLatitude_ = makeBox(QStringLiteral("txtLatitude"), QStringLiteral("Latitude"), coordinates);
-    txtLongitude_ = makeBox(QStringLiteral("txtLongitude"), QStringLiteral("Longitude"), coordinates);
+    txtLatitude_ = makeTextBox(QStringLiteral("txtLatitude"), QStringLiteral("Latitude"), coordinates);
+    txtLongitude_ = makeTextBox(QStringLiteral("txtLongitude"), QStringLiteral("Longitude"), coordinates);
     txtLatitude_->setToolTip(QStringLiteral("Latitude, -90 to 90"));
     txtLongitude_->setToolTip(QStringLiteral("Longitude, -180 to 180"));
     txtLatitude_->setPlaceholderText(QStringLiteral("latitude"));
@@ -525,7 +503,7 @@ QWidget* frmEditTree::buildDetailsPage()
     auto* lblCoordinates = label("lblCoordinates", "Lat./Long.");
     place(lblCoordinates, coordinates, 4, 1);
     lblCoordinates->setBuddy(txtLatitude_);
-    txtReinspectYear_ = makeBox(QStringLiteral("txtReinspectYear"), QStringLiteral("Reinspect Year"), Frame1_);
+    txtReinspectYear_ = makeTextBox(QStringLiteral("txtReinspectYear"), QStringLiteral("Reinspect Year"), Frame1_);
     place(label("lblReinspectYear", "Reinspect"), txtReinspectYear_, 4, 2);
 
     // The boxes take what their values need: a site of 15 characters, a date.
@@ -632,13 +610,12 @@ QWidget* frmEditTree::buildTrunkPage()
 
     auto* decayRow = new QHBoxLayout;
     const auto box = [page, decayRow](const char* name, const char* labelName, const char* caption, int width) {
-        auto* label = makeLabel(QString::fromLatin1(labelName), QString::fromLatin1(caption), page);
-        auto* edit = makeBox(QString::fromLatin1(name), label->text().trimmed(), page);
-        edit->setFixedWidth(width);
-        label->setBuddy(edit);
-        decayRow->addWidget(label);
-        decayRow->addWidget(edit);
-        return edit;
+        const LabelledTextBox made = makeLabelledTextBox(QString::fromLatin1(labelName), QString::fromLatin1(caption),
+                                                         QString::fromLatin1(name), page);
+        made.box->setFixedWidth(width);
+        decayRow->addWidget(made.label);
+        decayRow->addWidget(made.box);
+        return made.box;
     };
     txtShell_ = box("txtShell", "lblShell", "Shell", 56);
     txtDiam_ = box("txtDiam", "lblDiam", "\" at diam", 56);
@@ -707,7 +684,7 @@ QWidget* frmEditTree::buildCorrectivePage()
         connect(chkCorrect_[size_t(i)], &QCheckBox::clicked, this, [this] { chkCorrect_Click(); });
     }
     auto* lblCorrect = makeLabel(QStringLiteral("lblCorrect"), QStringLiteral("Corrective Actions"), page);
-    txtCorrect_ = makeBox(QStringLiteral("txtCorrect"), lblCorrect->text(), page);
+    txtCorrect_ = makeTextBox(QStringLiteral("txtCorrect"), lblCorrect->text(), page);
     // The list follows the boxes; it is not typed.
     txtCorrect_->setReadOnly(true);
     auto* codes = new QHBoxLayout;
