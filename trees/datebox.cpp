@@ -35,17 +35,6 @@ DateBox::DateBox(QWidget* parent) : QLineEdit(parent)
     open->setToolTip(QStringLiteral("Pick the date from a calendar (Alt+Down)"));
     connect(open, &QAction::triggered, this, &DateBox::showCalendar);
 
-    popup_ = new QWidget(this, Qt::Popup);
-    popup_->setObjectName(QStringLiteral("calendarPopup"));
-    auto* column = new QVBoxLayout(popup_);
-    column->setContentsMargins(1, 1, 1, 1);
-    calendar_ = new QCalendarWidget(popup_);
-    calendar_->setObjectName(QStringLiteral("calendar"));
-    calendar_->setGridVisible(true);
-    column->addWidget(calendar_);
-    connect(calendar_, &QCalendarWidget::clicked, this, &DateBox::pick);
-    connect(calendar_, &QCalendarWidget::activated, this, &DateBox::pick);
-
     connect(this, &QLineEdit::editingFinished, this, [this] {
         const QString text = this->text();
         if (text.trimmed().isEmpty())
@@ -81,6 +70,19 @@ void DateBox::showCalendar()
 {
     if (isReadOnly() || !isEnabled())
         return;
+    // The calendar is made when it is first wanted: it is slow to make.
+    if (!popup_) {
+        popup_ = new QWidget(this, Qt::Popup);
+        popup_->setObjectName(QStringLiteral("calendarPopup"));
+        auto* column = new QVBoxLayout(popup_);
+        column->setContentsMargins(1, 1, 1, 1);
+        calendar_ = new QCalendarWidget(popup_);
+        calendar_->setObjectName(QStringLiteral("calendar"));
+        calendar_->setGridVisible(true);
+        column->addWidget(calendar_);
+        connect(calendar_, &QCalendarWidget::clicked, this, &DateBox::pick);
+        connect(calendar_, &QCalendarWidget::activated, this, &DateBox::pick);
+    }
     const QDate shown = date();
     calendar_->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
     popup_->adjustSize();
@@ -98,7 +100,8 @@ void DateBox::showCalendar()
 
 void DateBox::pick(QDate date)
 {
-    popup_->hide();
+    if (popup_)
+        popup_->hide();
     if (!date.isValid())
         return;
     if (this->date() != date) {

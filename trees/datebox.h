@@ -27,6 +27,7 @@ public:
 
     // Opens the calendar on the date shown (or today).
     void showCalendar();
+    // The calendar, once it has been shown.
     QCalendarWidget* calendar() const { return calendar_; }
 
 signals:
