@@ -148,6 +148,7 @@ void buildByZone(Database& db, ReportDocument& document, const ActionReportOptio
                 throw ReportCancelled();
         }
     }
+    checkQueryEnd(q, progress);
     q.finish();
     std::sort(others.begin(), others.end(),
               [](const Section& a, const Section& b) { return zoneKey(a.zone) < zoneKey(b.zone); });
@@ -177,12 +178,13 @@ void buildByZone(Database& db, ReportDocument& document, const ActionReportOptio
     document.EndDocument();
 }
 
-void layoutWithProgress(ReportDocument& document, Progress& progress, const std::function<void()>& compose)
+void layoutWithProgress(Database& db, ReportDocument& document, Progress& progress,
+                        const std::function<void()>& compose)
 {
     progress.setCancellable(true);
     document.setProgress(&progress);
     try {
-        compose();
+        runCancellable(db, progress, compose);
     } catch (...) {
         document.setProgress(nullptr);
         throw;
@@ -241,7 +243,7 @@ void BuildSpecificCAByZone(Database& db, ReportDocument& document, const ActionR
 void buildTreesNeedingCAReport(ReportDocument& document, Database& db, const ActionReportOptions& options,
                                const QDateTime& printedAt, Progress& progress)
 {
-    layoutWithProgress(document, progress, [&] {
+    layoutWithProgress(db, document, progress, [&] {
         if (options.allZones && options.divideByZone)
             buildByZone(db, document, options, ActionSelection::AnyAction, treesNeedingCAHeader(options), printedAt,
                         progress);
@@ -254,7 +256,7 @@ void buildTreesNeedingCAReport(ReportDocument& document, Database& db, const Act
 void buildSpecificCAReport(ReportDocument& document, Database& db, const ActionReportOptions& options,
                            const QDateTime& printedAt, Progress& progress)
 {
-    layoutWithProgress(document, progress, [&] {
+    layoutWithProgress(db, document, progress, [&] {
         markTreesWithCode(db, options.actionCode, progress);
         if (options.allZones && options.divideByZone)
             buildByZone(db, document, options, ActionSelection::Flagged, specificCAHeader(options), printedAt,
@@ -308,6 +310,7 @@ int markTreesWithCode(Database& db, int code, Progress& progress)
                 (has ? mark : unmark).push_back(q.value(0).toLongLong());
             check(++read);
         }
+        checkQueryEnd(q, progress);
     }
     QSqlQuery update = db.prepare(QStringLiteral("UPDATE _Archived_SurveyData SET Report_Flag = ? WHERE ID = ?"));
     qint64 written = 0;

@@ -161,7 +161,8 @@ void buildReinspectionReport(ReportDocument& document, Database& db, const Reins
         throw std::invalid_argument(problem->text.toStdString());
     progress.setCancellable(true);
     progress.beginStage(QStringLiteral("Selecting the trees"), 0);
-    RowStore rows = selectReinspectionTrees(db, options, progress);
+    RowStore rows;
+    runCancellable(db, progress, [&] { rows = selectReinspectionTrees(db, options, progress); });
     progress.beginStage(QStringLiteral("Laying out the pages"), rows.size());
     document.setProgress(&progress);
     try {

@@ -5,6 +5,7 @@
 #include "store/database.h"
 
 #include <QSet>
+#include <QSqlError>
 
 #include <algorithm>
 
@@ -101,8 +102,31 @@ RowStore readRows(QSqlQuery& query, int columns, Progress& progress)
                 throw ReportCancelled();
         }
     }
+    checkQueryEnd(query, progress);
     progress.advance(count);
     return rows;
+}
+
+void checkQueryEnd(const QSqlQuery& query, Progress& progress)
+{
+    if (progress.cancelRequested())
+        throw ReportCancelled();
+    if (query.lastError().isValid())
+        throw DbError(query.lastError().databaseText().isEmpty() ? query.lastError().text()
+                                                                 : query.lastError().databaseText(),
+                      query.lastQuery());
+}
+
+void runCancellable(Database& db, Progress& progress, const std::function<void()>& work)
+{
+    const StatementStop stop(db, [&progress] { return progress.cancelRequested(); });
+    try {
+        work();
+    } catch (const DbError&) {
+        if (progress.cancelRequested())
+            throw ReportCancelled();
+        throw;
+    }
 }
 
 } // namespace kolva

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 class QSqlQuery;
 
 namespace kolva {
@@ -50,5 +52,13 @@ int highestRiskRating(Database& db);
 // Reads the first columns of every row of a query into a store, reporting
 // the count and stopping with ReportCancelled when cancellation is asked for.
 RowStore readRows(QSqlQuery& query, int columns, Progress& progress);
+// After the last row of a query: ReportCancelled when the user cancelled (a
+// statement stopped by StatementStop ends early), DbError when it failed.
+void checkQueryEnd(const QSqlQuery& query, Progress& progress);
+
+// Runs the work of a report build with the database's statements stopping
+// when cancellation is asked for; a statement so stopped ends the work with
+// ReportCancelled.
+void runCancellable(Database& db, Progress& progress, const std::function<void()>& work);
 
 } // namespace kolva
