@@ -11,7 +11,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xauth)
+  packages+=(xvfb xauth mdbtools)
 fi
 
 missing=()
