@@ -28,10 +28,11 @@ const QString YearOfRecord = QStringLiteral(
     " WHEN trim(ReinspectYear) GLOB '[0-9][0-9]' THEN CAST(trim(ReinspectYear) AS INTEGER)"
     " + CASE WHEN CAST(trim(ReinspectYear) AS INTEGER) < 30 THEN 2000 ELSE 1900 END END)");
 
-// Each order begins with a column the engine keeps an index of, so that rows
-// come in order as they are read rather than after a sort of them all (a
-// report can then stop at once when cancelled); the terms of the conditions
-// that could use an index carry a unary "+", which keeps them from it.
+// A report reads much of the table: one pass over it and one sort are faster
+// than fetching every row through an index, so the terms that could use an
+// index carry a unary "+", which keeps the column's collation. (The sort
+// comes before the first row; a cancelled build stops inside it, see
+// StatementStop.)
 struct SortChoice {
     QString order;
     const char* title;
@@ -39,12 +40,13 @@ struct SortChoice {
 const SortChoice& sortOf(int sort)
 {
     static const SortChoice sorts[] = {
-        {QStringLiteral(" ORDER BY Tree_ID, ID"), " - Sorted by Tree ID"},
-        {QStringLiteral(" ORDER BY Hazard_Rating DESC, StreetName, ") + streetNumberOrder() + QStringLiteral(", ID"),
+        {QStringLiteral(" ORDER BY +Tree_ID, +ID"), " - Sorted by Tree ID"},
+        {QStringLiteral(" ORDER BY +Hazard_Rating DESC, +StreetName, ") + streetNumberOrder() +
+             QStringLiteral(", +ID"),
          " - Sorted by Hazard Rating and StreetName"},
-        {QStringLiteral(" ORDER BY StreetName, ") + streetNumberOrder() + QStringLiteral(", ID"),
+        {QStringLiteral(" ORDER BY +StreetName, ") + streetNumberOrder() + QStringLiteral(", +ID"),
          " - Sorted by Street Name and Number"},
-        {QStringLiteral(" ORDER BY Hazard_Rating DESC, ID"), " - Sorted by Hazard Rating"},
+        {QStringLiteral(" ORDER BY +Hazard_Rating DESC, +ID"), " - Sorted by Hazard Rating"},
     };
     return sorts[sort >= 0 && sort < 4 ? sort : 3];
 }
