@@ -15,7 +15,7 @@ namespace {
 
 // Every 64th row's offset is kept; a row is found from the one before it.
 constexpr int CheckpointEvery = 64;
-constexpr qsizetype ReadChunk = 64 * 1024;
+constexpr qsizetype ReadChunk = 16 * 1024; // a page of rows and more
 
 void putCount(QByteArray& out, quint64 value)
 {
