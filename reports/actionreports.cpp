@@ -4,8 +4,11 @@
 #include "reports/reportcommon.h"
 #include "reports/reportdata.h"
 #include "reports/reportdocument.h"
+#include "store/correctiveactions.h"
 #include "store/database.h"
+#include "store/numbers.h"
 #include "store/sortkeys.h"
+#include "store/textroutines.h"
 
 #include <QHash>
 
@@ -266,6 +269,11 @@ void buildSpecificCAReport(ReportDocument& document, Database& db, const ActionR
         else
             buildList(db, document, options, ActionSelection::Flagged, specificCAHeader(options), printedAt, progress);
     });
+}
+
+QString correctiveActionItem(const CorrectiveAction& action)
+{
+    return PadLeftZeros(QString::number(action.code), 2) + QStringLiteral(" - ") + action.description;
 }
 
 bool ListHasCode(const QVariant& list, int code)

@@ -19,6 +19,7 @@ namespace kolva {
 class Database;
 class Progress;
 class ReportDocument;
+struct CorrectiveAction;
 
 struct ActionReportOptions {
     QString ratingText = QStringLiteral("0"); // the lowest risk rating, as typed
@@ -68,6 +69,10 @@ void buildTreesNeedingCAReport(ReportDocument& document, Database& db, const Act
                                const QDateTime& printedAt, Progress& progress);
 void buildSpecificCAReport(ReportDocument& document, Database& db, const ActionReportOptions& options,
                            const QDateTime& printedAt, Progress& progress);
+
+// The entry of a corrective action in the list of the specific-action
+// options: "03 - Remove Tree".
+QString correctiveActionItem(const CorrectiveAction& action);
 
 // True when the comma-separated list holds the code: a piece whose number
 // equals it (" 1" and "01" are 1). An empty or missing list, and pieces that

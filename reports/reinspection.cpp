@@ -5,6 +5,7 @@
 #include "reports/reportdata.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
+#include "store/numbers.h"
 #include "store/sortkeys.h"
 
 #include <QRegularExpression>
