@@ -1,7 +1,7 @@
 #pragma once
 // What the inspection reports share: the risk zone list of their options
-// windows, the footer with the print time, the grey of the header row, and
-// reading the whole numbers typed into their boxes.
+// windows and the lists that keep their width, the footer with the print
+// time, the grey of the header row, the rating boxes.
 
 #include <QColor>
 #include <QDateTime>
