@@ -8,6 +8,11 @@
 #include <QLocale>
 #include <QSqlRecord>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace kolva {
 
 namespace {
@@ -64,6 +69,11 @@ QString operatingSystemUser()
         if (!user.isEmpty())
             return user;
     }
+#ifdef Q_OS_UNIX
+    // Started without a login environment (a service, a desktop launcher).
+    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name && *entry->pw_name)
+        return QString::fromLocal8Bit(entry->pw_name);
+#endif
     return QStringLiteral("unknown");
 }
 

@@ -1540,6 +1540,9 @@ void frmEditTree::showHistory()
     }
     for (int c = 0; c < lstHistory_->columnCount(); ++c)
         lstHistory_->resizeColumnToContents(c);
+    // The latest entry is chosen, so that its whole text shows beside the list.
+    if (const int count = lstHistory_->topLevelItemCount(); count > 0)
+        lstHistory_->setCurrentItem(lstHistory_->topLevelItem(chkDeletedRecords_->isChecked() ? 0 : count - 1));
 }
 
 void frmEditTree::cmdExit_Click()
