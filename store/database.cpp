@@ -3,8 +3,11 @@
 #include <QAtomicInteger>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+
+#include <sqlite3.h>
 
 namespace kolva {
 
@@ -183,6 +186,15 @@ void Database::execScript(const QString& script)
         statement += c;
     }
     flush();
+}
+
+bool Database::inTransaction() const
+{
+    const QVariant handle = connection().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* engine = *static_cast<sqlite3* const*>(handle.constData());
+    return engine && sqlite3_get_autocommit(engine) == 0;
 }
 
 bool Database::tableExists(const QString& table)
