@@ -16,6 +16,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -379,13 +384,177 @@ QStringList listTreeFiles(const QString& root)
     return names;
 }
 
+namespace {
+
+// One .tree entry read: a file with its record (or why not), or a file that
+// turned out not to be one to read.
+struct ReadItem {
+    bool isFile = false;
+    CardFile file;
+    NamedFile leftAlone;
+};
+
+// Reads one entry of the scan. Throws CardAccessError when it cannot be
+// read: the card went away, or its file system fails.
+ReadItem readEntry(const CardScan& scan, const CardEntry& entry, const QString& addedStored, qint64& kept)
+{
+    ReadItem item;
+    FileRead file = readCardFile(fsPath(scan.root) / entry.fsName);
+    switch (file.kind) {
+    case FileRead::Kind::Failed:
+        // A card that went away, or a failing one: not a bad file.
+        if (!QFileInfo(scan.root).isDir() || !isKolvaCard(scan.root))
+            throw CardAccessError(QStringLiteral("The storage card was removed while its files were read."), true,
+                                  entry.name);
+        throw CardAccessError(QStringLiteral("%1 cannot be read: %2").arg(entry.name, file.error), false, entry.name);
+    case FileRead::Kind::NotRegular:
+        item.leftAlone = {entry.name, notRegularReason()};
+        return item;
+    case FileRead::Kind::TooLarge:
+        item.leftAlone = {entry.name, tooLargeReason(file.stamp.size)};
+        return item;
+    case FileRead::Kind::Read:
+        break;
+    }
+    item.isFile = true;
+    CardFile& card = item.file;
+    card.entry = entry;
+    card.size = file.bytes.size();
+    card.modified = file.stamp.modified;
+    card.digest = QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256).toHex();
+    if (const std::optional<TreeFileLines> lines = TreeFileReader::parse(file.bytes, &card.refusal))
+        card.values = toSurveyValues(*lines, addedStored, &card.refusal);
+    if (kept + card.size <= KeptBytesBudget) {
+        kept += card.size;
+        card.bytes = std::move(file.bytes);
+        card.bytesKept = true;
+    }
+    return item;
+}
+
+// Reads the entries, in order, on a thread of its own, a bounded number of
+// files ahead of the one whose record is being added. It touches neither
+// the database nor a window.
+class EntryPrefetch {
+public:
+    EntryPrefetch(const CardScan& scan, QString addedStored)
+        : scan_(scan), addedStored_(std::move(addedStored)), worker_([this] { run(); })
+    {
+    }
+    ~EntryPrefetch()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        space_.notify_all();
+        worker_.join();
+    }
+    EntryPrefetch(const EntryPrefetch&) = delete;
+    EntryPrefetch& operator=(const EntryPrefetch&) = delete;
+
+    // The next entry; throws the CardAccessError that stopped the reading.
+    ReadItem next()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return !queue_.empty() || failure_; });
+        if (queue_.empty())
+            std::rethrow_exception(failure_);
+        ReadItem item = std::move(queue_.front());
+        queue_.pop_front();
+        // The reader sleeps while the queue is full; it is woken once half
+        // of it has been used, not for every file.
+        const bool wake = queue_.size() == Ahead / 2;
+        lock.unlock();
+        if (wake)
+            space_.notify_one();
+        return item;
+    }
+
+private:
+    static constexpr size_t Ahead = 256;
+
+    void run()
+    {
+        qint64 kept = 0;
+        for (const CardEntry& entry : scan_.files) {
+            ReadItem item;
+            try {
+                item = readEntry(scan_, entry, addedStored_, kept);
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                failure_ = std::current_exception();
+                ready_.notify_one();
+                return;
+            }
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (queue_.size() >= Ahead)
+                space_.wait(lock, [this] { return stop_ || queue_.size() <= Ahead / 2; });
+            if (stop_)
+                return;
+            queue_.push_back(std::move(item));
+            lock.unlock();
+            ready_.notify_one();
+        }
+    }
+
+    const CardScan& scan_;
+    const QString addedStored_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::condition_variable space_;
+    std::deque<ReadItem> queue_;
+    std::exception_ptr failure_;
+    bool stop_ = false;
+    std::thread worker_; // last: it starts once everything else is made
+};
+
+// Finds the files imported before, many digests a statement.
+class DigestLookup {
+public:
+    static constexpr int Chunk = 128;
+
+    explicit DigestLookup(Database& db)
+    {
+        QStringList marks;
+        for (int i = 0; i < Chunk; ++i)
+            marks << QStringLiteral("?");
+        query_ = db.prepare(QStringLiteral("SELECT Digest, MAX(Imported_At) FROM _Imported_Files WHERE Digest IN (%1) "
+                                           "GROUP BY Digest")
+                                .arg(marks.join(QLatin1Char(','))));
+    }
+    // Sets importedBefore of the files [from, to), at most Chunk of them.
+    void lookUp(std::vector<CardFile>& files, size_t from, size_t to)
+    {
+        if (from >= to)
+            return;
+        QHash<QString, QDateTime> found;
+        for (int i = 0; i < Chunk; ++i) {
+            const size_t k = from + size_t(i);
+            query_.bindValue(i, k < to ? QVariant(QString::fromLatin1(files[k].digest)) : QVariant());
+        }
+        Database::run(query_);
+        while (query_.next())
+            found.insert(query_.value(0).toString(), fromDbDateTime(query_.value(1)));
+        query_.finish();
+        if (found.isEmpty())
+            return;
+        for (size_t k = from; k < to; ++k)
+            files[k].importedBefore = found.value(QString::fromLatin1(files[k].digest));
+    }
+
+private:
+    QSqlQuery query_;
+};
+
+} // namespace
+
 CardRead readCard(const CardScan& scan, const QDateTime& added, Progress& progress)
 {
     CardRead read;
     read.root = scan.root;
     read.leftAlone = scan.leftAlone;
     read.files.reserve(size_t(scan.files.size()));
-    const std::filesystem::path root = fsPath(scan.root);
     const QString addedStored = toDbDateTime(added);
     progress.beginStage(QStringLiteral("Reading the .tree files on the storage card"), scan.files.size());
     progress.setCancellable(true);
@@ -396,38 +565,11 @@ CardRead readCard(const CardScan& scan, const QDateTime& added, Progress& progre
             read.cancelled = true;
             return read;
         }
-        FileRead file = readCardFile(root / entry.fsName);
-        switch (file.kind) {
-        case FileRead::Kind::Failed:
-            // A card that went away, or a failing one: not a bad file.
-            if (!QFileInfo(scan.root).isDir() || !isKolvaCard(scan.root))
-                throw CardAccessError(QStringLiteral("The storage card was removed while its files were read."), true,
-                                      entry.name);
-            throw CardAccessError(QStringLiteral("%1 cannot be read: %2").arg(entry.name, file.error), false,
-                                  entry.name);
-        case FileRead::Kind::NotRegular:
-            read.leftAlone.append({entry.name, notRegularReason()});
-            break;
-        case FileRead::Kind::TooLarge:
-            read.leftAlone.append({entry.name, tooLargeReason(file.stamp.size)});
-            break;
-        case FileRead::Kind::Read: {
-            CardFile card;
-            card.entry = entry;
-            card.size = file.bytes.size();
-            card.modified = file.stamp.modified;
-            card.digest = QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256).toHex();
-            if (const std::optional<TreeFileLines> lines = TreeFileReader::parse(file.bytes, &card.refusal))
-                card.values = toSurveyValues(*lines, addedStored, &card.refusal);
-            if (kept + card.size <= KeptBytesBudget) {
-                kept += card.size;
-                card.bytes = std::move(file.bytes);
-                card.bytesKept = true;
-            }
-            read.files.push_back(std::move(card));
-            break;
-        }
-        }
+        ReadItem item = readEntry(scan, entry, addedStored, kept);
+        if (item.isFile)
+            read.files.push_back(std::move(item.file));
+        else
+            read.leftAlone.append(item.leftAlone);
         progress.advance(++done);
     }
     return read;
@@ -435,21 +577,16 @@ CardRead readCard(const CardScan& scan, const QDateTime& added, Progress& progre
 
 void findImportedBefore(Database& db, CardRead& read)
 {
-    QSqlQuery last = db.prepare(QStringLiteral("SELECT MAX(Imported_At) FROM _Imported_Files WHERE Digest = ?"));
+    DigestLookup lookup(db);
     QHash<QByteArray, QString> firstWith;
+    for (size_t from = 0; from < read.files.size(); from += DigestLookup::Chunk)
+        lookup.lookUp(read.files, from, std::min(read.files.size(), from + DigestLookup::Chunk));
     for (CardFile& file : read.files) {
         const auto earlier = firstWith.constFind(file.digest);
         if (earlier != firstWith.constEnd())
             file.sameAs = *earlier;
         else
             firstWith.insert(file.digest, file.entry.name);
-        if (!file.values)
-            continue;
-        last.bindValue(0, QString::fromLatin1(file.digest));
-        Database::run(last);
-        if (last.next() && !last.value(0).isNull())
-            file.importedBefore = fromDbDateTime(last.value(0).toString());
-        last.finish();
     }
 }
 
@@ -485,12 +622,8 @@ QString alreadyImportedQuestion(const AlreadyImported& already)
 // ---------------------------------------------------------------- saving
 
 TreeFileImporter::TreeFileImporter(Database& db, const QDateTime& added, const QString& user)
-    : db_(db), insert_(db.prepare(insertStatement())),
-      history_(db.prepare(QStringLiteral("INSERT INTO _Survey_History (Survey_ID, Action, Changed_At, Changed_By) "
-                                         "VALUES (?, 'imported', ?, ?)"))),
-      imported_(db.prepare(QStringLiteral("INSERT INTO _Imported_Files (Digest, File_Name, Byte_Size, Imported_At, "
-                                          "Survey_ID) VALUES (?, ?, ?, ?, ?)"))),
-      addedStored_(toDbDateTime(added)), user_(user)
+    : db_(db), insert_(db.prepare(insertStatement())), addedStored_(toDbDateTime(added)), user_(user),
+      lastIdBefore_(db.scalar(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM _Archived_SurveyData")).toLongLong())
 {
 }
 
@@ -521,20 +654,49 @@ QString TreeFileImporter::addRecord(const SurveyValues& values, const CardFile* 
             throw;
         return error.message();
     }
-    const QVariant id = insert_.lastInsertId();
-    history_.bindValue(0, id);
-    history_.bindValue(1, addedStored_);
-    history_.bindValue(2, user_);
-    Database::run(history_);
-    if (file) {
-        imported_.bindValue(0, QString::fromLatin1(file->digest));
-        imported_.bindValue(1, file->entry.name);
-        imported_.bindValue(2, file->size);
-        imported_.bindValue(3, addedStored_);
-        imported_.bindValue(4, id);
-        Database::run(imported_);
-    }
+    if (file)
+        files_.push_back({file->digest, file->entry.name, file->size, insert_.lastInsertId()});
     return {};
+}
+
+void TreeFileImporter::finish()
+{
+    if (!db_.inTransaction())
+        throw DbError(QStringLiteral("the import's transaction is no longer open"));
+    // The records of this import are those numbered above the largest
+    // number before it: one history row each, in one statement.
+    db_.exec(QStringLiteral("INSERT INTO _Survey_History (Survey_ID, Action, Changed_At, Changed_By) "
+                            "SELECT ID, 'imported', ?, ? FROM _Archived_SurveyData WHERE ID > ? ORDER BY ID"),
+             {addedStored_, user_, lastIdBefore_});
+    lastIdBefore_ = db_.scalar(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM _Archived_SurveyData")).toLongLong();
+    // The files, many rows a statement.
+    constexpr int Rows = 100;
+    const QString row = QStringLiteral("(?, ?, ?, ?, ?)");
+    QStringList rows;
+    for (int i = 0; i < Rows; ++i)
+        rows << row;
+    const QString insert = QStringLiteral("INSERT INTO _Imported_Files (Digest, File_Name, Byte_Size, Imported_At, "
+                                          "Survey_ID) VALUES ");
+    QSqlQuery many = db_.prepare(insert + rows.join(QLatin1Char(',')));
+    QSqlQuery one = db_.prepare(insert + row);
+    size_t next = 0;
+    const auto bind = [this](QSqlQuery& query, int at, const ImportedFile& file) {
+        query.bindValue(at, QString::fromLatin1(file.digest));
+        query.bindValue(at + 1, file.name);
+        query.bindValue(at + 2, file.size);
+        query.bindValue(at + 3, addedStored_);
+        query.bindValue(at + 4, file.surveyId);
+    };
+    for (; next + Rows <= files_.size(); next += Rows) {
+        for (int i = 0; i < Rows; ++i)
+            bind(many, 5 * i, files_[next + size_t(i)]);
+        Database::run(many);
+    }
+    for (; next < files_.size(); ++next) {
+        bind(one, 0, files_[next]);
+        Database::run(one);
+    }
+    files_.clear();
 }
 
 SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDateTime& added, const QString& user,
@@ -570,6 +732,7 @@ SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDa
             }
             progress.advance(++done);
         }
+        importer.finish();
     }
     progress.setCancellable(false);
     transaction.commit();
@@ -862,59 +1025,131 @@ bool CardImport::prepare()
     return true;
 }
 
-bool CardImport::read(Progress& progress)
+void CardImport::importFiles(Progress& progress)
 {
     using Stop = CardImportResult::Stop;
+    progress.beginStage(QStringLiteral("Importing the .tree files"), scan_.files.size());
+    progress.setCancellable(true);
+    read_ = CardRead{};
+    read_.root = scan_.root;
+    read_.leftAlone = scan_.leftAlone;
+    read_.files.reserve(size_t(scan_.files.size()));
+    SaveResult save;
     try {
-        read_ = readCard(scan_, request_.now, progress);
+        std::unique_ptr<Database> db = request_.openDatabase(request_.databasePath);
+        const ImportSettings settings(*db);
+        Transaction transaction(*db);
+        TreeFileImporter importer(*db, request_.now, request_.user);
+        DigestLookup lookup(*db);
+        EntryPrefetch entries(scan_, toDbDateTime(request_.now));
+        QHash<QByteArray, QString> firstWith;
+        // Files imported before wait for the question: then nothing more is
+        // added, and the transaction is given up once all are read.
+        bool waiting = false;
+        size_t settled = 0;
+        const auto settle = [&] {
+            lookup.lookUp(read_.files, settled, read_.files.size());
+            for (; settled < read_.files.size(); ++settled) {
+                CardFile& file = read_.files[settled];
+                const auto earlier = firstWith.constFind(file.digest);
+                if (earlier != firstWith.constEnd())
+                    file.sameAs = *earlier;
+                else
+                    firstWith.insert(file.digest, file.entry.name);
+                if (!file.values) {
+                    save.refused.append({file.entry.name, file.refusal});
+                    continue;
+                }
+                waiting = waiting || file.importedBefore.isValid();
+                if (waiting)
+                    continue;
+                if (!file.sameAs.isEmpty()) {
+                    save.skipped.append({file.entry.name, QStringLiteral("the same bytes as %1").arg(file.sameAs)});
+                    continue;
+                }
+                const QString why = importer.addRecord(*file.values, &file);
+                if (why.isEmpty())
+                    ++save.imported;
+                else
+                    save.refused.append({file.entry.name, why});
+            }
+        };
+        for (qint64 done = 1; done <= scan_.files.size(); ++done) {
+            if (progress.cancelRequested()) {
+                result_.stop = Stop::Cancelled;
+                return; // the transaction rolls back
+            }
+            ReadItem item = entries.next();
+            if (item.isFile)
+                read_.files.push_back(std::move(item.file));
+            else
+                read_.leftAlone.append(item.leftAlone);
+            if (read_.files.size() - settled == size_t(DigestLookup::Chunk))
+                settle();
+            progress.advance(done);
+        }
+        settle();
+        result_.leftAlone = read_.leftAlone;
+        if (waiting) {
+            waiting_ = true;
+            return; // nothing is saved before the answer
+        }
+        importer.finish();
+        progress.setCancellable(false);
+        transaction.commit();
     } catch (const CardAccessError& error) {
         result_.stop = error.cardGone() ? Stop::CardRemoved : Stop::CardUnreadable;
         result_.why = error.message();
-        return false;
-    }
-    if (read_.cancelled) {
-        result_.stop = Stop::Cancelled;
-        return false;
-    }
-    result_.leftAlone = read_.leftAlone;
-    try {
-        std::unique_ptr<Database> db = request_.openDatabase(request_.databasePath);
-        findImportedBefore(*db, read_);
+        return;
     } catch (const DbError& error) {
         result_.stop = Stop::Database;
         result_.why = error.message();
-        return false;
+        return;
     }
-    return true;
+    saved(save);
+    moveAndLog(progress);
 }
 
 std::optional<AlreadyImported> CardImport::alreadyImported() const
 {
+    if (!waiting_)
+        return std::nullopt;
     const AlreadyImported already = kolva::alreadyImported(read_);
     if (already.count == 0)
         return std::nullopt;
     return already;
 }
 
-void CardImport::save(Progress& progress, bool importAgain)
+void CardImport::finish(Progress& progress, bool importAgain)
 {
     using Stop = CardImportResult::Stop;
-    SaveResult saved;
+    waiting_ = false;
+    SaveResult save;
     try {
         std::unique_ptr<Database> db = request_.openDatabase(request_.databasePath);
-        saved = saveRecords(*db, read_, importAgain, request_.now, request_.user, progress);
+        save = saveRecords(*db, read_, importAgain, request_.now, request_.user, progress);
     } catch (const DbError& error) {
         result_.stop = Stop::Database;
         result_.why = error.message();
         return;
     }
-    if (saved.cancelled) {
+    if (save.cancelled) {
         result_.stop = Stop::Cancelled;
         return;
     }
-    result_.imported = saved.imported;
-    result_.refused = saved.refused;
-    result_.skipped = saved.skipped;
+    saved(save);
+    moveAndLog(progress);
+}
+
+void CardImport::saved(const SaveResult& save)
+{
+    result_.imported = save.imported;
+    result_.refused = save.refused;
+    result_.skipped = save.skipped;
+}
+
+void CardImport::moveAndLog(Progress& progress)
+{
     if (request_.keepBackup) {
         const BackupResult moved = moveToBackup(read_, result_.backupDir, files(), progress);
         result_.moved = moved.moved;
@@ -977,10 +1212,11 @@ CardImportResult importCard(const CardImportRequest& request, Progress& progress
                             const std::function<bool(const AlreadyImported&)>& importAgain)
 {
     CardImport import(request);
-    if (!import.prepare() || !import.read(progress))
+    if (!import.prepare())
         return import.result();
-    const std::optional<AlreadyImported> already = import.alreadyImported();
-    import.save(progress, already && importAgain ? importAgain(*already) : false);
+    import.importFiles(progress);
+    if (const std::optional<AlreadyImported> already = import.alreadyImported())
+        import.finish(progress, importAgain(*already));
     return import.result();
 }
 

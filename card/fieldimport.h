@@ -118,7 +118,8 @@ AlreadyImported alreadyImported(const CardRead& read);
 QString alreadyImportedQuestion(const AlreadyImported& already);
 
 // Adds Survey records with the statements prepared once, and for each the
-// history row "imported" and the digest of its file.
+// history row "imported" and the digest of its file. Work inside a
+// transaction, and call finish() before its commit.
 class TreeFileImporter {
 public:
     TreeFileImporter(Database& db, const QDateTime& added, const QString& user);
@@ -131,15 +132,23 @@ public:
     // The second half: adds the record of values already read; file, when
     // given, is remembered as imported.
     QString addRecord(const SurveyValues& values, const CardFile* file = nullptr);
-    QString addedStored() const { return addedStored_; }
+    // Writes the history rows of the records added and the digests of their
+    // files.
+    void finish();
 
 private:
+    struct ImportedFile {
+        QByteArray digest;
+        QString name;
+        qint64 size;
+        QVariant surveyId;
+    };
     Database& db_;
     QSqlQuery insert_;
-    QSqlQuery history_;
-    QSqlQuery imported_;
     QString addedStored_;
     QString user_;
+    qint64 lastIdBefore_ = 0; // the records of this import have larger numbers
+    std::vector<ImportedFile> files_;
     TreeFileReader reader_;
 };
 
@@ -252,7 +261,7 @@ struct CardImportResult {
 
 // The import in its steps, for a caller that runs them on other threads and
 // asks its question in between:
-//   prepare() (quick) -> read() (long) -> [ask about alreadyImported()] -> save() (long)
+//   prepare() (quick) -> importFiles() (long) -> [if alreadyImported(): ask, finish() (long)]
 class CardImport {
 public:
     explicit CardImport(CardImportRequest request);
@@ -262,24 +271,30 @@ public:
     // the import cannot go on (result() says why).
     bool prepare();
     const CardScan& scan() const { return scan_; }
-    // Reads the files and finds those imported before (on a connection of
-    // its own). False when the import cannot go on.
-    bool read(Progress& progress);
-    // The files imported before, if any: ask whether to import them again.
+    // Reads the files and saves their records as they are read, in one
+    // transaction on a connection of its own, then moves the files when the
+    // backup box is ticked. When it meets files imported before, it saves
+    // nothing: it reads on to the end and leaves the question to
+    // alreadyImported() and the saving to finish().
+    void importFiles(Progress& progress);
+    // The files imported before, when the import waits for the question.
     std::optional<AlreadyImported> alreadyImported() const;
-    // Saves the records (on a connection of its own), moves the files when
-    // the backup box is ticked, writes the import log when a file is named.
-    void save(Progress& progress, bool importAgain);
+    // Saves the records read (the files imported before too with
+    // importAgain) and moves the files.
+    void finish(Progress& progress, bool importAgain);
 
     const CardImportResult& result() const { return result_; }
 
 private:
     CardFiles& files();
+    void saved(const SaveResult& saved);
+    void moveAndLog(Progress& progress);
     void writeLog();
 
     CardImportRequest request_;
     CardScan scan_;
     CardRead read_;
+    bool waiting_ = false; // for the answer to the question
     CardImportResult result_;
 };
 

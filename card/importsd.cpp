@@ -62,10 +62,10 @@ struct ImportRun {
     std::function<void()> done;
 };
 
-void saveRecords(const std::shared_ptr<ImportRun>& run, bool importAgain)
+void finishImport(const std::shared_ptr<ImportRun>& run, bool importAgain)
 {
     BackgroundJob::start(
-        run->window, JobTitle, [run, importAgain](Progress& progress) { run->import.save(progress, importAgain); },
+        run->window, JobTitle, [run, importAgain](Progress& progress) { run->import.finish(progress, importAgain); },
         [run](std::exception_ptr error) {
             if (error)
                 return run->failed(error);
@@ -121,17 +121,17 @@ void importFieldData(const AppContext& context, const ImportSdControls& controls
     prompter.inform(controls.window, importsd::countMessage(run->import.scan().count()), QStringLiteral("Tree Count"));
 
     BackgroundJob::start(
-        run->window, JobTitle, [run](Progress& progress) { run->import.read(progress); },
+        run->window, JobTitle, [run](Progress& progress) { run->import.importFiles(progress); },
         [run](std::exception_ptr error) {
             if (error)
                 return run->failed(error);
-            if (!run->import.result().saved())
+            const std::optional<AlreadyImported> already = run->import.alreadyImported();
+            if (!already)
                 return run->finish(importsd::closingMessage(run->import.result()));
-            bool importAgain = false;
-            if (const std::optional<AlreadyImported> already = run->import.alreadyImported())
-                importAgain = run->context.prompter.message(run->window, importsd::alreadyImportedPrompt(*already)) ==
-                              MsgAnswer::Yes;
-            saveRecords(run, importAgain);
+            // Files imported before: nothing is saved until the user answers.
+            const bool importAgain =
+                run->context.prompter.message(run->window, importsd::alreadyImportedPrompt(*already)) == MsgAnswer::Yes;
+            finishImport(run, importAgain);
         });
 }
 

@@ -476,10 +476,12 @@ TEST_F(FieldImportTest, LinksSpecialFilesAndHugeFilesAreNamedAndLeftAloneWithout
 class PullOutCard : public NullProgress {
 public:
     PullOutCard(QString root, qint64 after) : root_(std::move(root)), after_(after) {}
+    ~PullOutCard() override { QDir(root_ + "-out").removeRecursively(); }
     void advance(qint64 done) override
     {
+        // All its files are gone at once.
         if (done == after_)
-            QDir(root_).removeRecursively();
+            QDir().rename(root_, root_ + "-out");
     }
 
 private:
@@ -489,8 +491,9 @@ private:
 
 TEST_F(FieldImportTest, ACardPulledOutWhileItIsReadSavesNothing)
 {
-    for (int n = 1; n <= 10; ++n)
-        card.addTree(QStringLiteral("%1.tree").arg(n, 2, 10, QLatin1Char('0')), treeLines(n));
+    // More files than are read ahead of the records being saved.
+    for (int n = 1; n <= 600; ++n)
+        card.addTree(QStringLiteral("%1.tree").arg(n, 3, 10, QLatin1Char('0')), treeLines(n));
     const int before = rows();
     PullOutCard pull(card.root(), 4);
     const CardImportResult result = import(true, std::nullopt, &pull);
@@ -514,18 +517,23 @@ TEST_F(FieldImportTest, AProgramFolderThatCannotBeWrittenIsNamedBeforeAnythingIs
 
 TEST(FieldImport, CancelBeforeTheCommitSavesAndMovesNothing)
 {
-    for (const char* step : {"Reading", "Saving"}) {
+    // Cancelled while the files are imported, and while the files imported
+    // before are saved again after the question.
+    for (const bool again : {false, true}) {
         ImportScene t;
         for (int n = 1; n <= 5; ++n)
             t.card.addTree(QStringLiteral("%1.tree").arg(n), treeLines(n));
+        if (again)
+            ASSERT_EQ(t.import().imported, 5);
         const int before = t.rows();
-        t.progress.cancelAt(step, 2);
-        const CardImportResult result = t.import(true);
-        EXPECT_EQ(result.stop, CardImportResult::Stop::Cancelled) << step;
-        EXPECT_EQ(t.rows(), before) << step;
-        EXPECT_EQ(t.count("_Imported_Files"), 0) << step;
-        EXPECT_EQ(t.card.treeFiles().size(), 5) << step;
-        EXPECT_TRUE(t.progress.stages().back().cancellable) << step;
+        const int files = t.count("_Imported_Files");
+        t.progress.cancelAt(again ? "Saving" : "Importing", 2);
+        const CardImportResult result = t.import(true, again ? std::optional<bool>(true) : std::nullopt);
+        EXPECT_EQ(result.stop, CardImportResult::Stop::Cancelled) << again;
+        EXPECT_EQ(t.rows(), before) << again;
+        EXPECT_EQ(t.count("_Imported_Files"), files) << again;
+        EXPECT_EQ(t.card.treeFiles().size(), 5) << again;
+        EXPECT_TRUE(t.progress.stages().back().cancellable) << again;
     }
 }
 
