@@ -1,6 +1,6 @@
-#include "app/startup.h"
+#include "app/commandline.h"
 
 int main(int argc, char** argv)
 {
-    return kolva::runKolva(argc, argv);
+    return kolva::runKolvaMain(argc, argv);
 }

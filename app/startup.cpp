@@ -1,14 +1,19 @@
 #include "app/startup.h"
 
+#include "app/commandline.h"
 #include "app/frmMain.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"
+#include "store/conversion.h"
 #include "store/database.h"
 #include "store/kolvadb.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace kolva {
@@ -37,13 +42,76 @@ KolvaSession::~KolvaSession()
     db_.reset();
 }
 
-std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives,
-                                         Clock& clock)
+namespace {
+
+// Converts the Access database in the background; then says how it went
+// and starts on the new database.
+void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives, Clock& clock,
+                      const StartOptions& options, const QString& path)
 {
+    ConversionRequest request;
+    request.accessPath = path;
+    request.now = clock.now();
+    request.user = currentUserName();
+    auto result = std::make_shared<ConversionResult>();
+    BackgroundJob::start(
+        nullptr, QStringLiteral("Converting the database"),
+        [request, result](Progress& progress) { *result = convertAccessDatabase(request, progress); },
+        [=, &prompter, &shell, &drives, &clock](std::exception_ptr error) {
+            if (error) {
+                try {
+                    std::rethrow_exception(error);
+                } catch (const ConversionFailed& failed) {
+                    prompter.critical(nullptr, failed.message(), QStringLiteral("KOLVA"));
+                } catch (const ConversionCancelled&) {
+                    prompter.inform(nullptr,
+                                    QStringLiteral("The conversion was stopped. The Access database has not been "
+                                                   "changed."),
+                                    QStringLiteral("KOLVA"));
+                } catch (const std::exception& other) {
+                    prompter.critical(nullptr, QString::fromLocal8Bit(other.what()), QStringLiteral("KOLVA"));
+                }
+                options.converted(nullptr);
+                return;
+            }
+            prompter.inform(nullptr, result->summary(), QStringLiteral("KOLVA"));
+            StartOptions again = options;
+            again.converted = nullptr;
+            again.converting = nullptr;
+            options.converted(startKolva(programDir, prompter, shell, drives, clock, again));
+        });
+}
+
+} // namespace
+
+std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives,
+                                         Clock& clock, const StartOptions& options)
+{
+    const QString path = options.databasePath.isEmpty() ? databasePath(programDir) : options.databasePath;
     std::unique_ptr<Database> db;
     try {
-        db = openKolvaDatabase(databasePath(programDir));
+        db = openKolvaDatabase(path);
     } catch (const DatabaseRefused& refused) {
+        if (refused.reason() == DatabaseRefused::Reason::EarlierVersion && options.converted) {
+            MessageRequest question;
+            question.text = refused.userMessage()
+                            + QStringLiteral("\n\nKOLVA keeps its data in a SQLite database. Convert this database "
+                                             "now? Every table is copied into a new KOLVA database; the Access file "
+                                             "itself is not changed and is kept beside it as %1.\n\n"
+                                             "No ends KOLVA and leaves the file as it is.")
+                                  .arg(QFileInfo(path).fileName() + QStringLiteral(".access-")
+                                       + clock.today().toString(QStringLiteral("yyyyMMdd")));
+            question.caption = QStringLiteral("KOLVA");
+            question.icon = MsgIcon::Question;
+            question.buttons = MsgButtons::YesNo;
+            question.defaultButton = MsgAnswer::Yes;
+            if (prompter.message(nullptr, question) == MsgAnswer::Yes) {
+                if (options.converting)
+                    *options.converting = true;
+                convertThenStart(programDir, prompter, shell, drives, clock, options, path);
+            }
+            return nullptr;
+        }
         prompter.critical(nullptr, refused.userMessage(), QStringLiteral("KOLVA"));
         return nullptr;
     }
@@ -61,12 +129,25 @@ int runKolva(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KOLVA"));
+    QString databasePath;
+    if (const int status = parseWindowOptions(QCoreApplication::arguments(), databasePath); status >= 0)
+        return status;
     QtPrompter prompter;
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
-    auto session = startKolva(QCoreApplication::applicationDirPath(), prompter, shell, drives, clock);
-    if (!session)
+    std::unique_ptr<KolvaSession> session;
+    bool converting = false;
+    StartOptions options;
+    options.databasePath = databasePath;
+    options.converting = &converting;
+    options.converted = [&session](std::unique_ptr<KolvaSession> converted) {
+        session = std::move(converted);
+        if (!session)
+            QCoreApplication::exit(1);
+    };
+    session = startKolva(QCoreApplication::applicationDirPath(), prompter, shell, drives, clock, options);
+    if (!session && !converting)
         return 1;
     const int status = QApplication::exec();
     session.reset();

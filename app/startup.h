@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace kolva {
@@ -30,15 +31,31 @@ private:
     std::unique_ptr<frmMain> main_;
 };
 
+struct StartOptions {
+    // The database to open; empty: KOLVA.MDB in the program directory.
+    QString databasePath;
+    // Called once an Access database of an earlier version has been
+    // converted, with the session on the new database (nothing when the
+    // conversion failed or was stopped). Without it no conversion is offered.
+    std::function<void(std::unique_ptr<KolvaSession>)> converted;
+    // Set to true when a conversion was started (startKolva then gives
+    // nothing at once).
+    bool* converting = nullptr;
+};
+
 // Opens the database of programDir and shows the Main window. When the
-// database cannot be used, tells the user why and gives nothing.
+// database cannot be used, tells the user why and gives nothing. When it is
+// an Access file of an earlier version, asks whether to convert it; on Yes
+// the conversion runs with a progress dialog, its closing message gives the
+// count of each table, and options.converted gets the session.
 std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives,
-                                         Clock& clock);
+                                         Clock& clock, const StartOptions& options = {});
 
 // Gives each menu item of the Main window the window it opens.
 void bindMenuWindows(frmMain& main);
 
-// The program: the real desktop seams, start, event loop. Returns the exit status.
+// The windows: the real desktop seams, start, event loop, on the database
+// of --database or the one beside the program. Returns the exit status.
 int runKolva(int argc, char** argv);
 
 } // namespace kolva

@@ -7,9 +7,24 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace kolva {
+
+// The kinds of column an Access table has.
+enum class AccessType { Boolean, Byte, Integer, LongInteger, Money, Single, Double, DateTime, Text, Memo, Other };
+
+struct AccessColumn {
+    QString name;
+    AccessType type = AccessType::Other;
+};
+
+// A stored Access date (days since 30 December 1899, the time of day as the
+// fraction) as "YYYY-MM-DD HH:MM:SS", to the nearest second; nothing for a
+// value outside the years 100 to 9999 that Access can hold.
+std::optional<QString> accessDateText(double stored);
 
 class AccessFile {
 public:
@@ -31,6 +46,18 @@ public:
     QList<QVariantList> rows(const QString& table) const;
     // The number of rows of the table, or -1 when there is no such table.
     qint64 rowCount(const QString& table) const;
+
+    QList<AccessColumn> columns(const QString& table) const;
+    // Reads every row of the table in stored order, each value as stored:
+    // NULL is a null QVariant and a zero-length text an empty (not null)
+    // QString; Boolean gives bool; Byte, Integer and LongInteger qlonglong;
+    // Money qlonglong in ten-thousandths; Single and Double double; DateTime
+    // the stored double (see accessDateText); Text and Memo QString; Other
+    // a null QVariant. Returns the number of rows read. Throws DbError when
+    // a row or value cannot be read whole or fewer rows than the table
+    // counts could be read (a damaged or truncated file).
+    using RowFunction = std::function<void(const QVariantList& row)>;
+    qint64 readRows(const QString& table, const RowFunction& onRow) const;
 
 private:
     struct Handle;

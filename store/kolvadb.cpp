@@ -127,14 +127,18 @@ FileKind sniff(const QString& path)
     return FileKind::Other;
 }
 
-QString accessDescription(const QString& path)
+// What an Access file is, and whether it is a KOLVA.MDB of an earlier
+// version (it has the survey table).
+QString accessDescription(const QString& path, bool& earlierVersion)
 {
+    earlierVersion = false;
     QString text = QStringLiteral("is a Microsoft Access database");
     try {
         const auto access = AccessFile::open(path);
         text += QStringLiteral(" (%1)").arg(access->formatName());
         const qint64 records = access->rowCount(QStringLiteral("_Archived_SurveyData"));
         if (records >= 0) {
+            earlierVersion = true;
             text += QStringLiteral(" made by an earlier version of KOLVA. It holds %1 survey record%2")
                         .arg(records)
                         .arg(records == 1 ? QString() : QStringLiteral("s"));
@@ -149,9 +153,10 @@ QString accessDescription(const QString& path)
 {
     const QString tail = QStringLiteral("\n\nKOLVA keeps its data in a SQLite database and cannot use this file. "
                                         "The file has not been changed.");
+    const bool withTail = reason != DatabaseRefused::Reason::TooNew && reason != DatabaseRefused::Reason::EarlierVersion;
     throw DatabaseRefused(reason, path,
                           QStringLiteral("The database file\n%1\n%2").arg(nativePath(path), what)
-                              + (reason == DatabaseRefused::Reason::TooNew ? QString() : tail));
+                              + (withTail ? tail : QString()));
 }
 
 } // namespace
@@ -162,8 +167,12 @@ std::unique_ptr<Database> openKolvaDatabase(const QString& path)
         switch (sniff(path)) {
         case FileKind::Empty:
             refuse(DatabaseRefused::Reason::NotSQLite, path, QStringLiteral("is empty (0 bytes)."));
-        case FileKind::Access:
-            refuse(DatabaseRefused::Reason::NotSQLite, path, accessDescription(path));
+        case FileKind::Access: {
+            bool earlierVersion = false;
+            const QString what = accessDescription(path, earlierVersion);
+            refuse(earlierVersion ? DatabaseRefused::Reason::EarlierVersion : DatabaseRefused::Reason::NotSQLite, path,
+                   what);
+        }
         case FileKind::Other:
             refuse(DatabaseRefused::Reason::NotSQLite, path, QStringLiteral("is not a database file."));
         case FileKind::SQLite:

@@ -27,7 +27,9 @@ void createKolvaDatabase(const QString& path);
 // Why a database file could not be opened, told in words a user understands.
 class DatabaseRefused : public std::runtime_error {
 public:
-    enum class Reason { EngineError, NotSQLite, NotKolva, TooNew };
+    // EarlierVersion: an Access file of an earlier version of KOLVA, which
+    // can be converted (store/conversion.h).
+    enum class Reason { EngineError, NotSQLite, NotKolva, TooNew, EarlierVersion };
     DatabaseRefused(Reason reason, QString path, QString userMessage);
     Reason reason() const { return reason_; }
     QString path() const { return path_; }

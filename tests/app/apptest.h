@@ -20,7 +20,13 @@ protected:
     }
     frmMain* start()
     {
-        session = startKolva(dir.path(), prompter, shell, drives, clock);
+        StartOptions options;
+        options.converting = &converting;
+        options.converted = [this](std::unique_ptr<KolvaSession> converted) {
+            session = std::move(converted);
+            conversionDone = true;
+        };
+        session = startKolva(dir.path(), prompter, shell, drives, clock, options);
         return session ? session->mainWindow() : nullptr;
     }
 
@@ -30,6 +36,8 @@ protected:
     FakeDrives drives;
     FakeClock clock;
     std::unique_ptr<KolvaSession> session;
+    bool converting = false;
+    bool conversionDone = false;
 };
 
 } // namespace kolva::test

@@ -2,7 +2,10 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+
+#include <functional>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -33,17 +36,94 @@ TEST_F(StartupTest, WithoutTheDatabaseTheEnginesErrorShowsAndNothingStarts)
     EXPECT_FALSE(QFile::exists(dir.databasePath()));
 }
 
-TEST_F(StartupTest, AnAccessFileOfAnEarlierVersionIsNamedAndLeftUnchanged)
+class EarlierVersionTest : public StartupTest {
+protected:
+    // The Access fixture as the program's database, changed by patch.
+    void placeAccessFile(const std::function<void(QByteArray&)>& patch = {})
+    {
+        QFile in(testDataPath("legacy_kolva.mdb"));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        QByteArray bytes = in.readAll();
+        if (patch)
+            patch(bytes);
+        ASSERT_TRUE(QFile::remove(dir.databasePath()));
+        QFile out(dir.databasePath());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        out.close();
+        before = sha256(dir.databasePath());
+    }
+    bool waitForConversion()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!conversionDone && timer.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return conversionDone;
+    }
+    QByteArray before;
+};
+
+TEST_F(EarlierVersionTest, IsOfferedForConversionAndNoLeavesItUnchanged)
 {
-    ASSERT_TRUE(QFile::remove(dir.databasePath()));
-    ASSERT_TRUE(QFile::copy(testDataPath("legacy_kolva.mdb"), dir.databasePath()));
-    const QByteArray before = sha256(dir.databasePath());
-    prompter.answer(MsgAnswer::Ok);
+    placeAccessFile();
+    prompter.answer(MsgAnswer::No);
     EXPECT_EQ(start(), nullptr);
-    const QString text = prompter.last().message.text;
-    EXPECT_TRUE(text.contains(QDir::toNativeSeparators(dir.databasePath())));
-    EXPECT_TRUE(text.contains("Microsoft Access database")) << text.toStdString();
+    EXPECT_FALSE(converting);
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    const MessageRequest& asked = prompter.last().message;
+    EXPECT_EQ(asked.caption, "KOLVA");
+    EXPECT_EQ(asked.icon, MsgIcon::Question);
+    EXPECT_EQ(asked.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(asked.defaultButton, MsgAnswer::Yes);
+    for (const QString& part : {QDir::toNativeSeparators(dir.databasePath()), QString("Microsoft Access database"),
+                                QString("5 survey records"), QString("Convert this database now?"),
+                                QString("KOLVA.MDB.access-20080102")})
+        EXPECT_TRUE(asked.text.contains(part)) << asked.text.toStdString();
+    settle();
     EXPECT_EQ(sha256(dir.databasePath()), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
+}
+
+TEST_F(EarlierVersionTest, YesConvertsItAndTheMainWindowOpensOnTheNewDatabase)
+{
+    placeAccessFile();
+    prompter.answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
+    EXPECT_EQ(start(), nullptr) << "the Main window waits for the conversion";
+    EXPECT_TRUE(converting);
+    ASSERT_TRUE(waitForConversion());
+    ASSERT_NE(session, nullptr);
+    EXPECT_TRUE(session->mainWindow()->isVisible());
+
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    const MessageRequest& closing = prompter.last().message;
+    EXPECT_EQ(closing.icon, MsgIcon::Information);
+    EXPECT_EQ(closing.caption, "KOLVA");
+    EXPECT_TRUE(closing.text.contains("Survey records: 5 of 5\nSurveyors: 3 of 3\nSpecies: 3 of 3")) << closing.text.toStdString();
+    EXPECT_TRUE(closing.text.contains("Cost table: 5 of 5"));
+    const QString kept = dir.filePath("KOLVA.MDB.access-20080102");
+    EXPECT_TRUE(closing.text.contains(QDir::toNativeSeparators(kept)));
+    EXPECT_EQ(sha256(kept), before);
+    EXPECT_EQ(session->context().db.scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(), 5);
+}
+
+TEST_F(EarlierVersionTest, AFailedConversionSaysWhatFailedAndChangesNothing)
+{
+    placeAccessFile([](QByteArray& b) {
+        // The survey records' page says it holds far more rows than fit.
+        b[27 * 4096 + 12] = char(0xff);
+        b[27 * 4096 + 13] = char(0x7f);
+    });
+    prompter.answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
+    start();
+    ASSERT_TRUE(waitForConversion());
+    EXPECT_EQ(session, nullptr);
+    const MessageRequest& shown = prompter.last().message;
+    EXPECT_EQ(shown.icon, MsgIcon::Critical);
+    EXPECT_TRUE(shown.text.contains("_Archived_SurveyData is damaged")) << shown.text.toStdString();
+    EXPECT_TRUE(shown.text.contains("The Access file has not been changed."));
+    EXPECT_EQ(sha256(dir.databasePath()), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
 }
 
 TEST_F(StartupTest, WithTheDatabaseTheMainWindowShows)

@@ -1,0 +1,803 @@
+#include "store/conversion.h"
+
+#include "platform/progress.h"
+#include "store/accessfile.h"
+#include "store/database.h"
+#include "store/dates.h"
+#include "store/kolvadb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+#include <QSqlQuery>
+
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kolva {
+
+ConversionFailed::ConversionFailed(const QString& message)
+    : std::runtime_error(message.toStdString()), message_(message)
+{
+}
+
+ConversionCancelled::ConversionCancelled() : std::runtime_error("the conversion was cancelled") {}
+
+namespace {
+
+// The tables of the data model, in the order they are copied, with the
+// names the closing message gives them.
+struct TableSpec {
+    const char* table;
+    const char* label;
+};
+constexpr TableSpec dataModelTables[] = {
+    {"_Archived_SurveyData", "Survey records"},
+    {"Surveyors", "Surveyors"},
+    {"Species", "Species"},
+    {"RiskZone", "Risk zones"},
+    {"Risk_Rating", "Risk questions"},
+    {"_Streets_Master", "Streets"},
+    {"Streets_PDA", "Streets for the card"},
+    {"_tblCorrAction", "Corrective actions"},
+    {"_tblCosts", "Cost table"},
+};
+// Made afresh by the cost summary each time: nothing in it to keep.
+constexpr const char* scratchTables[] = {"_tmp_Cost_Report"};
+
+constexpr int notesPerKind = 20;
+
+// What a column of the new database holds.
+enum class Kind { Integer, Real, Text, Date, Flag };
+
+struct TargetColumn {
+    QString name;
+    Kind kind = Kind::Text;
+    int accessIndex = -1; // the Access file's column, or -1 when it has none
+    AccessType accessType = AccessType::Other;
+};
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+QList<TargetColumn> targetColumns(Database& db, const QString& table)
+{
+    QList<TargetColumn> columns;
+    QSqlQuery q = db.query(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"), {table});
+    while (q.next()) {
+        TargetColumn column;
+        column.name = q.value(0).toString();
+        const QString type = q.value(1).toString().toUpper();
+        if (column.name == QLatin1String("Date_Evaluated") || column.name == QLatin1String("Date_Added"))
+            column.kind = Kind::Date;
+        else if (column.name == QLatin1String("Report_Flag") || column.name == QLatin1String("SendToPDA"))
+            column.kind = Kind::Flag;
+        else if (type == QLatin1String("INTEGER"))
+            column.kind = Kind::Integer;
+        else if (type == QLatin1String("REAL"))
+            column.kind = Kind::Real;
+        columns.append(column);
+    }
+    return columns;
+}
+
+QString typeName(AccessType type)
+{
+    switch (type) {
+    case AccessType::Boolean: return QStringLiteral("Yes/No");
+    case AccessType::Byte: return QStringLiteral("Byte");
+    case AccessType::Integer: return QStringLiteral("Integer");
+    case AccessType::LongInteger: return QStringLiteral("Long Integer");
+    case AccessType::Money: return QStringLiteral("Currency");
+    case AccessType::Single: return QStringLiteral("Single");
+    case AccessType::Double: return QStringLiteral("Double");
+    case AccessType::DateTime: return QStringLiteral("Date/Time");
+    case AccessType::Text: return QStringLiteral("Text");
+    case AccessType::Memo: return QStringLiteral("Memo");
+    case AccessType::Other: break;
+    }
+    return QStringLiteral("an unsupported type");
+}
+
+QString moneyText(qint64 tenThousandths)
+{
+    const bool negative = tenThousandths < 0;
+    const quint64 magnitude = negative ? quint64(0) - quint64(tenThousandths) : quint64(tenThousandths);
+    return QStringLiteral("%1%2.%3")
+        .arg(negative ? QStringLiteral("-") : QString())
+        .arg(magnitude / 10000)
+        .arg(magnitude % 10000, 4, 10, QLatin1Char('0'));
+}
+
+// A value that does not fit its column: the reason, for the message.
+struct Unfit {
+    QString reason;
+};
+
+bool isWhole(double d)
+{
+    return std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 9007199254740992.0;
+}
+
+// The value of an Access column as the new database's column holds it.
+QVariant convertValue(const QVariant& value, AccessType from, Kind to)
+{
+    if (value.isNull())
+        return to == Kind::Flag ? QVariant(qlonglong(0)) : QVariant();
+    const auto fail = [&](const QString& why) -> QVariant { throw Unfit{why}; };
+    switch (to) {
+    case Kind::Integer:
+        switch (from) {
+        case AccessType::Byte:
+        case AccessType::Integer:
+        case AccessType::LongInteger: return value;
+        case AccessType::Money:
+            if (value.toLongLong() % 10000 != 0)
+                return fail(QStringLiteral("%1 is not a whole number").arg(moneyText(value.toLongLong())));
+            return QVariant(qlonglong(value.toLongLong() / 10000));
+        case AccessType::Single:
+        case AccessType::Double:
+            if (!isWhole(value.toDouble()))
+                return fail(QStringLiteral("%1 is not a whole number").arg(value.toDouble(), 0, 'g', 17));
+            return QVariant(qlonglong(value.toDouble()));
+        case AccessType::Text:
+        case AccessType::Memo: {
+            const QString text = value.toString().trimmed();
+            if (text.isEmpty())
+                return QVariant();
+            bool ok = false;
+            const qlonglong n = text.toLongLong(&ok);
+            if (!ok)
+                return fail(QStringLiteral("\"%1\" is not a whole number").arg(value.toString()));
+            return QVariant(n);
+        }
+        default: break;
+        }
+        break;
+    case Kind::Real:
+        switch (from) {
+        case AccessType::Byte:
+        case AccessType::Integer:
+        case AccessType::LongInteger: return QVariant(double(value.toLongLong()));
+        case AccessType::Money: return QVariant(double(value.toLongLong()) / 10000.0);
+        case AccessType::Single:
+        case AccessType::Double:
+            if (!std::isfinite(value.toDouble()))
+                return fail(QStringLiteral("it is not a number"));
+            return value;
+        case AccessType::Text:
+        case AccessType::Memo: {
+            const QString text = value.toString().trimmed();
+            if (text.isEmpty())
+                return QVariant();
+            bool ok = false;
+            const double d = text.toDouble(&ok); // C locale: a decimal point
+            if (!ok || !std::isfinite(d))
+                return fail(QStringLiteral("\"%1\" is not a number").arg(value.toString()));
+            return QVariant(d);
+        }
+        default: break;
+        }
+        break;
+    case Kind::Text:
+        switch (from) {
+        case AccessType::Text:
+        case AccessType::Memo: return value;
+        case AccessType::Byte:
+        case AccessType::Integer:
+        case AccessType::LongInteger: return QVariant(QString::number(value.toLongLong()));
+        case AccessType::Money: return QVariant(moneyText(value.toLongLong()));
+        case AccessType::Single:
+        case AccessType::Double: return QVariant(QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest));
+        case AccessType::Boolean: return QVariant(value.toBool() ? QStringLiteral("1") : QStringLiteral("0"));
+        case AccessType::DateTime: {
+            const auto text = accessDateText(value.toDouble());
+            if (!text)
+                return fail(QStringLiteral("it is not a date Access can hold"));
+            return QVariant(*text);
+        }
+        default: break;
+        }
+        break;
+    case Kind::Date:
+        switch (from) {
+        case AccessType::DateTime: {
+            const auto text = accessDateText(value.toDouble());
+            if (!text)
+                return fail(QStringLiteral("it is not a date Access can hold (stored as %1)")
+                                .arg(value.toDouble(), 0, 'g', 17));
+            return QVariant(*text);
+        }
+        case AccessType::Text:
+        case AccessType::Memo: {
+            const QString text = value.toString().trimmed();
+            if (text.isEmpty())
+                return QVariant();
+            QDateTime parsed = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (!parsed.isValid())
+                parsed = QDateTime(QDate::fromString(text, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
+            if (!parsed.isValid()) {
+                if (const auto us = parseUsDateTime(text))
+                    parsed = *us;
+            }
+            if (!parsed.isValid())
+                return fail(QStringLiteral("\"%1\" is not a date").arg(value.toString()));
+            return QVariant(toDbDateTime(parsed));
+        }
+        default: break;
+        }
+        break;
+    case Kind::Flag:
+        switch (from) {
+        case AccessType::Boolean: return QVariant(qlonglong(value.toBool() ? 1 : 0));
+        case AccessType::Byte:
+        case AccessType::Integer:
+        case AccessType::LongInteger: return QVariant(qlonglong(value.toLongLong() != 0 ? 1 : 0));
+        case AccessType::Text:
+        case AccessType::Memo: {
+            const QString text = value.toString().trimmed().toLower();
+            if (text.isEmpty() || text == QLatin1String("0") || text == QLatin1String("no")
+                || text == QLatin1String("false"))
+                return QVariant(qlonglong(0));
+            if (text == QLatin1String("1") || text == QLatin1String("-1") || text == QLatin1String("yes")
+                || text == QLatin1String("true"))
+                return QVariant(qlonglong(1));
+            return fail(QStringLiteral("\"%1\" is neither Yes nor No").arg(value.toString()));
+        }
+        default: break;
+        }
+        break;
+    }
+    return fail(QStringLiteral("a %1 value cannot be stored there").arg(typeName(from)));
+}
+
+// A running digest of the values written to a table, to compare with the
+// same table read back from the new file.
+class ValueDigest {
+public:
+    void add(const QVariant& value)
+    {
+        if (value.isNull()) {
+            mix("N", 1);
+            return;
+        }
+        switch (value.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::Bool: {
+            const qint64 n = value.toLongLong();
+            mix("I", 1);
+            mix(&n, sizeof n);
+            break;
+        }
+        case QMetaType::Double: {
+            const double d = value.toDouble();
+            mix("R", 1);
+            mix(&d, sizeof d);
+            break;
+        }
+        default: {
+            const QString text = value.toString();
+            mix("T", 1);
+            mix(text.constData(), size_t(text.size()) * sizeof(QChar));
+            mix("|", 1);
+            break;
+        }
+        }
+    }
+    quint64 value() const { return hash_; }
+
+private:
+    void mix(const void* data, size_t size)
+    {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            hash_ ^= p[i];
+            hash_ *= 1099511628211ull;
+        }
+    }
+    quint64 hash_ = 14695981039346656037ull;
+};
+
+// Removes the files of a conversion that did not finish.
+class TemporaryFiles {
+public:
+    void add(const QString& path) { paths_.append(path); }
+    void keep() { paths_.clear(); }
+    ~TemporaryFiles()
+    {
+        for (const QString& path : std::as_const(paths_))
+            QFile::remove(path);
+    }
+
+private:
+    QStringList paths_;
+};
+
+QString freeName(const QString& base)
+{
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral(".partial")); ++n)
+        name = base + QStringLiteral("-%1").arg(n);
+    return name;
+}
+
+bool syncFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void syncFolder(const QString& folder)
+{
+    syncFile(folder); // a folder opened read-only can be synced on Linux
+}
+
+struct TableCopy {
+    int index = 0; // in dataModelTables and the result's tables
+    QString accessName; // the table's name in the Access file
+    QList<TargetColumn> columns; // those filled from the Access file
+    quint64 digest = 0;
+};
+
+class Converter {
+public:
+    Converter(const ConversionRequest& request, Progress& progress) : request_(request), progress_(progress) {}
+
+    ConversionResult run();
+
+private:
+    [[noreturn]] void failed(const QString& what) const
+    {
+        throw ConversionFailed(QStringLiteral("The conversion of the Access database\n%1\nfailed: %2\n\n"
+                                              "The Access file has not been changed.")
+                                   .arg(native(request_.accessPath), what));
+    }
+    void checkCancel() const
+    {
+        if (progress_.cancelRequested())
+            throw ConversionCancelled();
+    }
+    void note(const QString& kind, const QString& text)
+    {
+        const int n = ++noteCounts_[kind];
+        if (n <= notesPerKind)
+            result_.notes.append(text);
+        else if (n == notesPerKind + 1)
+            result_.notes.append(QStringLiteral("(more of these are not listed)"));
+    }
+
+    void planTables(AccessFile& access, Database& db);
+    void copyTable(AccessFile& access, Database& db, TableCopy& copy, ConvertedTable& counts);
+    void checkTable(Database& db, const TableCopy& copy, const ConvertedTable& counts);
+    QString logText() const;
+
+    const ConversionRequest& request_;
+    Progress& progress_;
+    ConversionResult result_;
+    std::vector<TableCopy> copies_;
+    QHash<QString, int> noteCounts_;
+    QString accessFormat_;
+};
+
+void Converter::planTables(AccessFile& access, Database& db)
+{
+    const QStringList accessTables = access.tableNames();
+    QSet<QString> known;
+    for (const TableSpec& spec : dataModelTables) {
+        const QString name = QString::fromLatin1(spec.table);
+        known.insert(name.toLower());
+        ConvertedTable counts;
+        counts.table = name;
+        counts.label = QString::fromLatin1(spec.label);
+        QString accessName;
+        for (const QString& t : accessTables) {
+            if (t.compare(name, Qt::CaseInsensitive) == 0)
+                accessName = t;
+        }
+        counts.inAccessFile = !accessName.isEmpty();
+        result_.tables.append(counts);
+        if (accessName.isEmpty()) {
+            note(QStringLiteral("missing table"),
+                 QStringLiteral("%1: the Access file has no table %2; the list KOLVA is supplied with is kept.")
+                     .arg(counts.label, name));
+            continue;
+        }
+        TableCopy copy;
+        copy.index = static_cast<int>(result_.tables.size()) - 1;
+        copy.accessName = accessName;
+        const QList<AccessColumn> accessColumns = access.columns(accessName);
+        if (accessColumns.isEmpty())
+            failed(QStringLiteral("the table %1 cannot be read: the file is damaged or cut short.").arg(accessName));
+        QSet<int> used;
+        for (TargetColumn column : targetColumns(db, name)) {
+            for (int i = 0; i < accessColumns.size(); ++i) {
+                if (accessColumns[i].name.compare(column.name, Qt::CaseInsensitive) == 0) {
+                    column.accessIndex = i;
+                    column.accessType = accessColumns[i].type;
+                }
+            }
+            if (column.accessIndex < 0) {
+                note(QStringLiteral("missing column"),
+                     QStringLiteral("%1: the Access file has no column %2; it is left empty.").arg(counts.label, column.name));
+                continue;
+            }
+            if (column.accessType == AccessType::Other)
+                failed(QStringLiteral("the column %1 of the table %2 holds a kind of value KOLVA cannot convert.")
+                           .arg(accessColumns[column.accessIndex].name, accessName));
+            used.insert(column.accessIndex);
+            copy.columns.append(column);
+        }
+        for (int i = 0; i < accessColumns.size(); ++i) {
+            if (!used.contains(i))
+                note(QStringLiteral("extra column"),
+                     QStringLiteral("%1: the column %2 of the Access file is not part of KOLVA's data and was left "
+                                    "behind.")
+                         .arg(counts.label, accessColumns[i].name));
+        }
+        if (copy.columns.isEmpty())
+            failed(QStringLiteral("the table %1 has none of the columns KOLVA knows.").arg(accessName));
+        copies_.push_back(copy);
+    }
+    for (const QString& t : accessTables) {
+        if (known.contains(t.toLower()))
+            continue;
+        bool scratch = false;
+        for (const char* s : scratchTables)
+            scratch = scratch || t.compare(QLatin1String(s), Qt::CaseInsensitive) == 0;
+        if (scratch)
+            continue;
+        note(QStringLiteral("extra table"),
+             QStringLiteral("The table %1 of the Access file (%2 rows) is not part of KOLVA's data and was left behind.")
+                 .arg(t)
+                 .arg(access.rowCount(t)));
+    }
+}
+
+void Converter::copyTable(AccessFile& access, Database& db, TableCopy& copy, ConvertedTable& counts)
+{
+    const QString table = counts.table;
+    const bool isSurvey = table == QLatin1String("_Archived_SurveyData");
+    const bool isStreets = table == QLatin1String("_Streets_Master");
+    const qint64 total = access.rowCount(copy.accessName);
+    progress_.beginStage(QStringLiteral("Copying %1").arg(counts.label.toLower()), total);
+
+    // The columns named by our own schema, never by the Access file.
+    QStringList names;
+    QStringList marks;
+    int idIndex = -1;
+    for (int i = 0; i < copy.columns.size(); ++i) {
+        names << copy.columns[i].name;
+        marks << QStringLiteral("?");
+        if (copy.columns[i].name == QLatin1String("ID"))
+            idIndex = copy.columns[i].accessIndex;
+    }
+    db.exec(QStringLiteral("DELETE FROM %1").arg(table));
+    QSqlQuery insert = db.prepare(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+
+    ValueDigest digest;
+    qint64 row = 0;
+    QVariantList values(copy.columns.size());
+    const auto whichRow = [&](const QVariantList& accessRow) {
+        if (idIndex >= 0 && !accessRow[idIndex].isNull())
+            return QStringLiteral("the row with ID %1").arg(accessRow[idIndex].toLongLong());
+        return QStringLiteral("row %1").arg(row + 1);
+    };
+    const auto convertRow = [&](const QVariantList& accessRow) {
+        for (int i = 0; i < copy.columns.size(); ++i) {
+            const TargetColumn& column = copy.columns[i];
+            try {
+                values[i] = convertValue(accessRow[column.accessIndex], column.accessType, column.kind);
+            } catch (const Unfit& unfit) {
+                failed(QStringLiteral("%1 of the table %2: the value of %3 cannot be converted: %4.")
+                           .arg(whichRow(accessRow), copy.accessName, column.name, unfit.reason));
+            }
+            if (column.kind == Kind::Date && !values[i].isNull()) {
+                const int year = QStringView(values[i].toString()).left(4).toInt();
+                if (year < 1900 || year > 2100)
+                    note(QStringLiteral("date"),
+                         QStringLiteral("%1, %2: %3 is %4, outside 1900 to 2100; it is kept as stored.")
+                             .arg(counts.label, whichRow(accessRow), column.name, values[i].toString()));
+            }
+        }
+    };
+    const auto write = [&](const QVariantList& accessRow) {
+        for (int i = 0; i < values.size(); ++i) {
+            insert.bindValue(i, values[i]);
+            digest.add(values[i]);
+        }
+        try {
+            Database::run(insert);
+        } catch (const DbError& error) {
+            failed(QStringLiteral("%1 of the table %2 could not be written to the new database: %3")
+                       .arg(whichRow(accessRow), copy.accessName, error.message()));
+        }
+    };
+
+    if (isStreets) {
+        // A street is known once; a name the earlier version kept twice
+        // becomes one street, ticked for the card if either was.
+        std::vector<QVariantList> streets;
+        std::vector<QVariantList> sources;
+        QHash<QString, size_t> byName;
+        const int nameAt = static_cast<int>(names.indexOf(QStringLiteral("StreetName")));
+        const int flagAt = static_cast<int>(names.indexOf(QStringLiteral("SendToPDA")));
+        access.readRows(copy.accessName, [&](const QVariantList& accessRow) {
+            convertRow(accessRow);
+            const QString key = nameAt >= 0 && !values[nameAt].isNull() ? values[nameAt].toString().toCaseFolded()
+                                                                          : QString();
+            const auto found = key.isNull() ? byName.end() : byName.find(key);
+            if (found != byName.end()) {
+                QVariantList& kept = streets[found.value()];
+                if (flagAt >= 0 && values[flagAt].toLongLong() == 1)
+                    kept[flagAt] = QVariant(qlonglong(1));
+                note(QStringLiteral("duplicate street"),
+                     QStringLiteral("Streets: %1 is listed twice; the two are kept as one street.")
+                         .arg(values[nameAt].toString()));
+            } else {
+                if (!key.isNull())
+                    byName.insert(key, streets.size());
+                streets.push_back(values);
+                sources.push_back(accessRow);
+            }
+            progress_.advance(++row);
+        });
+        counts.read = row;
+        for (size_t i = 0; i < streets.size(); ++i) {
+            values = streets[i];
+            write(sources[i]);
+        }
+    } else {
+        counts.read = access.readRows(copy.accessName, [&](const QVariantList& accessRow) {
+            convertRow(accessRow);
+            write(accessRow);
+            ++row;
+            if ((row & 255) == 0) {
+                progress_.advance(row);
+                checkCancel();
+            }
+        });
+    }
+    insert.finish();
+    progress_.advance(counts.read);
+    copy.digest = digest.value();
+    counts.written = db.scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toLongLong();
+    const qint64 expected = isStreets ? static_cast<qint64>(counts.read - noteCounts_.value(QStringLiteral("duplicate street")))
+                                      : counts.read;
+    if (counts.written != expected)
+        failed(QStringLiteral("the table %1 has %2 rows in the new database instead of %3.")
+                   .arg(table)
+                   .arg(counts.written)
+                   .arg(expected));
+    if (isSurvey) {
+        // The history of each record starts with its conversion.
+        db.exec(QStringLiteral("INSERT INTO _Survey_History (Survey_ID, Action, Field, Old_Value, New_Value, "
+                               "Changed_At, Changed_By) SELECT ID, 'converted', NULL, NULL, ?, ?, ? "
+                               "FROM _Archived_SurveyData ORDER BY ID"),
+                {QFileInfo(request_.accessPath).fileName(), toDbDateTime(request_.now), request_.user});
+    }
+    checkCancel();
+}
+
+void Converter::checkTable(Database& db, const TableCopy& copy, const ConvertedTable& counts)
+{
+    QStringList names;
+    for (const TargetColumn& column : copy.columns)
+        names << column.name;
+    QSqlQuery q = db.query(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(names.join(QStringLiteral(", ")), counts.table));
+    ValueDigest digest;
+    qint64 rows = 0;
+    const int n = static_cast<int>(names.size());
+    while (q.next()) {
+        for (int i = 0; i < n; ++i)
+            digest.add(q.value(i));
+        if ((++rows & 1023) == 0)
+            progress_.advance(rows);
+    }
+    if (rows != counts.written || digest.value() != copy.digest)
+        failed(QStringLiteral("the table %1 does not read back from the new database as it was written.").arg(counts.table));
+}
+
+QString Converter::logText() const
+{
+    QString text;
+    text += QStringLiteral("KOLVA conversion of an Access database, %1, by %2\n")
+                .arg(toDbDateTime(request_.now), request_.user);
+    text += QStringLiteral("Access file: %1 (%2)\n").arg(native(request_.accessPath), accessFormat_);
+    text += QStringLiteral("New database: %1\n").arg(native(result_.databasePath));
+    if (!result_.keptAccessPath.isEmpty())
+        text += QStringLiteral("The Access file is kept as: %1\n").arg(native(result_.keptAccessPath));
+    for (const QString& line : result_.countLines())
+        text += line + QLatin1Char('\n');
+    for (const QString& line : result_.notes)
+        text += line + QLatin1Char('\n');
+    return text + QLatin1Char('\n');
+}
+
+ConversionResult Converter::run()
+{
+    const QString accessPath = QFileInfo(request_.accessPath).absoluteFilePath();
+    const bool inPlace = request_.targetPath.isEmpty()
+                         || QFileInfo(request_.targetPath).absoluteFilePath() == accessPath;
+    const QString target = inPlace ? accessPath : QFileInfo(request_.targetPath).absoluteFilePath();
+    const QString folder = QFileInfo(target).absolutePath();
+    progress_.setCancellable(true);
+    progress_.beginStage(QStringLiteral("Reading the Access database"), 0);
+
+    if (!QFileInfo(accessPath).isFile())
+        failed(QStringLiteral("the file does not exist."));
+    if (!inPlace && QFileInfo::exists(target))
+        failed(QStringLiteral("%1 already exists; KOLVA does not replace it.").arg(native(target)));
+    if (!QFileInfo(folder).isDir())
+        failed(QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
+
+    std::unique_ptr<AccessFile> access;
+    try {
+        access = AccessFile::open(accessPath);
+    } catch (const DbError& error) {
+        failed(QStringLiteral("it is not a Microsoft Access database that can be read (%1).").arg(error.message()));
+    }
+    accessFormat_ = access->formatName();
+    if (!access->hasTable(QStringLiteral("_Archived_SurveyData")))
+        failed(QStringLiteral("it holds no table _Archived_SurveyData, so it is not a KOLVA database of an earlier "
+                              "version."));
+
+    // The new database, under a temporary name beside where it goes.
+    TemporaryFiles temporary;
+    const QString temp = freeName(target + QStringLiteral(".converting"));
+    temporary.add(temp);
+    temporary.add(temp + QStringLiteral(".partial"));
+    temporary.add(temp + QStringLiteral("-journal"));
+    try {
+        createKolvaDatabase(temp);
+    } catch (const DbError& error) {
+        failed(QStringLiteral("the new database could not be made in the folder %1: %2")
+                   .arg(QDir::toNativeSeparators(folder), error.message()));
+    }
+    result_.databasePath = target;
+
+    try {
+        auto db = Database::open(temp);
+        db->exec(QStringLiteral("PRAGMA journal_mode = MEMORY"));
+        db->exec(QStringLiteral("PRAGMA synchronous = OFF"));
+        db->exec(QStringLiteral("PRAGMA cache_size = -65536"));
+        if (request_.maxPages > 0)
+            db->scalar(QStringLiteral("PRAGMA max_page_count = %1").arg(request_.maxPages));
+        planTables(*access, *db);
+        {
+            Transaction transaction(*db);
+            for (TableCopy& copy : copies_) {
+                ConvertedTable& counts = result_.tables[copy.index];
+                try {
+                    copyTable(*access, *db, copy, counts);
+                } catch (const DbError& error) {
+                    failed(QStringLiteral("the table %1 could not be copied: %2").arg(copy.accessName, error.message()));
+                }
+            }
+            transaction.commit();
+        }
+        // Every table read back from the file as it was written.
+        progress_.beginStage(QStringLiteral("Checking the new database"), 0);
+        const QString check = db->scalar(QStringLiteral("PRAGMA quick_check")).toString();
+        if (check != QLatin1String("ok"))
+            failed(QStringLiteral("the new database does not pass the engine's check: %1").arg(check));
+        for (const TableCopy& copy : copies_)
+            checkTable(*db, copy, result_.tables[copy.index]);
+        for (ConvertedTable& counts : result_.tables) {
+            if (!counts.inAccessFile)
+                counts.written = db->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(counts.table)).toLongLong();
+        }
+    } catch (const DbError& error) {
+        failed(QStringLiteral("the new database could not be written: %1").arg(error.message()));
+    }
+    if (!syncFile(temp))
+        failed(QStringLiteral("the new database could not be saved to the disk."));
+    checkCancel();
+
+    // The log beside the database, written before anything is renamed so
+    // that a full disk shows now; put in place at the end.
+    if (inPlace)
+        result_.keptAccessPath = keptAccessName(accessPath, request_.now.date());
+    else
+        result_.keptAccessPath.clear();
+    result_.logPath = target + QStringLiteral(".conversion.log");
+    QSaveFile log(result_.logPath);
+    QByteArray earlier;
+    {
+        QFile old(result_.logPath);
+        if (old.open(QIODevice::ReadOnly))
+            earlier = old.readAll();
+    }
+    if (!log.open(QIODevice::WriteOnly) || log.write(earlier) != earlier.size()
+        || log.write(logText().toUtf8()) < 0 || !log.flush())
+        failed(QStringLiteral("the conversion log %1 could not be written: %2")
+                   .arg(QDir::toNativeSeparators(result_.logPath), log.errorString()));
+
+    progress_.setCancellable(false);
+    progress_.beginStage(QStringLiteral("Putting the new database in place"), 0);
+    if (inPlace) {
+        if (!QFile::rename(accessPath, result_.keptAccessPath))
+            failed(QStringLiteral("the Access file could not be renamed to %1.").arg(native(result_.keptAccessPath)));
+        if (!QFile::rename(temp, target)) {
+            QFile::rename(result_.keptAccessPath, accessPath);
+            failed(QStringLiteral("the new database could not be put in its place."));
+        }
+    } else if (!QFile::rename(temp, target)) {
+        failed(QStringLiteral("the new database could not be saved as %1.").arg(native(target)));
+    }
+    temporary.keep();
+    QFile::remove(temp + QStringLiteral(".partial"));
+    syncFolder(folder);
+    if (!log.commit())
+        result_.notes.append(QStringLiteral("The conversion log %1 could not be written.")
+                                 .arg(QDir::toNativeSeparators(result_.logPath)));
+    return result_;
+}
+
+} // namespace
+
+QStringList ConversionResult::countLines() const
+{
+    QStringList lines;
+    for (const ConvertedTable& t : tables) {
+        if (t.inAccessFile)
+            lines << QStringLiteral("%1: %2 of %3").arg(t.label).arg(t.written).arg(t.read);
+        else
+            lines << QStringLiteral("%1: not in the Access file, the supplied list is kept (%2)")
+                         .arg(t.label)
+                         .arg(t.written);
+    }
+    return lines;
+}
+
+QString ConversionResult::summary() const
+{
+    QString text = QStringLiteral("The Access database has been converted.\n\n") + countLines().join(QLatin1Char('\n'));
+    if (!notes.isEmpty())
+        text += QStringLiteral("\n\n") + notes.join(QLatin1Char('\n'));
+    text += QStringLiteral("\n\nThe new database: %1").arg(native(databasePath));
+    if (!keptAccessPath.isEmpty())
+        text += QStringLiteral("\nThe Access file is kept as: %1").arg(native(keptAccessPath));
+    text += QStringLiteral("\nThe log of the conversion: %1").arg(native(logPath));
+    return text;
+}
+
+QString keptAccessName(const QString& accessPath, const QDate& day)
+{
+    const QString base = accessPath + QStringLiteral(".access-") + day.toString(QStringLiteral("yyyyMMdd"));
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = base + QStringLiteral("-%1").arg(n);
+    return name;
+}
+
+QString currentUserName()
+{
+    for (const char* variable : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString name = qEnvironmentVariable(variable);
+        if (!name.isEmpty())
+            return name;
+    }
+    return QStringLiteral("KOLVA");
+}
+
+ConversionResult convertAccessDatabase(const ConversionRequest& request, Progress& progress)
+{
+    Converter converter(request, progress);
+    return converter.run();
+}
+
+} // namespace kolva

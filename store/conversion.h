@@ -1,0 +1,90 @@
+#pragma once
+// Converting a KOLVA.MDB of an earlier version (a Microsoft Access file)
+// into a KOLVA database. The Access file is only read; the new database is
+// written under a temporary name in the same folder and put in place only
+// when every table has been copied and checked.
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace kolva {
+
+class Progress;
+
+struct ConversionRequest {
+    // The Access file.
+    QString accessPath;
+    // Where the new database goes. Empty or the Access file's own path: the
+    // new database takes the Access file's place and the Access file is
+    // kept beside it as NAME.access-YYYYMMDD. Another path: that file must
+    // not exist, and the Access file stays where it is.
+    QString targetPath;
+    // The time of the conversion (the kept file's name, the log, the
+    // record history).
+    QDateTime now;
+    // Who converted (the record history).
+    QString user;
+    // For tests: the most database pages the new file may take, so that a
+    // full disk can be simulated (0: no limit).
+    int maxPages = 0;
+};
+
+// What became of one table of the data model.
+struct ConvertedTable {
+    QString table; // "_Archived_SurveyData"
+    QString label; // "Survey records"
+    bool inAccessFile = false;
+    qint64 read = 0;    // rows in the Access file
+    qint64 written = 0; // rows in the new database
+};
+
+struct ConversionResult {
+    QList<ConvertedTable> tables;
+    // What was left behind or changed on the way, one line each: tables and
+    // columns the data model does not know, columns missing from the Access
+    // file, merged duplicates, dates outside 1900 to 2100.
+    QStringList notes;
+    QString databasePath; // the new database
+    QString keptAccessPath; // where the Access file is now
+    QString logPath;
+
+    // "Survey records: 5 of 5", one line a table.
+    QStringList countLines() const;
+    // The closing message: the counts, the notes, where the files are.
+    QString summary() const;
+};
+
+// Why a conversion failed, in words for the user. Nothing was changed.
+class ConversionFailed : public std::runtime_error {
+public:
+    explicit ConversionFailed(const QString& message);
+    QString message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// The user asked the conversion to stop; nothing was changed.
+class ConversionCancelled : public std::runtime_error {
+public:
+    ConversionCancelled();
+};
+
+// Converts the Access file. Reports its steps to progress, which may cancel
+// it until the files are put in place. Throws ConversionFailed (or
+// ConversionCancelled); the Access file is then exactly as it was and the
+// temporary file is gone.
+ConversionResult convertAccessDatabase(const ConversionRequest& request, Progress& progress);
+
+// The name the Access file is kept under: NAME.access-YYYYMMDD, with "-2",
+// "-3" ... added when that name is taken.
+QString keptAccessName(const QString& accessPath, const QDate& day);
+
+// The user name for the record history.
+QString currentUserName();
+
+} // namespace kolva
