@@ -36,8 +36,9 @@ namespace kolva {
 
 namespace {
 
-// The backup move puts this many copies on the disk at once.
-constexpr size_t MoveBatch = 1000;
+// The backup move puts this many copies on the disk at once: one flush for
+// a card of 10,000 files.
+constexpr size_t MoveBatch = 10000;
 // The bytes of the files read are kept for the backup copy up to this much;
 // the copies of any further files read the card again.
 constexpr qint64 KeptBytesBudget = 256 * 1024 * 1024;
@@ -777,9 +778,23 @@ bool CardFiles::writeCopy(const QByteArray& bytes, const std::filesystem::path& 
         return false;
     };
 #ifdef Q_OS_UNIX
-    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Where no copy of that name exists yet, the copy is written in place:
+    // then no earlier copy can be harmed.
+    bool inPlace = true;
+    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        inPlace = false;
+        fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    }
     if (fd < 0)
         return fail(systemMessage(errno));
+    const auto failWritten = [&](int number) {
+        if (inPlace) {
+            std::error_code ignored;
+            std::filesystem::remove(to, ignored);
+        }
+        return fail(systemMessage(number));
+    };
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
@@ -788,12 +803,14 @@ bool CardFiles::writeCopy(const QByteArray& bytes, const std::filesystem::path& 
         if (n <= 0) {
             const int number = n < 0 ? errno : ENOSPC;
             ::close(fd);
-            return fail(systemMessage(number));
+            return failWritten(number);
         }
         written += n;
     }
     if (::close(fd) != 0)
-        return fail(systemMessage(errno));
+        return failWritten(errno);
+    if (inPlace)
+        return true;
 #else
     QFile out(QString::fromStdWString(partial.native()));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())

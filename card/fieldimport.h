@@ -179,9 +179,9 @@ public:
     virtual bool canWriteIn(const QString& folder, QString* error);
     // Makes the folder (and its parents) unless it exists.
     virtual bool makeFolder(const QString& path, QString* error);
-    // Writes the bytes as the file to, replacing a file of that name. They
-    // go under a short temporary name first and are renamed when complete,
-    // so that an earlier copy is never left half overwritten.
+    // Writes the bytes as the file to, replacing a file of that name. Where
+    // one exists they go under a short temporary name first and are renamed
+    // when complete, so that an earlier copy is never left half overwritten.
     virtual bool writeCopy(const QByteArray& bytes, const std::filesystem::path& to, QString* error);
     // The bytes of a file, read back.
     virtual bool readBack(const std::filesystem::path& path, QByteArray* bytes, QString* error);

@@ -523,8 +523,9 @@ TEST(FieldImport, CancelBeforeTheCommitSavesAndMovesNothing)
         ImportScene t;
         for (int n = 1; n <= 5; ++n)
             t.card.addTree(QStringLiteral("%1.tree").arg(n), treeLines(n));
-        if (again)
+        if (again) {
             ASSERT_EQ(t.import().imported, 5);
+        }
         const int before = t.rows();
         const int files = t.count("_Imported_Files");
         t.progress.cancelAt(again ? "Saving" : "Importing", 2);
