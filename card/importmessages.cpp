@@ -17,20 +17,29 @@ QString counted(qsizetype n, const char* one, const char* many)
     return n == 1 ? QString::fromLatin1(one) : QString::fromLatin1(many).arg(n);
 }
 
-// "name: reason" lines, at most ListedNames of them.
-QStringList listed(const QList<NamedFile>& files)
+// "name: reason" lines under their heading, as many as the message has
+// room for (ListedNames in all); a heading without room for a name ends
+// with a full stop.
+QStringList listed(QString heading, const QList<NamedFile>& files, int& room)
 {
     QStringList lines;
-    for (qsizetype i = 0; i < files.size() && i < ListedNames; ++i)
-        lines << files[i].name + QStringLiteral(": ") + files[i].reason;
-    if (files.size() > ListedNames)
-        lines << QStringLiteral("... and %1 more").arg(files.size() - ListedNames);
+    if (room <= 0) {
+        heading.chop(1);
+        return {heading + QLatin1Char('.')};
+    }
+    lines << heading;
+    qsizetype shown = 0;
+    for (; shown < files.size() && shown < room; ++shown)
+        lines << files[shown].name + QStringLiteral(": ") + files[shown].reason;
+    room -= int(shown);
+    if (files.size() > shown)
+        lines << QStringLiteral("... and %1 more").arg(files.size() - shown);
     return lines;
 }
 
 // A group of named files with where they are now: in the backup folder, on
 // the card, or some in each.
-QStringList whereNow(const QList<NamedFile>& files, const QString& what, const CardImportResult& result)
+QStringList whereNow(const QList<NamedFile>& files, const QString& what, const CardImportResult& result, int& room)
 {
     if (files.isEmpty())
         return {};
@@ -44,15 +53,16 @@ QStringList whereNow(const QList<NamedFile>& files, const QString& what, const C
     QStringList lines;
     if (inBackup.isEmpty() || onCard.isEmpty()) {
         const QString& where = onCard.isEmpty() ? backup : card;
-        lines << (files.size() == 1 ? QStringLiteral("1 file %1; it is %2:").arg(what.section(QLatin1Char('|'), 0, 0), where)
-                                    : QStringLiteral("%1 files %2; they are %3:")
-                                          .arg(files.size())
-                                          .arg(what.section(QLatin1Char('|'), 1, 1), where));
-        lines << listed(files);
+        lines << listed(files.size() == 1 ? QStringLiteral("1 file %1; it is %2:").arg(what.section(QLatin1Char('|'), 0, 0), where)
+                                          : QStringLiteral("%1 files %2; they are %3:")
+                                                .arg(files.size())
+                                                .arg(what.section(QLatin1Char('|'), 1, 1), where),
+                        files, room);
     } else {
         lines << QStringLiteral("%1 files %2.").arg(files.size()).arg(what.section(QLatin1Char('|'), 1, 1));
-        lines << QStringLiteral("In the backup folder %1:").arg(displayFolder(result.backupDir)) << listed(inBackup);
-        lines << QStringLiteral("Still on the storage card in %1:").arg(displayFolder(result.cardRoot)) << listed(onCard);
+        lines << listed(QStringLiteral("In the backup folder %1:").arg(displayFolder(result.backupDir)), inBackup, room);
+        lines << listed(QStringLiteral("Still on the storage card in %1:").arg(displayFolder(result.cardRoot)), onCard,
+                        room);
     }
     return lines;
 }
@@ -61,17 +71,17 @@ QStringList whereNow(const QList<NamedFile>& files, const QString& what, const C
 QStringList namedFiles(const CardImportResult& result)
 {
     QStringList lines;
-    lines << whereNow(result.refused, QStringLiteral("could not be imported|could not be imported"), result);
-    if (!result.leftAlone.isEmpty()) {
-        lines << counted(result.leftAlone.size(), "1 file was left on the storage card in %2 without being read:",
-                         "%1 files were left on the storage card in %2 without being read:")
-                     .arg(displayFolder(result.cardRoot));
-        lines << listed(result.leftAlone);
-    }
+    int room = ListedNames;
+    lines << whereNow(result.refused, QStringLiteral("could not be imported|could not be imported"), result, room);
+    if (!result.leftAlone.isEmpty())
+        lines << listed(counted(result.leftAlone.size(), "1 file was left on the storage card in %2 without being read:",
+                                "%1 files were left on the storage card in %2 without being read:")
+                            .arg(displayFolder(result.cardRoot)),
+                        result.leftAlone, room);
     lines << whereNow(result.skipped,
                       QStringLiteral("was already imported and was not imported again|"
                                      "were already imported and were not imported again"),
-                      result);
+                      result, room);
     if (!result.logFile.isEmpty())
         lines << QStringLiteral("The whole list is in the import log %1.").arg(displayFolder(result.logFile));
     return lines;

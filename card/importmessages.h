@@ -15,7 +15,7 @@ MessageRequest alreadyImportedPrompt(const AlreadyImported& already);
 // The message that ends an import, whichever way it ended.
 MessageRequest closingMessage(const CardImportResult& result);
 
-// A message names this many files of a kind at most; the import log has all.
+// A message names this many files at most; the import log has all.
 constexpr int ListedNames = 20;
 
 } // namespace kolva::importsd

@@ -374,4 +374,31 @@ TEST_F(ImportSdTest, ADatabaseThatCannotSaveTheImportLeavesEverythingAsItWas)
     expectIdleAfterwards();
 }
 
+TEST(ClosingMessage, NamesTwentyFilesInAllAndPointsToTheLogForTheRest)
+{
+    CardImportResult result;
+    result.cardRoot = "/media/crew/CARD";
+    result.backupDir = "/opt/kolva/backup_20080102";
+    result.keepBackup = true;
+    result.logFile = "/opt/kolva/backup_20080102/import_20080102_103000.log";
+    for (int i = 0; i < 25; ++i) {
+        const QString name = QStringLiteral("%1.tree").arg(i, 2, 10, QLatin1Char('0'));
+        result.refused.append(NamedFile{name, "2/30/2008 is not a date"});
+        result.moved << name;
+    }
+    result.skipped.append(NamedFile{"x.tree", "already imported on 01/02/2008"});
+    result.moved << "x.tree";
+    const MessageRequest message = importsd::closingMessage(result);
+    const QStringList lines = message.text.split('\n');
+    ASSERT_EQ(lines.size(), 25);
+    EXPECT_EQ(lines[1], "25 files could not be imported; they are in the backup folder /opt/kolva/backup_20080102:");
+    EXPECT_EQ(lines[21], "19.tree: 2/30/2008 is not a date");
+    EXPECT_EQ(lines[22], "... and 5 more");
+    EXPECT_EQ(lines[23], "1 file was already imported and was not imported again; it is in the backup folder "
+                         "/opt/kolva/backup_20080102.");
+    EXPECT_EQ(lines[24], "The whole list is in the import log /opt/kolva/backup_20080102/import_20080102_103000.log.");
+    EXPECT_EQ(message.icon, MsgIcon::Exclamation);
+    EXPECT_EQ(message.caption, "Data Import Completed");
+}
+
 } // namespace
