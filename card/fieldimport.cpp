@@ -226,6 +226,13 @@ FileRead readCardFile(const std::filesystem::path& path)
     return result;
 }
 
+void sortByName(QList<NamedFile>& files)
+{
+    std::stable_sort(files.begin(), files.end(), [](const NamedFile& a, const NamedFile& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+}
+
 QString notRegularReason()
 {
     return QStringLiteral("is a link or a special file, not a field data file; left alone");
@@ -343,22 +350,23 @@ CardScan scanCard(const QString& root)
         const QString name = shownName(fsName);
         if (name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".tree"), Qt::CaseInsensitive))
             continue;
-        std::error_code statFailure;
-        const std::filesystem::file_status status = entries->symlink_status(statFailure);
-        if (statFailure) {
-            scan.leftAlone.append({name, QStringLiteral("cannot be examined: %1; left alone")
-                                             .arg(QString::fromLocal8Bit(statFailure.message()))});
-            continue;
-        }
-        if (std::filesystem::is_directory(status))
-            continue;
-        if (!std::filesystem::is_regular_file(status)) {
+        // The kind of entry as the folder listing gives it: no call to the
+        // file system for a plain file. A file's size is judged when it is
+        // opened, without reading it.
+        std::error_code kindFailure;
+        if (entries->is_symlink(kindFailure)) {
             scan.leftAlone.append({name, notRegularReason()});
             continue;
         }
-        const std::uintmax_t size = entries->file_size(statFailure);
-        if (!statFailure && size > std::uintmax_t(MaxTreeFileBytes)) {
-            scan.leftAlone.append({name, tooLargeReason(qint64(size))});
+        if (!kindFailure && entries->is_directory(kindFailure))
+            continue;
+        if (kindFailure) {
+            scan.leftAlone.append({name, QStringLiteral("cannot be examined: %1; left alone")
+                                             .arg(QString::fromLocal8Bit(kindFailure.message()))});
+            continue;
+        }
+        if (!entries->is_regular_file(kindFailure)) {
+            scan.leftAlone.append({name, notRegularReason()});
             continue;
         }
         scan.files.append({fsName, name});
@@ -371,9 +379,7 @@ CardScan scanCard(const QString& root)
         const int order = a.name.compare(b.name, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a.fsName < b.fsName;
     });
-    std::sort(scan.leftAlone.begin(), scan.leftAlone.end(), [](const NamedFile& a, const NamedFile& b) {
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-    });
+    sortByName(scan.leftAlone);
     return scan;
 }
 
@@ -573,6 +579,7 @@ CardRead readCard(const CardScan& scan, const QDateTime& added, Progress& progre
             read.leftAlone.append(item.leftAlone);
         progress.advance(++done);
     }
+    sortByName(read.leftAlone);
     return read;
 }
 
@@ -1106,6 +1113,7 @@ void CardImport::importFiles(Progress& progress)
             progress.advance(done);
         }
         settle();
+        sortByName(read_.leftAlone);
         result_.leftAlone = read_.leftAlone;
         if (waiting) {
             waiting_ = true;

@@ -48,9 +48,9 @@ struct CardEntry {
 };
 
 // The .tree entries of a card's root folder. Only regular files are field
-// data; links and special files (a pipe, a device) and files larger than
-// MaxTreeFileBytes are never opened. Hidden files (such as the "._" files
-// some systems leave beside copies) and folders are not field data.
+// data: links and special files (a pipe, a device) are never opened, files
+// larger than MaxTreeFileBytes never read. Hidden files (such as the "._"
+// files some systems leave beside copies) and folders are not field data.
 struct CardScan {
     QString root;
     QList<CardEntry> files;     // in alphabetical order without regard to case

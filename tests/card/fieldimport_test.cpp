@@ -338,8 +338,9 @@ TEST(FieldImport, ADatabaseThatFailsPartWaySavesNothingAndLeavesEveryFileOnTheCa
         EXPECT_EQ(t.count("_Imported_Files"), 0) << c.name;
         EXPECT_EQ(t.card.treeFiles().size(), 120) << c.name;
         EXPECT_TRUE(t.backupFiles().isEmpty()) << c.name;
-        if (c.partWay)
+        if (c.partWay) {
             EXPECT_GT(t.progress.stages().back().lastDone, 1) << c.name << ": failed part-way, not at once";
+        }
     }
 }
 
