@@ -3,6 +3,7 @@
 #include "app/documents.h"
 #include "app/frmMain.h"
 #include "app/logo.h"
+#include "platform/controls.h"
 #include "platform/windows.h"
 
 #include <QGridLayout>
@@ -44,13 +45,6 @@ const char* const ReviewTeam[] = {
     "Priya Ramaswamy, City Forester", "Tomas Hedlund, Parks Department", "Grace Obuya, Certified Arborist",
     "Luis Echeverria, Public Works",  "Hanne Bjornstad, Urban Forestry Council",
 };
-
-QLabel* makeLabel(const QString& objectName, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(objectName);
-    return label;
-}
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "app/documents.h"
 #include "app/logo.h"
 #include "card/importsd.h"
+#include "platform/controls.h"
 #include "platform/drivelist.h"
 #include "platform/twips.h"
 
@@ -21,24 +22,6 @@
 #include <QVBoxLayout>
 
 namespace kolva {
-
-namespace {
-
-QLabel* makeLabel(const QString& objectName, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(objectName);
-    return label;
-}
-
-QPushButton* makeButton(const QString& objectName, const QString& text, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(objectName);
-    return button;
-}
-
-} // namespace
 
 QString frmMain::productWebAddress(const QString& programDir)
 {

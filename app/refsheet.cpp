@@ -10,11 +10,10 @@ void writeCorrectiveActionSheet(Database& db, const QString& pdfPath)
 {
     std::vector<QStringList> rows;
     const QStringList captions = correctiveActionCaptions();
-    QSqlQuery q = db.query(QStringLiteral("SELECT CA_Code, CA_Description FROM _tblCorrAction ORDER BY CA_Code"));
-    while (q.next()) {
-        const int code = q.value(0).toInt();
+    for (const CorrectiveAction& action : readCorrectiveActions(db)) {
+        const int code = action.code;
         const QString caption = code >= 1 && code <= captions.size() ? captions.at(code - 1) : QString();
-        rows.push_back({QString::number(code), caption.section(QStringLiteral(". "), 1), q.value(1).toString()});
+        rows.push_back({QString::number(code), caption.section(QStringLiteral(". "), 1), action.description});
     }
 
     // One portrait page made with the report printer, like every other report.

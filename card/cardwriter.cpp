@@ -1,6 +1,6 @@
 #include "card/cardwriter.h"
 
-#include "card/codepage.h"
+#include "store/codepage.h"
 #include "card/fieldimport.h"
 #include "store/database.h"
 

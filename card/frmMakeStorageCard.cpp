@@ -3,6 +3,7 @@
 #include "card/cardwriter.h"
 #include "card/fieldimport.h"
 #include "platform/busycursor.h"
+#include "platform/controls.h"
 #include "platform/drivelist.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
@@ -21,13 +22,6 @@
 namespace kolva {
 
 namespace {
-
-QLabel* makeLabel(const QString& objectName, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(objectName);
-    return label;
-}
 
 void letTheScreenRepaint()
 {

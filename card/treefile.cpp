@@ -1,7 +1,9 @@
 #include "card/treefile.h"
 
-#include "card/codepage.h"
+#include "store/codepage.h"
 #include "store/dates.h"
+#include "store/numbers.h"
+#include "store/surveycolumns.h"
 #include "store/textroutines.h"
 
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -25,11 +28,6 @@ namespace {
 constexpr qsizetype Chunk = 16 * 1024;
 // Enough bytes for 51 lines of the longest length allowed, each with CR LF.
 constexpr qsizetype ReadLimit = MaxLinesRead * (MaxLineBytes + 2);
-
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
 
 const QString& emptyText()
 {
@@ -165,101 +163,44 @@ std::optional<TreeFileLines> TreeFileReader::read(const QString& path, QString* 
     return parse(QByteArrayView(buffer_.constData(), total), error);
 }
 
+static_assert(FieldCount == ImportedSurveyColumnCount);
+
 const std::array<SurveyField, FieldCount>& surveyFields()
 {
-    using K = SurveyField::Kind;
-    static const std::array<SurveyField, FieldCount> fields = {{
-        {"Surveyor", 3, K::Text},
-        {"Date_Evaluated", 4, K::Date},
-        {"RiskZone", 5, K::Text},
-        {"StreetNum", 6, K::Text},
-        {"StreetName", 7, K::Text},
-        {"Tree_ID", 2, K::Long},
-        {"Location", 8, K::Text},
-        {"Species", 9, K::Text},
-        {"DBH", 10, K::Short},
-        {"Site", 11, K::Text},
-        {"Obstructions_Physical", 12, K::Text},
-        {"Obstructions_Visual", 13, K::Text},
-        {"Crown_Canker", 14, K::Text},
-        {"Crown_Crack", 15, K::Text},
-        {"Crown_Deadwood", 16, K::Text},
-        {"Crown_Decay", 17, K::Text},
-        {"Crown_Arch_1", 18, K::Text},
-        {"Crown_Arch_2", 19, K::Text},
-        {"Crown_Arch_3", 20, K::Text},
-        {"WeakUnion", 21, K::Text},
-        {"Trunk_Canker", 22, K::Text},
-        {"Trunk_Crack", 23, K::Text},
-        {"Trunk_Decay", 24, K::Text},
-        {"TrunkDecay_Shell", 25, K::Short},
-        {"TrunkDecay_Diam", 26, K::Short},
-        {"TrunkDecay_Pct", 27, K::Short},
-        {"Trunk_Arch_1", 28, K::Text},
-        {"Trunk_Arch_2", 29, K::Text},
-        {"Roots_Deep", 30, K::Text},
-        {"Roots_Injury", 31, K::Text},
-        {"Roots_Decay", 32, K::Text},
-        {"Roots_Arch1", 33, K::Text},
-        {"Roots_Arch2", 34, K::Text},
-        {"Size_Defect", 35, K::Text},
-        {"Prob_Failure", 36, K::Text},
-        {"Prob_TargetImpact", 37, K::Text},
-        {"OtherRisk", 38, K::Text},
-        {"Hazard_Rating", 39, K::Short},
-        {"Desc_OtherRisk", 40, K::Text},
-        {"ReinspectYear", 41, K::Text},
-        {"CorrectiveActions", 42, K::Text},
-        {"Note", 43, K::Text},
-        {"Date_Added", 0, K::ImportTime},
-        {"Utility_Conflict", 44, K::Text},
-    }};
-    return fields;
-}
-
-std::optional<qint64> roundHalfEven(QStringView text, qint64 min, qint64 max)
-{
-    qsizetype i = 0;
-    qsizetype n = text.size();
-    while (i < n && isBlank(text[i]))
-        ++i;
-    while (n > i && isBlank(text[n - 1]))
-        --n;
-    bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    constexpr quint64 Huge = quint64(1) << 62;
-    quint64 whole = 0;
-    bool tooBig = false;
-    int digits = 0;
-    for (; i < n && text[i].isDigit() && text[i].unicode() < 0x80; ++i, ++digits) {
-        if (whole >= Huge / 10)
-            tooBig = true;
-        else
-            whole = whole * 10 + (text[i].unicode() - '0');
-    }
-    int firstDecimal = 0;    // the digit that decides the rounding
-    bool restNonZero = false; // any other non-zero digit after it
-    if (i < n && text[i] == QLatin1Char('.')) {
-        ++i;
-        for (int place = 0; i < n && text[i].isDigit() && text[i].unicode() < 0x80; ++i, ++place, ++digits) {
-            const int d = text[i].unicode() - '0';
-            if (place == 0)
-                firstDecimal = d;
-            else if (d != 0)
-                restNonZero = true;
+    // The line of the file each imported column comes from, in the order of
+    // the columns; 0 is the import time.
+    static constexpr std::array<int, FieldCount> Lines = {
+        3,  4,  5,  6,  7,  2,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23,
+        24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 0,  44,
+    };
+    static const std::array<SurveyField, FieldCount> fields = [] {
+        using K = SurveyField::Kind;
+        std::array<SurveyField, FieldCount> made{};
+        const auto columns = importedSurveyColumns();
+        for (size_t i = 0; i < made.size(); ++i) {
+            K kind = K::Text;
+            switch (columns[i].kind) {
+            case SurveyColumnKind::Text:
+                kind = K::Text;
+                break;
+            case SurveyColumnKind::DateTime:
+                kind = Lines[i] > 0 ? K::Date : K::ImportTime;
+                break;
+            case SurveyColumnKind::Int32:
+                kind = K::Long;
+                break;
+            case SurveyColumnKind::Int16:
+                kind = K::Short;
+                break;
+            case SurveyColumnKind::Real:
+            case SurveyColumnKind::YesNo:
+                throw std::logic_error("the import writes no such column");
+            }
+            made[i] = {columns[i].name, Lines[i], kind};
         }
-    }
-    if (i != n || digits == 0 || tooBig)
-        return std::nullopt;
-    if (firstDecimal > 5 || (firstDecimal == 5 && (restNonZero || (whole & 1))))
-        ++whole;
-    const qint64 value = negative ? -qint64(whole) : qint64(whole);
-    if (value < min || value > max)
-        return std::nullopt;
-    return value;
+        return made;
+    }();
+    return fields;
 }
 
 namespace {

@@ -48,10 +48,8 @@ struct SurveyField {
     int line;
     Kind kind;
 };
-// The 44 fields in the order of the INSERT: Surveyor, Date_Evaluated,
-// RiskZone, StreetNum, StreetName, Tree_ID, Location, Species, DBH, Site,
-// the fields of lines 12 to 41, CorrectiveActions, Note, Date_Added,
-// Utility_Conflict.
+// The 44 fields in the order of the INSERT, the order of
+// importedSurveyColumns() (store/surveycolumns.h).
 const std::array<SurveyField, treefile::FieldCount>& surveyFields();
 
 using SurveyValues = std::array<QVariant, treefile::FieldCount>;
@@ -69,11 +67,5 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
 // 14:20:00"), or an empty text when it is not a real date. The same reading
 // as parseUsDateTime, with a quick path for the forms the handheld writes.
 QString storedUsDateTime(QStringView text);
-
-// The number text rounded to the nearest whole number, a half to the even
-// neighbour (12.5 gives 12, 13.5 gives 14), when it is a decimal number
-// ("12", "-3", "12.5", ".5", with blanks around) whose rounded value lies in
-// [min, max]. The rounding is exact on the decimal digits.
-std::optional<qint64> roundHalfEven(QStringView text, qint64 min, qint64 max);
 
 } // namespace kolva

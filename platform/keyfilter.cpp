@@ -6,6 +6,16 @@
 
 namespace kolva {
 
+bool isIntegerKeyCode(int keyCode)
+{
+    return (keyCode >= '0' && keyCode <= '9') || keyCode == 8 || keyCode == '-';
+}
+
+bool isDecimalKeyCode(int keyCode)
+{
+    return (keyCode >= '0' && keyCode <= '9') || keyCode == 8 || keyCode == '.';
+}
+
 int keyCodeOf(const QKeyEvent* event)
 {
     const int key = event->key();

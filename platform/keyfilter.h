@@ -30,6 +30,12 @@ private:
     Judge judge_;
 };
 
+// The judges of number boxes, on the character code of a key (8 is
+// Backspace): a whole-number box takes digits, Backspace and "-"; a decimal
+// box digits, Backspace and ".".
+bool isIntegerKeyCode(int keyCode);
+bool isDecimalKeyCode(int keyCode);
+
 // Filters every key press of the box through judge (IsDecimalKey, IsIntegerKey).
 void installKeyFilter(QWidget* box, KeyFilter::Judge judge);
 

@@ -2,7 +2,10 @@
 
 #include "reports/reportcommon.h"
 #include "reports/reportdocument.h"
+#include "store/correctiveactions.h"
 #include "store/database.h"
+#include "store/numbers.h"
+#include "store/textroutines.h"
 
 namespace kolva {
 
@@ -134,6 +137,11 @@ void BuildSpecificCAByZone(Database& db, ReportDocument& document, const ActionR
                            const QDateTime& printedAt)
 {
     buildByZone(db, document, options, ActionSelection::Flagged, specificCAHeader(options), printedAt);
+}
+
+QString correctiveActionItem(const CorrectiveAction& action)
+{
+    return PadLeftZeros(QString::number(action.code), 2) + QStringLiteral(" - ") + action.description;
 }
 
 bool ListHasCode(const QVariant& list, int code)

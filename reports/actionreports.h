@@ -15,6 +15,7 @@ namespace kolva {
 
 class Database;
 class ReportDocument;
+struct CorrectiveAction;
 
 struct ActionReportOptions {
     QString ratingText = QStringLiteral("0"); // the lowest risk rating, as typed
@@ -51,6 +52,10 @@ void BuildSpecificCAList(Database& db, ReportDocument& document, const ActionRep
                          const QDateTime& printedAt);
 void BuildSpecificCAByZone(Database& db, ReportDocument& document, const ActionReportOptions& options,
                            const QDateTime& printedAt);
+
+// The entry of a corrective action in the list of the specific-action
+// options: "03 - Remove Tree".
+QString correctiveActionItem(const CorrectiveAction& action);
 
 // True when the comma-separated list holds the code: a piece whose number
 // equals it (" 1" and "01" are 1). An empty or missing list, and pieces that

@@ -1,10 +1,12 @@
 #include "reports/frmReinspectionReportOptions.h"
 
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
 #include "reports/reportwindow.h"
+#include "store/numbers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -45,11 +47,11 @@ frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& con
 
     auto* frameRatings = new QGroupBox(QStringLiteral("Include Risk Ratings "), this);
     frameRatings->setObjectName(QStringLiteral("Frame2"));
-    auto* Label1 = makeLabel(frameRatings, QStringLiteral("Label1"), QStringLiteral("From:"));
-    txtFrom_ = makeIntegerBox(frameRatings, QStringLiteral("txtFrom"), QStringLiteral("0"), Label1->text());
+    auto* Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("From:"), frameRatings);
+    txtFrom_ = makeRatingBox(QStringLiteral("txtFrom"), QStringLiteral("0"), Label1->text(), frameRatings);
     Label1->setBuddy(txtFrom_);
-    auto* Label2 = makeLabel(frameRatings, QStringLiteral("Label2"), QStringLiteral("To:"));
-    txtTo_ = makeIntegerBox(frameRatings, QStringLiteral("txtTo"), QStringLiteral("12"), Label2->text());
+    auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("To:"), frameRatings);
+    txtTo_ = makeRatingBox(QStringLiteral("txtTo"), QStringLiteral("12"), Label2->text(), frameRatings);
     Label2->setBuddy(txtTo_);
     auto* ratingRow = new QHBoxLayout(frameRatings);
     ratingRow->addWidget(Label1);
@@ -80,9 +82,9 @@ frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& con
     }
     optSort_[3]->setChecked(true);
 
-    cmdPrint_ = makeButton(this, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    cmdPrint_ = makeButton(QStringLiteral("cmdPrint"), QStringLiteral("Print Report"), this);
     cmdPrint_->setDefault(true);
-    cmdExit_ = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"));
+    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
     connect(cmdPrint_, &QPushButton::clicked, this, &frmReinspectionReportOptions::cmdPrint_Click);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 

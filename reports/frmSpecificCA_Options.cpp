@@ -1,12 +1,12 @@
 #include "reports/frmSpecificCA_Options.h"
 
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
 #include "reports/reportwindow.h"
-#include "store/database.h"
-#include "store/textroutines.h"
+#include "store/correctiveactions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,11 +42,11 @@ frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget*
     QGroupBox* frameRatings = threshold.frame;
     txtRiskRating_ = threshold.txtRiskRating;
 
-    auto* Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("(Report will be sorted by Street Address)"));
+    auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("(Report will be sorted by Street Address)"), this);
 
-    cmdPrint_ = makeButton(this, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    cmdPrint_ = makeButton(QStringLiteral("cmdPrint"), QStringLiteral("Print Report"), this);
     cmdPrint_->setDefault(true);
-    cmdExit_ = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"));
+    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
     connect(cmdPrint_, &QPushButton::clicked, this, &frmSpecificCA_Options::cmdPrint_Click);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 
@@ -68,12 +68,8 @@ frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget*
 void frmSpecificCA_Options::Form_Load()
 {
     cmbCA_->clear();
-    QSqlQuery q = context_.db.query(
-        QStringLiteral("SELECT CA_Code, CA_Description FROM _tblCorrAction ORDER BY CA_Code ASC"));
-    while (q.next()) {
-        const int code = q.value(0).toInt();
-        cmbCA_->addItem(PadLeftZeros(QString::number(code), 2) + QStringLiteral(" - ") + cellText(q.value(1)), code);
-    }
+    for (const CorrectiveAction& action : readCorrectiveActions(context_.db))
+        cmbCA_->addItem(correctiveActionItem(action), action.code);
     cmbCA_->setCurrentIndex(cmbCA_->count() > 0 ? 0 : -1);
     fillRiskZones(cmbRiskZone_, context_.db);
 }

@@ -1,6 +1,7 @@
 #include "reports/frmTreesNeedingCA_Options.h"
 
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
@@ -32,14 +33,15 @@ frmTreesNeedingCA_Options::frmTreesNeedingCA_Options(const AppContext& context, 
     cmbRiskZone_ = zone.cmbRiskZone;
     Check1_ = zone.Check1;
 
-    auto* Label2 = makeLabel(this, QStringLiteral("Label2"),
+    auto* Label2 = makeLabel(QStringLiteral("Label2"),
                              QStringLiteral("(Report will be sorted by Street Address, and will ONLY include trees "
-                                            "identified as needing one or more corrective actions)"));
+                                            "identified as needing one or more corrective actions)"),
+                             this);
     Label2->setWordWrap(true);
 
-    cmdPrint_ = makeButton(this, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    cmdPrint_ = makeButton(QStringLiteral("cmdPrint"), QStringLiteral("Print Report"), this);
     cmdPrint_->setDefault(true);
-    cmdExit_ = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"));
+    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
     connect(cmdPrint_, &QPushButton::clicked, this, &frmTreesNeedingCA_Options::cmdPrint_Click);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 

@@ -4,6 +4,7 @@
 #include "reports/reportcommon.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
+#include "store/numbers.h"
 
 #include <QRegularExpression>
 

@@ -1,8 +1,7 @@
 #include "reports/reportcommon.h"
 
-#include "platform/keyfilter.h"
+#include "platform/controls.h"
 #include "store/database.h"
-#include "store/textroutines.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,52 +34,17 @@ QString printedFooter(const QDateTime& when)
     return QStringLiteral("|Printed : ") + printedStamp(when) + QStringLiteral("|Page %d");
 }
 
-int wholeNumberValue(const QString& text)
-{
-    qsizetype at = 0;
-    while (at < text.size() && text.at(at).isSpace())
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text.at(at) == QLatin1Char('-') || text.at(at) == QLatin1Char('+'))) {
-        negative = text.at(at) == QLatin1Char('-');
-        ++at;
-    }
-    qint64 value = 0;
-    while (at < text.size() && text.at(at) >= QLatin1Char('0') && text.at(at) <= QLatin1Char('9')) {
-        value = value * 10 + (text.at(at).unicode() - '0');
-        if (value > 1'000'000'000)
-            break; // far beyond any rating; keeps the sum in range
-        ++at;
-    }
-    return int(negative ? -value : value);
-}
-
 QString cellText(const QVariant& value)
 {
     return value.isNull() ? QString() : value.toString();
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& text)
+QLineEdit* makeRatingBox(const QString& objectName, const QString& text, const QString& accessibleName,
+                         QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(objectName);
-    return button;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(objectName);
-    return label;
-}
-
-QLineEdit* makeIntegerBox(QWidget* parent, const QString& objectName, const QString& text, const QString& accessibleName)
-{
-    auto* box = new QLineEdit(text, parent);
-    box->setObjectName(objectName);
-    box->setAccessibleName(accessibleName);
+    QLineEdit* box = makeIntegerBox(objectName, accessibleName, parent);
+    box->setText(text);
     box->setMaxLength(6);
-    installKeyFilter(box, IsIntegerKey);
     return box;
 }
 
@@ -114,9 +78,9 @@ ThresholdFrame makeThresholdFrame(QWidget* parent, const QString& objectName)
     ThresholdFrame t;
     t.frame = new QGroupBox(QStringLiteral("Include Risk Ratings "), parent);
     t.frame->setObjectName(objectName);
-    auto* Label1 = makeLabel(t.frame, QStringLiteral("Label1"), QStringLiteral(">="));
-    t.txtRiskRating = makeIntegerBox(t.frame, QStringLiteral("txtRiskRating"), QStringLiteral("0"),
-                                     QStringLiteral("Include Risk Ratings >="));
+    auto* Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral(">="), t.frame);
+    t.txtRiskRating = makeRatingBox(QStringLiteral("txtRiskRating"), QStringLiteral("0"),
+                                    QStringLiteral("Include Risk Ratings >="), t.frame);
     Label1->setBuddy(t.txtRiskRating);
     auto* row = new QHBoxLayout(t.frame);
     row->addWidget(Label1);

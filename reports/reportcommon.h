@@ -14,9 +14,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 class QWidget;
 
 namespace kolva {
@@ -39,19 +37,12 @@ QString printedStamp(const QDateTime& when);
 // "|Printed : 06-Dec-26 05:47 PM|Page %d"
 QString printedFooter(const QDateTime& when);
 
-// The value of a typed whole number as the boxes take it: an optional sign
-// and the digits that follow; anything after them is ignored, and no digits
-// at all ("", "-") is 0.
-int wholeNumberValue(const QString& text);
-
 // The text of a field for a report cell: "" for a missing value.
 QString cellText(const QVariant& value);
 
-// Controls of the options windows.
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& text);
-QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& text);
-// A whole-number box: digits, "-" and Backspace only.
-QLineEdit* makeIntegerBox(QWidget* parent, const QString& objectName, const QString& text, const QString& accessibleName);
+// A box of a risk rating: a whole number of six characters at most.
+QLineEdit* makeRatingBox(const QString& objectName, const QString& text, const QString& accessibleName,
+                         QWidget* parent);
 // "*** ALL  ***" then every risk zone, the first selected.
 void fillRiskZones(QComboBox* box, Database& db);
 

@@ -1,8 +1,12 @@
 #pragma once
 // The corrective-action codes 1 to 11 and the short names the handheld and
-// the Tree editor show them by ("1. Move Target").
+// the Tree editor show them by ("1. Move Target"), and the codes with their
+// descriptions as _tblCorrAction holds them.
 
+#include <QString>
 #include <QStringList>
+
+#include <vector>
 
 namespace kolva {
 
@@ -18,5 +22,15 @@ inline QStringList correctiveActionCaptions()
         QStringLiteral("10. Cable/Brace"),    QStringLiteral("11. Cvrt/Wildlife"),
     };
 }
+
+class Database;
+
+struct CorrectiveAction {
+    int code = 0;
+    QString description; // "" when the table holds none
+};
+
+// Every row of _tblCorrAction in code order. Throws DbError.
+std::vector<CorrectiveAction> readCorrectiveActions(Database& db);
 
 } // namespace kolva

@@ -1,5 +1,7 @@
 #include "store/textroutines.h"
 
+#include "platform/keyfilter.h"
+
 namespace kolva {
 
 namespace {
@@ -23,11 +25,6 @@ QString rightTrimmed(const QString& text)
     while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
         --end;
     return text.left(end);
-}
-
-bool isDigit(int code)
-{
-    return code >= '0' && code <= '9';
 }
 
 } // namespace
@@ -77,12 +74,12 @@ QVariant NullToZero(const QVariant& value)
 
 bool IsIntegerKey(int keyCode)
 {
-    return isDigit(keyCode) || keyCode == 8 || keyCode == '-';
+    return isIntegerKeyCode(keyCode);
 }
 
 bool IsDecimalKey(int keyCode)
 {
-    return isDigit(keyCode) || keyCode == 8 || keyCode == '.';
+    return isDecimalKeyCode(keyCode);
 }
 
 } // namespace kolva

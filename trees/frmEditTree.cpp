@@ -1,6 +1,7 @@
 #include "trees/frmEditTree.h"
 
 #include "platform/busycursor.h"
+#include "platform/controls.h"
 #include "platform/keyfilter.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
@@ -44,29 +45,6 @@ constexpr int MinimumHeightTwips = 8700;
 // date of evaluation.
 const QDate NoDate(1753, 1, 1);
 const QString DayFormat = QStringLiteral("yyyy-MM-dd");
-
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit* makeBox(const QString& name, const QString& accessibleName, QWidget* parent)
-{
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setAccessibleName(accessibleName);
-    return box;
-}
 
 // A list that offers entries; with typing allowed it also takes any text.
 QComboBox* makeList(const QString& name, const QString& accessibleName, bool typingAllowed, QWidget* parent)
@@ -350,7 +328,7 @@ QWidget* frmEditTree::buildDetailsPage()
         grid->addWidget(control, row, column * 2 + 1);
     };
 
-    txtTreeID_ = makeBox(QStringLiteral("txtTreeID"), QStringLiteral("Tree ID"), Frame1_);
+    txtTreeID_ = makeTextBox(QStringLiteral("txtTreeID"), QStringLiteral("Tree ID"), Frame1_);
     QFont bold = txtTreeID_->font();
     bold.setBold(true);
     txtTreeID_->setFont(bold);
@@ -360,7 +338,7 @@ QWidget* frmEditTree::buildDetailsPage()
     auto* streetRow = new QHBoxLayout(street);
     streetRow->setContentsMargins(0, 0, 0, 0);
     streetRow->setSpacing(3);
-    txtStreetNum_ = makeBox(QStringLiteral("txtStreetNum"), QStringLiteral("#/Street number"), street);
+    txtStreetNum_ = makeTextBox(QStringLiteral("txtStreetNum"), QStringLiteral("#/Street number"), street);
     txtStreetNum_->setFixedWidth(twipsToPixels(600));
     cboStreetName_ = makeList(QStringLiteral("cboStreetName"), QStringLiteral("#/Street name"), false, street);
     streetRow->addWidget(txtStreetNum_);
@@ -388,14 +366,14 @@ QWidget* frmEditTree::buildDetailsPage()
     DTPicker1_->setMinimumDate(NoDate);
     DTPicker1_->setSpecialValueText(QStringLiteral(" "));
     place(label("lblDate", "Date"), DTPicker1_, 1, 1);
-    txtDBH_ = makeBox(QStringLiteral("txtDBH"), QStringLiteral("DBH"), Frame1_);
+    txtDBH_ = makeTextBox(QStringLiteral("txtDBH"), QStringLiteral("DBH"), Frame1_);
     place(label("lblDBH", "DBH"), txtDBH_, 1, 2);
 
     cboSpecies_ = makeList(QStringLiteral("cboSpecies"), QStringLiteral("Species"), false, Frame1_);
     place(label("lblSpecies", "Species"), cboSpecies_, 2, 0);
     auto* cboUtility = makeList(QStringLiteral("cboUtility"), QStringLiteral("Utility Conflict"), true, Frame1_);
     place(label("lblUtility", "Utility Conflict"), cboUtility, 2, 1);
-    txtSite_ = makeBox(QStringLiteral("txtSite"), QStringLiteral("Site"), Frame1_);
+    txtSite_ = makeTextBox(QStringLiteral("txtSite"), QStringLiteral("Site"), Frame1_);
     place(label("lblSite", "Site"), txtSite_, 2, 2);
 
     auto* cboPhysical = makeList(QStringLiteral("cboPhysical"), QStringLiteral("Phys. Obstr."), true, Frame1_);
@@ -507,13 +485,12 @@ QWidget* frmEditTree::buildTrunkPage()
 
     auto* decayRow = new QHBoxLayout;
     const auto box = [page, decayRow](const char* name, const char* labelName, const char* caption, int width) {
-        auto* label = makeLabel(QString::fromLatin1(labelName), QString::fromLatin1(caption), page);
-        auto* edit = makeBox(QString::fromLatin1(name), label->text().trimmed(), page);
-        edit->setFixedWidth(width);
-        label->setBuddy(edit);
-        decayRow->addWidget(label);
-        decayRow->addWidget(edit);
-        return edit;
+        const LabelledTextBox made = makeLabelledTextBox(QString::fromLatin1(labelName), QString::fromLatin1(caption),
+                                                         QString::fromLatin1(name), page);
+        made.box->setFixedWidth(width);
+        decayRow->addWidget(made.label);
+        decayRow->addWidget(made.box);
+        return made.box;
     };
     txtShell_ = box("txtShell", "lblShell", "Shell", 56);
     txtDiam_ = box("txtDiam", "lblDiam", "\" at diam", 56);
@@ -581,7 +558,7 @@ QWidget* frmEditTree::buildCorrectivePage()
         connect(chkCorrect_[size_t(i)], &QCheckBox::clicked, this, [this] { chkCorrect_Click(); });
     }
     auto* lblCorrect = makeLabel(QStringLiteral("lblCorrect"), QStringLiteral("Corrective Actions"), page);
-    txtCorrect_ = makeBox(QStringLiteral("txtCorrect"), lblCorrect->text(), page);
+    txtCorrect_ = makeTextBox(QStringLiteral("txtCorrect"), lblCorrect->text(), page);
     // The list follows the boxes; it is not typed.
     txtCorrect_->setReadOnly(true);
     auto* codes = new QHBoxLayout;
@@ -1110,7 +1087,7 @@ void frmEditTree::cmdDelete_Click()
                                 record[QStringLiteral("DBH")], record[QStringLiteral("Date_Evaluated")]));
     if (answer == MsgAnswer::Yes) {
         try {
-            context_.db.exec(QStringLiteral("DELETE FROM _Archived_SurveyData WHERE ID=?"), {currentId_});
+            deleteTreeRecord(context_.db, currentId_);
             // The changes not yet saved went with the record.
             currentRow_ = -1;
             currentId_ = -1;

@@ -1,6 +1,7 @@
 #include "trees/frmRating.h"
 
 #include "platform/busycursor.h"
+#include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "store/database.h"
@@ -20,18 +21,10 @@ namespace kolva {
 
 namespace {
 
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
+// A box of one risk text.
+QLineEdit* makeRiskTextBox(const QString& name, const QString& accessibleName, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QLineEdit* makeBox(const QString& name, const QString& accessibleName, QWidget* parent)
-{
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setAccessibleName(accessibleName);
+    QLineEdit* box = makeTextBox(name, accessibleName, parent);
     box->setMaxLength(RiskTextMaxLength);
     return box;
 }
@@ -54,7 +47,7 @@ frmRating::frmRating(AppContext context, QWidget* parent) : QWidget(parent), con
         auto* grid = new QGridLayout(page);
         grid->setVerticalSpacing(4);
         auto* caption = makeLabel(QStringLiteral("lblQ%1_Label").arg(n), QStringLiteral("Question label"), page);
-        txtLabel_[size_t(q)] = makeBox(QStringLiteral("txtQ%1_Label").arg(n), caption->text(), page);
+        txtLabel_[size_t(q)] = makeRiskTextBox(QStringLiteral("txtQ%1_Label").arg(n), caption->text(), page);
         caption->setBuddy(txtLabel_[size_t(q)]);
         grid->addWidget(caption, 0, 0, 1, 2);
         grid->addWidget(txtLabel_[size_t(q)], 1, 0, 1, 2);
@@ -62,7 +55,7 @@ frmRating::frmRating(AppContext context, QWidget* parent) : QWidget(parent), con
         for (int r = 0; r < RiskResponseCount; ++r) {
             auto* number = makeLabel(QStringLiteral("lblQ%1_Response(%2)").arg(n).arg(r), QString::number(r), page);
             number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            auto* box = makeBox(QStringLiteral("txtQ%1_Response(%2)").arg(n).arg(r), QStringLiteral("Response %1").arg(r),
+            auto* box = makeRiskTextBox(QStringLiteral("txtQ%1_Response(%2)").arg(n).arg(r), QStringLiteral("Response %1").arg(r),
                                 page);
             number->setBuddy(box);
             txtResponse_[size_t(q)][size_t(r)] = box;

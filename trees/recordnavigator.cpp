@@ -9,7 +9,7 @@ namespace kolva {
 
 namespace {
 
-QToolButton* makeButton(QWidget* parent, const QString& name, const QString& accessible, QStyle::StandardPixmap icon,
+QToolButton* makeMoveButton(QWidget* parent, const QString& name, const QString& accessible, QStyle::StandardPixmap icon,
                         const QString& toolTip)
 {
     auto* button = new QToolButton(parent);
@@ -32,11 +32,11 @@ RecordNavigator::RecordNavigator(const QString& caption, const QString& toolTip,
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(1, 1, 1, 1);
     row->setSpacing(1);
-    first_ = makeButton(this, QString(), QStringLiteral("First record"),
+    first_ = makeMoveButton(this, QString(), QStringLiteral("First record"),
                         QStyle::SP_MediaSkipBackward, toolTip);
-    previous_ = makeButton(this, QString(), QStringLiteral("Previous record"), QStyle::SP_MediaSeekBackward, toolTip);
-    next_ = makeButton(this, QString(), QStringLiteral("Next record"), QStyle::SP_MediaSeekForward, toolTip);
-    last_ = makeButton(this, QString(), QStringLiteral("Last record"), QStyle::SP_MediaSkipForward, toolTip);
+    previous_ = makeMoveButton(this, QString(), QStringLiteral("Previous record"), QStyle::SP_MediaSeekBackward, toolTip);
+    next_ = makeMoveButton(this, QString(), QStringLiteral("Next record"), QStyle::SP_MediaSeekForward, toolTip);
+    last_ = makeMoveButton(this, QString(), QStringLiteral("Last record"), QStyle::SP_MediaSkipForward, toolTip);
     first_->setObjectName(QStringLiteral("cmdFirstRecord"));
     previous_->setObjectName(QStringLiteral("cmdPreviousRecord"));
     next_->setObjectName(QStringLiteral("cmdNextRecord"));

@@ -2,29 +2,42 @@
 
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/numbers.h"
+#include "store/surveycolumns.h"
 
 #include <QLocale>
 
 #include <cmath>
-#include <limits>
+#include <stdexcept>
 
 namespace kolva {
 
 namespace {
 
-constexpr qint64 Int16Min = std::numeric_limits<qint16>::min();
-constexpr qint64 Int16Max = std::numeric_limits<qint16>::max();
-constexpr qint64 Int32Min = std::numeric_limits<qint32>::min();
-constexpr qint64 Int32Max = std::numeric_limits<qint32>::max();
-
-TreeColumn text(const char* name, const char* label)
+// A column of _Archived_SurveyData as the editor binds it: the kind and
+// range of the stored column, with the name the user knows it by.
+TreeColumn bound(const char* name, const char* label)
 {
-    return {QString::fromLatin1(name), TreeColumnKind::Text, QString::fromLatin1(label), 0, 0};
-}
-
-TreeColumn number(const char* name, const char* label, qint64 minimum, qint64 maximum)
-{
-    return {QString::fromLatin1(name), TreeColumnKind::WholeNumber, QString::fromLatin1(label), minimum, maximum};
+    const SurveyColumn* column = findSurveyColumn(QLatin1String(name));
+    if (!column)
+        throw std::logic_error(std::string("not a survey column: ") + name);
+    TreeColumn made{column->columnName(), TreeColumnKind::Text, QString::fromLatin1(label), 0, 0};
+    switch (column->kind) {
+    case SurveyColumnKind::Int16:
+    case SurveyColumnKind::Int32:
+        made.kind = TreeColumnKind::WholeNumber;
+        made.minimum = surveyColumnMinimum(column->kind);
+        made.maximum = surveyColumnMaximum(column->kind);
+        break;
+    case SurveyColumnKind::DateTime:
+        made.kind = TreeColumnKind::DateTime;
+        break;
+    case SurveyColumnKind::Text:
+    case SurveyColumnKind::Real:
+    case SurveyColumnKind::YesNo:
+        break;
+    }
+    return made;
 }
 
 const QString DayFormat = QStringLiteral("yyyy-MM-dd");
@@ -47,48 +60,48 @@ QString fieldText(const QVariant& value)
 const std::vector<TreeColumn>& boundTreeColumns()
 {
     static const std::vector<TreeColumn> columns = {
-        number("Tree_ID", "Tree ID", Int32Min, Int32Max),
-        text("StreetNum", "#/Street"),
-        text("StreetName", "Street"),
-        number("Hazard_Rating", "Risk Rating", Int16Min, Int16Max),
-        text("Surveyor", "Surveyor"),
-        {QStringLiteral("Date_Evaluated"), TreeColumnKind::DateTime, QStringLiteral("Date"), 0, 0},
-        number("DBH", "DBH", Int16Min, Int16Max),
-        text("Species", "Species"),
-        text("Location", "Location"),
-        text("Site", "Site"),
-        text("Obstructions_Physical", "Phys. Obstr."),
-        text("Obstructions_Visual", "Visual Obstr."),
-        text("Utility_Conflict", "Utility Conflict"),
-        text("Crown_Canker", "Crown Canker"),
-        text("Crown_Crack", "Crown Crack"),
-        text("Crown_Deadwood", "Crown Deadwood"),
-        text("Crown_Decay", "Crown Decay"),
-        text("Crown_Arch_1", "Crown Poor Architecture"),
-        text("Crown_Arch_2", "Crown Poor Architecture"),
-        text("Crown_Arch_3", "Crown Poor Architecture"),
-        text("WeakUnion", "Weak Union"),
-        text("Trunk_Canker", "Trunk Canker"),
-        text("Trunk_Crack", "Trunk Crack"),
-        text("Trunk_Decay", "Trunk Decay"),
-        number("TrunkDecay_Shell", "Shell", Int16Min, Int16Max),
-        number("TrunkDecay_Diam", "diameter of the trunk decay", Int16Min, Int16Max),
-        number("TrunkDecay_Pct", "% Open", Int16Min, Int16Max),
-        text("Trunk_Arch_1", "Trunk Poor Architecture"),
-        text("Trunk_Arch_2", "Trunk Poor Architecture"),
-        text("Roots_Deep", "Buried Deep"),
-        text("Roots_Injury", "Root Injury"),
-        text("Roots_Decay", "Root Decay"),
-        text("Roots_Arch1", "Roots Poor Architecture"),
-        text("Roots_Arch2", "Roots Poor Architecture"),
-        text("RiskZone", "Risk Zone"),
-        text("Size_Defect", "first risk question"),
-        text("Prob_Failure", "second risk question"),
-        text("Prob_TargetImpact", "third risk question"),
-        text("OtherRisk", "fourth risk question"),
-        text("Desc_OtherRisk", "description of the other risk"),
-        text("CorrectiveActions", "Corrective Actions"),
-        text("Note", "Note"),
+        bound("Tree_ID", "Tree ID"),
+        bound("StreetNum", "#/Street"),
+        bound("StreetName", "Street"),
+        bound("Hazard_Rating", "Risk Rating"),
+        bound("Surveyor", "Surveyor"),
+        bound("Date_Evaluated", "Date"),
+        bound("DBH", "DBH"),
+        bound("Species", "Species"),
+        bound("Location", "Location"),
+        bound("Site", "Site"),
+        bound("Obstructions_Physical", "Phys. Obstr."),
+        bound("Obstructions_Visual", "Visual Obstr."),
+        bound("Utility_Conflict", "Utility Conflict"),
+        bound("Crown_Canker", "Crown Canker"),
+        bound("Crown_Crack", "Crown Crack"),
+        bound("Crown_Deadwood", "Crown Deadwood"),
+        bound("Crown_Decay", "Crown Decay"),
+        bound("Crown_Arch_1", "Crown Poor Architecture"),
+        bound("Crown_Arch_2", "Crown Poor Architecture"),
+        bound("Crown_Arch_3", "Crown Poor Architecture"),
+        bound("WeakUnion", "Weak Union"),
+        bound("Trunk_Canker", "Trunk Canker"),
+        bound("Trunk_Crack", "Trunk Crack"),
+        bound("Trunk_Decay", "Trunk Decay"),
+        bound("TrunkDecay_Shell", "Shell"),
+        bound("TrunkDecay_Diam", "diameter of the trunk decay"),
+        bound("TrunkDecay_Pct", "% Open"),
+        bound("Trunk_Arch_1", "Trunk Poor Architecture"),
+        bound("Trunk_Arch_2", "Trunk Poor Architecture"),
+        bound("Roots_Deep", "Buried Deep"),
+        bound("Roots_Injury", "Root Injury"),
+        bound("Roots_Decay", "Root Decay"),
+        bound("Roots_Arch1", "Roots Poor Architecture"),
+        bound("Roots_Arch2", "Roots Poor Architecture"),
+        bound("RiskZone", "Risk Zone"),
+        bound("Size_Defect", "first risk question"),
+        bound("Prob_Failure", "second risk question"),
+        bound("Prob_TargetImpact", "third risk question"),
+        bound("OtherRisk", "fourth risk question"),
+        bound("Desc_OtherRisk", "description of the other risk"),
+        bound("CorrectiveActions", "Corrective Actions"),
+        bound("Note", "Note"),
     };
     return columns;
 }
@@ -203,6 +216,11 @@ void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QStrin
         throw TreeRecordRefused({}, QStringLiteral("The record was not saved: it is no longer in the database."));
 }
 
+void deleteTreeRecord(Database& db, qint64 id)
+{
+    db.exec(QStringLiteral("DELETE FROM _Archived_SurveyData WHERE ID=?"), {id});
+}
+
 QString recordNotSavedCaption()
 {
     return QStringLiteral("Record Not Saved");
@@ -273,43 +291,6 @@ CorrectiveActionBoxes correctiveActionBoxes(const QString& stored)
         }
     }
     return boxes;
-}
-
-double leadingNumber(const QString& text)
-{
-    QString s;
-    for (const QChar c : text) {
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
-            s += c;
-    }
-    qsizetype i = 0;
-    const auto isDigitAt = [&s](qsizetype at) { return at < s.size() && s.at(at).isDigit() && s.at(at).unicode() < 128; };
-    if (i < s.size() && (s.at(i) == QLatin1Char('+') || s.at(i) == QLatin1Char('-')))
-        ++i;
-    const qsizetype digitsFrom = i;
-    while (isDigitAt(i))
-        ++i;
-    if (i < s.size() && s.at(i) == QLatin1Char('.')) {
-        ++i;
-        while (isDigitAt(i))
-            ++i;
-    }
-    if (i == digitsFrom || (i == digitsFrom + 1 && s.at(digitsFrom) == QLatin1Char('.')))
-        return 0;
-    qsizetype end = i;
-    if (i < s.size() && QStringLiteral("EeDd").contains(s.at(i))) {
-        qsizetype e = i + 1;
-        if (e < s.size() && (s.at(e) == QLatin1Char('+') || s.at(e) == QLatin1Char('-')))
-            ++e;
-        if (isDigitAt(e)) {
-            while (isDigitAt(e))
-                ++e;
-            end = e;
-        }
-    }
-    QString number = s.left(end);
-    number.replace(QLatin1Char('D'), QLatin1Char('E')).replace(QLatin1Char('d'), QLatin1Char('e'));
-    return number.toDouble();
 }
 
 QString deleteTreeQuestion(const QVariant& treeId, const QVariant& species, const QVariant& dbh,

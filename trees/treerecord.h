@@ -96,10 +96,8 @@ QString correctiveActionText(const CorrectiveActionBoxes& boxes);
 // reads as its code. "3, 1,3" ticks boxes 0 and 2; "12" ticks none.
 CorrectiveActionBoxes correctiveActionBoxes(const QString& stored);
 
-// The number a text begins with, read the way the stored lists were always
-// read: blanks anywhere are ignored, reading stops at the first character
-// that cannot continue a number, and a text without a leading number is 0.
-double leadingNumber(const QString& text);
+// Deletes the record with that ID. Throws DbError.
+void deleteTreeRecord(Database& db, qint64 id);
 
 // "Delete Tree ID:12, (Red Maple DBH=14)\nsurveyed on Tuesday, 05/12/2009?"
 QString deleteTreeQuestion(const QVariant& treeId, const QVariant& species, const QVariant& dbh,

@@ -4,6 +4,7 @@
 
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/surveycolumns.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -56,14 +57,10 @@ inline void addSampleSurveyRecords(Database& db, int count, quint32 seed = 20090
     };
 
     Transaction transaction(db);
-    QSqlQuery insert = db.prepare(QStringLiteral(
-        "INSERT INTO _Archived_SurveyData (Surveyor,Date_Evaluated,RiskZone,StreetNum,StreetName,Tree_ID,Location,"
-        "Species,DBH,Site,Obstructions_Physical,Obstructions_Visual,Crown_Canker,Crown_Crack,Crown_Deadwood,"
-        "Crown_Decay,Crown_Arch_1,Crown_Arch_2,Crown_Arch_3,WeakUnion,Trunk_Canker,Trunk_Crack,Trunk_Decay,"
-        "TrunkDecay_Shell,TrunkDecay_Diam,TrunkDecay_Pct,Trunk_Arch_1,Trunk_Arch_2,Roots_Deep,Roots_Injury,"
-        "Roots_Decay,Roots_Arch1,Roots_Arch2,Size_Defect,Prob_Failure,Prob_TargetImpact,OtherRisk,Hazard_Rating,"
-        "Desc_OtherRisk,ReinspectYear,CorrectiveActions,Note,Date_Added,Utility_Conflict) "
-        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    const QStringList columns = surveyColumnNames(importedSurveyColumns());
+    QSqlQuery insert = db.prepare(QStringLiteral("INSERT INTO _Archived_SurveyData (%1) VALUES (%2)")
+                                      .arg(columns.join(QLatin1Char(',')),
+                                           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(','))));
     const QDateTime firstDay(QDate(2005, 4, 1), QTime(8, 0));
     for (int i = 0; i < count; ++i) {
         const QString r1 = pick(risk1), r2 = pick(risk2), r3 = pick(risk3), r4 = pick(risk4);

@@ -65,16 +65,6 @@ TEST(ReportCommon, PrintedStampIsDayMonthYearAndTwelveHourTime)
     EXPECT_EQ(printedFooter(cases[0].when), "|Printed : 02-Jan-08 10:30 AM|Page %d");
 }
 
-TEST(ReportCommon, WholeNumberValueReadsSignAndLeadingDigits)
-{
-    const struct {
-        const char* text;
-        int value;
-    } cases[] = {{"12", 12}, {"-", 0}, {"", 0}, {"-4", -4}, {"5-3", 5}, {"007", 7}, {"--3", 0}};
-    for (const auto& c : cases)
-        EXPECT_EQ(wholeNumberValue(c.text), c.value) << c.text;
-}
-
 TEST_F(ReportsTest, RiskZonesAreListedInTableOrderAfterAllZones)
 {
     db.exec("DELETE FROM RiskZone");

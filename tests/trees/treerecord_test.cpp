@@ -80,19 +80,6 @@ TEST(CorrectiveActions, TheBoxesOfAStoredListTickEachCodeFound)
     }
 }
 
-TEST(CorrectiveActions, ANumberIsReadUpToTheFirstCharacterThatCannotContinueIt)
-{
-    const struct {
-        const char* text;
-        double value;
-    } cases[] = {
-        {"", 0},  {"abc", 0},   {"  12abc", 12}, {"1 2", 12}, {"-3", -3},   {"+4", 4},
-        {".", 0}, {".5", 0.5},  {"1.5.2", 1.5},  {"1e1", 10}, {"2e", 2},    {"7,", 7},
-    };
-    for (const auto& c : cases)
-        EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.value) << c.text;
-}
-
 TEST(TreeChecks, TheTreeIdIsTestedBeforeTheSurveyorAndNeitherIsTrimmed)
 {
     const struct {

@@ -1,4 +1,4 @@
-#include "card/codepage.h"
+#include "store/codepage.h"
 
 #include <gtest/gtest.h>
 
