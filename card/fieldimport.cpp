@@ -1,6 +1,6 @@
 #include "card/fieldimport.h"
 
-#include "card/codepage.h"
+#include "store/codepage.h"
 #include "platform/progress.h"
 #include "store/database.h"
 #include "store/dates.h"
