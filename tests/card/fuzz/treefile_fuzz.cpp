@@ -4,6 +4,7 @@
 // its range is a failure.
 
 #include "card/treefile.h"
+#include "store/numbers.h"
 
 #include <cstdint>
 #include <cstdlib>
