@@ -16,6 +16,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -75,8 +76,18 @@ class InputFile {
 public:
     explicit InputFile(const QString& path)
 #ifdef Q_OS_UNIX
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
     {
+        // A pipe or a device is not a file to read: opening it does not
+        // wait, and it is refused.
+        struct stat info;
+        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+            errno = EINVAL;
+            error_ = QStringLiteral("not a regular file");
+            return;
+        }
         if (fd_ < 0)
             error_ = QString::fromLocal8Bit(std::strerror(errno));
     }
