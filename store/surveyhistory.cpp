@@ -64,16 +64,16 @@ std::vector<HistoryEntry> readEntries(QSqlQuery& query)
 
 QString operatingSystemUser()
 {
+#ifdef Q_OS_UNIX
+    // The account the program runs as, whatever the environment says.
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name && *entry->pw_name)
+        return QString::fromLocal8Bit(entry->pw_name);
+#endif
     for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
         const QString user = qEnvironmentVariable(name).trimmed();
         if (!user.isEmpty())
             return user;
     }
-#ifdef Q_OS_UNIX
-    // Started without a login environment (a service, a desktop launcher).
-    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name && *entry->pw_name)
-        return QString::fromLocal8Bit(entry->pw_name);
-#endif
     return QStringLiteral("unknown");
 }
 
