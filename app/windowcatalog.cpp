@@ -4,6 +4,9 @@
 #include "app/frmMain.h"
 #include "app/startup.h"
 #include "card/frmMakeStorageCard.h"
+#include "costing/frmCostReportOptions.h"
+#include "costing/frmEnterCosts.h"
+#include "costing/frmExcelExport.h"
 #include "reports/frmReinspectionReportOptions.h"
 #include "reports/frmSpecificCA_Options.h"
 #include "reports/frmTreesNeedingCA_Options.h"
@@ -29,6 +32,12 @@ void bindMenuWindows(frmMain& main)
                     [context] { return new frmSpecificCA_Options(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuCreateStorageCard")), OpenMode::Modal,
                     [context] { return new frmMakeStorageCard(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuCostSetup")), OpenMode::HideOpener,
+                    [context] { return new frmEnterCosts(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuCostReport")), OpenMode::HideOpener,
+                    [context] { return new frmCostReportOptions(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuExcelExport")), OpenMode::Modal,
+                    [context] { return new frmExcelExport(context); });
 }
 
 } // namespace kolva

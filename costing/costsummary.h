@@ -9,6 +9,7 @@
 // it can be built on a worker thread or from the command line.
 
 #include "costing/period.h"
+#include "reports/rowstore.h"
 
 #include <QDateTime>
 #include <QString>
@@ -115,17 +116,19 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
 
 // The rows of _tmp_Cost_Report in the order of the options: Tree ID, street
 // number, street name, location, species, DBH, risk rating, cost.
-std::vector<QStringList> readCostReportRows(Database& db, CostSort sort, Progress& progress);
+RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress);
 
 // The closing line: the number of trees, the cost of the listed work and
 // the cost to mobilize, apart.
 QString costTotalsLine(const CostTotals& totals, double mobilization);
 
 // Composes the summary page by page from the rows.
-void composeCostSummary(ReportDocument& document, CostSort sort, std::vector<QStringList> rows,
+void composeCostSummary(ReportDocument& document, CostSort sort, RowStore rows,
                         const CostTotals& totals, double mobilization, const QDateTime& printedAt);
 
-// The whole build: the work table, the listing and the document.
+// The whole build: the work table, the listing and the document, reporting
+// progress and stopping with ReportCancelled on request. Throws
+// std::invalid_argument with the message when the options have a problem.
 CostTotals buildCostSummary(ReportDocument& document, Database& db, const CostReportOptions& options,
                             const QDateTime& printedAt, Progress& progress);
 

@@ -3,13 +3,15 @@
 #include "costing/costtable.h"
 #include "platform/progress.h"
 #include "store/database.h"
+#include "store/rowcursor.h"
 #include "store/surveycolumns.h"
 
 #include <QSaveFile>
-#include <QSqlError>
 #include <QStringEncoder>
 
 #include <array>
+#include <charconv>
+#include <cstring>
 
 namespace kolva {
 
@@ -98,71 +100,101 @@ QString selectStatement()
         .arg(fields.join(QStringLiteral(", ")));
 }
 
-void appendQuoted(QString& out, const QString& text)
-{
-    out += QLatin1Char('"');
-    if (text.contains(QLatin1Char('"'))) {
-        for (const QChar c : text) {
-            if (c == QLatin1Char('"'))
-                out += QLatin1Char('"');
-            out += c;
+// The file's bytes: in the system's code page. On systems whose code page is
+// UTF-8 (all but Windows) the texts go out as the engine holds them.
+class Output {
+public:
+    Output() : encode_(QStringConverter::System)
+    {
+        utf8_ = QStringEncoder(QStringConverter::System).encode(QStringView(u"\u00e9\u20ac")) == QByteArray("\xc3\xa9\xe2\x82\xac");
+        bytes_.reserve(1 << 20);
+    }
+    QByteArray& bytes() { return bytes_; }
+
+    void appendText(QByteArrayView utf8)
+    {
+        if (utf8_) {
+            bytes_.append(utf8);
+        } else {
+            bytes_.append(encode_(QString::fromUtf8(utf8)));
         }
+    }
+    // A text in double quotes, a quote inside written twice.
+    void appendQuoted(QByteArrayView utf8)
+    {
+        bytes_.append('"');
+        qsizetype from = 0;
+        for (;;) {
+            const qsizetype quote = utf8.indexOf('"', from);
+            if (quote < 0)
+                break;
+            appendText(utf8.sliced(from, quote + 1 - from));
+            bytes_.append('"');
+            from = quote + 1;
+        }
+        appendText(utf8.sliced(from));
+        bytes_.append('"');
+    }
+
+private:
+    QStringEncoder encode_;
+    bool utf8_ = true;
+    QByteArray bytes_;
+};
+
+void appendInteger(QByteArray& out, qint64 value)
+{
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr - buffer);
+}
+
+// "2007-03-05 14:20:00" as "03/05/2007"; another text as it is.
+void appendUsDate(Output& out, QByteArrayView stored)
+{
+    if (stored.size() >= 10 && stored[4] == '-' && stored[7] == '-') {
+        char date[10];
+        std::memcpy(date, stored.data() + 5, 2);
+        date[2] = '/';
+        std::memcpy(date + 3, stored.data() + 8, 2);
+        date[5] = '/';
+        std::memcpy(date + 6, stored.data(), 4);
+        out.appendQuoted(QByteArrayView(date, 10));
     } else {
-        out += text;
-    }
-    out += QLatin1Char('"');
-}
-
-bool isNumber(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
+        out.appendQuoted(stored);
     }
 }
 
-void appendNumber(QString& out, const QVariant& value)
+void appendItem(Output& out, const RowCursor& row, int column, SurveyColumnKind kind, Special special)
 {
-    if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)
-        out += plainNumber(value.toDouble());
-    else
-        out += QString::number(value.toLongLong());
-}
-
-// "2007-03-05 14:20:00" as "03/05/2007".
-QString usDate(const QString& stored)
-{
-    if (stored.size() >= 10 && stored.at(4) == QLatin1Char('-') && stored.at(7) == QLatin1Char('-'))
-        return stored.mid(5, 2) + QLatin1Char('/') + stored.mid(8, 2) + QLatin1Char('/') + stored.left(4);
-    return stored;
-}
-
-void appendItem(QString& out, const QVariant& value, SurveyColumnKind kind, Special special)
-{
-    if (special == Special::Coordinate && (value.isNull() || value.toString().isEmpty())) {
-        out += QLatin1String("\" \"");
+    const RowCursor::Kind stored = row.kind(column);
+    if (special == Special::Coordinate && (stored == RowCursor::Kind::Null
+                                           || (stored == RowCursor::Kind::Text && row.text(column).isEmpty()))) {
+        out.bytes().append("\" \"");
         return;
     }
-    if (value.isNull()) {
-        out += QLatin1String("#NULL#");
+    switch (stored) {
+    case RowCursor::Kind::Null:
+        out.bytes().append("#NULL#");
+        return;
+    case RowCursor::Kind::Text:
+        if (special == Special::Date)
+            appendUsDate(out, row.text(column));
+        else
+            out.appendQuoted(row.text(column));
+        return;
+    case RowCursor::Kind::Integer:
+    case RowCursor::Kind::Real:
+        // As stored: a number bare, except in a text column.
+        if (kind == SurveyColumnKind::Text) {
+            out.appendQuoted(row.text(column));
+        } else if (stored == RowCursor::Kind::Integer) {
+            appendInteger(out.bytes(), row.integer(column));
+        } else {
+            out.bytes().append(plainNumber(row.real(column)).toLatin1());
+        }
         return;
     }
-    if (special == Special::Date) {
-        appendQuoted(out, usDate(value.toString()));
-        return;
-    }
-    // As stored: a number bare, a text quoted, whatever the column.
-    if (kind != SurveyColumnKind::Text && isNumber(value))
-        appendNumber(out, value);
-    else
-        appendQuoted(out, value.toString());
 }
 
 [[noreturn]] void fileFailed(const QSaveFile& file)
@@ -192,41 +224,38 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
     if (total == 0)
         return {};
 
-    QSqlQuery q = db.query(selectStatement(), values);
+    RowCursor row(db, selectStatement(), values);
     QSaveFile file(options.path);
     if (!file.open(QIODevice::WriteOnly))
         fileFailed(file);
-    QStringEncoder encode(QStringEncoder::System);
-    const auto flush = [&](QString& text) {
-        const QByteArray bytes = encode(text);
-        if (file.write(bytes) != bytes.size())
+    Output out;
+    const auto flush = [&] {
+        if (file.write(out.bytes()) != out.bytes().size())
             fileFailed(file);
-        text.clear();
+        out.bytes().clear();
     };
 
     progress.beginStage(QStringLiteral("Writing the CSV file"), total);
     progress.setCancellable(true);
-    QString out;
-    out.reserve(1 << 20);
     for (size_t i = 0; i < Columns.size(); ++i) {
         if (i > 0)
-            out += QLatin1Char(',');
-        appendQuoted(out, QString::fromLatin1(Columns[i].title));
+            out.bytes().append(',');
+        out.appendQuoted(QByteArrayView(Columns[i].title));
     }
-    out += QLatin1String("\r\n");
+    out.bytes().append("\r\n");
 
     static const std::array<SurveyColumnKind, 44> kinds = columnKinds();
     qint64 records = 0;
-    while (q.next()) {
+    while (row.next()) {
         for (int i = 0; i < int(Columns.size()); ++i) {
             if (i > 0)
-                out += QLatin1Char(',');
-            appendItem(out, q.value(i), kinds[size_t(i)], Columns[size_t(i)].special);
+                out.bytes().append(',');
+            appendItem(out, row, i, kinds[size_t(i)], Columns[size_t(i)].special);
         }
-        out += QLatin1String("\r\n");
+        out.bytes().append("\r\n");
         ++records;
-        if (out.size() > (1 << 19))
-            flush(out);
+        if (out.bytes().size() > (1 << 19))
+            flush();
         if (records % 1000 == 0) {
             progress.advance(records);
             if (progress.cancelRequested()) {
@@ -235,9 +264,7 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
             }
         }
     }
-    if (q.lastError().isValid())
-        throw DbError(q.lastError().text(), q.lastQuery());
-    flush(out);
+    flush();
     progress.advance(records);
     progress.setCancellable(false);
     if (!file.commit())

@@ -3,6 +3,7 @@
 
 #include "costing/csvexport.h"
 #include "store/database.h"
+#include "store/rowcursor.h"
 #include "store/surveycolumns.h"
 #include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
@@ -208,6 +209,29 @@ TEST(CsvExport, LeavesAnExistingFileAloneWhenNothingIsWritten)
     // A whole run replaces it.
     EXPECT_EQ(exportSurveyCsv(*t.db, {Spring2007, path}, progress).records, 1100);
     EXPECT_EQ(readWithPython(path).size(), 1101u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(RowCursorTest, GivesEachValueAsStoredStraightFromTheEngine)
+{
+    TestContext t;
+    RowCursor row(*t.db, "SELECT NULL, ?, ?, ?, x'41', 'Ärger \"x\"' WHERE ? = 1", {qlonglong(1) << 40, 2.5, "text", 1});
+    EXPECT_TRUE(row.direct());
+    ASSERT_TRUE(row.next());
+    EXPECT_EQ(row.kind(0), RowCursor::Kind::Null);
+    EXPECT_EQ(row.kind(1), RowCursor::Kind::Integer);
+    EXPECT_EQ(row.integer(1), qlonglong(1) << 40);
+    EXPECT_EQ(row.kind(2), RowCursor::Kind::Real);
+    EXPECT_EQ(row.real(2), 2.5);
+    EXPECT_EQ(row.kind(3), RowCursor::Kind::Text);
+    EXPECT_EQ(row.text(3), "text");
+    EXPECT_EQ(row.kind(4), RowCursor::Kind::Text) << "a blob reads as text";
+    EXPECT_EQ(row.text(5), QByteArrayView("\xC3\x84rger \"x\""));
+    EXPECT_FALSE(row.next());
+    EXPECT_THROW(RowCursor(*t.db, "SELECT * FROM NoSuchTable"), DbError);
 }
 
 } // namespace
