@@ -11,6 +11,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kolva {
@@ -84,15 +85,17 @@ QString noCostTreesCaption()
 
 CostTable::CostTable(const std::vector<CostRange>& ranges)
 {
-    // The ranges come by action and lower bound: the first that holds a DBH
-    // is the one with the lowest lower bound. A range without bounds holds
-    // no DBH.
+    // A range without bounds holds no DBH.
     for (const CostRange& range : ranges) {
         if (range.action < 1 || range.action >= int(ranges_.size()) || range.lower.isNull() || range.upper.isNull())
             continue;
         ranges_[size_t(range.action)].push_back(
             {range.lower.toDouble(), range.upper.toDouble(), range.cost.isNull() ? 0.0 : range.cost.toDouble()});
     }
+    // The first range that holds a DBH is the one with the lowest lower
+    // bound; of equal ones, the first given.
+    for (std::vector<Range>& action : ranges_)
+        std::stable_sort(action.begin(), action.end(), [](const Range& a, const Range& b) { return a.lower < b.lower; });
 }
 
 CostTable CostTable::read(Database& db)
@@ -300,9 +303,14 @@ CostTotals buildCostSummary(ReportDocument& document, Database& db, const CostRe
     const CostTotals totals = fillCostReportTable(db, options, progress);
     const double mobilization = readMobilizationCost(db);
     RowStore rows = readCostReportRows(db, options.sort, progress);
-    document.setProgress(&progress);
     progress.beginStage(QStringLiteral("Laying out the pages"), rows.size());
-    composeCostSummary(document, options.sort, std::move(rows), totals, mobilization, printedAt);
+    document.setProgress(&progress);
+    try {
+        composeCostSummary(document, options.sort, std::move(rows), totals, mobilization, printedAt);
+    } catch (...) {
+        document.setProgress(nullptr);
+        throw;
+    }
     document.setProgress(nullptr);
     return totals;
 }

@@ -9,10 +9,10 @@ namespace kolva {
 
 ReportPreviewWindow* openCostMatrixReport(const AppContext& context, QWidget* opener)
 {
-    const AppContext shared = context;
+    const QDateTime printedAt = context.clock.now();
     auto* window = new ReportPreviewWindow(
         context, ReportWindowTraits::of(ReportWindowKind::CostMatrixReport),
-        [shared](ReportDocument& document, QWidget*) { BuildCostMatrix(document, shared.db, shared.clock.now()); },
+        [printedAt](ReportDocument& document, Database& db, Progress&) { BuildCostMatrix(document, db, printedAt); },
         opener);
     openWindow(opener, window, OpenMode::Modal);
     return window;

@@ -14,14 +14,11 @@
 //
 //   bench_costing [trees ...]     (default: 10000 100000)
 
-#if __has_include("reports/rowstore.h")
-#define HAVE_SUMMARY 1
 #include "costing/costsummary.h"
-#include "reports/reportdata.h"
-#endif
 #include "costing/costtable.h"
 #include "costing/csvexport.h"
 #include "platform/progress.h"
+#include "reports/reportdata.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
 #include "store/kolvadb.h"
@@ -246,7 +243,6 @@ void benchCsv(const QString& path, const QString& dir, int n)
                 double(QFileInfo(theirs).size()) / 1e6);
 }
 
-#ifdef HAVE_SUMMARY
 void benchSummary(const QString& path, const QString& dir, int n)
 {
     CostReportOptions options;
@@ -305,8 +301,6 @@ void benchSummary(const QString& path, const QString& dir, int n)
                 peak, held);
 }
 
-#endif
-
 void run(int n)
 {
     QTemporaryDir dir;
@@ -317,9 +311,7 @@ void run(int n)
         generate(*db, n);
     }
     benchCsv(path, dir.path(), n);
-#ifdef HAVE_SUMMARY
     benchSummary(path, dir.path(), n);
-#endif
 }
 
 } // namespace

@@ -27,10 +27,11 @@ using namespace kolva::test;
 
 namespace {
 
+// A click near the left end, where a check box or option button has its box.
 void click(QAbstractButton* button)
 {
     ASSERT_NE(button, nullptr);
-    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
 bool waitBuilt(ReportPreviewWindow* window)
@@ -51,6 +52,8 @@ protected:
         addTree(*t.db, {.treeId = 2, .evaluated = "2007-05-11 09:00:00", .rating = 9, .actions = "3,9"});
         window = std::make_unique<frmCostReportOptions>(t.context());
         window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     ~CostReportOptionsTest() override
     {
@@ -167,7 +170,7 @@ TEST(CostMatrixReport, PrintsEveryActionInCodeOrderFromTheCostTable)
     EXPECT_EQ(cells[0], QStringList({"DBH Lower Limit", "DBH Upper Limit", "Estimated Cost"}));
     EXPECT_EQ(cells[1], QStringList({"0", "6", "$150.00"}));
     EXPECT_EQ(cells[2], QStringList({"6", "12", "$1,234.50"}));
-    EXPECT_LT(all.indexOf("Remove Tree"), all.indexOf("Treat SGR")) << "code order";
+    EXPECT_LT(all.indexOf("Remove Tree"), all.indexOf("Treat Stem Girdling Roots")) << "code order";
     EXPECT_FALSE(all.contains("$10.00"));
     click(report->cmdExit());
     settle();
