@@ -7,6 +7,7 @@
 #include "reports/reportdocument.h"
 #include "store/database.h"
 #include "store/numbers.h"
+#include "store/rowcursor.h"
 #include "store/sortkeys.h"
 
 #include <QLocale>
@@ -129,21 +130,28 @@ std::vector<int> actionCodesOfList(const QVariant& list)
     return codes;
 }
 
+double treeCost(const CostTable& table, const ActionChoice& chosen, std::optional<double> dbh, QStringView actionList)
+{
+    if (!dbh)
+        return 0;
+    double total = 0;
+    for (QStringView piece : actionList.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int code = piece.trimmed().toInt(&ok);
+        if (ok && code >= 1 && code <= int(chosen.size()) && chosen[size_t(code - 1)])
+            total += table.actionCost(code, *dbh);
+    }
+    return total;
+}
+
 double ComputeTreeCost(const CostTable& table, const ActionChoice& chosen, const QVariant& dbh,
                        const QVariant& actionList)
 {
-    if (dbh.isNull())
-        return 0;
     bool ok = false;
     const double diameter = dbh.toDouble(&ok);
-    if (!ok)
+    if (dbh.isNull() || !ok)
         return 0;
-    double total = 0;
-    for (const int code : actionCodesOfList(actionList)) {
-        if (code >= 1 && code <= int(chosen.size()) && chosen[size_t(code - 1)])
-            total += table.actionCost(code, diameter);
-    }
-    return total;
+    return treeCost(table, chosen, diameter, actionList.isNull() ? QString() : actionList.toString());
 }
 
 // ---------------------------------------------------------------- the work table
@@ -218,19 +226,24 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
                                           "StreetNum TEXT COLLATE NOCASE, StreetName TEXT COLLATE NOCASE, "
                                           "Location TEXT COLLATE NOCASE, Species TEXT COLLATE NOCASE, DBH REAL, "
                                           "Hazard_Rating INTEGER, Cost REAL"));
-        QSqlQuery insert = db.prepare(QStringLiteral(
-            "INSERT INTO _tmp_Cost_Report (Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, Cost) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-        QSqlQuery trees = db.query(QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, "
-                                                  "Hazard_Rating, CorrectiveActions FROM _Archived_SurveyData")
-                                       + selection.where + QStringLiteral(" ORDER BY ID"),
-                                   selection.values);
+        RowWriter insert(db, QStringLiteral("INSERT INTO _tmp_Cost_Report (Tree_ID, StreetNum, StreetName, Location, "
+                                            "Species, DBH, Hazard_Rating, Cost) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+        RowCursor trees(db,
+                        QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, "
+                                       "CorrectiveActions FROM _Archived_SurveyData")
+                            + selection.where + QStringLiteral(" ORDER BY ID"),
+                        selection.values);
         while (trees.next()) {
-            const double cost = roundedCost(ComputeTreeCost(table, options.actions, trees.value(5), trees.value(7)));
+            std::optional<double> dbh;
+            if (trees.kind(5) == RowCursor::Kind::Integer || trees.kind(5) == RowCursor::Kind::Real)
+                dbh = trees.real(5);
+            const QString list =
+                trees.kind(7) == RowCursor::Kind::Null ? QString() : QString::fromUtf8(trees.text(7));
+            const double cost = roundedCost(treeCost(table, options.actions, dbh, list));
             for (int c = 0; c < 7; ++c)
-                insert.bindValue(c, trees.value(c));
-            insert.bindValue(7, cost);
-            Database::run(insert);
+                insert.bindValue(c, trees, c);
+            insert.bindReal(7, cost);
+            insert.run();
             ++totals.trees;
             totals.cost += cost;
             if (totals.trees % 512 == 0) {
@@ -239,7 +252,8 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
                     throw ReportCancelled();
             }
         }
-        checkQueryEnd(trees, progress);
+        if (progress.cancelRequested())
+            throw ReportCancelled();
         progress.advance(totals.trees);
         transaction.commit();
     });
@@ -252,11 +266,41 @@ RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress)
     RowStore rows;
     runCancellable(db, progress, [&] {
         progress.beginStage(QStringLiteral("Sorting the trees"), 0);
-        QSqlQuery listing = db.query(QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, "
-                                                    "Hazard_Rating, Cost FROM _tmp_Cost_Report")
-                                     + orderClause(sort));
-        progress.beginStage(QStringLiteral("Reading the trees"), 0);
-        rows = readRows(listing, 8, progress);
+        RowCursor listing(db, QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, "
+                                             "Hazard_Rating, Cost FROM _tmp_Cost_Report")
+                                  + orderClause(sort));
+        constexpr int Columns = 8;
+        QString cells[Columns];
+        qint64 count = 0;
+        while (listing.next()) {
+            if (count == 0)
+                progress.beginStage(QStringLiteral("Reading the trees"), 0);
+            for (int c = 0; c < Columns; ++c) {
+                switch (listing.kind(c)) {
+                case RowCursor::Kind::Null:
+                    cells[c].clear();
+                    break;
+                case RowCursor::Kind::Integer:
+                    cells[c] = QString::number(listing.integer(c));
+                    break;
+                case RowCursor::Kind::Real:
+                    cells[c] = QString::number(listing.real(c), 'g', QLocale::FloatingPointShortest);
+                    break;
+                case RowCursor::Kind::Text:
+                    cells[c] = QString::fromUtf8(listing.text(c));
+                    break;
+                }
+            }
+            rows.append(cells, Columns);
+            if (++count % 512 == 0) {
+                progress.advance(count);
+                if (progress.cancelRequested())
+                    throw ReportCancelled();
+            }
+        }
+        if (progress.cancelRequested())
+            throw ReportCancelled();
+        progress.advance(count);
     });
     return rows;
 }

@@ -99,6 +99,7 @@ std::vector<int> actionCodesOfList(const QVariant& list);
 // without a DBH costs 0.
 double ComputeTreeCost(const CostTable& table, const ActionChoice& chosen, const QVariant& dbh,
                        const QVariant& actionList);
+double treeCost(const CostTable& table, const ActionChoice& chosen, std::optional<double> dbh, QStringView actionList);
 
 // How many survey records the options select.
 qint64 countCostTrees(Database& db, const CostReportOptions& options);

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
+#include "platform/windows.h"
 #include "reports/reportdata.h"
 #include "store/database.h"
 
@@ -202,6 +203,15 @@ void frmCostReportOptions::cmdDoIt_Click()
     report_->show();
     report_->raise();
     report_->activateWindow();
+}
+
+void frmCostReportOptions::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
 }
 
 } // namespace kolva

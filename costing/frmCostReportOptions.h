@@ -49,8 +49,12 @@ public:
     void cmdNone_Click();
     void cmdDoIt_Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     AppContext context_;
+    bool centred_ = false;
     std::array<QCheckBox*, 11> chkCA_{};
     QPushButton* cmdAll_ = nullptr;
     QPushButton* cmdNone_ = nullptr;

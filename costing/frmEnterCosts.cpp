@@ -4,6 +4,7 @@
 #include "costing/costtable.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
+#include "platform/windows.h"
 #include "platform/twips.h"
 #include "store/correctiveactions.h"
 #include "store/database.h"
@@ -53,12 +54,13 @@ frmEnterCosts::frmEnterCosts(const AppContext& context, QWidget* parent) : QWidg
     grdCost_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdCost_->setSelectionMode(QAbstractItemView::SingleSelection);
     grdCost_->verticalHeader()->hide();
+    grdCost_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     grdCost_->setColumnHidden(0, true);
     grdCost_->setColumnWidth(1, twipsToPixels(1000));
     grdCost_->setColumnWidth(2, twipsToPixels(1000));
     grdCost_->setColumnWidth(3, twipsToPixels(1500));
     grdCost_->horizontalHeader()->setStretchLastSection(true);
-    grdCost_->setMinimumSize(twipsToPixels(4000), twipsToPixels(2400));
+    grdCost_->setMinimumSize(twipsToPixels(4200), twipsToPixels(3000));
     cmdAdd_ = makeButton(QStringLiteral("cmdAdd"), QStringLiteral("Add New"), Frame1);
     cmdDelete_ = makeButton(QStringLiteral("cmdDelete"), QStringLiteral("Delete"), Frame1);
     auto* gridButtons = new QVBoxLayout;
@@ -312,6 +314,15 @@ void frmEnterCosts::closeEvent(QCloseEvent* event)
         }
     }
     QWidget::closeEvent(event);
+}
+
+void frmEnterCosts::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
 }
 
 } // namespace kolva

@@ -44,6 +44,7 @@ public:
     void cmdPrint_Click();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -57,6 +58,7 @@ private:
     void failed(const QString& what, const QString& why);
 
     AppContext context_;
+    bool centred_ = false;
     QComboBox* cboAction_ = nullptr;
     QTableWidget* grdCost_ = nullptr;
     QPushButton* cmdAdd_ = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/controls.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
+#include "platform/windows.h"
 #include "store/database.h"
 
 #include <QCloseEvent>
@@ -34,6 +35,7 @@ frmExcelExport::frmExcelExport(const AppContext& context, QWidget* parent) : QWi
     buttons->addWidget(Command1_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(period_);
+    layout->addSpacing(12);
     layout->addStretch(1);
     layout->addLayout(buttons);
 }
@@ -111,6 +113,15 @@ void frmExcelExport::closeEvent(QCloseEvent* event)
     if (job_)
         job_->requestCancel();
     QWidget::closeEvent(event);
+}
+
+void frmExcelExport::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
 }
 
 } // namespace kolva

@@ -33,10 +33,12 @@ signals:
     void exportFinished();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     AppContext context_;
+    bool centred_ = false;
     PeriodBlock* period_ = nullptr;
     QPushButton* cmdDoIt_ = nullptr;
     QPushButton* Command1_ = nullptr;

@@ -30,6 +30,7 @@ struct Engine {
     using ColumnText = const unsigned char* (*)(void*, int);
     using ColumnBytes = int (*)(void*, int);
     using ErrorMessage = const char* (*)(void*);
+    using Reset = int (*)(void*);
     using LibVersion = const char* (*)();
 
     Prepare prepare = nullptr;
@@ -45,12 +46,13 @@ struct Engine {
     ColumnText columnText = nullptr;
     ColumnBytes columnBytes = nullptr;
     ErrorMessage errorMessage = nullptr;
+    Reset reset = nullptr;
     LibVersion libVersion = nullptr;
 
     bool complete() const
     {
         return prepare && step && finalize && bindText && bindInt64 && bindDouble && bindNull && columnType
-               && columnInt64 && columnDouble && columnText && columnBytes && errorMessage && libVersion;
+               && columnInt64 && columnDouble && columnText && columnBytes && errorMessage && reset && libVersion;
     }
 };
 
@@ -80,6 +82,7 @@ const Engine& engine()
         get(e.columnText, "sqlite3_column_text");
         get(e.columnBytes, "sqlite3_column_bytes");
         get(e.errorMessage, "sqlite3_errmsg");
+        get(e.reset, "sqlite3_reset");
         get(e.libVersion, "sqlite3_libversion");
         return e;
     }();
@@ -243,6 +246,106 @@ QByteArrayView RowCursor::text(int column) const
     const unsigned char* bytes = d->e.columnText(d->statement, column);
     const int size = d->e.columnBytes(d->statement, column);
     return bytes ? QByteArrayView(reinterpret_cast<const char*>(bytes), size) : QByteArrayView();
+}
+
+// ---------------------------------------------------------------- RowWriter
+
+struct RowWriter::Impl {
+    const Engine& e = engine();
+    QString sql;
+    void* handle = nullptr;
+    void* statement = nullptr;
+    std::unique_ptr<QSqlQuery> query;
+
+    [[noreturn]] void fail() const
+    {
+        throw DbError(QString::fromUtf8(e.errorMessage(handle)), sql);
+    }
+    void check(int rc) const
+    {
+        if (rc != 0)
+            fail();
+    }
+};
+
+RowWriter::RowWriter(Database& db, const QString& sql) : d(std::make_unique<Impl>())
+{
+    d->sql = sql;
+    d->handle = directHandle(db);
+    if (!d->handle) {
+        d->query = std::make_unique<QSqlQuery>(db.prepare(sql));
+        return;
+    }
+    const QByteArray text = sql.toUtf8();
+    d->check(d->e.prepare(d->handle, text.constData(), int(text.size()), &d->statement, nullptr));
+}
+
+RowWriter::~RowWriter()
+{
+    if (d->statement)
+        d->e.finalize(d->statement);
+}
+
+void RowWriter::bindNull(int parameter)
+{
+    if (d->query)
+        d->query->bindValue(parameter, QVariant());
+    else
+        d->check(d->e.bindNull(d->statement, parameter + 1));
+}
+
+void RowWriter::bindInteger(int parameter, qint64 value)
+{
+    if (d->query)
+        d->query->bindValue(parameter, value);
+    else
+        d->check(d->e.bindInt64(d->statement, parameter + 1, value));
+}
+
+void RowWriter::bindReal(int parameter, double value)
+{
+    if (d->query)
+        d->query->bindValue(parameter, value);
+    else
+        d->check(d->e.bindDouble(d->statement, parameter + 1, value));
+}
+
+void RowWriter::bindText(int parameter, QByteArrayView utf8)
+{
+    if (d->query)
+        d->query->bindValue(parameter, QString::fromUtf8(utf8));
+    else
+        d->check(d->e.bindText(d->statement, parameter + 1, utf8.data() ? utf8.data() : "", int(utf8.size()), Transient));
+}
+
+void RowWriter::bindValue(int parameter, const RowCursor& row, int column)
+{
+    switch (row.kind(column)) {
+    case RowCursor::Kind::Null:
+        bindNull(parameter);
+        break;
+    case RowCursor::Kind::Integer:
+        bindInteger(parameter, row.integer(column));
+        break;
+    case RowCursor::Kind::Real:
+        bindReal(parameter, row.real(column));
+        break;
+    case RowCursor::Kind::Text:
+        bindText(parameter, row.text(column));
+        break;
+    }
+}
+
+void RowWriter::run()
+{
+    if (d->query) {
+        Database::run(*d->query);
+        return;
+    }
+    const int rc = d->e.step(d->statement);
+    d->e.reset(d->statement);
+    if (rc != Done)
+        d->fail();
 }
 
 } // namespace kolva

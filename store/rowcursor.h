@@ -1,8 +1,8 @@
 #pragma once
 // Reads the rows of a SELECT straight from the engine: each value as its
 // kind and, for a text, its UTF-8 bytes, without making a QVariant and a
-// QString of every value. For work that streams many rows into a file (the
-// CSV export). Where the engine's own library cannot be reached (a driver
+// QString of every value, and writes rows the same way. For work that
+// streams many rows (the CSV export, the cost summary's work table). Where the engine's own library cannot be reached (a driver
 // with a copy of its own, another engine), it reads through QSqlQuery, with
 // the same results.
 
@@ -41,6 +41,34 @@ public:
 
     // Whether the rows come straight from the engine (for tests).
     bool direct() const;
+
+private:
+    friend class RowWriter;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// A statement that writes (an INSERT), prepared once and run for many rows
+// straight through the engine, its values bound from a RowCursor's row as
+// they are stored or given. Through QSqlQuery where the engine's library
+// cannot be reached.
+class RowWriter {
+public:
+    // Throws DbError.
+    RowWriter(Database& db, const QString& sql);
+    ~RowWriter();
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    // Parameters numbered from 0, in the order of the statement's "?".
+    void bindNull(int parameter);
+    void bindInteger(int parameter, qint64 value);
+    void bindReal(int parameter, double value);
+    void bindText(int parameter, QByteArrayView utf8);
+    // The value of a column of the cursor's current row, as it is stored.
+    void bindValue(int parameter, const RowCursor& row, int column);
+    // Runs the statement with the values bound; they stay bound for the next run.
+    void run();
 
 private:
     struct Impl;

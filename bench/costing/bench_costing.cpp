@@ -14,6 +14,7 @@
 //
 //   bench_costing [trees ...]     (default: 10000 100000)
 
+#include "costing/costmatrix.h"
 #include "costing/costsummary.h"
 #include "costing/costtable.h"
 #include "costing/csvexport.h"
@@ -288,7 +289,26 @@ void benchSummary(const QString& path, const QString& dir, int n)
                                  "StreetNum;\n")
                       .arg(options.fromText, options.toText)));
     }
+    // Where the time of a build goes.
+    double fillMs = 0, listMs = 0, pagesMs = 0;
+    {
+        NullProgress progress;
+        const std::unique_ptr<Database> db = Database::open(path);
+        QElapsedTimer timer;
+        timer.start();
+        const CostTotals totals = fillCostReportTable(*db, options, progress);
+        fillMs = ms(timer);
+        timer.restart();
+        RowStore rows = readCostReportRows(*db, options.sort, progress);
+        listMs = ms(timer);
+        timer.restart();
+        ReportDocument document;
+        composeCostSummary(document, options.sort, std::move(rows), totals, 0, Printed);
+        pagesMs = ms(timer);
+    }
     std::printf("  %d landscape pages\n", pages);
+    std::printf("  of one build: pricing into the work table %.0f ms, sorted listing %.0f ms, pages %.0f ms\n", fillMs,
+                listMs, pagesMs);
     std::printf("  build (own connection, pricing, work table, sorted listing, pages): median %6.0f ms, best %6.0f ms "
                 "(processor %4.0f ms)   limit 2000 ms\n",
                 median(builds), best(builds), median(cpus));
@@ -304,6 +324,10 @@ void benchSummary(const QString& path, const QString& dir, int n)
 void run(int n)
 {
     QTemporaryDir dir;
+    // KOLVA_BENCH_KEEP=1 keeps the database, the files and the cost matrix
+    // as matrix.pdf, to look at or to measure again by hand.
+    const bool keep = qEnvironmentVariableIsSet("KOLVA_BENCH_KEEP");
+    dir.setAutoRemove(!keep);
     const QString path = dir.filePath(QStringLiteral("KOLVA.MDB"));
     createKolvaDatabase(path);
     {
@@ -312,6 +336,15 @@ void run(int n)
     }
     benchCsv(path, dir.path(), n);
     benchSummary(path, dir.path(), n);
+    if (keep) {
+        ReportDocument matrix;
+        {
+            const std::unique_ptr<Database> db = Database::open(path);
+            BuildCostMatrix(matrix, *db, Printed);
+        }
+        matrix.SaveAsPdf(dir.filePath(QStringLiteral("matrix.pdf")));
+        std::printf("  kept in %s\n", qPrintable(dir.path()));
+    }
 }
 
 } // namespace
