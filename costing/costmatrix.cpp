@@ -48,8 +48,10 @@ void composeCostMatrix(ReportDocument& document, const std::vector<CostMatrixSec
         document.PrintParagraph(section.description + crlf);
         document.PrintParagraph(crlf);
         document.BeginTable();
-        if (!section.rows.empty())
+        if (!section.rows.empty()) {
+            document.SetTableContinuation(section.description + QStringLiteral(" (continued)"));
             document.AddTableRows(format, header, section.rows, HeaderShade);
+        }
         else
             document.PrintParagraph(noCostInformationLine() + crlf);
         document.EndTable();
