@@ -10,6 +10,7 @@
 #include "store/database.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -212,6 +213,14 @@ void frmCostReportOptions::showEvent(QShowEvent* event)
         centred_ = true;
         centreOnScreen(this);
     }
+}
+
+void frmCostReportOptions::closeEvent(QCloseEvent* event)
+{
+    // The report goes with its options; a build still running stops.
+    if (report_)
+        report_->close();
+    QWidget::closeEvent(event);
 }
 
 } // namespace kolva

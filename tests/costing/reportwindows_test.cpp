@@ -135,6 +135,13 @@ TEST_F(CostReportOptionsTest, OpensTheReportBesideItAndOnlyOnce)
     click(report->cmdExit());
     settle();
     EXPECT_EQ(window->reportWindow(), nullptr);
+
+    // Closing the options closes an open report too.
+    click(window->cmdDoIt());
+    ASSERT_NE(window->reportWindow(), nullptr);
+    click(window->cmdExit());
+    settle();
+    EXPECT_EQ(openWindow("frmCostReport"), nullptr);
 }
 
 TEST(CostMatrixReport, PrintsEveryActionInCodeOrderFromTheCostTable)
