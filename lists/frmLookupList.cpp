@@ -137,7 +137,7 @@ frmLookupList::frmLookupList(AppContext context, LookupKind kind, QWidget* paren
     // Enter in the name box moves on to the next control, as Tab does.
     connect(txtDescription_, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
 
-    resize(520, 460);
+    resize(640, 480); // a name of 50 characters shows whole
 }
 
 int frmLookupList::currentRow() const

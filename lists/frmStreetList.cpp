@@ -209,7 +209,7 @@ void frmStreetList::cmdDeleteAl_Click()
     const MsgAnswer answer = context_.prompter.message(
         this, {QStringLiteral("Please confirm that you want to delete ALL streets!\nPlease note that there must be at "
                               "least ONE street on file, so the deletion process will leave ONE street in the list."),
-               QStringLiteral("Confirm Delete"), MsgIcon::Exclamation, MsgButtons::OkCancel, MsgAnswer::Ok});
+               QStringLiteral("Confirm Delete"), MsgIcon::Exclamation, MsgButtons::OkCancel, MsgAnswer::Cancel});
     if (answer != MsgAnswer::Ok)
         return;
     try {

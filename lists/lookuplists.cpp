@@ -132,7 +132,7 @@ QVariant LookupListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= int(rows_.size()))
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::AccessibleTextRole)
+    if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
         return rows_[size_t(index.row())].description;
     return {};
 }

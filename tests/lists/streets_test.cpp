@@ -390,6 +390,7 @@ TEST_F(StreetListTest, DeleteAllKeepsTheFirstStreetInNameOrder)
     EXPECT_EQ(q.caption, "Confirm Delete");
     EXPECT_EQ(q.buttons, MsgButtons::OkCancel);
     EXPECT_EQ(q.icon, MsgIcon::Exclamation);
+    EXPECT_EQ(q.defaultButton, MsgAnswer::Cancel) << "Enter alone deletes nothing";
     EXPECT_EQ(streetNames(*t.db).size(), 3);
     t.prompter.answer(MsgAnswer::Ok);
     click("cmdDeleteAl");
