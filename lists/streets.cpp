@@ -17,7 +17,8 @@ QString cleanStreetName(const QString& text)
     StripApostrophes(name);
     StripCommas(name);
     for (QChar& c : name) {
-        if (c.category() == QChar::Other_Control)
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f)) // a control character
             c = QLatin1Char(' ');
     }
     name = name.trimmed();
@@ -143,33 +144,59 @@ StreetFileNames readStreetFile(const QString& path)
     return streetNamesFromCsv(bytes);
 }
 
+namespace {
+
+// Names are added in batches of this many, in one statement each.
+constexpr int InsertBatch = 250;
+
+QString insertStatement(int rows)
+{
+    QString sql = QStringLiteral("INSERT INTO _Streets_Master (StreetName) VALUES (?)");
+    for (int i = 1; i < rows; ++i)
+        sql += QStringLiteral(", (?)");
+    return sql + QStringLiteral(" ON CONFLICT (StreetName) DO NOTHING");
+}
+
+} // namespace
+
 qint64 addStreetNames(Database& db, const QStringList& names, Progress& progress)
 {
-    constexpr qint64 Step = 2000;
-    progress.beginStage(QStringLiteral("Adding street names"), names.size());
-    progress.setCancellable(true);
-    Transaction transaction(db);
-    QSqlQuery insert = db.prepare(QStringLiteral("INSERT INTO _Streets_Master (StreetName) VALUES (?) "
-                                                 "ON CONFLICT (StreetName) DO NOTHING"));
+    // Each name once (a file may name a street many times).
+    QStringList unique;
+    unique.reserve(names.size());
     QSet<QString> seen;
     seen.reserve(names.size());
-    qint64 added = 0;
-    qint64 done = 0;
     for (const QString& name : names) {
-        if (++done % Step == 0) {
-            if (progress.cancelRequested())
-                throw StreetImportCancelled();
-            progress.advance(done);
+        if (!name.isEmpty() && !seen.contains(name)) {
+            seen.insert(name);
+            unique.append(name);
         }
-        if (name.isEmpty() || seen.contains(name))
-            continue; // the file names it twice
-        seen.insert(name);
-        insert.bindValue(0, name);
-        Database::run(insert);
-        added += insert.numRowsAffected() > 0 ? 1 : 0;
     }
-    insert.finish();
-    progress.advance(done);
+
+    progress.beginStage(QStringLiteral("Adding street names"), unique.size());
+    progress.setCancellable(true);
+    Transaction transaction(db);
+    static const QString batchSql = insertStatement(InsertBatch);
+    QSqlQuery batch = db.prepare(batchSql);
+    QSqlQuery single = db.prepare(insertStatement(1));
+    qint64 added = 0;
+    qsizetype done = 0;
+    while (done < unique.size()) {
+        if (progress.cancelRequested())
+            throw StreetImportCancelled();
+        const bool full = unique.size() - done >= InsertBatch;
+        QSqlQuery& insert = full ? batch : single;
+        const int rows = full ? InsertBatch : 1;
+        for (int i = 0; i < rows; ++i)
+            insert.bindValue(i, unique.at(done + i));
+        Database::run(insert);
+        added += qMax(0, insert.numRowsAffected());
+        done += rows;
+        if (full || done % InsertBatch == 0 || done == unique.size())
+            progress.advance(done);
+    }
+    batch.finish();
+    single.finish();
     if (progress.cancelRequested())
         throw StreetImportCancelled();
     progress.setCancellable(false);

@@ -307,6 +307,34 @@ TEST_P(LookupListTest, AWriteErrorAsksToTryAgainAndLosesNothing)
     EXPECT_EQ(currentName(), "BRAVO");
 }
 
+TEST_P(LookupListTest, AccessKeysOfTheCaptionsWork)
+{
+    fill({"ALPHA"});
+    open();
+    const auto press = [this](Qt::Key key) {
+        QTest::keyClick(window.get(), key, Qt::AltModifier);
+        QTest::qWait(150); // the button shows itself pressed before it acts
+    };
+    press(Qt::Key_A);
+    ASSERT_TRUE(window->editing()) << "&Add";
+    QTest::keyClicks(c("txtDescription"), "bravo");
+    press(Qt::Key_S);
+    EXPECT_EQ(stored(), QStringList({"ALPHA", "BRAVO"})) << "&Save";
+    press(Qt::Key_E);
+    EXPECT_TRUE(window->editing()) << "&Edit";
+    press(Qt::Key_C);
+    EXPECT_FALSE(window->editing()) << "&Cancel";
+    t.prompter.answer(MsgAnswer::No);
+    press(Qt::Key_D);
+    EXPECT_EQ(t.prompter.last().message.caption, "Confirm Delete") << "&Delete";
+    t.prompter.answer(MsgAnswer::Ok);
+    press(Qt::Key_F);
+    EXPECT_EQ(t.prompter.last().message.caption, "Search Error");
+    EXPECT_EQ(QApplication::focusWidget(), c("txtFind")) << "&Find, with the box empty, asks and goes to the box";
+    press(Qt::Key_X);
+    EXPECT_FALSE(window->isVisible()) << "E&xit";
+}
+
 TEST(LookupNames, BeginningPatterns)
 {
     const struct {
