@@ -5,6 +5,7 @@
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
+#include "reports/reportdata.h"
 #include "reports/reportwindow.h"
 #include "store/numbers.h"
 
@@ -51,7 +52,7 @@ frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& con
     txtFrom_ = makeRatingBox(QStringLiteral("txtFrom"), QStringLiteral("0"), Label1->text(), frameRatings);
     Label1->setBuddy(txtFrom_);
     auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("To:"), frameRatings);
-    txtTo_ = makeRatingBox(QStringLiteral("txtTo"), QStringLiteral("12"), Label2->text(), frameRatings);
+    txtTo_ = makeRatingBox(QStringLiteral("txtTo"), QString(), Label2->text(), frameRatings);
     Label2->setBuddy(txtTo_);
     auto* ratingRow = new QHBoxLayout(frameRatings);
     ratingRow->addWidget(Label1);
@@ -66,7 +67,7 @@ frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& con
     cmbRiskZone_ = new QComboBox(frameZone);
     cmbRiskZone_->setObjectName(QStringLiteral("cmbRiskZone"));
     cmbRiskZone_->setAccessibleName(QStringLiteral("Include Risk Zone"));
-    cmbRiskZone_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    keepListWidth(cmbRiskZone_);
     auto* zoneRow = new QHBoxLayout(frameZone);
     zoneRow->addWidget(cmbRiskZone_, 1);
 
@@ -107,6 +108,8 @@ void frmReinspectionReportOptions::Form_Load()
     cboYear_->clear();
     cboYear_->addItems(reinspectionYears(context_.clock.today()));
     cboYear_->setCurrentIndex(1);
+    // The ratings reach up to the highest the risk questions can give.
+    txtTo_->setText(defaultReinspectionOptions(context_.db, context_.clock.today()).toText);
     fillRiskZones(cmbRiskZone_, context_.db);
 }
 
@@ -119,7 +122,7 @@ ReinspectionOptions frmReinspectionReportOptions::options() const
     o.fromText = txtFrom_->text();
     o.toText = txtTo_->text();
     o.allZones = cmbRiskZone_->currentIndex() <= 0;
-    o.zone = o.allZones ? QString() : cmbRiskZone_->currentText();
+    o.zone = o.allZones ? QString() : cmbRiskZone_->currentData().toString();
     o.sort = 3;
     for (int i = 0; i < 4; ++i) {
         if (optSort_[size_t(i)]->isChecked())
@@ -140,22 +143,22 @@ void frmReinspectionReportOptions::cmdPrint_Click()
         txtFrom_->setFocus();
         return;
     }
-    if (wholeNumberValue(txtTo_->text()) < wholeNumberValue(txtFrom_->text())) {
-        context_.prompter.warn(this, QStringLiteral("There is a problem with the Risk Rating range"),
-                               QStringLiteral("Error"));
-        txtFrom_->setFocus();
+    // Every refusal comes before the report window opens.
+    const ReinspectionOptions o = options();
+    if (const auto problem = reinspectionOptionsProblem(o)) {
+        context_.prompter.warn(this, problem->text, problem->caption);
+        switch (problem->field) {
+        case OptionsProblem::Ratings: txtFrom_->setFocus(); break;
+        case OptionsProblem::Quarters: chkQuarter_[0]->setFocus(); break;
+        case OptionsProblem::Year: cboYear_->setFocus(); break;
+        }
         return;
     }
-    if (!reinspectionYear(cboYear_->currentText())) {
-        context_.prompter.warn(this, notAYearMessage(), QStringLiteral("Error"));
-        cboYear_->setFocus();
-        return;
-    }
-    const AppContext context = context_;
+    const QDateTime printedAt = context_.clock.now();
     report_ = new ReportPreviewWindow(
         context_, ReportWindowTraits::of(ReportWindowKind::ReinspectionReport),
-        [this, context](ReportDocument& document, QWidget* window) {
-            BuildReinspectionReport(context.db, context.prompter, window, options(), document, context.clock.now());
+        [o, printedAt](ReportDocument& document, Database& db, Progress& progress) {
+            buildReinspectionReport(document, db, o, printedAt, progress);
         },
         this);
     openWindow(this, report_, OpenMode::Modal);

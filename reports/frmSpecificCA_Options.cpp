@@ -30,7 +30,7 @@ frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget*
     cmbCA_ = new QComboBox(frameCA);
     cmbCA_->setObjectName(QStringLiteral("cmbCA"));
     cmbCA_->setAccessibleName(QStringLiteral("Select Corrective Action"));
-    cmbCA_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    keepListWidth(cmbCA_);
     (new QHBoxLayout(frameCA))->addWidget(cmbCA_, 1);
 
     const ZoneFrame zone = makeZoneFrame(this, QStringLiteral("Frame2"));
@@ -69,7 +69,7 @@ void frmSpecificCA_Options::Form_Load()
 {
     cmbCA_->clear();
     for (const CorrectiveAction& action : readCorrectiveActions(context_.db))
-        cmbCA_->addItem(correctiveActionItem(action), action.code);
+        addListItem(cmbCA_, correctiveActionItem(action), action.code);
     cmbCA_->setCurrentIndex(cmbCA_->count() > 0 ? 0 : -1);
     fillRiskZones(cmbRiskZone_, context_.db);
 }
@@ -84,7 +84,8 @@ std::optional<int> frmSpecificCA_Options::chosenCode() const
 ActionReportOptions frmSpecificCA_Options::options() const
 {
     ActionReportOptions o = readActionOptions(txtRiskRating_, cmbRiskZone_, Check1_);
-    o.actionText = cmbCA_->currentText();
+    o.actionCode = chosenCode().value_or(0);
+    o.actionText = listItemText(cmbCA_, cmbCA_->currentIndex());
     return o;
 }
 
@@ -105,19 +106,12 @@ void frmSpecificCA_Options::cmdPrint_Click()
                                QStringLiteral("Error"));
         return;
     }
-    const AppContext context = context_;
+    const ActionReportOptions o = options();
+    const QDateTime printedAt = context_.clock.now();
     report_ = new ReportPreviewWindow(
         context_, ReportWindowTraits::of(ReportWindowKind::SpecificCAReport),
-        [this, context](ReportDocument& document, QWidget*) {
-            const std::optional<int> code = chosenCode();
-            if (!code)
-                return;
-            markTreesWithCode(context.db, *code);
-            const ActionReportOptions o = options();
-            if (o.divideByZone)
-                BuildSpecificCAByZone(context.db, document, o, context.clock.now());
-            else
-                BuildSpecificCAList(context.db, document, o, context.clock.now());
+        [o, printedAt](ReportDocument& document, Database& db, Progress& progress) {
+            buildSpecificCAReport(document, db, o, printedAt, progress);
         },
         this);
     openWindow(this, report_, OpenMode::Modal);

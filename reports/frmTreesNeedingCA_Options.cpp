@@ -93,15 +93,12 @@ void frmTreesNeedingCA_Options::cmdPrint_Click()
         txtRiskRating_->setFocus();
         return;
     }
-    const AppContext context = context_;
+    const ActionReportOptions o = options();
+    const QDateTime printedAt = context_.clock.now();
     report_ = new ReportPreviewWindow(
         context_, ReportWindowTraits::of(ReportWindowKind::TreesNeedingCAReport),
-        [this, context](ReportDocument& document, QWidget*) {
-            const ActionReportOptions o = options();
-            if (o.divideByZone)
-                BuildTreesNeedingCAByZone(context.db, document, o, context.clock.now());
-            else
-                BuildTreesNeedingCAList(context.db, document, o, context.clock.now());
+        [o, printedAt](ReportDocument& document, Database& db, Progress& progress) {
+            buildTreesNeedingCAReport(document, db, o, printedAt, progress);
         },
         this);
     openWindow(this, report_, OpenMode::Modal);

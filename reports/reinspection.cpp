@@ -1,12 +1,17 @@
 #include "reports/reinspection.h"
 
-#include "platform/prompter.h"
+#include "platform/progress.h"
 #include "reports/reportcommon.h"
+#include "reports/reportdata.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
 #include "store/numbers.h"
+#include "store/sortkeys.h"
 
 #include <QRegularExpression>
+
+#include <limits>
+#include <stdexcept>
 
 namespace kolva {
 
@@ -26,24 +31,36 @@ const QString YearOfRecord = QStringLiteral(
 
 // A report reads much of the table: one pass over it and one sort are faster
 // than fetching every row through an index, so the terms that could use an
-// index carry a unary "+", which keeps the column's collation.
+// index carry a unary "+", which keeps the column's collation. (The sort
+// comes before the first row; a cancelled build stops inside it, see
+// StatementStop.)
 struct SortChoice {
-    const char* order;
+    QString order;
     const char* title;
 };
-const SortChoice Sorts[] = {
-    {" ORDER BY +Tree_ID, +ID", " - Sorted by Tree ID"},
-    {" ORDER BY +Hazard_Rating DESC, +StreetName, +ID", " - Sorted by Hazard Rating and StreetName"},
-    {" ORDER BY +StreetName, +StreetNum, +ID", " - Sorted by Street Name and Number"},
-    {" ORDER BY +Hazard_Rating DESC, +ID", " - Sorted by Hazard Rating"},
-};
-
 const SortChoice& sortOf(int sort)
 {
-    return Sorts[sort >= 0 && sort < 4 ? sort : 3];
+    static const SortChoice sorts[] = {
+        {QStringLiteral(" ORDER BY +Tree_ID, +ID"), " - Sorted by Tree ID"},
+        {QStringLiteral(" ORDER BY +Hazard_Rating DESC, +StreetName, ") + streetNumberOrder() +
+             QStringLiteral(", +ID"),
+         " - Sorted by Hazard Rating and StreetName"},
+        {QStringLiteral(" ORDER BY +StreetName, ") + streetNumberOrder() + QStringLiteral(", +ID"),
+         " - Sorted by Street Name and Number"},
+        {QStringLiteral(" ORDER BY +Hazard_Rating DESC, +ID"), " - Sorted by Hazard Rating"},
+    };
+    return sorts[sort >= 0 && sort < 4 ? sort : 3];
 }
 
 } // namespace
+
+ReinspectionOptions defaultReinspectionOptions(Database& db, const QDate& today)
+{
+    ReinspectionOptions o;
+    o.yearText = reinspectionYears(today).value(1);
+    o.toText = QString::number(highestRiskRating(db));
+    return o;
+}
 
 QStringList reinspectionYears(const QDate& today)
 {
@@ -71,48 +88,56 @@ QString notAYearMessage()
     return QStringLiteral("Please enter the year of the inspections as a number, for example 2009");
 }
 
-std::vector<QStringList> selectReinspectionTrees(Database& db, const ReinspectionOptions& options)
+std::optional<OptionsProblem> reinspectionOptionsProblem(const ReinspectionOptions& options)
+{
+    if (!options.toText.isEmpty() && wholeNumberValue(options.toText) < wholeNumberValue(options.fromText))
+        return OptionsProblem{OptionsProblem::Ratings, QStringLiteral("There is a problem with the Risk Rating range"),
+                              QStringLiteral("Error")};
+    if (!options.quarters[0] && !options.quarters[1] && !options.quarters[2] && !options.quarters[3])
+        return OptionsProblem{OptionsProblem::Quarters, QStringLiteral("Please select at least ONE quarter"),
+                              QStringLiteral("Selection Error")};
+    if (!reinspectionYear(options.yearText))
+        return OptionsProblem{OptionsProblem::Year, notAYearMessage(), QStringLiteral("Error")};
+    return std::nullopt;
+}
+
+RowStore selectReinspectionTrees(Database& db, const ReinspectionOptions& options, Progress& progress)
 {
     const std::optional<int> year = reinspectionYear(options.yearText);
     if (!year)
-        return {};
+        return RowStore();
+    const ZoneCondition zone = zoneCondition(options.allZones, options.zone);
     // The due month decides the quarter; the month and day of the evaluation
     // in the reinspection year always fall in the quarter of that month.
     const QString sql =
         QStringLiteral("SELECT Tree_ID,RiskZone,StreetNum,StreetName,Location,Species,DBH,"
                        "strftime('%m/%d/%Y',Date_Evaluated),Hazard_Rating FROM _Archived_SurveyData WHERE ") +
-        (options.allZones ? QStringLiteral("(RiskZone <> ? AND trim(RiskZone) <> '')") : QStringLiteral("(RiskZone = ?)")) +
-        QStringLiteral(" AND ") + YearOfRecord +
+        zone.sql + QStringLiteral(" AND ") + YearOfRecord +
         QStringLiteral(" = ? AND ((? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 1 AND 3)"
                        " OR (? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 4 AND 6)"
                        " OR (? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 7 AND 9)"
                        " OR (? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 10 AND 12))"
                        " AND (+Hazard_Rating >= ? AND +Hazard_Rating <= ?)") +
-        QString::fromLatin1(sortOf(options.sort).order);
-    QSqlQuery q = db.query(sql, {options.allZones ? NoZoneMark : options.zone, *year, options.quarters[0],
-                                 options.quarters[1], options.quarters[2], options.quarters[3],
-                                 wholeNumberValue(options.fromText), wholeNumberValue(options.toText)});
-    std::vector<QStringList> rows;
-    while (q.next()) {
-        QStringList row;
-        row.reserve(9);
-        for (int c = 0; c < 9; ++c)
-            row.append(cellText(q.value(c)));
-        rows.push_back(std::move(row));
-    }
-    return rows;
+        sortOf(options.sort).order;
+    QVariantList values = zone.values;
+    values << *year << options.quarters[0] << options.quarters[1] << options.quarters[2] << options.quarters[3]
+           << wholeNumberValue(options.fromText)
+           << (options.toText.isEmpty() ? std::numeric_limits<int>::max() : wholeNumberValue(options.toText));
+    QSqlQuery q = db.query(sql, values);
+    return readRows(q, 9, progress);
 }
 
 QString reinspectionHeader(const ReinspectionOptions& options)
 {
-    const QString zoneTitle = options.allZones ? QStringLiteral(" (ALL RISK ZONES - )")
-                                               : QStringLiteral(" (RISK ZONE: ") + options.zone + QStringLiteral(" ONLY) ");
-    return QStringLiteral("|Reinspection Report FOR ") + options.yearText + QStringLiteral("\r\n") + zoneTitle +
+    const QString zoneTitleText = options.allZones
+                                      ? QStringLiteral(" (ALL RISK ZONES - )")
+                                      : QStringLiteral(" (RISK ZONE: ") + zoneTitle(options.zone) + QStringLiteral(" ONLY) ");
+    return QStringLiteral("|Reinspection Report FOR ") + options.yearText + QStringLiteral("\r\n") + zoneTitleText +
            QString::fromLatin1(sortOf(options.sort).title);
 }
 
-void composeReinspectionReport(ReportDocument& document, const ReinspectionOptions& options,
-                               std::vector<QStringList> rows, const QDateTime& printedAt)
+void composeReinspectionReport(ReportDocument& document, const ReinspectionOptions& options, RowStore rows,
+                               const QDateTime& printedAt)
 {
     document.BeginDocument();
     document.SetPageMargins(QStringLiteral("0.750in"), QStringLiteral("0.75in"));
@@ -124,25 +149,32 @@ void composeReinspectionReport(ReportDocument& document, const ReinspectionOptio
     document.MoveToLeftMargin();
     document.BeginTable();
     document.SetTableFont(8, false);
-    if (!rows.empty())
+    if (rows.isEmpty())
+        document.PrintParagraph(NoTreesMessage);
+    else
         document.AddTableRows(Columns, Titles, std::move(rows), HeaderShade);
     document.EndTable();
     document.EndDocument();
 }
 
-bool BuildReinspectionReport(Database& db, Prompter& prompter, QWidget* parent, const ReinspectionOptions& options,
-                             ReportDocument& document, const QDateTime& printedAt)
+void buildReinspectionReport(ReportDocument& document, Database& db, const ReinspectionOptions& options,
+                             const QDateTime& printedAt, Progress& progress)
 {
-    if (!options.quarters[0] && !options.quarters[1] && !options.quarters[2] && !options.quarters[3]) {
-        prompter.warn(parent, QStringLiteral("Please select at least ONE quarter"), QStringLiteral("Selection Error"));
-        return false;
+    if (const auto problem = reinspectionOptionsProblem(options))
+        throw std::invalid_argument(problem->text.toStdString());
+    progress.setCancellable(true);
+    progress.beginStage(QStringLiteral("Selecting the trees"), 0);
+    RowStore rows;
+    runCancellable(db, progress, [&] { rows = selectReinspectionTrees(db, options, progress); });
+    progress.beginStage(QStringLiteral("Laying out the pages"), rows.size());
+    document.setProgress(&progress);
+    try {
+        composeReinspectionReport(document, options, std::move(rows), printedAt);
+    } catch (...) {
+        document.setProgress(nullptr);
+        throw;
     }
-    if (!reinspectionYear(options.yearText)) {
-        prompter.warn(parent, notAYearMessage(), QStringLiteral("Error"));
-        return false;
-    }
-    composeReinspectionReport(document, options, selectReinspectionTrees(db, options), printedAt);
-    return true;
+    document.setProgress(nullptr);
 }
 
 } // namespace kolva

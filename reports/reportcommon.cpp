@@ -1,6 +1,7 @@
 #include "reports/reportcommon.h"
 
 #include "platform/controls.h"
+#include "reports/reportdata.h"
 #include "store/database.h"
 
 #include <QCheckBox>
@@ -14,6 +15,15 @@
 #include <QVBoxLayout>
 
 namespace kolva {
+
+namespace {
+
+// A list is as wide as this many characters, and shows an entry of up to
+// about this many in full.
+constexpr int MinimumListCharacters = 24;
+constexpr int LongestListCharacters = 40;
+
+} // namespace
 
 QStringList riskZoneNames(Database& db)
 {
@@ -31,7 +41,7 @@ QString printedStamp(const QDateTime& when)
 
 QString printedFooter(const QDateTime& when)
 {
-    return QStringLiteral("|Printed : ") + printedStamp(when) + QStringLiteral("|Page %d");
+    return QStringLiteral("|Printed : ") + printedStamp(when) + QStringLiteral("|Page %d of %t");
 }
 
 QString cellText(const QVariant& value)
@@ -48,11 +58,38 @@ QLineEdit* makeRatingBox(const QString& objectName, const QString& text, const Q
     return box;
 }
 
+void keepListWidth(QComboBox* box)
+{
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(MinimumListCharacters);
+    QObject::connect(box, &QComboBox::currentIndexChanged, box,
+                     [box](int index) { box->setToolTip(box->itemData(index, Qt::ToolTipRole).toString()); });
+}
+
+void addListItem(QComboBox* box, const QString& text, const QVariant& data)
+{
+    const QFontMetrics fm = box->fontMetrics();
+    const QString shown = fm.elidedText(text, Qt::ElideRight, fm.averageCharWidth() * LongestListCharacters);
+    box->addItem(shown, data);
+    const int index = box->count() - 1;
+    box->setItemData(index, text, FullTextRole);
+    if (shown != text)
+        box->setItemData(index, text, Qt::ToolTipRole);
+    if (index == box->currentIndex())
+        box->setToolTip(box->itemData(index, Qt::ToolTipRole).toString());
+}
+
+QString listItemText(const QComboBox* box, int index)
+{
+    return box->itemData(index, FullTextRole).toString();
+}
+
 void fillRiskZones(QComboBox* box, Database& db)
 {
     box->clear();
-    box->addItem(AllZonesItem);
-    box->addItems(riskZoneNames(db));
+    addListItem(box, AllZonesItem);
+    for (const QString& zone : reportZoneChoices(db))
+        addListItem(box, zoneTitle(zone), zone);
     box->setCurrentIndex(0);
 }
 
@@ -64,7 +101,7 @@ ZoneFrame makeZoneFrame(QWidget* parent, const QString& objectName)
     z.cmbRiskZone = new QComboBox(z.frame);
     z.cmbRiskZone->setObjectName(QStringLiteral("cmbRiskZone"));
     z.cmbRiskZone->setAccessibleName(QStringLiteral("Include Risk Zone"));
-    z.cmbRiskZone->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    keepListWidth(z.cmbRiskZone);
     z.Check1 = new QCheckBox(QStringLiteral("If ALL, Divide Report By Risk Zone"), z.frame);
     z.Check1->setObjectName(QStringLiteral("Check1"));
     auto* column = new QVBoxLayout(z.frame);
@@ -95,10 +132,8 @@ ActionReportOptions readActionOptions(const QLineEdit* txtRiskRating, const QCom
     ActionReportOptions o;
     o.ratingText = txtRiskRating->text();
     o.allZones = cmbRiskZone->currentIndex() <= 0;
-    o.zone = o.allZones ? QString() : cmbRiskZone->currentText();
+    o.zone = o.allZones ? QString() : cmbRiskZone->currentData().toString();
     o.divideByZone = o.allZones && Check1->isChecked();
-    for (int i = 1; i < cmbRiskZone->count(); ++i)
-        o.zones.append(cmbRiskZone->itemText(i));
     return o;
 }
 

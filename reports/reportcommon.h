@@ -1,7 +1,7 @@
 #pragma once
 // What the inspection reports share: the risk zone list of their options
-// windows, the footer with the print time, the grey of the header row, and
-// reading the whole numbers typed into their boxes.
+// windows and the lists that keep their width, the footer with the print
+// time, the grey of the header row, the rating boxes.
 
 #include <QColor>
 #include <QDateTime>
@@ -23,8 +23,8 @@ class Database;
 
 // The first item of every risk zone list: all zones.
 inline const QString AllZonesItem = QStringLiteral("*** ALL  ***");
-// The zone of trees that belong to no zone; never listed for all zones.
-inline const QString NoZoneMark = QStringLiteral("~~");
+// What a report says when no tree meets its options.
+inline const QString NoTreesMessage = QStringLiteral("No trees meet the selection");
 
 inline const QColor HeaderShade = QColor(224, 224, 224);
 inline const QColor HeaderBlue = QColor(0, 0, 255);
@@ -34,7 +34,7 @@ QStringList riskZoneNames(Database& db);
 
 // "06-Dec-26 05:47 PM"
 QString printedStamp(const QDateTime& when);
-// "|Printed : 06-Dec-26 05:47 PM|Page %d"
+// "|Printed : 06-Dec-26 05:47 PM|Page %d of %t"
 QString printedFooter(const QDateTime& when);
 
 // The text of a field for a report cell: "" for a missing value.
@@ -43,7 +43,18 @@ QString cellText(const QVariant& value);
 // A box of a risk rating: a whole number of six characters at most.
 QLineEdit* makeRatingBox(const QString& objectName, const QString& text, const QString& accessibleName,
                          QWidget* parent);
-// "*** ALL  ***" then every risk zone, the first selected.
+
+// Lists of the options windows keep their width: an entry too long for it is
+// shown shortened with "...", its whole text in its tooltip (and the list's,
+// while it is chosen) and in FullTextRole.
+constexpr int FullTextRole = Qt::UserRole + 1;
+void keepListWidth(QComboBox* box);
+void addListItem(QComboBox* box, const QString& text, const QVariant& data = {});
+QString listItemText(const QComboBox* box, int index);
+
+// "*** ALL  ***", then every zone a report can be limited to
+// (reportZoneChoices, "(none)" for the trees without a zone); the first
+// selected. Each zone item holds its zone name as its data ("" for none).
 void fillRiskZones(QComboBox* box, Database& db);
 
 // The "Include Risk Zone" frame of the corrective action reports: the zone
@@ -63,8 +74,7 @@ struct ThresholdFrame {
 ThresholdFrame makeThresholdFrame(QWidget* parent, const QString& objectName);
 
 // The choices of a corrective action options window: the lowest rating as
-// typed, the zone (item 0 is all zones), dividing by zone, and the zones of
-// the list in order.
+// typed, the zone (item 0 is all zones) and dividing by zone.
 ActionReportOptions readActionOptions(const QLineEdit* txtRiskRating, const QComboBox* cmbRiskZone,
                                       const QCheckBox* Check1);
 

@@ -1,6 +1,10 @@
 #include "reports/reportdocument.h"
 
+#include "platform/progress.h"
+#include "reports/pdfwriter.h"
+
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QImage>
@@ -10,9 +14,16 @@
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QThread>
 
 #include <algorithm>
-#include <memory>
+#include <array>
+#include <deque>
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
 
 namespace kolva {
 
@@ -31,12 +42,24 @@ constexpr double HeaderGap = 0.15 * Dpi;  // between the header and the body, th
 constexpr double CellPadX = 0.04 * Dpi;
 constexpr double CellPadY = 0.02 * Dpi;
 constexpr double GridWidth = 0.006 * Dpi;
+const QColor GridColour(96, 96, 96);
 const QString DefaultFamily = QStringLiteral("Arial");
+// How often the layout and the PDF writer report progress and look for Cancel.
+constexpr int RowsPerCheck = 256;
 
 const QRegularExpression& lineEnds()
 {
     static const QRegularExpression re(QStringLiteral("\r\n|\n|\r"));
     return re;
+}
+
+bool hasLineEnd(QStringView text)
+{
+    for (QChar c : text) {
+        if (c == u'\n' || c == u'\r')
+            return true;
+    }
+    return false;
 }
 
 // The lines of a text that ends every line: a final line end adds no line.
@@ -68,49 +91,166 @@ struct FontStyle {
     bool operator==(const FontStyle& o) const { return family == o.family && points == o.points && bold == o.bold; }
 };
 
+// Report text is set without shaping and kerning: a text is then exactly as
+// wide as the sum of its characters' advances, so that widths are added up
+// from a table instead of being measured, and drawing is faster.
 QFont makeFont(const FontStyle& style, double devicePointScale)
 {
     QFont font(style.family);
     font.setPointSizeF(style.points * devicePointScale);
     font.setBold(style.bold);
     font.setHintingPreference(QFont::PreferNoHinting);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    font.setKerning(false);
     return font;
 }
 
-// Breaks text into lines no wider than width: at line ends, then at blanks,
-// and inside a word only when the word alone is too wide.
-QStringList wrapText(const QString& text, const QFontMetricsF& fm, double width)
+// What the layout knows of a font: made once, read-only afterwards.
+struct FontMeasure {
+    FontStyle style;
+    QString resolvedFamily; // the family the system gives for it
+    double ascent = 0;
+    double lineSpacing = 0;
+    std::array<double, 256> latin{}; // advances of the Latin-1 characters
+
+    explicit FontMeasure(const FontStyle& s) : style(s)
+    {
+        const QFont font = makeFont(style, 1.0);
+        const QFontMetricsF fm(font, &measuringDevice());
+        resolvedFamily = QFontInfo(font).family();
+        ascent = fm.ascent();
+        lineSpacing = fm.lineSpacing();
+        for (int c = 0; c < 256; ++c)
+            latin[size_t(c)] = fm.horizontalAdvance(QChar(c));
+    }
+};
+
+// Measures text on one thread: Latin-1 from the fonts' tables, any other
+// character once, on first use.
+class Measurer {
+public:
+    explicit Measurer(const std::deque<FontMeasure>& fonts) : fonts_(fonts) {}
+
+    // The advance of the character at i; i moves to its last code unit.
+    double advance(int font, QStringView text, qsizetype& i)
+    {
+        const char16_t c = text[i].unicode();
+        if (c < 256)
+            return fonts_[size_t(font)].latin[c];
+        char32_t code = c;
+        qsizetype length = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            code = QChar::surrogateToUcs4(c, text[i + 1].unicode());
+            length = 2;
+        }
+        const double w = other(font, code, text.mid(i, length));
+        i += length - 1;
+        return w;
+    }
+
+    double width(int font, QStringView text)
+    {
+        const FontMeasure& m = fonts_[size_t(font)];
+        double w = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            w += c < 256 ? m.latin[c] : advance(font, text, i);
+        }
+        return w;
+    }
+
+private:
+    double other(int font, char32_t code, QStringView character)
+    {
+        if (metrics_.size() <= size_t(font)) {
+            metrics_.resize(size_t(font) + 1);
+            cache_.resize(size_t(font) + 1);
+        }
+        QHash<char32_t, double>& cache = cache_[size_t(font)];
+        const auto it = cache.constFind(code);
+        if (it != cache.constEnd())
+            return *it;
+        if (!metrics_[size_t(font)])
+            metrics_[size_t(font)] =
+                std::make_unique<QFontMetricsF>(makeFont(fonts_[size_t(font)].style, 1.0), &measuringDevice());
+        const double w = metrics_[size_t(font)]->horizontalAdvance(character.toString());
+        cache.insert(code, w);
+        return w;
+    }
+
+    const std::deque<FontMeasure>& fonts_;
+    std::vector<std::unique_ptr<QFontMetricsF>> metrics_;
+    std::vector<QHash<char32_t, double>> cache_;
+};
+
+// Breaks text into lines no wider than room: at line ends, then at blanks,
+// else after a comma or hyphen, else before the character that does not fit.
+// Every character is looked at a bounded number of times, so a long word
+// costs in proportion to its length.
+QStringList wrapText(const QString& text, int font, double room, Measurer& m)
 {
     QStringList out;
     for (const QString& para : text.split(lineEnds())) {
-        if (fm.horizontalAdvance(para) <= width) {
+        if (m.width(font, para) <= room) {
             out.append(para);
             continue;
         }
-        QString line;
-        const auto breakLongWord = [&](QString word) {
-            while (word.size() > 1 && fm.horizontalAdvance(word) > width) {
-                qsizetype fit = 1;
-                while (fit < word.size() && fm.horizontalAdvance(word.left(fit + 1)) <= width)
-                    ++fit;
-                out.append(word.left(fit));
-                word = word.mid(fit);
-            }
-            return word;
-        };
-        for (const QString& word : para.split(QLatin1Char(' '))) {
-            const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-            if (fm.horizontalAdvance(candidate) <= width) {
-                line = candidate;
+        const qsizetype linesBefore = out.size();
+        const qsizetype n = para.size();
+        qsizetype start = 0;
+        double width = 0;           // of para[start, i)
+        qsizetype breakEnd = -1;    // a line may end here...
+        qsizetype breakNext = -1;   // ...and the next begin here
+        double widthToNext = 0;     // of para[start, breakNext)
+        qsizetype i = 0;
+        while (i < n) {
+            qsizetype last = i;
+            const double w = m.advance(font, para, last);
+            const QChar c = para.at(i);
+            if (width + w > room && i > start) {
+                if (c == u' ') {
+                    out.append(para.mid(start, i - start));
+                    start = i = last + 1;
+                    width = 0;
+                    breakEnd = -1;
+                    continue;
+                }
+                if (breakEnd > start) {
+                    out.append(para.mid(start, breakEnd - start));
+                    width -= widthToNext;
+                    start = breakNext;
+                    breakEnd = -1;
+                    continue; // the same character again, on the new line
+                }
+                out.append(para.mid(start, i - start));
+                start = i;
+                width = 0;
+                breakEnd = -1;
                 continue;
             }
-            if (!line.isEmpty())
-                out.append(line);
-            line = breakLongWord(word);
+            width += w;
+            if (c == u' ') {
+                breakEnd = i;
+                breakNext = last + 1;
+                widthToNext = width;
+            } else if (c == u',' || c == u'-') {
+                breakEnd = breakNext = last + 1;
+                widthToNext = width;
+            }
+            i = last + 1;
         }
-        out.append(line);
+        if (start < n || out.size() == linesBefore)
+            out.append(para.mid(start));
     }
     return out;
+}
+
+// The lines of a table cell in a column with room for that width.
+QStringList cellLines(const QString& text, int font, double room, Measurer& m)
+{
+    if (text.isEmpty() || isNumberText(text) || (!hasLineEnd(text) && m.width(font, text) <= room))
+        return {text};
+    return wrapText(text, font, std::max(room, 1.0), m);
 }
 
 struct Part {
@@ -118,24 +258,33 @@ struct Part {
     int lineCount() const { return int(std::max({left.size(), centre.size(), right.size()})); }
 };
 
-Part splitParts(const QString& text, int pageNumber)
+// The parts of a header or footer text of a page (0: no page, the tokens
+// taken out).
+Part splitParts(const QString& text, int pageNumber, int pageCount)
 {
     QString t = text;
-    if (pageNumber > 0)
-        t.replace(QStringLiteral("%d"), QString::number(pageNumber));
+    t.replace(QStringLiteral("%d"), pageNumber > 0 ? QString::number(pageNumber) : QString());
+    t.replace(QStringLiteral("%t"), pageNumber > 0 ? QString::number(pageCount) : QString());
     const QStringList parts = t.split(QLatin1Char('|'));
     Part p;
     const auto linesOf = [](const QString& s) { return s.isEmpty() ? QStringList() : splitLines(s); };
-    if (parts.size() == 1) {
-        p.left = linesOf(parts.at(0));
-    } else {
-        p.left = linesOf(parts.at(0));
+    p.left = linesOf(parts.at(0));
+    if (parts.size() > 1)
         p.centre = linesOf(parts.at(1));
-        if (parts.size() > 2)
-            p.right = linesOf(parts.mid(2).join(QLatin1Char('|')));
-    }
+    if (parts.size() > 2)
+        p.right = linesOf(parts.mid(2).join(QLatin1Char('|')));
     return p;
 }
+
+// What a page is drawn with: the painter on screen or paper, or the PDF
+// writer's page.
+class PageSink {
+public:
+    virtual ~PageSink() = default;
+    virtual void text(const QPointF& baselineLeft, const QString& text, int font, const QColor& colour) = 0;
+    virtual void fill(const QRectF& rect, const QColor& colour) = 0;
+    virtual void lines(const std::vector<QLineF>& lines, const QColor& colour, double width) = 0;
+};
 
 } // namespace
 
@@ -191,14 +340,15 @@ struct ReportDocument::Impl {
         QString text;
         int font = 0;
     };
-    struct Piece {
-        int row = -1; // -1: the header row
-        int fromLine = 0, toLine = 0;
-        double top = 0, height = 0;
-    };
+    // The part of a table on one page: its header row at top, then rows
+    // first..last (none when last < first). The first row may begin, and the
+    // last end, inside the row (a row taller than a page).
     struct Slice {
         int table = 0;
-        std::vector<Piece> pieces;
+        qint64 first = 0, last = -1;
+        int firstFrom = 0; // the first row's first line here
+        int lastTo = -1;   // the line after the last row's last line here; -1: its end
+        double top = 0;
     };
     struct Page {
         QString header, footer;
@@ -212,34 +362,41 @@ struct ReportDocument::Impl {
         std::vector<ColumnFormat> columns;
         std::vector<double> colX, colW;
         QStringList header;
-        std::vector<QStringList> rows;
+        std::vector<QStringList> headerLines; // each title's lines
+        int headerLineCount = 1;
+        RowStore rows;
         QColor shade;
         int font = 0;
         double lineHeight = 0, ascent = 0;
-        int headerLines = 1;
-        std::vector<int> rowLines;
-        QHash<quint64, QStringList> wraps; // cells of more than one line
+        QString continuation;
+        int continuationFont = 0;
 
         // A title takes its column's alignment only in a column marked "+".
-        Qt::Alignment alignment(int row, int column) const
+        Qt::Alignment alignment(bool header, int column) const
         {
             const ColumnFormat& col = columns[size_t(column)];
-            return row < 0 && !col.plus ? Qt::AlignHCenter : col.alignment;
+            return header && !col.plus ? Qt::AlignHCenter : col.alignment;
         }
-        static quint64 key(int row, int column) { return (quint64(row + 1) << 16) | quint64(column); }
-        QString cell(int row, int column) const
-        {
-            const QStringList& cells = row < 0 ? header : rows[size_t(row)];
-            return column < cells.size() ? cells.at(column) : QString();
-        }
-        QStringList lines(int row, int column) const
-        {
-            const auto it = wraps.constFind(key(row, column));
-            return it != wraps.constEnd() ? *it : QStringList{cell(row, column)};
-        }
-        int lineCount(int row) const { return row < 0 ? headerLines : rowLines[size_t(row)]; }
+        double room(int column) const { return colW[size_t(column)] - 2 * CellPadX; }
         double rowHeight(int lines) const { return lines * lineHeight + 2 * CellPadY; }
         double width() const { return colX.empty() ? 0 : colX.back() + colW.back() - colX.front(); }
+        int columnCount(const QStringList& cells) const
+        {
+            return int(std::min<qsizetype>(cells.size(), qsizetype(columns.size())));
+        }
+        int lineCount(const QStringList& cells, Measurer& m) const
+        {
+            int most = 1;
+            for (int c = 0, n = columnCount(cells); c < n; ++c) {
+                const QString& text = cells.at(c);
+                if (text.isEmpty() || isNumberText(text))
+                    continue;
+                if (!hasLineEnd(text) && m.width(font, text) <= room(c))
+                    continue;
+                most = std::max(most, int(wrapText(text, font, std::max(room(c), 1.0), m).size()));
+            }
+            return most;
+        }
     };
 
     // Settings
@@ -249,32 +406,23 @@ struct ReportDocument::Impl {
     QString headerText, footerText;
     double textSize = 10;
     FontStyle tableFont{DefaultFamily, 8, false};
+    QString continuation;
 
-    // Layout state
-    std::vector<FontStyle> fonts;
-    std::vector<std::unique_ptr<QFontMetricsF>> metrics;
+    // Layout state. A font, once made, stays where it is: pages and
+    // measurers hold on to it.
+    std::deque<FontMeasure> fonts;
+    Measurer measurer{fonts};
     std::vector<Page> pages;
     std::vector<Table> tables;
     double x = 0, y = 0;
     QSizeF pageSize;
-
-    int fontIndex(const FontStyle& style)
-    {
-        for (size_t i = 0; i < fonts.size(); ++i) {
-            if (fonts[i] == style)
-                return int(i);
-        }
-        fonts.push_back(style);
-        metrics.push_back(std::make_unique<QFontMetricsF>(makeFont(style, 1.0), &measuringDevice()));
-        return int(fonts.size() - 1);
-    }
-    const QFontMetricsF& fm(int font) const { return *metrics[size_t(font)]; }
-
-    double partHeight(const QString& text, int font) const
-    {
-        const int lines = splitParts(text, 1).lineCount();
-        return lines * fm(font).lineSpacing();
-    }
+    // The lines of the last paragraph on the current page, when no table
+    // came after it: the heading that goes with the next table.
+    int leadPage = -1;
+    size_t leadFirstRun = 0;
+    bool allWinAnsi = true; // every text in the standard fonts' code page
+    qint64 rowsLaidOut = 0;
+    Progress* progress = nullptr;
 
     void reset()
     {
@@ -282,6 +430,31 @@ struct ReportDocument::Impl {
         tables.clear();
         x = leftMargin;
         y = 0;
+        leadPage = -1;
+        allWinAnsi = true;
+        rowsLaidOut = 0;
+        continuation.clear();
+    }
+
+    int fontIndex(const FontStyle& style)
+    {
+        for (size_t i = 0; i < fonts.size(); ++i) {
+            if (fonts[i].style == style)
+                return int(i);
+        }
+        fonts.emplace_back(style);
+        return int(fonts.size() - 1);
+    }
+
+    void noteText(QStringView text)
+    {
+        if (allWinAnsi && !pdf::isWinAnsi(text))
+            allWinAnsi = false;
+    }
+
+    double partHeight(const QString& text, int font) const
+    {
+        return splitParts(text, 1, 1).lineCount() * fonts[size_t(font)].lineSpacing;
     }
 
     Page& newPage()
@@ -291,6 +464,8 @@ struct ReportDocument::Impl {
         p.footer = footerText;
         p.headerFont = fontIndex(headerFont);
         p.headerColour = headerColour;
+        noteText(headerText);
+        noteText(footerText);
         const double headerHeight = partHeight(headerText, p.headerFont);
         const double footerHeight = partHeight(footerText, p.headerFont);
         p.bodyTop = TopMargin + headerHeight + (headerHeight > 0 ? HeaderGap : 0);
@@ -305,6 +480,11 @@ struct ReportDocument::Impl {
             newPage();
         return pages.back();
     }
+    int currentPageIndex()
+    {
+        currentPage();
+        return int(pages.size()) - 1;
+    }
     bool pageIsFresh() { return y <= currentPage().bodyTop; }
     // Starts a new page unless h more fits on this one (a fresh page takes
     // whatever it is given).
@@ -317,117 +497,396 @@ struct ReportDocument::Impl {
 
     void printLine(const QString& text, int font)
     {
-        const QFontMetricsF& m = fm(font);
-        reserve(m.lineSpacing());
-        currentPage().texts.push_back({QPointF(x, y + m.ascent()), text, font});
-        y += m.lineSpacing();
+        const FontMeasure& m = fonts[size_t(font)];
+        reserve(m.lineSpacing);
+        const int page = currentPageIndex();
+        if (leadPage != page) {
+            leadPage = page;
+            leadFirstRun = pages.back().texts.size();
+        }
+        noteText(text);
+        pages.back().texts.push_back({QPointF(x, y + m.ascent), text, font});
+        y += m.lineSpacing;
     }
 
+    // Moves the heading lines before a table to a new page, without the
+    // blank lines they start with; false when there is none to move or it
+    // already starts the page.
+    bool moveLeadToNewPage()
+    {
+        if (leadPage != int(pages.size()) - 1)
+            return false;
+        Page& page = pages.back();
+        if (leadFirstRun >= page.texts.size())
+            return false;
+        std::vector<TextRun> lead(page.texts.begin() + qsizetype(leadFirstRun), page.texts.end());
+        size_t firstText = 0;
+        while (firstText < lead.size() && lead[firstText].text.isEmpty())
+            ++firstText;
+        const double leadTop = firstText < lead.size()
+                                   ? lead[firstText].pos.y() - fonts[size_t(lead[firstText].font)].ascent
+                                   : y;
+        if (leadFirstRun == 0 && page.slices.empty() && leadTop <= page.bodyTop + 0.5)
+            return false; // nothing above it: a new page would not help
+        page.texts.resize(leadFirstRun);
+        const double oldY = y;
+        Page& fresh = newPage();
+        const double shift = fresh.bodyTop - leadTop;
+        for (size_t i = firstText; i < lead.size(); ++i) {
+            lead[i].pos.ry() += shift;
+            fresh.texts.push_back(std::move(lead[i]));
+        }
+        y = firstText < lead.size() ? oldY + shift : fresh.bodyTop;
+        leadPage = int(pages.size()) - 1;
+        leadFirstRun = 0;
+        return true;
+    }
+
+    void setColumns(Table& t);
     void addTable(Table table);
+    void checkProgress()
+    {
+        if (!progress)
+            return;
+        progress->advance(rowsLaidOut);
+        if (progress->cancelRequested())
+            throw ReportCancelled();
+    }
+
+    // Drawing a page.
+    void emitPage(int page, int pageCount, Measurer& m, PageSink& sink) const;
+    void emitSlice(const Slice& slice, Measurer& m, PageSink& sink) const;
+    // Calls visit(row index, cells, lines of each cell, first line, end line,
+    // top, height) for each row of a slice.
+    template <class Visit>
+    void forEachRow(const Slice& slice, Measurer& m, Visit visit) const;
+
+    QByteArray pdfPage(int page, int pageCount, Measurer& m, const std::vector<int>& fontResources) const;
 };
+
+void ReportDocument::Impl::setColumns(Table& t)
+{
+    const size_t n = t.columns.size();
+    const QStringList numbers = t.rows.longestNumbers();
+    std::vector<double> base(n), least(n, 0.0);
+    double total = 0;
+    for (size_t c = 0; c < n; ++c) {
+        base[c] = t.columns[c].widthInches * Dpi;
+        const QString number = numbers.value(qsizetype(c));
+        if (!number.isEmpty())
+            least[c] = measurer.width(t.font, number) + 2 * CellPadX + 1;
+        base[c] = std::max(base[c], least[c]);
+        total += base[c];
+    }
+    std::vector<double> widths = base;
+    const double room = pageSize.width() - rightMargin - leftMargin;
+    if (total > room && room > 0) {
+        // Narrow the columns in proportion, but none below its longest
+        // number; those are held at that width and the rest narrowed more.
+        std::vector<bool> held(n, false);
+        bool done = false;
+        while (!done) {
+            double free = 0, fixed = 0;
+            for (size_t c = 0; c < n; ++c)
+                (held[c] ? fixed : free) += held[c] ? least[c] : base[c];
+            const double scale = free > 0 ? (room - fixed) / free : 0;
+            if (scale <= 0) {
+                for (size_t c = 0; c < n; ++c)
+                    widths[c] = base[c] * room / total; // not even the numbers fit
+                break;
+            }
+            done = true;
+            for (size_t c = 0; c < n; ++c) {
+                if (!held[c] && base[c] * scale < least[c]) {
+                    held[c] = true;
+                    done = false;
+                }
+            }
+            if (done) {
+                for (size_t c = 0; c < n; ++c)
+                    widths[c] = held[c] ? least[c] : base[c] * scale;
+            }
+        }
+    }
+    double left = leftMargin;
+    for (size_t c = 0; c < n; ++c) {
+        t.colX.push_back(left);
+        t.colW.push_back(widths[c]);
+        left += widths[c];
+    }
+}
 
 void ReportDocument::Impl::addTable(Table table)
 {
-    const QFontMetricsF& m = fm(table.font);
-    table.lineHeight = m.lineSpacing();
-    table.ascent = m.ascent();
-    double left = leftMargin;
-    for (const ColumnFormat& c : table.columns) {
-        table.colX.push_back(left);
-        table.colW.push_back(c.widthInches * Dpi);
-        left += c.widthInches * Dpi;
+    const FontMeasure& fm = fonts[size_t(table.font)];
+    table.lineHeight = fm.lineSpacing;
+    table.ascent = fm.ascent;
+    setColumns(table);
+    table.headerLineCount = 1;
+    for (int c = 0; c < int(table.columns.size()); ++c) {
+        const QString title = table.header.value(c);
+        noteText(title);
+        table.headerLines.push_back(cellLines(title, table.font, table.room(c), measurer));
+        table.headerLineCount = std::max(table.headerLineCount, int(table.headerLines.back().size()));
     }
-    const auto measure = [&](int row) {
-        int most = 1;
-        const QStringList& cells = row < 0 ? table.header : table.rows[size_t(row)];
-        const int n = int(std::min<qsizetype>(cells.size(), qsizetype(table.columns.size())));
-        for (int c = 0; c < n; ++c) {
-            const QString& text = cells.at(c);
-            const double room = table.colW[size_t(c)] - 2 * CellPadX;
-            if (text.isEmpty())
-                continue;
-            bool multi = false;
-            for (QChar ch : text) {
-                if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r')) {
-                    multi = true;
-                    break;
-                }
-            }
-            if (!multi && m.horizontalAdvance(text) <= room)
-                continue;
-            QStringList lines = wrapText(text, m, std::max(room, 1.0));
-            most = std::max(most, int(lines.size()));
-            if (lines.size() > 1 || lines.value(0) != text)
-                table.wraps.insert(Table::key(row, c), std::move(lines));
-        }
-        return most;
-    };
-    table.headerLines = measure(-1);
-    table.rowLines.reserve(table.rows.size());
-    for (int r = 0; r < int(table.rows.size()); ++r)
-        table.rowLines.push_back(measure(r));
+    noteText(table.continuation);
 
     tables.push_back(std::move(table));
     const int index = int(tables.size() - 1);
     const Table& t = tables.back();
-    const double headerHeight = t.rowHeight(t.headerLines);
+    const double headerHeight = t.rowHeight(t.headerLineCount);
+    const double continuationHeight = t.continuation.isEmpty() ? 0 : fonts[size_t(t.continuationFont)].lineSpacing;
+
+    RowStore::Reader reader(t.rows, 0);
+    QStringList cells;
+    const bool any = reader.next(cells);
+    const int firstLines = any ? t.lineCount(cells, measurer) : 0;
+
+    // The heading, the header row and the first row stand together.
+    const double together = headerHeight + (any ? t.rowHeight(firstLines) : 0);
+    if (y + together > currentPage().bodyBottom && !pageIsFresh()) {
+        if (!moveLeadToNewPage())
+            newPage();
+    }
 
     Slice* slice = nullptr;
-    const auto startSlice = [&] {
+    qint64 row = 0;
+    const auto startSlice = [&](bool continued) {
+        if (continued && !t.continuation.isEmpty()) {
+            const FontMeasure& cm = fonts[size_t(t.continuationFont)];
+            currentPage().texts.push_back({QPointF(leftMargin, y + cm.ascent), t.continuation, t.continuationFont});
+            y += cm.lineSpacing;
+        }
         Page& page = currentPage();
-        page.slices.push_back({index, {}});
+        page.slices.push_back({index, row, row - 1, 0, -1, y});
         slice = &page.slices.back();
-        slice->pieces.push_back({-1, 0, t.headerLines, y, headerHeight});
         y += headerHeight;
     };
-    // The header row never stands alone at the foot of a page.
-    reserve(headerHeight + (t.rows.empty() ? 0 : t.rowHeight(t.rowLines.front())));
-    startSlice();
-    for (int r = 0; r < int(t.rows.size()); ++r) {
-        const int lines = t.rowLines[size_t(r)];
-        const double h = t.rowHeight(lines);
-        if (y + h > currentPage().bodyBottom) {
-            const double freshRoom = currentPage().bodyBottom - currentPage().bodyTop - headerHeight;
-            if (h <= freshRoom || slice->pieces.size() > 1) {
-                newPage();
-                startSlice();
+    startSlice(false);
+    if (any) {
+        int lines = firstLines;
+        for (;;) {
+            const double h = t.rowHeight(lines);
+            if (y + h > currentPage().bodyBottom) {
+                const double freshRoom =
+                    currentPage().bodyBottom - currentPage().bodyTop - headerHeight - continuationHeight;
+                if (h <= freshRoom || slice->last >= slice->first) {
+                    newPage();
+                    startSlice(true);
+                }
             }
-        }
-        if (y + h <= currentPage().bodyBottom) {
-            slice->pieces.push_back({r, 0, lines, y, h});
-            y += h;
-            continue;
-        }
-        // A row taller than a whole page: continued line by line.
-        int from = 0;
-        while (from < lines) {
-            const double room = currentPage().bodyBottom - y - 2 * CellPadY;
-            int fit = std::max(1, int(room / t.lineHeight));
-            fit = std::min(fit, lines - from);
-            const double ph = t.rowHeight(fit);
-            slice->pieces.push_back({r, from, from + fit, y, ph});
-            y += ph;
-            from += fit;
-            if (from < lines) {
-                newPage();
-                startSlice();
+            if (y + h <= currentPage().bodyBottom) {
+                slice->last = row;
+                y += h;
+            } else {
+                // A row taller than a whole page: continued line by line.
+                int from = 0;
+                while (from < lines) {
+                    const double room = currentPage().bodyBottom - y - 2 * CellPadY;
+                    const int fit = std::min(std::max(1, int(room / t.lineHeight)), lines - from);
+                    if (slice->last < slice->first) {
+                        slice->first = row;
+                        slice->firstFrom = from;
+                    }
+                    slice->last = row;
+                    slice->lastTo = from + fit < lines ? from + fit : -1;
+                    y += t.rowHeight(fit);
+                    from += fit;
+                    if (from < lines) {
+                        newPage();
+                        startSlice(true);
+                    }
+                }
             }
+            ++row;
+            ++rowsLaidOut;
+            if (rowsLaidOut % RowsPerCheck == 0)
+                checkProgress();
+            if (!reader.next(cells))
+                break;
+            lines = t.lineCount(cells, measurer);
         }
     }
+    leadPage = -1;
+}
+
+template <class Visit>
+void ReportDocument::Impl::forEachRow(const Slice& slice, Measurer& m, Visit visit) const
+{
+    const Table& t = tables[size_t(slice.table)];
+    double top = slice.top + t.rowHeight(t.headerLineCount);
+    RowStore::Reader reader(t.rows, slice.first);
+    QStringList cells;
+    std::vector<QStringList> lines;
+    for (qint64 row = slice.first; row <= slice.last && reader.next(cells); ++row) {
+        lines.clear();
+        int count = 1;
+        for (int c = 0; c < int(t.columns.size()); ++c) {
+            lines.push_back(cellLines(cells.value(c), t.font, t.room(c), m));
+            count = std::max(count, int(lines.back().size()));
+        }
+        const int from = row == slice.first ? slice.firstFrom : 0;
+        const int to = row == slice.last && slice.lastTo >= 0 ? slice.lastTo : count;
+        const double height = t.rowHeight(to - from);
+        visit(row, cells, lines, from, to, top, height);
+        top += height;
+    }
+}
+
+void ReportDocument::Impl::emitSlice(const Slice& slice, Measurer& m, PageSink& sink) const
+{
+    const Table& t = tables[size_t(slice.table)];
+    const double left = t.colX.front(), right = left + t.width();
+    std::vector<QLineF> grid;
+    const auto drawCells = [&](const std::vector<QStringList>& lines, bool header, int from, int to, double top) {
+        for (int c = 0; c < int(t.columns.size()) && c < int(lines.size()); ++c) {
+            const Qt::Alignment align = t.alignment(header, c);
+            const QStringList& cell = lines[size_t(c)];
+            const double cx = t.colX[size_t(c)], cw = t.colW[size_t(c)];
+            for (int i = from; i < to && i < cell.size(); ++i) {
+                const QString& text = cell.at(i);
+                if (text.isEmpty())
+                    continue;
+                double tx = cx + CellPadX;
+                if (align != Qt::AlignLeft) {
+                    const double w = m.width(t.font, text);
+                    tx = align == Qt::AlignRight ? cx + cw - CellPadX - w : cx + (cw - w) / 2;
+                }
+                sink.text(QPointF(tx, top + CellPadY + t.ascent + (i - from) * t.lineHeight), text, t.font, Qt::black);
+            }
+        }
+    };
+    const double headerHeight = t.rowHeight(t.headerLineCount);
+    sink.fill(QRectF(left, slice.top, right - left, headerHeight), t.shade);
+    drawCells(t.headerLines, true, 0, t.headerLineCount, slice.top);
+    grid.emplace_back(left, slice.top, right, slice.top);
+    double bottom = slice.top + headerHeight;
+    grid.emplace_back(left, bottom, right, bottom);
+    forEachRow(slice, m,
+               [&](qint64, const QStringList&, const std::vector<QStringList>& lines, int from, int to, double top,
+                   double height) {
+                   drawCells(lines, false, from, to, top);
+                   bottom = top + height;
+                   grid.emplace_back(left, bottom, right, bottom);
+               });
+    for (const double cx : t.colX)
+        grid.emplace_back(cx, slice.top, cx, bottom);
+    grid.emplace_back(right, slice.top, right, bottom);
+    sink.lines(grid, GridColour, GridWidth);
+}
+
+void ReportDocument::Impl::emitPage(int page, int pageCount, Measurer& m, PageSink& sink) const
+{
+    const Page& pg = pages[size_t(page - 1)];
+    const FontMeasure& hm = fonts[size_t(pg.headerFont)];
+    const double width = pageSize.width();
+    const auto drawParts = [&](const QString& text, double top) {
+        const Part p = splitParts(text, page, pageCount);
+        const double left = leftMargin, right = width - rightMargin;
+        for (int i = 0; i < p.left.size(); ++i)
+            sink.text(QPointF(left, top + hm.ascent + i * hm.lineSpacing), p.left.at(i), pg.headerFont, pg.headerColour);
+        for (int i = 0; i < p.centre.size(); ++i) {
+            const double w = m.width(pg.headerFont, p.centre.at(i));
+            sink.text(QPointF(left + (right - left - w) / 2, top + hm.ascent + i * hm.lineSpacing), p.centre.at(i),
+                      pg.headerFont, pg.headerColour);
+        }
+        for (int i = 0; i < p.right.size(); ++i) {
+            const double w = m.width(pg.headerFont, p.right.at(i));
+            sink.text(QPointF(right - w, top + hm.ascent + i * hm.lineSpacing), p.right.at(i), pg.headerFont,
+                      pg.headerColour);
+        }
+    };
+    drawParts(pg.header, TopMargin);
+    drawParts(pg.footer, pageSize.height() - BottomMargin - partHeight(pg.footer, pg.headerFont));
+    for (const TextRun& run : pg.texts)
+        sink.text(run.pos, run.text, run.font, Qt::black);
+    for (const Slice& slice : pg.slices)
+        emitSlice(slice, m, sink);
+}
+
+namespace {
+
+class PainterSink : public PageSink {
+public:
+    PainterSink(QPainter& painter, const std::deque<FontMeasure>& fonts, double pointScale)
+        : painter_(painter), measures_(fonts), pointScale_(pointScale), fonts_(fonts.size())
+    {
+    }
+    void text(const QPointF& at, const QString& text, int font, const QColor& colour) override
+    {
+        if (font != font_) {
+            font_ = font;
+            if (!fonts_[size_t(font)])
+                fonts_[size_t(font)] = makeFont(measures_[size_t(font)].style, pointScale_);
+            painter_.setFont(*fonts_[size_t(font)]);
+        }
+        if (!textPen_ || colour != colour_) {
+            textPen_ = true;
+            colour_ = colour;
+            painter_.setPen(colour);
+        }
+        painter_.drawText(at, text);
+    }
+    void fill(const QRectF& rect, const QColor& colour) override { painter_.fillRect(rect, colour); }
+    void lines(const std::vector<QLineF>& lines, const QColor& colour, double width) override
+    {
+        painter_.setPen(QPen(colour, width));
+        textPen_ = false;
+        painter_.drawLines(lines.data(), int(lines.size()));
+    }
+
+private:
+    QPainter& painter_;
+    const std::deque<FontMeasure>& measures_;
+    double pointScale_;
+    std::vector<std::optional<QFont>> fonts_;
+    int font_ = -1;
+    bool textPen_ = false;
+    QColor colour_;
+};
+
+class PdfSink : public PageSink {
+public:
+    PdfSink(pdf::PageContent& content, const std::deque<FontMeasure>& fonts, const std::vector<int>& resources)
+        : content_(content), fonts_(fonts), resources_(resources)
+    {
+    }
+    void text(const QPointF& at, const QString& text, int font, const QColor& colour) override
+    {
+        content_.text(at, text, resources_[size_t(font)], fonts_[size_t(font)].style.points, colour);
+    }
+    void fill(const QRectF& rect, const QColor& colour) override { content_.fill(rect, colour); }
+    void lines(const std::vector<QLineF>& lines, const QColor& colour, double width) override
+    {
+        content_.lines(lines, colour, width);
+    }
+
+private:
+    pdf::PageContent& content_;
+    const std::deque<FontMeasure>& fonts_;
+    const std::vector<int>& resources_;
+};
+
+} // namespace
+
+QByteArray ReportDocument::Impl::pdfPage(int page, int pageCount, Measurer& m,
+                                         const std::vector<int>& fontResources) const
+{
+    pdf::PageContent content(Dpi, pageSize.height());
+    PdfSink sink(content, fonts, fontResources);
+    emitPage(page, pageCount, m, sink);
+    return content.finish();
 }
 
 // ---------------------------------------------------------------------------
 
-ReportDocument::ReportDocument() : d(new Impl)
+ReportDocument::ReportDocument() : d(std::make_unique<Impl>())
 {
     d->pageSize = pageSize();
     d->reset();
 }
 
-ReportDocument::~ReportDocument()
-{
-    delete d;
-}
+ReportDocument::~ReportDocument() = default;
 
 void ReportDocument::BeginDocument()
 {
@@ -492,10 +951,11 @@ void ReportDocument::MovePrintPositionDown(int twips)
 
 void ReportDocument::PrintParagraph(const QString& text)
 {
+    d->leadPage = -1; // this paragraph is the one that goes with a table after it
     const int font = d->fontIndex({DefaultFamily, d->textSize, false});
     const double room = std::max(d->pageSize.width() - d->rightMargin - d->x, 0.25 * Dpi);
     for (const QString& line : splitLines(text)) {
-        for (const QString& piece : wrapText(line, d->fm(font), room))
+        for (const QString& piece : wrapText(line, font, room, d->measurer))
             d->printLine(piece, font);
     }
     d->x = d->leftMargin;
@@ -511,7 +971,12 @@ void ReportDocument::EndTable()
     d->x = d->leftMargin;
 }
 
-void ReportDocument::AddTableRows(const QString& format, const QString& headerRow, std::vector<QStringList> rows,
+void ReportDocument::SetTableContinuation(const QString& text)
+{
+    d->continuation = text;
+}
+
+void ReportDocument::AddTableRows(const QString& format, const QString& headerRow, RowStore rows,
                                   const QColor& headerShade)
 {
     Impl::Table table;
@@ -520,7 +985,17 @@ void ReportDocument::AddTableRows(const QString& format, const QString& headerRo
     table.rows = std::move(rows);
     table.shade = headerShade;
     table.font = d->fontIndex(d->tableFont);
+    table.continuation = std::exchange(d->continuation, QString());
+    table.continuationFont = d->fontIndex({DefaultFamily, d->textSize, false});
+    if (!table.rows.inWindows1252())
+        d->allWinAnsi = false;
     d->addTable(std::move(table));
+}
+
+void ReportDocument::AddTableRows(const QString& format, const QString& headerRow, std::vector<QStringList> rows,
+                                  const QColor& headerShade)
+{
+    AddTableRows(format, headerRow, RowStore(std::move(rows)), headerShade);
 }
 
 void ReportDocument::EndDocument()
@@ -529,11 +1004,34 @@ void ReportDocument::EndDocument()
     complete_ = true;
 }
 
+void ReportDocument::SetDocumentTitle(const QString& title)
+{
+    title_ = title;
+}
+
+QString ReportDocument::documentTitle() const
+{
+    if (!title_.isEmpty())
+        return title_;
+    const Part p = splitParts(d->pages.empty() ? d->headerText : d->pages.front().header, 0, 0);
+    return (p.left + p.centre + p.right).join(QLatin1Char(' ')).simplified();
+}
+
+void ReportDocument::setProgress(Progress* progress)
+{
+    d->progress = progress;
+}
+
 // ---------------------------------------------------------------------------
 
 int ReportDocument::pageCount() const
 {
     return int(d->pages.size());
+}
+
+qint64 ReportDocument::tableRowCount() const
+{
+    return d->rowsLaidOut;
 }
 
 QPageLayout ReportDocument::pageLayout() const
@@ -567,7 +1065,7 @@ QStringList ReportDocument::headerLines(int page) const
 {
     if (page < 1 || page > pageCount())
         return {};
-    const Part p = splitParts(d->pages[size_t(page - 1)].header, page);
+    const Part p = splitParts(d->pages[size_t(page - 1)].header, page, pageCount());
     return p.left + p.centre + p.right;
 }
 
@@ -575,7 +1073,7 @@ QStringList ReportDocument::footerLines(int page) const
 {
     if (page < 1 || page > pageCount())
         return {};
-    const Part p = splitParts(d->pages[size_t(page - 1)].footer, page);
+    const Part p = splitParts(d->pages[size_t(page - 1)].footer, page, pageCount());
     return p.left + p.centre + p.right;
 }
 
@@ -594,20 +1092,32 @@ std::vector<ReportDocument::RowView> ReportDocument::tableRows(int page) const
     std::vector<RowView> rows;
     if (page < 1 || page > pageCount())
         return rows;
+    Measurer m(d->fonts);
     for (const auto& slice : d->pages[size_t(page - 1)].slices) {
         const Impl::Table& t = d->tables[size_t(slice.table)];
-        for (const auto& piece : slice.pieces) {
-            RowView view;
-            view.header = piece.row < 0;
-            for (int c = 0; c < int(t.columns.size()); ++c) {
-                view.cells.append(t.cell(piece.row, c));
-                const QStringList lines = t.lines(piece.row, c);
-                view.cellLines.append(lines.mid(piece.fromLine, piece.toLine - piece.fromLine));
-                view.alignments.append(t.alignment(piece.row, c));
-            }
-            view.rect = QRectF(t.colX.front(), piece.top, t.width(), piece.height);
-            rows.push_back(std::move(view));
+        RowView header;
+        header.header = true;
+        for (int c = 0; c < int(t.columns.size()); ++c) {
+            header.cells.append(t.header.value(c));
+            header.cellLines.append(t.headerLines[size_t(c)]);
+            header.alignments.append(t.alignment(true, c));
         }
+        header.rect = QRectF(t.colX.front(), slice.top, t.width(), t.rowHeight(t.headerLineCount));
+        header.columnLefts = t.colX;
+        rows.push_back(std::move(header));
+        d->forEachRow(slice, m,
+                      [&](qint64, const QStringList& cells, const std::vector<QStringList>& lines, int from, int to,
+                          double top, double height) {
+                          RowView view;
+                          for (int c = 0; c < int(t.columns.size()); ++c) {
+                              view.cells.append(cells.value(c));
+                              view.cellLines.append(lines[size_t(c)].mid(from, to - from));
+                              view.alignments.append(t.alignment(false, c));
+                          }
+                          view.rect = QRectF(t.colX.front(), top, t.width(), height);
+                          view.columnLefts = t.colX;
+                          rows.push_back(std::move(view));
+                      });
     }
     return rows;
 }
@@ -639,97 +1149,17 @@ void ReportDocument::paintPage(QPainter& painter, int page) const
 {
     if (page < 1 || page > pageCount())
         return;
-    const Impl::Page& pg = d->pages[size_t(page - 1)];
     const double dpiY = painter.device() ? painter.device()->logicalDpiY() : Dpi;
-    const double pointScale = Dpi / dpiY;
-    std::vector<QFont> fonts;
-    fonts.reserve(d->fonts.size());
-    for (const FontStyle& style : d->fonts)
-        fonts.push_back(makeFont(style, pointScale));
-
+    Measurer m(d->fonts);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-
-    // Header and footer.
-    const double width = d->pageSize.width();
-    const QFontMetricsF& hm = d->fm(pg.headerFont);
-    const auto drawParts = [&](const QString& text, double top) {
-        const Part p = splitParts(text, page);
-        painter.setFont(fonts[size_t(pg.headerFont)]);
-        painter.setPen(pg.headerColour);
-        const double left = d->leftMargin, right = width - d->rightMargin;
-        for (int i = 0; i < p.left.size(); ++i)
-            painter.drawText(QPointF(left, top + hm.ascent() + i * hm.lineSpacing()), p.left.at(i));
-        for (int i = 0; i < p.centre.size(); ++i) {
-            const double w = hm.horizontalAdvance(p.centre.at(i));
-            painter.drawText(QPointF(left + (right - left - w) / 2, top + hm.ascent() + i * hm.lineSpacing()),
-                             p.centre.at(i));
-        }
-        for (int i = 0; i < p.right.size(); ++i) {
-            const double w = hm.horizontalAdvance(p.right.at(i));
-            painter.drawText(QPointF(right - w, top + hm.ascent() + i * hm.lineSpacing()), p.right.at(i));
-        }
-    };
-    drawParts(pg.header, TopMargin);
-    drawParts(pg.footer, d->pageSize.height() - BottomMargin - d->partHeight(pg.footer, pg.headerFont));
-
-    // Paragraph lines.
-    painter.setPen(Qt::black);
-    int current = -1;
-    for (const auto& run : pg.texts) {
-        if (run.font != current) {
-            current = run.font;
-            painter.setFont(fonts[size_t(current)]);
-        }
-        painter.drawText(run.pos, run.text);
-    }
-
-    // Tables.
-    for (const auto& slice : pg.slices) {
-        const Impl::Table& t = d->tables[size_t(slice.table)];
-        const QFontMetricsF& m = d->fm(t.font);
-        const double left = t.colX.front(), right = left + t.width();
-        painter.setFont(fonts[size_t(t.font)]);
-        std::vector<QLineF> grid;
-        for (const auto& piece : slice.pieces) {
-            if (piece.row < 0)
-                painter.fillRect(QRectF(left, piece.top, right - left, piece.height), t.shade);
-            painter.setPen(Qt::black);
-            for (int c = 0; c < int(t.columns.size()); ++c) {
-                const Qt::Alignment align = t.alignment(piece.row, c);
-                const QStringList lines = t.lines(piece.row, c);
-                const double cx = t.colX[size_t(c)], cw = t.colW[size_t(c)];
-                for (int i = piece.fromLine; i < piece.toLine && i < lines.size(); ++i) {
-                    const QString& text = lines.at(i);
-                    if (text.isEmpty())
-                        continue;
-                    double tx = cx + CellPadX;
-                    if (align != Qt::AlignLeft) {
-                        const double w = m.horizontalAdvance(text);
-                        tx = align == Qt::AlignRight ? cx + cw - CellPadX - w : cx + (cw - w) / 2;
-                    }
-                    const double ty = piece.top + CellPadY + t.ascent + (i - piece.fromLine) * t.lineHeight;
-                    painter.drawText(QPointF(tx, ty), text);
-                }
-            }
-            grid.emplace_back(left, piece.top, right, piece.top);
-            grid.emplace_back(left, piece.top + piece.height, right, piece.top + piece.height);
-        }
-        if (!slice.pieces.empty()) {
-            const double top = slice.pieces.front().top;
-            const double bottom = slice.pieces.back().top + slice.pieces.back().height;
-            for (size_t c = 0; c < t.colX.size(); ++c)
-                grid.emplace_back(t.colX[c], top, t.colX[c], bottom);
-            grid.emplace_back(right, top, right, bottom);
-        }
-        painter.setPen(QPen(QColor(96, 96, 96), GridWidth));
-        painter.drawLines(grid.data(), int(grid.size()));
-    }
+    PainterSink sink(painter, d->fonts, Dpi / dpiY);
+    d->emitPage(page, pageCount(), m, sink);
     painter.restore();
 }
 
-void ReportDocument::render(QPagedPaintDevice& device, int from, int to) const
+void ReportDocument::render(QPagedPaintDevice& device, int from, int to, Progress* progress) const
 {
     const int count = pageCount();
     if (from < 1)
@@ -739,30 +1169,114 @@ void ReportDocument::render(QPagedPaintDevice& device, int from, int to) const
     QPainter painter;
     if (!painter.begin(&device))
         throw ReportError(0, QStringLiteral("The printer or file could not be opened"));
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
     const double sx = device.logicalDpiX() / Dpi, sy = device.logicalDpiY() / Dpi;
+    Measurer m(d->fonts);
     for (int page = from; page <= to; ++page) {
+        if (progress) {
+            progress->advance(page - from);
+            if (progress->cancelRequested())
+                throw ReportCancelled();
+        }
         if (page > from)
             device.newPage();
         painter.save();
         painter.scale(sx, sy);
-        paintPage(painter, page);
+        // A sink per page: restoring the painter takes back its font and pen.
+        PainterSink sink(painter, d->fonts, Dpi / device.logicalDpiY());
+        d->emitPage(page, count, m, sink);
         painter.restore();
     }
     painter.end();
 }
 
-void ReportDocument::SaveAsPdf(const QString& path) const
+bool ReportDocument::savesWithStandardFonts() const
 {
+    if (!d->allWinAnsi)
+        return false;
+    for (const FontMeasure& font : d->fonts) {
+        if (pdf::standardFontFor(font.style.family, font.style.bold).isEmpty() ||
+            pdf::standardFontFor(font.resolvedFamily, font.style.bold).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+void ReportDocument::SaveAsPdf(const QString& path, Progress* progress) const
+{
+    const int count = pageCount();
+    if (progress) {
+        progress->beginStage(QStringLiteral("Writing the PDF file"), count);
+        progress->setCancellable(true);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw ReportError(int(file.error()), file.errorString());
-    {
+    if (savesWithStandardFonts()) {
+        // One resource per standard font; the document's fonts name theirs.
+        std::vector<QByteArray> names;
+        std::vector<int> resources;
+        for (const FontMeasure& font : d->fonts) {
+            const QByteArray name = pdf::standardFontFor(font.style.family, font.style.bold);
+            auto it = std::find(names.begin(), names.end(), name);
+            if (it == names.end())
+                it = names.insert(names.end(), name);
+            resources.push_back(int(it - names.begin()));
+        }
+        const QSizeF points = d->pageSize * (72.0 / Dpi);
+        pdf::Writer writer(file, points, count, names, documentTitle());
+        // Pages are made on every core in batches and written in order.
+        const int workers = std::clamp(QThread::idealThreadCount(), 1, 8);
+        const int batch = 16 * workers;
+        for (int first = 1; first <= count; first += batch) {
+            const int n = std::min(batch, count - first + 1);
+            std::vector<QByteArray> made(static_cast<size_t>(n));
+            std::atomic<int> next{0};
+            std::exception_ptr error;
+            std::mutex errorMutex;
+            const auto work = [&] {
+                try {
+                    Measurer m(d->fonts);
+                    for (int i = next++; i < n; i = next++) {
+                        if (progress && progress->cancelRequested())
+                            return;
+                        made[size_t(i)] = d->pdfPage(first + i, count, m, resources);
+                    }
+                } catch (...) {
+                    std::lock_guard lock(errorMutex);
+                    error = std::current_exception();
+                }
+            };
+            std::vector<std::thread> helpers;
+            for (int w = 1; w < workers && w < n; ++w)
+                helpers.emplace_back(work);
+            work();
+            for (std::thread& helper : helpers)
+                helper.join();
+            if (error)
+                std::rethrow_exception(error);
+            if (progress && progress->cancelRequested())
+                throw ReportCancelled();
+            for (const QByteArray& page : made)
+                writer.addPage(page);
+            if (writer.failed())
+                throw ReportError(int(file.error()), file.errorString());
+            if (progress)
+                progress->advance(first + n - 1);
+        }
+        if (!writer.finish())
+            throw ReportError(int(file.error()), file.errorString());
+    } else {
         QPdfWriter writer(&file);
         writer.setResolution(int(Dpi));
         writer.setPageLayout(pageLayout());
         writer.setCreator(QStringLiteral("KOLVA"));
-        render(writer);
+        writer.setTitle(documentTitle());
+        render(writer, 0, 0, progress);
     }
+    if (progress && progress->cancelRequested())
+        throw ReportCancelled();
     if (!file.commit())
         throw ReportError(int(file.error()), file.errorString());
 }

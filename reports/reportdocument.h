@@ -1,26 +1,41 @@
 #pragma once
 // The report printer: a document composed with a few printer-like operations
-// (margins, header and footer, paragraphs, tables), laid out into pages held
-// in memory, and painted on any paged device (the PDF writer, a printer) or
-// on the preview. It touches no widget.
+// (margins, header and footer, paragraphs, tables), laid out into pages, and
+// painted on any paged device (a printer, Qt's PDF writer) or on the preview,
+// or saved as a PDF file. It touches no widget, so that it can be composed
+// and saved on a worker thread or without a display.
 //
 // Lengths inside the document are in dots of 1/1200 inch ("layout units").
 // The paper is US Letter, portrait unless the document turns it.
 //
 // Header and footer texts: "|" splits the text into a left, a centre and a
 // right part; CR LF (or a lone LF) in a part starts a new line; "%d" becomes
-// the page number.
+// the page number and "%t" the number of pages.
 //
 // Column format strings: one format per column, separated by "|". Each is an
 // alignment ("<" left, "^" centre, ">" right), an optional "+", and a width
 // with the unit "in" (".55in", "2.0in"). "+" means that the column's title
 // in the header row takes the column's alignment; the title of a column
-// without "+" is centred over it. A cell too long for its column wraps
-// inside it, at blanks where it can.
+// without "+" is centred over it.
 //
-// Tables: the header row is shaded and printed again at the top of every
-// page the table runs onto; a row is never split across pages (only a row
-// taller than a whole page is continued on the next page, line by line).
+// Tables: a table wider than the room between the margins is narrowed to fit,
+// its columns in proportion; a column is never narrower than the longest
+// number in it, and a number never breaks across lines. Other cells too long
+// for their column wrap inside it, at blanks where they can, else after a
+// comma or hyphen, else anywhere. The header row is shaded and printed again
+// at the top of every page the table runs onto, under the table's
+// continuation text when it has one ("Risk Zone: PARKS (continued)"). A row
+// is never split across pages (only a row taller than a whole page is
+// continued on the next page, line by line), and the paragraph lines just
+// before a table (its heading) are kept on the page of its header row and
+// first row.
+//
+// The rows of a table are kept in a RowStore, in a temporary file when there
+// are many, and read back when a page is painted: a long report takes little
+// memory. A complete document is read-only; any number of threads may read,
+// paint and save it at once.
+
+#include "reports/rowstore.h"
 
 #include <QColor>
 #include <QPageLayout>
@@ -28,6 +43,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <exception>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -35,6 +52,8 @@ class QPainter;
 class QPagedPaintDevice;
 
 namespace kolva {
+
+class Progress;
 
 // A report that could not be written: the file error's number and description.
 class ReportError : public std::runtime_error {
@@ -46,6 +65,12 @@ public:
 private:
     int number_;
     QString description_;
+};
+
+// The user stopped a report build or a PDF save; nothing was made.
+class ReportCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
 };
 
 // One column of a table: its alignment, width and the "+" mark.
@@ -90,12 +115,28 @@ public:
     void PrintParagraph(const QString& text);
     void BeginTable();
     void EndTable();
+    // The text printed above the header row on every page the next table
+    // continues onto; "" for none. It applies to that one table.
+    void SetTableContinuation(const QString& text);
+    void AddTableRows(const QString& format, const QString& headerRow, RowStore rows, const QColor& headerShade);
     void AddTableRows(const QString& format, const QString& headerRow, std::vector<QStringList> rows,
                       const QColor& headerShade);
     void EndDocument();
+    // The title in the PDF's document information; without one, the text of
+    // the page header.
+    void SetDocumentTitle(const QString& title);
+    QString documentTitle() const;
+
+    // Reports how far the layout has come (advance: the table rows laid out
+    // so far) and stops it with ReportCancelled when cancellation is asked
+    // for. Nothing (the default) reports nowhere.
+    void setProgress(Progress* progress);
+
     // Writes the document as a PDF file; an existing file is replaced only
-    // when the new one is complete. Throws ReportError.
-    void SaveAsPdf(const QString& path) const;
+    // when the new one is complete. Throws ReportError; with a progress,
+    // reports the pages written and throws ReportCancelled, leaving no file,
+    // when cancellation is asked for.
+    void SaveAsPdf(const QString& path, Progress* progress = nullptr) const;
 
     // --- Reading the pages -----------------------------------------------
     // True between EndDocument and the next BeginDocument.
@@ -107,6 +148,8 @@ public:
     QSizeF pageSize() const;
     // The area between the margins, the header and the footer.
     QRectF bodyRect() const;
+    // The table rows laid out so far, in all tables.
+    qint64 tableRowCount() const;
 
     // Pages are numbered from 1, as printed.
     QStringList headerLines(int page) const;
@@ -119,6 +162,7 @@ public:
         QList<QStringList> cellLines; // each cell's lines as printed on this page
         QList<Qt::Alignment> alignments; // how each cell is aligned in its column
         QRectF rect;                  // where the row stands on the page
+        std::vector<double> columnLefts; // where each column begins
     };
     // The table rows of a page, top to bottom, header rows included.
     std::vector<RowView> tableRows(int page) const;
@@ -131,14 +175,20 @@ public:
     void paintPage(QPainter& painter, int page) const;
     // Paints pages from..to (numbered from 1; 0, 0 for all) on a paged
     // device, one page of the device per page of the document. The device
-    // must be set to the document's page layout without margins.
-    void render(QPagedPaintDevice& device, int from = 0, int to = 0) const;
+    // must be set to the document's page layout without margins. With a
+    // progress, reports the pages painted and stops with ReportCancelled.
+    void render(QPagedPaintDevice& device, int from = 0, int to = 0, Progress* progress = nullptr) const;
+
+    // Whether SaveAsPdf writes the pages itself (all text in Windows-1252,
+    // fonts with Helvetica's widths) rather than through Qt's PDF writer.
+    bool savesWithStandardFonts() const;
 
 private:
     struct Impl;
-    Impl* d;
+    std::unique_ptr<Impl> d;
     Orientation orientation_ = Portrait;
     bool complete_ = false;
+    QString title_;
 };
 
 } // namespace kolva

@@ -378,7 +378,7 @@ void ReportPreview::print()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(document->pageLayout());
     printer.setFullPage(true);
-    printer.setDocName(title_);
+    printer.setDocName(document->documentTitle().isEmpty() ? title_ : document->documentTitle());
     if (!asker_(this, printer, document->pageCount()))
         return;
     try {

@@ -1,6 +1,7 @@
 #include "reports/reportwindow.h"
 
 #include "platform/busycursor.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
@@ -8,6 +9,7 @@
 #include "store/database.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
@@ -55,7 +57,8 @@ ReportWindowTraits ReportWindowTraits::of(ReportWindowKind kind)
 
 ReportPreviewWindow::ReportPreviewWindow(const AppContext& context, const ReportWindowTraits& traits, Builder builder,
                                          QWidget* parent)
-    : QWidget(parent, Qt::Window), context_(context), traits_(traits), builder_(std::move(builder))
+    : QWidget(parent, Qt::Window), context_(context), traits_(traits), builder_(std::move(builder)),
+      document_(std::make_shared<ReportDocument>())
 {
     setObjectName(traits_.objectName);
     setWindowTitle(traits_.caption);
@@ -112,7 +115,7 @@ void ReportPreviewWindow::Form_Load()
     busy_ = std::make_unique<BusyCursor>();
     QCoreApplication::processEvents();
     if (traits_.landscapeOnLoad)
-        document_.SetOrientation(ReportDocument::Landscape);
+        document_->SetOrientation(ReportDocument::Landscape);
 }
 
 void ReportPreviewWindow::Timer1_Timer()
@@ -124,27 +127,56 @@ void ReportPreviewWindow::Timer1_Timer()
     ++builds_;
     if (!busy_)
         busy_ = std::make_unique<BusyCursor>();
-    QCoreApplication::processEvents();
-    try {
-        builder_(document_, this);
-    } catch (const DbError& error) {
-        busy_.reset();
-        context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(error.message()),
-                               QStringLiteral("Error"));
-    } catch (const std::exception& error) {
-        busy_.reset();
-        context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(QString::fromUtf8(error.what())),
-                               QStringLiteral("Error"));
-    }
-    VSPrinter1_->setDocument(&document_);
+    // The worker composes a document of its own, turned as this one is, and
+    // the window takes it when the work has ended.
+    auto made = std::make_shared<std::unique_ptr<ReportDocument>>(std::make_unique<ReportDocument>());
+    (*made)->SetOrientation(document_->orientation());
+    const QString path = context_.db.path();
+    QPointer<ReportPreviewWindow> self(this);
+    job_ = BackgroundJob::start(
+        this, traits_.caption,
+        [made, path, builder = builder_](Progress& progress) {
+            const std::unique_ptr<Database> db = Database::open(path);
+            builder(**made, *db, progress);
+        },
+        [self, made](std::exception_ptr error) {
+            if (self)
+                self->buildFinished(std::move(*made), error);
+        });
+}
+
+void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document, std::exception_ptr error)
+{
     VSPrinter1_->unsetCursor();
     unsetCursor();
     busy_.reset();
-    if (cmdPDF_)
-        cmdPDF_->setEnabled(document_.isComplete());
     building_ = false;
-    QCoreApplication::processEvents();
+    try {
+        if (error)
+            std::rethrow_exception(error);
+        document_ = std::shared_ptr<ReportDocument>(std::move(document));
+    } catch (const ReportCancelled&) {
+        close(); // nothing to show: back to the options
+        return;
+    } catch (const DbError& e) {
+        context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(e.message()),
+                               QStringLiteral("Error"));
+    } catch (const std::exception& e) {
+        context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(QString::fromUtf8(e.what())),
+                               QStringLiteral("Error"));
+    }
+    VSPrinter1_->setDocument(document_.get());
+    if (cmdPDF_)
+        cmdPDF_->setEnabled(document_->isComplete());
     emit reportBuilt();
+}
+
+void ReportPreviewWindow::closeEvent(QCloseEvent* event)
+{
+    // A build or save still running stops where it is; nothing of it stays.
+    if (job_)
+        job_->requestCancel();
+    QWidget::closeEvent(event);
 }
 
 void ReportPreviewWindow::resizeEvent(QResizeEvent* event)
@@ -182,36 +214,56 @@ void ReportPreviewWindow::cmdExit_Click()
 
 void ReportPreviewWindow::cmdPDF_Click()
 {
-    if (!document_.isComplete())
+    if (!document_->isComplete() || saving_ || building_)
         return;
-    QString path;
-    try {
-        FileDialogRequest request;
-        request.title = QStringLiteral("Where do you want to place the PDF file?");
-        request.filter = QStringLiteral("PDF Files(*.pdf)");
-        request.defaultSuffix = QStringLiteral("PDF");
-        request.proposedName = QStringLiteral("*.pdf");
-        request.folder = context_.programDir;
-        path = context_.prompter.saveFileName(this, request);
-        if (path.trimmed().isEmpty() || path.compare(QStringLiteral("*.PDF"), Qt::CaseInsensitive) == 0)
+    FileDialogRequest request;
+    request.title = QStringLiteral("Where do you want to place the PDF file?");
+    request.filter = QStringLiteral("PDF Files(*.pdf)");
+    request.defaultSuffix = QStringLiteral("PDF");
+    request.proposedName = QStringLiteral("*.pdf");
+    request.folder = context_.programDir;
+    const QString path = context_.prompter.saveFileName(this, request);
+    if (path.trimmed().isEmpty() || path.compare(QStringLiteral("*.PDF"), Qt::CaseInsensitive) == 0)
+        return;
+    if (QFileInfo::exists(path)) {
+        const MsgAnswer answer = context_.prompter.message(
+            this, {path + QStringLiteral(" already exists! Overwrite it?"), QStringLiteral("Overwrite File?"),
+                   MsgIcon::Exclamation, MsgButtons::YesNo, MsgAnswer::No});
+        if (answer != MsgAnswer::Yes)
             return;
-        if (QFileInfo::exists(path)) {
-            const MsgAnswer answer =
-                context_.prompter.message(this, {path + QStringLiteral(" already exists! Overwrite it?"),
-                                                 QStringLiteral("Overwrite File?"), MsgIcon::Exclamation,
-                                                 MsgButtons::YesNo, MsgAnswer::No});
-            if (answer != MsgAnswer::Yes)
-                return;
-        }
-        {
-            BusyCursor busy;
-            document_.SaveAsPdf(path);
-        }
-        context_.prompter.inform(this, path + QStringLiteral(" created!"), QStringLiteral("PDF File Created"));
-    } catch (const ReportError& error) {
-        context_.prompter.warn(this, QStringLiteral("%1 - %2").arg(error.number()).arg(error.description()),
-                               QStringLiteral("Error"));
     }
+    saving_ = true;
+    if (cmdPDF_)
+        cmdPDF_->setEnabled(false);
+    // The job holds the document too: it may outlive the window.
+    const std::shared_ptr<const ReportDocument> document = document_;
+    QPointer<ReportPreviewWindow> self(this);
+    job_ = BackgroundJob::start(
+        this, QStringLiteral("Save as a PDF"), [document, path](Progress& progress) { document->SaveAsPdf(path, &progress); },
+        [self, path](std::exception_ptr error) {
+            if (self)
+                self->saveFinished(path, error);
+        });
+}
+
+void ReportPreviewWindow::saveFinished(const QString& path, std::exception_ptr error)
+{
+    saving_ = false;
+    if (cmdPDF_)
+        cmdPDF_->setEnabled(document_->isComplete());
+    try {
+        if (error)
+            std::rethrow_exception(error);
+        context_.prompter.inform(this, path + QStringLiteral(" created!"), QStringLiteral("PDF File Created"));
+    } catch (const ReportCancelled&) {
+        // Stopped by the user: no file, nothing to say.
+    } catch (const ReportError& e) {
+        context_.prompter.warn(this, QStringLiteral("%1 - %2").arg(e.number()).arg(e.description()),
+                               QStringLiteral("Error"));
+    } catch (const std::exception& e) {
+        context_.prompter.warn(this, QStringLiteral("0 - %1").arg(QString::fromUtf8(e.what())), QStringLiteral("Error"));
+    }
+    emit pdfFinished();
 }
 
 } // namespace kolva

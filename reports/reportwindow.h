@@ -2,15 +2,20 @@
 // The report window: every report of the program is shown in one. It builds
 // its report once, half a second after it opened, into its document, shows
 // it in the preview (zoom, paging, printing), saves it as a PDF file on
-// request, and keeps its buttons below the preview when it is resized.
+// request, and keeps its buttons below the preview when it is resized. The
+// build and the PDF run on a worker thread with a progress dialog and
+// Cancel; the window repaints meanwhile, and closing it stops them.
 
+#include "platform/progress.h"
 #include "reports/reportdocument.h"
 #include "store/context.h"
 
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -20,6 +25,7 @@ class QTimer;
 namespace kolva {
 
 class BusyCursor;
+class Database;
 class ReportPreview;
 
 // The five report windows of the program.
@@ -47,10 +53,11 @@ class ReportPreviewWindow : public QWidget {
     Q_OBJECT
 public:
     // Composes the report into the document, from BeginDocument to
-    // EndDocument; window is the parent of any message it shows. It may stop
-    // early (after telling the user why); the window then shows an empty
-    // preview.
-    using Builder = std::function<void(ReportDocument& document, QWidget* window)>;
+    // EndDocument. It runs on a worker thread with a connection of its own to
+    // the database, never prompts, reports through progress and stops with
+    // ReportCancelled when cancellation is asked for (the window then
+    // closes). An error it throws is shown, over an empty preview.
+    using Builder = std::function<void(ReportDocument& document, Database& db, Progress& progress)>;
 
     // Sizes in twips of the resize rule.
     static constexpr int MinWidthTwips = 8820;
@@ -64,33 +71,42 @@ public:
                         QWidget* parent = nullptr);
     ~ReportPreviewWindow() override;
 
-    ReportDocument& document() { return document_; }
+    const ReportDocument& document() const { return *document_; }
     ReportPreview* VSPrinter1() const { return VSPrinter1_; }
     QPushButton* cmdPDF() const { return cmdPDF_; }
     QPushButton* cmdExit() const { return cmdExit_; }
     // How many times the report has been built (once per opening).
     int buildCount() const { return builds_; }
     bool isBuilt() const { return builds_ > 0 && !building_; }
+    bool isSaving() const { return saving_; }
+    // The build or PDF save that is running, if any.
+    BackgroundJob* job() const { return job_; }
 
     void cmdPDF_Click();
     void cmdExit_Click();
 
 signals:
     void reportBuilt();
+    // A PDF save ended (written, failed or cancelled).
+    void pdfFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void Form_Load();
     void Form_Resize();
     void Timer1_Timer();
+    void buildFinished(std::unique_ptr<ReportDocument> document, std::exception_ptr error);
+    void saveFinished(const QString& path, std::exception_ptr error);
 
     AppContext context_;
     ReportWindowTraits traits_;
     Builder builder_;
-    ReportDocument document_;
+    std::shared_ptr<ReportDocument> document_;
+    QPointer<BackgroundJob> job_;
     ReportPreview* VSPrinter1_ = nullptr;
     QPushButton* cmdPDF_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
@@ -98,6 +114,7 @@ private:
     std::unique_ptr<BusyCursor> busy_;
     bool loaded_ = false;
     bool building_ = false;
+    bool saving_ = false;
     int builds_ = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QAtomicInteger>
 #include <QFileInfo>
+#include <QLibrary>
+#include <QSqlDriver>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QUrl>
@@ -39,7 +41,52 @@ void bindAll(QSqlQuery& query, const QVariantList& values)
         query.bindValue(i, values.at(i));
 }
 
+// The engine's progress callback, from the library the driver uses (the
+// system's SQLite); null when it cannot be had.
+using ProgressHandler = void (*)(void*, int, int (*)(void*), void*);
+using LibVersion = const char* (*)();
+
+const std::pair<ProgressHandler, LibVersion>& engineLibrary()
+{
+    static const auto resolved = [] {
+        QLibrary library(QStringLiteral("sqlite3"), 0);
+        return std::pair{reinterpret_cast<ProgressHandler>(library.resolve("sqlite3_progress_handler")),
+                         reinterpret_cast<LibVersion>(library.resolve("sqlite3_libversion"))};
+    }();
+    return resolved;
+}
+
+ProgressHandler progressHandler(Database& db)
+{
+    const auto& [handler, version] = engineLibrary();
+    if (!handler || !version)
+        return nullptr;
+    // The library found must be the engine the connection runs on.
+    if (db.scalar(QStringLiteral("SELECT sqlite_version()")).toString() != QString::fromLatin1(version()))
+        return nullptr;
+    return handler;
+}
+
 } // namespace
+
+StatementStop::StatementStop(Database& db, std::function<bool()> stop) : stop_(std::move(stop))
+{
+    const QVariant handle = db.connection().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return;
+    const ProgressHandler set = progressHandler(db);
+    if (!set)
+        return;
+    handle_ = *static_cast<void* const*>(handle.data());
+    // Asked every thousand steps of the engine's machine, a few microseconds.
+    set(handle_, 1000, [](void* self) { return static_cast<StatementStop*>(self)->stop_() ? 1 : 0; }, this);
+}
+
+StatementStop::~StatementStop()
+{
+    if (handle_)
+        engineLibrary().first(handle_, 0, nullptr, nullptr);
+}
 
 bool isPlainIdentifier(const QString& name)
 {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -101,6 +102,25 @@ private:
     Database& db_;
     QString name_;
     bool open_ = true;
+};
+
+// While it lives, a statement of the connection stops soon after stop()
+// turns true, failing with the engine's "interrupted" error: a select that
+// reads much of a table may run long before it gives a row, and a job the user
+// cancels must not wait for it. stop() is asked on the connection's thread.
+// Where the engine's library cannot be reached from here (a driver with a
+// copy of its own), the guard does nothing.
+class StatementStop {
+public:
+    StatementStop(Database& db, std::function<bool()> stop);
+    ~StatementStop();
+    bool active() const { return handle_ != nullptr; }
+    StatementStop(const StatementStop&) = delete;
+    StatementStop& operator=(const StatementStop&) = delete;
+
+private:
+    void* handle_ = nullptr;
+    std::function<bool()> stop_;
 };
 
 // Table and savepoint names cannot be bound; they must be plain identifiers.

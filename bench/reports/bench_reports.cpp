@@ -1,9 +1,17 @@
-// Times the reinspection report over generated trees: building the
-// document, saving it as PDF, the preview's first page, and for comparison
-// Qt's own print preview, which paints every page before it shows one.
+// Times the reinspection report over generated trees as a click on "Print
+// Report" makes it (the options window's defaults: all quarters, ratings up
+// to the highest, all zones, highest rating first), on a connection of its
+// own as the report's worker opens one: the build, the PDF, the memory the
+// report holds, how soon Cancel stops the build and the PDF, and the
+// preview's first page. Side by side: the sqlite3 shell running the same
+// selection (the floor of the build), Qt's PDF writer painting the same pages
+// (what the PDF would take through it) and Qt's print preview, which paints
+// every page before it shows one. Then a tree whose street name is one
+// unbroken word of 64 KiB and of 1 MiB.
 //
 //   bench_reports [trees ...]     (default: 10000 100000)
 
+#include "platform/progress.h"
 #include "reports/reinspection.h"
 #include "reports/reportdocument.h"
 #include "reports/reportpreview.h"
@@ -12,13 +20,21 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QPdfWriter>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <malloc.h>
+
+#include <atomic>
 #include <cstdio>
+#include <ctime>
+#include <thread>
 
 using namespace kolva;
 
@@ -29,6 +45,7 @@ const char* const Streets[] = {"MAIN ST", "ELM ST", "OAK AVE", "PARK DR", "MAPLE
 const char* const Species[] = {"ACPL-NORWAY MAPLE", "ACRU-RED MAPLE", "QURU-NORTHERN RED OAK", "GLTR-HONEYLOCUST",
                                "PLAC-LONDON PLANETREE", "TICO-LITTLELEAF LINDEN"};
 const char* const Zones[] = {"ARTERIAL ROADS", "DOWNTOWN", "PARKS", "RESIDENTIAL", "SCHOOL ZONES"};
+const QDateTime Printed(QDate(2009, 1, 5), QTime(9, 30));
 
 // due trees are due in 2009; as many again are due in other years.
 void generate(Database& db, int due)
@@ -49,7 +66,7 @@ void generate(Database& db, int due)
         insert.bindValue(6, QStringLiteral("FRONT"));
         insert.bindValue(7, QString::fromLatin1(Species[i % 6]));
         insert.bindValue(8, 4 + i % 40);
-        insert.bindValue(9, i % 13);
+        insert.bindValue(9, i % 14);
         insert.bindValue(10, i % 2 == 0 ? QStringLiteral("2009") : QStringLiteral("2011"));
         insert.bindValue(11, QStringLiteral("3,9"));
         insert.bindValue(12, QString());
@@ -64,8 +81,114 @@ double ms(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// Qt's print preview: time until it can show anything for a document of
-// that many pages (it records every page first).
+// Processor time of the whole process (all its threads), in ms: what a step
+// costs whatever else the machine is running.
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Resident memory of the process, in MiB, after giving freed memory back.
+double residentMiB()
+{
+    malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * 4096 / (1024.0 * 1024.0);
+}
+
+// A progress the benchmark cancels from outside, as the Cancel button does.
+class Canceller : public Progress {
+public:
+    void beginStage(const QString&, qint64) override {}
+    void advance(qint64) override {}
+    void setCancellable(bool) override {}
+    bool cancelRequested() const override { return cancel; }
+    std::atomic<bool> cancel{false};
+};
+
+// Runs work on a thread, asks it to stop after afterMs, and gives the time
+// from the request to its end (-1: it ended before the request).
+double cancelLatency(const std::function<void(Progress&)>& work, int afterMs)
+{
+    Canceller progress;
+    std::atomic<bool> ended{false};
+    std::thread worker([&] {
+        try {
+            work(progress);
+        } catch (const ReportCancelled&) {
+        }
+        ended = true;
+    });
+    QThread::msleep(afterMs);
+    if (ended) {
+        worker.join();
+        return -1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    progress.cancel = true;
+    worker.join();
+    return ms(timer);
+}
+
+// The report as the click makes it.
+void build(ReportDocument& document, const QString& path, const ReinspectionOptions& options, Progress& progress)
+{
+    const std::unique_ptr<Database> db = Database::open(path);
+    buildReinspectionReport(document, *db, options, Printed, progress);
+}
+
+// The sqlite3 shell running the report's selection, printing the rows to
+// /dev/null: the floor of the build.
+double sqliteFloorMs(const QString& path, const ReinspectionOptions& options)
+{
+    const QString order = options.sort == 2 ? QStringLiteral("+StreetName, CAST(StreetNum AS INTEGER), StreetNum, +ID")
+                                            : QStringLiteral("+Hazard_Rating DESC, +ID");
+    const QString sql =
+        QStringLiteral(".output /dev/null\n"
+                       "SELECT Tree_ID,RiskZone,StreetNum,StreetName,Location,Species,DBH,"
+                       "strftime('%m/%d/%Y',Date_Evaluated),Hazard_Rating FROM _Archived_SurveyData WHERE 1 = 1 AND "
+                       "(CASE WHEN trim(ReinspectYear) GLOB '[0-9][0-9][0-9][0-9]' THEN CAST(trim(ReinspectYear) AS "
+                       "INTEGER) END) = %1 AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 1 AND 12 "
+                       "AND (+Hazard_Rating >= %2 AND +Hazard_Rating <= %3) ORDER BY %4;\n")
+            .arg(options.yearText, options.fromText, options.toText, order);
+    double best = -1;
+    for (int run = 0; run < 3; ++run) {
+        QProcess shell;
+        QElapsedTimer timer;
+        timer.start();
+        shell.start(QStringLiteral("sqlite3"), {path});
+        shell.write(sql.toUtf8());
+        shell.closeWriteChannel();
+        if (!shell.waitForFinished(120000) || shell.exitCode() != 0)
+            return -1;
+        const double t = ms(timer);
+        best = best < 0 ? t : std::min(best, t);
+    }
+    return best;
+}
+
+// Qt's PDF writer painting the same pages.
+double qtPdfMs(const ReportDocument& document, const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    {
+        QPdfWriter writer(path);
+        writer.setResolution(int(ReportDocument::Dpi));
+        writer.setPageLayout(document.pageLayout());
+        document.render(writer);
+    }
+    return ms(timer);
+}
+
+// Qt's print preview: time until it can show anything (it records every page
+// first).
 void qtPreview(const ReportDocument& document)
 {
     QPrinter printer(QPrinter::HighResolution);
@@ -80,7 +203,7 @@ void qtPreview(const ReportDocument& document)
     preview.show();
     preview.updatePreview();
     QCoreApplication::processEvents();
-    std::printf("  QPrintPreviewWidget first page (%d pages recorded first): %8.0f ms\n", preview.pageCount(),
+    std::printf("  Qt's print preview, first page (all %d pages recorded first): %8.0f ms\n", preview.pageCount(),
                 ms(timer));
 }
 
@@ -89,47 +212,123 @@ void run(int due)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("KOLVA.MDB"));
     createKolvaDatabase(path);
-    auto db = openKolvaDatabase(path);
-    generate(*db, due);
+    {
+        auto db = openKolvaDatabase(path);
+        generate(*db, due);
+    }
+    ReinspectionOptions options;
+    {
+        auto db = openKolvaDatabase(path);
+        options = defaultReinspectionOptions(*db, QDate(2009, 6, 1)); // 2009, ratings 0 to 13
+    }
+    std::printf("\nreinspection report of %d trees due in %s (of %d), ratings %s to %s, all zones\n", due,
+                qPrintable(options.yearText), 2 * due, qPrintable(options.fromText), qPrintable(options.toText));
 
+    for (const int sort : {3, 2}) {
+        options.sort = sort;
+        NullProgress quiet;
+        auto document = std::make_unique<ReportDocument>();
+        document->SetOrientation(ReportDocument::Landscape);
+        QElapsedTimer timer;
+        timer.start();
+        double cpu = cpuMs();
+        build(*document, path, options, quiet);
+        const double buildMs = ms(timer), buildCpu = cpuMs() - cpu;
+        std::printf(" %s: %d pages, %lld rows\n", sort == 3 ? "highest rating first (the default)" : "by street",
+                    document->pageCount(), static_cast<long long>(document->tableRowCount()));
+        std::printf("  build (own connection, select, lay out):        %8.0f ms (processor %.0f ms)   limit 1500 ms\n",
+                    buildMs, buildCpu);
+        std::printf("    floor: sqlite3 shell, the same selection:      %8.0f ms\n", sqliteFloorMs(path, options));
+
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        timer.restart();
+        cpu = cpuMs();
+        document->SaveAsPdf(pdf);
+        std::printf("  save as PDF (%.1f MB):                         %8.0f ms (processor %.0f ms)   limit 3000 ms\n",
+                    double(QFileInfo(pdf).size()) / 1e6, ms(timer), cpuMs() - cpu);
+
+        // What the document holds: the memory given back when it goes.
+        const qint64 rows = document->tableRowCount();
+        const double with = residentMiB();
+        document.reset();
+        const double held = with - residentMiB();
+        std::printf("  memory the report holds:                        %8.1f MiB (%.0f bytes a row)\n", held,
+                    held * 1024 * 1024 / std::max<qint64>(1, rows));
+        if (sort != 3)
+            continue;
+        document = std::make_unique<ReportDocument>();
+        document->SetOrientation(ReportDocument::Landscape);
+        build(*document, path, options, quiet);
+        {
+            const ReportDocument& doc = *document;
+            const QString qtPdf = dir.filePath(QStringLiteral("qt.pdf"));
+            const double qtMs = qtPdfMs(doc, qtPdf);
+            std::printf("    Qt's PDF writer, the same pages (%.1f MB):    %8.0f ms\n",
+                        double(QFileInfo(qtPdf).size()) / 1e6, qtMs);
+
+            double worstBuild = 0, worstPdf = 0;
+            for (const int after : {150, 400, 700}) {
+                worstBuild = std::max(worstBuild, cancelLatency(
+                                                      [&](Progress& p) {
+                                                          ReportDocument d;
+                                                          build(d, path, options, p);
+                                                      },
+                                                      after));
+                worstPdf = std::max(worstPdf, cancelLatency([&](Progress& p) { doc.SaveAsPdf(pdf, &p); }, after));
+            }
+            // A selection that finds nothing reads the whole table in one step.
+            ReinspectionOptions none = options;
+            none.yearText = QStringLiteral("2030");
+            for (const int after : {30, 100})
+                worstBuild = std::max(worstBuild, cancelLatency(
+                                                      [&](Progress& p) {
+                                                          ReportDocument d;
+                                                          build(d, path, none, p);
+                                                      },
+                                                      after));
+            std::printf("  Cancel, longest wait until stopped: build %.0f ms, PDF %.0f ms   limit 200 ms\n",
+                        worstBuild, worstPdf);
+
+            ReportPreview preview;
+            preview.resize(800, 600);
+            timer.restart();
+            preview.setDocument(&doc);
+            preview.show();
+            QCoreApplication::processEvents();
+            preview.view()->viewport()->repaint();
+            std::printf("  KOLVA preview, first page (%d page(s) painted):  %8.0f ms\n",
+                        preview.view()->pagesPainted(), ms(timer));
+            timer.restart();
+            preview.view()->setCurrentPage(doc.pageCount());
+            preview.view()->viewport()->repaint();
+            std::printf("  KOLVA preview, jump to the last page:           %8.0f ms\n", ms(timer));
+            qtPreview(doc);
+        }
+    }
+}
+
+// A tree whose street name is one word of that many characters.
+void longWord(int characters)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KOLVA.MDB"));
+    createKolvaDatabase(path);
+    {
+        auto db = openKolvaDatabase(path);
+        db->exec(QStringLiteral("INSERT INTO _Archived_SurveyData (Date_Evaluated, RiskZone, StreetNum, StreetName, "
+                                "Tree_ID, Hazard_Rating, ReinspectYear) VALUES ('2007-04-03 10:00:00', 'PARKS', '1', "
+                                "?, 1, 5, '2009')"),
+                 {QString(characters, QLatin1Char('W'))});
+    }
     ReinspectionOptions options;
     options.yearText = QStringLiteral("2009");
-    options.sort = 2;
-
+    ReportDocument document;
+    NullProgress quiet;
     QElapsedTimer timer;
     timer.start();
-    std::vector<QStringList> rows = selectReinspectionTrees(*db, options);
-    const double selectMs = ms(timer);
-    const size_t count = rows.size();
-    ReportDocument document;
-    composeReinspectionReport(document, options, std::move(rows), QDateTime::currentDateTime());
-    const double buildMs = ms(timer);
-    std::printf("reinspection report, %zu due trees of %d, %d landscape pages\n", count, 2 * due,
+    build(document, path, options, quiet);
+    std::printf("  street name of one word of %4d KiB: build %6.0f ms, %d pages\n", characters / 1024, ms(timer),
                 document.pageCount());
-    std::printf("  build (select %.0f ms + lay out):                  %8.0f ms\n", selectMs, buildMs);
-
-    timer.restart();
-    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-    document.SaveAsPdf(pdf);
-    std::printf("  save as PDF (%.1f MB):                           %8.0f ms\n",
-                double(QFileInfo(pdf).size()) / 1e6, ms(timer));
-
-    {
-        ReportPreview preview;
-        preview.resize(800, 600);
-        timer.restart();
-        preview.setDocument(&document);
-        preview.show();
-        QCoreApplication::processEvents();
-        preview.view()->viewport()->repaint();
-        std::printf("  KOLVA preview first page (%d page(s) painted):     %8.0f ms\n",
-                    preview.view()->pagesPainted(), ms(timer));
-        timer.restart();
-        preview.view()->setCurrentPage(document.pageCount());
-        preview.view()->viewport()->repaint();
-        std::printf("  KOLVA preview jump to the last page:              %8.0f ms\n", ms(timer));
-    }
-    qtPreview(document);
 }
 
 } // namespace
@@ -147,5 +346,8 @@ int main(int argc, char** argv)
         sizes = {10000, 100000};
     for (int due : sizes)
         run(due);
+    std::printf("\nlong words:\n");
+    longWord(64 * 1024);
+    longWord(1024 * 1024);
     return 0;
 }

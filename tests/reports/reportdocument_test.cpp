@@ -1,10 +1,14 @@
 #include "reports/reportdocument.h"
 #include "tests/reports/pdftext.h"
+#include "tests/support/progressrecorder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -33,7 +37,7 @@ void composeTable(ReportDocument& doc, std::vector<QStringList> rows)
     doc.SetHeaderStyle("Arial", 12, Qt::blue);
     doc.SetOrientation(ReportDocument::Landscape);
     doc.SetPageHeader("Left|Title line\r\nsecond line|Right");
-    doc.SetPageFooter("|Printed now|Page %d");
+    doc.SetPageFooter("|Printed now|Page %d of %t");
     doc.SetTextSize(7);
     doc.MoveToLeftMargin();
     doc.BeginTable();
@@ -79,7 +83,8 @@ TEST(ReportDocument, HeaderAndFooterPartsLinesAndPageNumbers)
     ASSERT_GE(doc.pageCount(), 3);
     for (int page = 1; page <= doc.pageCount(); ++page) {
         EXPECT_EQ(doc.headerLines(page), QStringList({"Left", "Title line", "second line", "Right"}));
-        EXPECT_EQ(doc.footerLines(page), QStringList({"Printed now", QStringLiteral("Page %1").arg(page)}));
+        EXPECT_EQ(doc.footerLines(page),
+                  QStringList({"Printed now", QStringLiteral("Page %1 of %2").arg(page).arg(doc.pageCount())}));
     }
 }
 
@@ -210,7 +215,7 @@ TEST(ReportDocument, AnEmptyReportIsOnePageWithHeaderAndFooter)
     EXPECT_TRUE(doc.isComplete());
     EXPECT_EQ(doc.pageCount(), 1);
     EXPECT_EQ(doc.pageTexts(1), QStringList({"Left", "Title line", "second line", "Right", "No", "Name", "Amount",
-                                             "Printed now", "Page 1"}));
+                                             "Printed now", "Page 1 of 1"}));
 }
 
 TEST(ReportDocument, BeginDocumentDiscardsEarlierPages)
@@ -252,7 +257,7 @@ TEST(ReportDocument, SavesEveryPageAsPdf)
     for (int page = 1; page <= doc.pageCount(); ++page) {
         const QString& text = pages.at(page - 1);
         EXPECT_TRUE(text.contains("Title line")) << page;
-        EXPECT_TRUE(text.contains(QStringLiteral("Page %1").arg(page))) << page;
+        EXPECT_TRUE(text.contains(QStringLiteral("Page %1 of %2").arg(page).arg(doc.pageCount()))) << page;
         EXPECT_TRUE(text.contains("Amount")) << "header row on page " << page;
         const auto rows = doc.tableRows(page);
         EXPECT_TRUE(text.contains(rows.back().cells.value(1))) << page;
@@ -280,6 +285,231 @@ TEST(ReportDocument, SavingReplacesAnOldFileAndReportsAFolderThatIsNotThere)
         EXPECT_NE(error.number(), 0);
         EXPECT_FALSE(error.description().isEmpty());
     }
+}
+
+// --- Row store ---------------------------------------------------------------------
+
+TEST(RowStore, KeepsRowsInAFileBeyondItsLimitAndReadsThemAnywhere)
+{
+    RowStore store(4096);
+    for (int i = 0; i < 1000; ++i)
+        store.append({QString::number(i), QStringLiteral("STREET %1").arg(i), i % 7 ? QString() : QStringLiteral("a\r\nb")});
+    EXPECT_TRUE(store.spilled());
+    EXPECT_LT(store.memoryBytes(), 16 * 1024);
+    ASSERT_EQ(store.size(), 1000);
+    for (const int i : {0, 63, 64, 150, 637, 999}) {
+        const QStringList row = store.row(i);
+        EXPECT_EQ(row.value(0), QString::number(i));
+        EXPECT_EQ(row.value(1), QStringLiteral("STREET %1").arg(i));
+    }
+    RowStore::Reader reader(store, 500);
+    QStringList row;
+    int next = 500;
+    while (reader.next(row))
+        EXPECT_EQ(row.value(0), QString::number(next++));
+    EXPECT_EQ(next, 1000);
+    EXPECT_EQ(store.row(7).value(2), "a\r\nb");
+    EXPECT_EQ(store.longestNumbers(), QStringList({"100", "", ""}));
+    EXPECT_TRUE(store.inWindows1252());
+    store.append({QStringLiteral("\u0141\u00f3d\u017a")});
+    EXPECT_FALSE(store.inWindows1252());
+}
+
+TEST(RowStore, NumbersAreDigitsWithSignDecimalsAndThousands)
+{
+    for (const char* number : {"0", "12", "-3", "+4", "1234567890", "1,234", "12,345,678.50", "$1,200.00", "3.5"})
+        EXPECT_TRUE(isNumberText(QString::fromLatin1(number))) << number;
+    for (const char* text : {"", "-", "3,9", "1,2,3", "12A", "1.", ".5", "1,2345", "12 34", "1.2.3", "1234,567"})
+        EXPECT_FALSE(isNumberText(QString::fromLatin1(text))) << text;
+}
+
+// --- Layout -----------------------------------------------------------------------
+
+// A landscape page 9.75 in wide between the margins.
+void beginLandscape(ReportDocument& doc)
+{
+    doc.BeginDocument();
+    doc.SetPageMargins("0.75in", "0.5in");
+    doc.SetOrientation(ReportDocument::Landscape);
+    doc.SetPageHeader("|Title");
+    doc.SetPageFooter("|Page %d of %t");
+}
+
+TEST(ReportDocument, AWideTableIsNarrowedToTheMarginsButNumbersKeepTheirWidth)
+{
+    ReportDocument doc;
+    beginLandscape(doc);
+    doc.AddTableRows("^+.55in|<6in|<4in", "Tree ID|Street|Species",
+                     {{"1234567890", "ELM", "OAK"}, {"-2147483648", "X", "Y"}, {"7", "x", "z"}}, Qt::gray);
+    doc.EndDocument();
+    const auto rows = doc.tableRows(1);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_NEAR(rows[1].rect.width(), 9.75 * Dpi, 0.5) << "fits between the margins";
+    const std::vector<double>& x = rows[1].columnLefts;
+    EXPECT_NEAR((x[2] - x[1]) / (rows[1].rect.right() - x[2]), 6.0 / 4.0, 1e-9) << "in proportion";
+    EXPECT_GT(x[1] - x[0], 0.55 * Dpi) << "wider than asked for its longest number";
+    EXPECT_EQ(rows[1].cellLines.value(0), QStringList({"1234567890"}));
+    EXPECT_EQ(rows[2].cellLines.value(0), QStringList({"-2147483648"}));
+    EXPECT_DOUBLE_EQ(rows[1].rect.height(), rows[3].rect.height()) << "one line each";
+
+    // A table that fits keeps its widths.
+    ReportDocument narrow;
+    beginLandscape(narrow);
+    narrow.AddTableRows("^+.55in|<2in", "No|Street", std::vector<QStringList>{{"1", "ELM"}}, Qt::gray);
+    narrow.EndDocument();
+    EXPECT_NEAR(narrow.tableRows(1)[1].rect.width(), 2.55 * Dpi, 0.5);
+}
+
+TEST(ReportDocument, AHeadingStaysWithItsTableAndAContinuedTableRepeatsIt)
+{
+    ReportDocument doc;
+    beginLandscape(doc);
+    doc.SetTextSize(10);
+    int lines = 0;
+    while (doc.pageCount() <= 1) { // fill the first page to its last line or two
+        doc.PrintParagraph(QStringLiteral("line %1").arg(++lines));
+    }
+    // The line that opened page 2 was one too many: start again one short.
+    beginLandscape(doc);
+    doc.SetTextSize(10);
+    // Room for two lines: the blank one and the heading, not the table.
+    for (int i = 1; i < lines - 2; ++i)
+        doc.PrintParagraph(QStringLiteral("line %1").arg(i));
+    doc.PrintParagraph("\r\nRisk Zone: PARKS (120 Tree(s) )");
+    doc.SetTableContinuation("Risk Zone: PARKS (continued)");
+    doc.AddTableRows("^1in|<3in", "No|Street", numberedRows(120, 2), Qt::gray);
+    doc.EndDocument();
+    ASSERT_GE(doc.pageCount(), 3);
+    EXPECT_TRUE(doc.tableRows(1).empty()) << "no header row at the foot of page 1";
+    EXPECT_EQ(doc.paragraphLines(1).constLast(), QStringLiteral("line %1").arg(lines - 3));
+    EXPECT_EQ(doc.paragraphLines(2).value(0), "Risk Zone: PARKS (120 Tree(s) )") << "without the blank line before it";
+    const auto second = doc.tableRows(2);
+    ASSERT_GE(second.size(), 2u);
+    EXPECT_TRUE(second[0].header);
+    EXPECT_EQ(second[1].cells.value(0), "1");
+    for (int page = 3; page <= doc.pageCount(); ++page) {
+        EXPECT_EQ(doc.paragraphLines(page), QStringList({"Risk Zone: PARKS (continued)"})) << page;
+        EXPECT_TRUE(doc.tableRows(page).front().header) << page;
+    }
+    EXPECT_EQ(doc.pageTexts(3).value(1), "Risk Zone: PARKS (continued)") << "above the header row";
+}
+
+TEST(ReportDocument, AMegabyteWordBreaksIntoEqualLinesOfItsColumn)
+{
+    const QString word(1024 * 1024, QLatin1Char('W'));
+    ReportDocument doc;
+    beginLandscape(doc);
+    doc.AddTableRows("<1in|<2in", "Street|Note", {{word, "after"}}, Qt::gray);
+    doc.EndDocument();
+    ASSERT_GT(doc.pageCount(), 100);
+    QString printed;
+    int lineLength = 0;
+    for (const int page : {1, 2}) {
+        const auto rows = doc.tableRows(page);
+        ASSERT_EQ(rows.size(), 2u);
+        const QStringList lines = rows[1].cellLines.value(0);
+        ASSERT_GT(lines.size(), 10);
+        if (!lineLength)
+            lineLength = int(lines.front().size());
+        for (const QString& line : lines) {
+            EXPECT_EQ(line.size(), lineLength);
+            printed += line;
+        }
+    }
+    EXPECT_TRUE(word.startsWith(printed));
+    EXPECT_EQ(doc.tableRows(doc.pageCount()).back().cells.value(1), "after");
+}
+
+TEST(ReportDocument, LongTextBreaksAtBlanksThenCommasThenAnywhere)
+{
+    ReportDocument doc;
+    beginLandscape(doc);
+    doc.AddTableRows("<0.6in|<0.6in", "A|B", std::vector<QStringList>{{"1,2,3,4,5,6,7,8,9,10,11", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"}}, Qt::gray);
+    doc.EndDocument();
+    const auto row = doc.tableRows(1).at(1);
+    const QStringList list = row.cellLines.value(0), letters = row.cellLines.value(1);
+    ASSERT_GE(list.size(), 2);
+    EXPECT_EQ(list.join(""), "1,2,3,4,5,6,7,8,9,10,11");
+    for (int i = 0; i + 1 < list.size(); ++i)
+        EXPECT_TRUE(list.at(i).endsWith(',')) << list.at(i).toStdString();
+    ASSERT_GE(letters.size(), 2);
+    EXPECT_EQ(letters.join(""), "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+}
+
+// --- PDF -----------------------------------------------------------------------------
+
+TEST(ReportDocument, ThePdfHasTheReportsTitleAndTextBeyondTheCodePageFallsBackToQt)
+{
+    QTemporaryDir dir;
+    const struct {
+        QString street;
+        bool standard;
+    } cases[] = {{QStringLiteral("CAF\u00c9 \u2013 ST"), true}, {QStringLiteral("\u0141\u00d3D\u0179 ST"), false}};
+    for (const auto& c : cases) {
+        ReportDocument doc;
+        composeTable(doc, {{"1", c.street, "5"}});
+        EXPECT_EQ(doc.savesWithStandardFonts(), c.standard);
+        EXPECT_EQ(doc.documentTitle(), "Left Title line second line Right");
+        doc.SetDocumentTitle("Reinspection Report FOR 2009");
+        const QString path = dir.filePath(c.standard ? "standard.pdf" : "qt.pdf");
+        doc.SaveAsPdf(path);
+        EXPECT_EQ(pdfInfo(path, "Title"), "Reinspection Report FOR 2009");
+        EXPECT_TRUE(pdfText(path).contains(c.street)) << c.standard;
+    }
+}
+
+TEST(ReportDocument, CancellingASaveLeavesNoFileAndKeepsTheOldOne)
+{
+    QTemporaryDir dir;
+    for (const QString& street : {QStringLiteral("ELM"), QStringLiteral("\u0141\u00d3D\u0179")}) {
+        ReportDocument doc;
+        std::vector<QStringList> rows;
+        for (int i = 1; i <= 3000; ++i)
+            rows.push_back({QString::number(i), street, "x"});
+        composeTable(doc, std::move(rows));
+        const QString path = dir.filePath("kept.pdf");
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        test::ProgressRecorder progress;
+        progress.cancelAt("Writing the PDF file", 1);
+        EXPECT_THROW(doc.SaveAsPdf(path, &progress), ReportCancelled);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"kept.pdf"})) << "no partial file";
+        QFile kept(path);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "old");
+        EXPECT_TRUE(progress.stages().front().cancellable);
+    }
+}
+
+TEST(ReportDocument, TheLayoutStopsWhenCancelled)
+{
+    ReportDocument doc;
+    test::ProgressRecorder progress;
+    progress.beginStage("Laying out the pages", 5000);
+    progress.cancelAt("Laying out", 1000);
+    doc.setProgress(&progress);
+    EXPECT_THROW(composeTable(doc, numberedRows(5000)), ReportCancelled);
+    EXPECT_LT(progress.stages().back().lastDone, 2000);
+}
+
+TEST(ReportDocument, PagesCanBeReadWhileThePdfIsWritten)
+{
+    QTemporaryDir dir;
+    ReportDocument doc;
+    composeTable(doc, numberedRows(4000));
+    const QString path = dir.filePath("both.pdf");
+    std::thread saving([&] { doc.SaveAsPdf(path); });
+    int rows = 0;
+    for (int page = 1; page <= doc.pageCount(); ++page)
+        rows += int(doc.tableRows(page).size()) - 1;
+    saving.join();
+    EXPECT_EQ(rows, 4000);
+    const QStringList pages = pdfPages(path);
+    ASSERT_EQ(pages.size(), doc.pageCount());
+    EXPECT_TRUE(pages.constLast().contains("r4000c2"));
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // The inspection reports without their windows: which trees each lists, in
 // which order, and what their pages say.
 
+#include "platform/progress.h"
 #include "reports/actionreports.h"
 #include "reports/reinspection.h"
 #include "reports/reportcommon.h"
+#include "reports/reportdata.h"
 #include "reports/reportdocument.h"
 #include "tests/reports/pdftext.h"
 #include "tests/reports/surveydata.h"
@@ -18,12 +20,31 @@ using namespace kolva::test;
 
 namespace {
 
-QStringList treeIds(const std::vector<QStringList>& rows)
+QStringList treeIds(const RowStore& rows)
 {
     QStringList ids;
-    for (const QStringList& row : rows)
+    RowStore::Reader reader(rows, 0);
+    for (QStringList row; reader.next(row);)
         ids.append(row.value(0));
     return ids;
+}
+
+QStringList reinspectionIds(Database& db, const ReinspectionOptions& o)
+{
+    NullProgress progress;
+    return treeIds(selectReinspectionTrees(db, o, progress));
+}
+
+QStringList actionIds(Database& db, bool allZones, const QString& zone, int minRating)
+{
+    NullProgress progress;
+    return treeIds(selectActionTrees(db, ActionSelection::AnyAction, allZones, zone, minRating, progress));
+}
+
+void buildReinspection(Database& db, const ReinspectionOptions& o, ReportDocument& doc, const QDateTime& printedAt)
+{
+    NullProgress progress;
+    buildReinspectionReport(doc, db, o, printedAt, progress);
 }
 
 // The tree IDs in the tables of a document, page by page.
@@ -62,7 +83,7 @@ TEST(ReportCommon, PrintedStampIsDayMonthYearAndTwelveHourTime)
     };
     for (const auto& c : cases)
         EXPECT_EQ(printedStamp(c.when), c.text);
-    EXPECT_EQ(printedFooter(cases[0].when), "|Printed : 02-Jan-08 10:30 AM|Page %d");
+    EXPECT_EQ(printedFooter(cases[0].when), "|Printed : 02-Jan-08 10:30 AM|Page %d of %t");
 }
 
 TEST_F(ReportsTest, RiskZonesAreListedInTableOrderAfterAllZones)
@@ -119,7 +140,7 @@ TEST_F(ReportsTest, QuartersSelectByTheMonthOfEvaluationInTheReinspectionYear)
     };
     for (const auto& c : cases) {
         ReinspectionOptions o{.yearText = "2009", .quarters = c.quarters, .sort = 0};
-        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), c.ids);
+        EXPECT_EQ(reinspectionIds(db, o), c.ids);
     }
 }
 
@@ -128,11 +149,11 @@ TEST_F(ReportsTest, ALeapDayTreeIsDueOnThe28thInAYearWithoutOne)
     addTree(db, {.treeId = 1, .evaluated = "2008-02-29 11:00:00", .reinspectYear = "2009"});
     addTree(db, {.treeId = 2, .evaluated = "2008-02-29 11:00:00", .reinspectYear = "2012"});
     ReinspectionOptions q1{.yearText = "2009", .quarters = {true, false, false, false}};
-    EXPECT_EQ(treeIds(selectReinspectionTrees(db, q1)), QStringList({"1"}));
+    EXPECT_EQ(reinspectionIds(db, q1), QStringList({"1"}));
     ReinspectionOptions q2{.yearText = "2009", .quarters = {false, true, false, false}};
-    EXPECT_TRUE(selectReinspectionTrees(db, q2).empty());
+    EXPECT_TRUE(reinspectionIds(db, q2).empty());
     q1.yearText = "2012";
-    EXPECT_EQ(treeIds(selectReinspectionTrees(db, q1)), QStringList({"2"}));
+    EXPECT_EQ(reinspectionIds(db, q1), QStringList({"2"}));
 }
 
 TEST_F(ReportsTest, ARecordWithoutAReinspectionYearIsLeftOutNotFatal)
@@ -145,10 +166,10 @@ TEST_F(ReportsTest, ARecordWithoutAReinspectionYearIsLeftOutNotFatal)
     addTree(db, {.treeId = 6, .reinspectYear = "09"});
     addTree(db, {.treeId = 7, .reinspectYear = "2009-2010"});
     ReinspectionOptions o{.yearText = "2009", .sort = 0};
-    EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), QStringList({"1", "5", "6"}));
+    EXPECT_EQ(reinspectionIds(db, o), QStringList({"1", "5", "6"}));
 }
 
-TEST_F(ReportsTest, AllZonesLeavesOutTreesWithoutAZoneAndOneZoneMatchesApostrophes)
+TEST_F(ReportsTest, AllZonesIsEveryTreeAndNoZoneIsAZoneOfItsOwn)
 {
     addTree(db, {.treeId = 1, .zone = "DOWNTOWN"});
     addTree(db, {.treeId = 2, .zone = "~~"});
@@ -156,21 +177,27 @@ TEST_F(ReportsTest, AllZonesLeavesOutTreesWithoutAZoneAndOneZoneMatchesApostroph
     addTree(db, {.treeId = 4, .zone = ""});
     addTree(db, {.treeId = 5, .zone = "O'BRIEN PARK"});
     addTree(db, {.treeId = 6, .zone = "o'brien park"});
+    addTree(db, {.treeId = 7, .zone = "   "});
     const struct {
         bool all;
         const char* zone;
         QStringList ids;
     } cases[] = {
-        {true, "", {"1", "5", "6"}},
+        {true, "", {"1", "2", "3", "4", "5", "6", "7"}},
         {false, "O'BRIEN PARK", {"5", "6"}},
         {false, "DOWNTOWN", {"1"}},
         {false, "~~", {"2"}},
+        {false, "", {"3", "4", "7"}},
         {false, "' OR ''='", {}},
     };
     for (const auto& c : cases) {
         ReinspectionOptions o{.yearText = "2009", .allZones = c.all, .zone = c.zone, .sort = 0};
-        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), c.ids) << c.zone;
+        EXPECT_EQ(reinspectionIds(db, o), c.ids) << c.zone;
+        EXPECT_EQ(actionIds(db, c.all, c.zone, 0), QStringList()) << "no corrective actions";
     }
+    db.exec("UPDATE _Archived_SurveyData SET CorrectiveActions = '3'");
+    for (const auto& c : cases)
+        EXPECT_EQ(actionIds(db, c.all, c.zone, 0), c.ids) << c.zone;
 }
 
 TEST_F(ReportsTest, RatingRangeIsInclusive)
@@ -184,7 +211,7 @@ TEST_F(ReportsTest, RatingRangeIsInclusive)
         {"5", "5", {"105"}}, {"10", "12", {"110", "111", "112"}}, {"-", "0", {"100"}}, {"11", "99", {"111", "112"}}};
     for (const auto& c : cases) {
         ReinspectionOptions o{.yearText = "2009", .fromText = c.from, .toText = c.to, .sort = 0};
-        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), c.ids) << c.from << ".." << c.to;
+        EXPECT_EQ(reinspectionIds(db, o), c.ids) << c.from << ".." << c.to;
     }
 }
 
@@ -202,7 +229,7 @@ TEST_F(ReportsTest, FourOrders)
     };
     for (int sort = 0; sort < 4; ++sort) {
         ReinspectionOptions o{.yearText = "2009", .sort = sort};
-        EXPECT_EQ(treeIds(selectReinspectionTrees(db, o)), expected[sort]) << "sort " << sort;
+        EXPECT_EQ(reinspectionIds(db, o), expected[sort]) << "sort " << sort;
     }
 }
 
@@ -212,11 +239,11 @@ TEST_F(ReportsTest, ReinspectionPagesCarryTitleZoneOrderAndEveryColumn)
                  .street = "ELM ST", .location = "SIDE", .species = "GIBI-GINKGO", .dbh = 14, .rating = 8});
     ReinspectionOptions o{.yearText = "2009", .allZones = false, .zone = "PARKS", .sort = 1};
     ReportDocument doc;
-    ASSERT_TRUE(BuildReinspectionReport(db, t.prompter, nullptr, o, doc, PrintedAt));
+    buildReinspection(db, o, doc, PrintedAt);
     ASSERT_EQ(doc.pageCount(), 1);
     EXPECT_EQ(doc.headerLines(1), QStringList({"Reinspection Report FOR 2009",
                                                " (RISK ZONE: PARKS ONLY)  - Sorted by Hazard Rating and StreetName"}));
-    EXPECT_EQ(doc.footerLines(1), QStringList({"Printed : 02-Jan-08 02:05 PM", "Page 1"}));
+    EXPECT_EQ(doc.footerLines(1), QStringList({"Printed : 02-Jan-08 02:05 PM", "Page 1 of 1"}));
     const auto rows = doc.tableRows(1);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].cells, QStringList({"Tree ID", "RiskZone", "St #", "Street Name", "Location", "Species", "DBH",
@@ -226,8 +253,12 @@ TEST_F(ReportsTest, ReinspectionPagesCarryTitleZoneOrderAndEveryColumn)
     EXPECT_EQ(rows[1].alignments,
               QList<Qt::Alignment>({Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft,
                                     Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignRight, Qt::AlignLeft, Qt::AlignHCenter}));
+    // 9.95 in of columns between margins 9.5 in apart: narrowed in proportion.
     EXPECT_DOUBLE_EQ(rows[1].rect.left(), 0.75 * ReportDocument::Dpi);
-    EXPECT_NEAR(rows[1].rect.width(), 9.95 * ReportDocument::Dpi, 0.5);
+    EXPECT_NEAR(rows[1].rect.width(), 9.5 * ReportDocument::Dpi, 0.5);
+    const std::vector<double>& x = rows[1].columnLefts;
+    ASSERT_EQ(x.size(), 9u);
+    EXPECT_NEAR((x[4] - x[3]) / (x[2] - x[1]), 2.0 / 1.5, 1e-9) << "street name and zone in proportion";
 }
 
 TEST_F(ReportsTest, ReinspectionTitleForAllZonesAndEachOrder)
@@ -241,33 +272,81 @@ TEST_F(ReportsTest, ReinspectionTitleForAllZonesAndEachOrder)
     }
 }
 
-TEST_F(ReportsTest, AnEmptyReinspectionReportHasHeaderAndFooterOnly)
+TEST_F(ReportsTest, AnEmptyReinspectionReportSaysSo)
 {
     addTree(db, {.treeId = 1, .reinspectYear = "2011"});
     ReinspectionOptions o{.yearText = "2009"};
     ReportDocument doc;
-    ASSERT_TRUE(BuildReinspectionReport(db, t.prompter, nullptr, o, doc, PrintedAt));
+    buildReinspection(db, o, doc, PrintedAt);
     EXPECT_EQ(doc.pageCount(), 1);
     EXPECT_TRUE(doc.tableRows(1).empty());
     EXPECT_EQ(doc.pageTexts(1),
               QStringList({"Reinspection Report FOR 2009", " (ALL RISK ZONES - ) - Sorted by Hazard Rating",
-                           "Printed : 02-Jan-08 02:05 PM", "Page 1"}));
+                           "No trees meet the selection", "Printed : 02-Jan-08 02:05 PM", "Page 1 of 1"}));
 }
 
-TEST_F(ReportsTest, ReinspectionRefusesWithoutAQuarterOrAYear)
+TEST_F(ReportsTest, ReinspectionOptionsProblems)
 {
-    ReportDocument doc;
-    t.prompter.answer(MsgAnswer::Ok);
-    EXPECT_FALSE(BuildReinspectionReport(db, t.prompter, nullptr,
-                                         {.yearText = "2009", .quarters = {false, false, false, false}}, doc,
-                                         PrintedAt));
-    EXPECT_EQ(t.prompter.last().message.text, "Please select at least ONE quarter");
-    EXPECT_EQ(t.prompter.last().message.caption, "Selection Error");
-    EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Exclamation);
-    t.prompter.answer(MsgAnswer::Ok);
-    EXPECT_FALSE(BuildReinspectionReport(db, t.prompter, nullptr, {.yearText = "next"}, doc, PrintedAt));
-    EXPECT_EQ(t.prompter.last().message.text, notAYearMessage());
-    EXPECT_EQ(doc.pageCount(), 0);
+    const struct {
+        ReinspectionOptions options;
+        const char* text; // nullptr: none
+        const char* caption;
+    } cases[] = {
+        {{.yearText = "2009", .quarters = {false, false, false, false}}, "Please select at least ONE quarter",
+         "Selection Error"},
+        {{.yearText = "next"}, "Please enter the year of the inspections as a number, for example 2009", "Error"},
+        {{.yearText = "2009", .fromText = "7", .toText = "5"}, "There is a problem with the Risk Rating range", "Error"},
+        {{.yearText = "2009", .fromText = "5", .toText = "5"}, nullptr, nullptr},
+        {{.yearText = "2009", .fromText = "5", .toText = ""}, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto problem = reinspectionOptionsProblem(c.options);
+        ASSERT_EQ(problem.has_value(), c.text != nullptr) << c.options.yearText.toStdString();
+        if (problem) {
+            EXPECT_EQ(problem->text, c.text);
+            EXPECT_EQ(problem->caption, c.caption);
+            ReportDocument doc;
+            EXPECT_THROW(buildReinspection(db, c.options, doc, PrintedAt), std::invalid_argument);
+            EXPECT_EQ(doc.pageCount(), 0);
+        }
+    }
+}
+
+TEST_F(ReportsTest, HouseNumbersSortByTheirValueFirst)
+{
+    const QStringList numbers = {"9577", "100", "12A", "957", "9", "12", "9554", "", "A3"};
+    int id = 1;
+    for (const QString& number : numbers)
+        addTree(db, {.treeId = id++, .streetNum = number, .street = "ELM ST", .actions = "3"});
+    // Tree IDs in the order of "", "A3" (no number: 0), 9, 12, 12A, 100, 957, 9554, 9577.
+    const QStringList walked = {"8", "9", "5", "6", "3", "2", "4", "7", "1"};
+    EXPECT_EQ(reinspectionIds(db, {.yearText = "2009", .sort = 2}), walked);
+    EXPECT_EQ(reinspectionIds(db, {.yearText = "2009", .sort = 1}), walked) << "same rating: by street and number";
+    EXPECT_EQ(actionIds(db, true, {}, 0), walked);
+}
+
+TEST_F(ReportsTest, HighestRatingIsTheSumOfTheHighestAnswers)
+{
+    EXPECT_EQ(highestRiskRating(db), 13) << "3 + 4 + 4 + 2 in the supplied questions";
+    EXPECT_EQ(defaultReinspectionOptions(db, QDate(2009, 6, 1)).toText, "13");
+    db.exec("DELETE FROM Risk_Rating WHERE Risk_Question_Num = 2 AND Risk_Order >= 3");
+    db.exec("INSERT INTO Risk_Rating VALUES (5, 7, 'not a question'), (1, -1, 'title only')");
+    EXPECT_EQ(highestRiskRating(db), 11);
+    db.exec("DELETE FROM Risk_Rating");
+    EXPECT_EQ(highestRiskRating(db), 0);
+}
+
+TEST_F(ReportsTest, ZoneChoicesCoverEveryTree)
+{
+    db.exec("DELETE FROM RiskZone");
+    db.exec("INSERT INTO RiskZone (Description) VALUES ('ZULU'), (NULL), ('parks'), (' '), ('PARKS'), ('ALPHA')");
+    EXPECT_EQ(reportZoneChoices(db), QStringList({"ZULU", "parks", "ALPHA"})) << "no trees: the list alone";
+    addTree(db, {.treeId = 1, .zone = "ZULU"});
+    addTree(db, {.treeId = 2, .zone = "old town"});
+    addTree(db, {.treeId = 3, .zone = "PARKS"});
+    addTree(db, {.treeId = 4, .zone = "BETA"});
+    addTree(db, {.treeId = 5, .zone = QVariant()});
+    EXPECT_EQ(reportZoneChoices(db), QStringList({"ZULU", "parks", "ALPHA", "BETA", "old town", ""}));
 }
 
 // --- Trees needing corrective action ------------------------------------------------
@@ -282,9 +361,8 @@ TEST_F(ReportsTest, OnlyTreesWithACorrectiveActionAtOrAboveTheRatingAreListed)
     addTree(db, {.treeId = 6, .zone = "~~", .rating = 9, .actions = "5"});
     addTree(db, {.treeId = 7, .zone = QVariant(), .rating = 9, .actions = "5"});
     addTree(db, {.treeId = 8, .rating = 0, .actions = "1"});
-    EXPECT_EQ(treeIds(selectActionTrees(db, ActionSelection::AnyAction, true, {}, 3)), QStringList({"1"}));
-    EXPECT_EQ(treeIds(selectActionTrees(db, ActionSelection::AnyAction, true, {}, 0)),
-              QStringList({"1", "5", "8"}));
+    EXPECT_EQ(actionIds(db, true, {}, 3), QStringList({"1", "6", "7"}));
+    EXPECT_EQ(actionIds(db, true, {}, 0), QStringList({"1", "5", "6", "7", "8"}));
 }
 
 TEST_F(ReportsTest, TreesNeedingCAListIsSortedByStreetAndShowsEveryColumn)
@@ -296,7 +374,7 @@ TEST_F(ReportsTest, TreesNeedingCAListIsSortedByStreetAndShowsEveryColumn)
     ActionReportOptions o{.ratingText = "0"};
     BuildTreesNeedingCAList(db, doc, o, PrintedAt);
     EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing Corrective Actions - Risk Rating >= 0"}));
-    EXPECT_EQ(doc.footerLines(1), QStringList({"Printed : 02-Jan-08 02:05 PM", "Page 1"}));
+    EXPECT_EQ(doc.footerLines(1), QStringList({"Printed : 02-Jan-08 02:05 PM", "Page 1 of 1"}));
     EXPECT_EQ(doc.paragraphLines(1), QStringList({"ALL Risk Zones:  (2 Tree(s) )", ""}));
     const auto rows = doc.tableRows(1);
     ASSERT_EQ(rows.size(), 3u);
@@ -308,27 +386,40 @@ TEST_F(ReportsTest, TreesNeedingCAListIsSortedByStreetAndShowsEveryColumn)
     EXPECT_DOUBLE_EQ(rows[1].rect.left(), 0.4 * ReportDocument::Dpi);
 }
 
-TEST_F(ReportsTest, OneZoneWithoutTreesShowsItsHeadingWithZeroAndNoTable)
+TEST_F(ReportsTest, OneZoneWithoutTreesShowsItsHeadingWithZeroAndSaysSo)
 {
     addTree(db, {.treeId = 1, .zone = "PARKS", .actions = "3"});
     ReportDocument doc;
     BuildTreesNeedingCAList(db, doc, {.ratingText = "7", .allZones = false, .zone = "PARKS"}, PrintedAt);
     EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing Corrective Actions - Risk Rating >= 7"}));
-    EXPECT_EQ(doc.paragraphLines(1), QStringList({"Risk Zone: PARKS (0 Tree(s) )", ""}));
+    EXPECT_EQ(doc.paragraphLines(1),
+              QStringList({"Risk Zone: PARKS (0 Tree(s) )", "", "No trees meet the selection"}));
     EXPECT_TRUE(doc.tableRows(1).empty());
 }
 
-TEST_F(ReportsTest, DividedReportHasOneSectionPerZoneInListOrder)
+TEST_F(ReportsTest, DividedReportHasOneSectionPerZoneAndAddsUpToTheUndivided)
 {
+    // The supplied list: ARTERIAL ROADS, DOWNTOWN, PARKS, RESIDENTIAL, SCHOOL ZONES.
     addTree(db, {.treeId = 1, .zone = "PARKS", .street = "B ST", .actions = "3"});
     addTree(db, {.treeId = 2, .zone = "O'BRIEN PARK", .actions = "4"});
-    addTree(db, {.treeId = 3, .zone = "PARKS", .street = "A ST", .actions = "1"});
+    addTree(db, {.treeId = 3, .zone = "parks", .street = "A ST", .actions = "1"});
     addTree(db, {.treeId = 4, .zone = "~~", .actions = "1"});
+    addTree(db, {.treeId = 5, .zone = QVariant(), .actions = "1"});
+    addTree(db, {.treeId = 6, .zone = "  ", .street = "A ST", .actions = "1"});
     ReportDocument doc;
-    BuildTreesNeedingCAByZone(db, doc, {.zones = {"SCHOOL ZONES", "PARKS", "O'BRIEN PARK"}}, PrintedAt);
-    EXPECT_EQ(doc.paragraphLines(1),
-              QStringList({"", "Risk Zone: PARKS (2 Tree(s) )", "", "Risk Zone: O'BRIEN PARK (1 Tree(s) )", ""}));
-    EXPECT_EQ(documentTreeIds(doc), QStringList({"3", "1", "2"}));
+    BuildTreesNeedingCAByZone(db, doc, {}, PrintedAt);
+    EXPECT_EQ(doc.paragraphLines(1), QStringList({"", "", "Risk Zone: PARKS (2 Tree(s) )", "", "", "",
+                                                  "Risk Zone: O'BRIEN PARK (1 Tree(s) )", "",
+                                                  "Risk Zone: ~~ (1 Tree(s) )", "", "Risk Zone: (none) (2 Tree(s) )",
+                                                  ""}));
+    EXPECT_EQ(documentTreeIds(doc), QStringList({"3", "1", "2", "4", "6", "5"}));
+
+    ReportDocument undivided;
+    BuildTreesNeedingCAList(db, undivided, {}, PrintedAt);
+    QStringList divided = documentTreeIds(doc), all = documentTreeIds(undivided);
+    divided.sort();
+    all.sort();
+    EXPECT_EQ(divided, all);
 }
 
 // --- Specific corrective action -------------------------------------------------------
@@ -394,8 +485,8 @@ TEST_F(ReportsTest, SpecificReportListsTheFlaggedTreesUnderItsOwnTitle)
     ActionReportOptions o{.ratingText = "0", .actionText = "01 - Move Target"};
     BuildSpecificCAList(db, doc, o, PrintedAt);
     EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing 01 - Move Target - Risk Rating >= 0"}));
-    EXPECT_EQ(doc.paragraphLines(1), QStringList({"ALL Risk Zones:  (2 Tree(s) )", ""}));
-    EXPECT_EQ(documentTreeIds(doc), QStringList({"2", "3"}));
+    EXPECT_EQ(doc.paragraphLines(1), QStringList({"ALL Risk Zones:  (3 Tree(s) )", ""}));
+    EXPECT_EQ(documentTreeIds(doc), QStringList({"2", "3", "4"}));
     EXPECT_EQ(doc.tableRows(1)[2].cells.value(8), "01") << "the whole stored list";
 }
 
@@ -405,11 +496,11 @@ TEST_F(ReportsTest, ACodeOnNoTreeGivesEmptySections)
     markTreesWithCode(db, 8);
     ReportDocument list, divided;
     BuildSpecificCAList(db, list, {.actionText = "08 - Thin the Crown"}, PrintedAt);
-    EXPECT_EQ(list.paragraphLines(1), QStringList({"ALL Risk Zones:  (0 Tree(s) )", ""}));
+    EXPECT_EQ(list.paragraphLines(1),
+              QStringList({"ALL Risk Zones:  (0 Tree(s) )", "", "No trees meet the selection"}));
     EXPECT_TRUE(list.tableRows(1).empty());
-    BuildSpecificCAByZone(db, divided, {.zones = {"PARKS", "DOWNTOWN"}, .actionText = "08 - Thin the Crown"},
-                          PrintedAt);
-    EXPECT_EQ(divided.paragraphLines(1), QStringList({"", ""}));
+    BuildSpecificCAByZone(db, divided, {.actionText = "08 - Thin the Crown"}, PrintedAt);
+    EXPECT_EQ(divided.paragraphLines(1), QStringList({"No trees meet the selection"}));
     EXPECT_TRUE(divided.tableRows(1).empty());
 }
 
@@ -418,14 +509,14 @@ TEST_F(ReportsTest, EveryReportSavesAsAPdfThatReadsLikeItsPages)
     addTree(db, {.treeId = 11, .zone = "PARKS", .street = "ELM ST", .actions = "3,9", .note = "by the school"});
     addTree(db, {.treeId = 12, .zone = "O'BRIEN PARK", .street = "OAK AVE", .actions = "3"});
     markTreesWithCode(db, 9);
-    const ActionReportOptions byZone{.zones = {"PARKS", "O'BRIEN PARK"}, .actionText = "09 - Reduce Height"};
+    const ActionReportOptions byZone{.divideByZone = true, .actionCode = 9, .actionText = "09 - Reduce Height"};
     const struct {
         const char* name;
         std::function<void(ReportDocument&)> build;
         QStringList expected;
     } cases[] = {
         {"reinspection",
-         [&](ReportDocument& d) { BuildReinspectionReport(db, t.prompter, nullptr, {.yearText = "2009"}, d, PrintedAt); },
+         [&](ReportDocument& d) { buildReinspection(db, {.yearText = "2009"}, d, PrintedAt); },
          {"Reinspection Report FOR 2009", "Date Evaluated", "O'BRIEN PARK", "Page 1"}},
         {"trees needing CA by zone", [&](ReportDocument& d) { BuildTreesNeedingCAByZone(db, d, byZone, PrintedAt); },
          {"Risk Zone: PARKS (1 Tree(s) )", "Risk Zone: O'BRIEN PARK (1 Tree(s) )", "by the school", "Done"}},

@@ -1,6 +1,7 @@
 // The report windows and options windows, driven as a user would.
 
 #include "platform/busycursor.h"
+#include "platform/progress.h"
 #include "platform/twips.h"
 #include "reports/frmReinspectionReportOptions.h"
 #include "reports/frmSpecificCA_Options.h"
@@ -23,11 +24,15 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -36,7 +41,14 @@ namespace {
 
 bool waitBuilt(ReportPreviewWindow* window)
 {
-    return window && QTest::qWaitFor([window] { return window->isBuilt(); }, 10000);
+    return window && QTest::qWaitFor([window] { return window->isBuilt(); }, 20000);
+}
+
+// An empty report, as the builders of the window tests make it.
+void emptyReport(ReportDocument& doc, Database&, Progress&)
+{
+    doc.BeginDocument();
+    doc.EndDocument();
 }
 
 void click(QAbstractButton* button)
@@ -95,7 +107,7 @@ protected:
 
 TEST_F(WindowsTest, ReinspectionOptionsShowEveryControlWithItsDefault)
 {
-    db.exec("INSERT INTO RiskZone (Description) VALUES (NULL)");
+    db.exec("INSERT INTO RiskZone (Description) VALUES (NULL), ('PARKS')");
     auto* w = show(new frmReinspectionReportOptions(t.context()));
     EXPECT_EQ(w->windowTitle(), "Reinspection Report Options");
     EXPECT_EQ(groupTitles(w), QStringList({"For Inspections Due In ", "Include Risk Ratings ", "Include Risk Zone",
@@ -114,10 +126,11 @@ TEST_F(WindowsTest, ReinspectionOptionsShowEveryControlWithItsDefault)
     EXPECT_EQ(child<QLabel>(w, "Label1")->text(), "From:");
     EXPECT_EQ(child<QLabel>(w, "Label2")->text(), "To:");
     EXPECT_EQ(child<QLineEdit>(w, "txtFrom")->text(), "0");
-    EXPECT_EQ(child<QLineEdit>(w, "txtTo")->text(), "12");
+    EXPECT_EQ(child<QLineEdit>(w, "txtTo")->text(), "13") << "the highest rating of the risk questions";
     auto* zone = child<QComboBox>(w, "cmbRiskZone");
     EXPECT_EQ(itemsOf(zone), QStringList({"*** ALL  ***", "ARTERIAL ROADS", "DOWNTOWN", "PARKS", "RESIDENTIAL",
-                                          "SCHOOL ZONES", ""}));
+                                          "SCHOOL ZONES"}))
+        << "a blank or repeated zone is not offered";
     EXPECT_EQ(zone->currentIndex(), 0);
     const char* sorts[] = {"Tree ID", "Risk Rating (Hi to Low) and Street Address", "Street Address and Risk Rating",
                            "Risk Rating (Hi to Low)"};
@@ -144,26 +157,32 @@ TEST_F(WindowsTest, ReinspectionPrintValidatesTheOptions)
 {
     const struct {
         const char *from, *to, *year;
+        bool quarter;
         const char* message; // nullptr: the report opens
+        const char* caption;
     } cases[] = {
-        {"", "12", "2009", "Please enter a Risk Rating range"},
-        {"0", "", "2009", "Please enter a Risk Rating range"},
-        {"7", "5", "2009", "There is a problem with the Risk Rating range"},
-        {"0", "12", "next year", "Please enter the year of the inspections as a number, for example 2009"},
-        {"5", "5", "2009", nullptr},
-        {"-", "0", "2009", nullptr},
+        {"", "12", "2009", true, "Please enter a Risk Rating range", "Error"},
+        {"0", "", "2009", true, "Please enter a Risk Rating range", "Error"},
+        {"7", "5", "2009", true, "There is a problem with the Risk Rating range", "Error"},
+        {"0", "12", "next year", true, "Please enter the year of the inspections as a number, for example 2009",
+         "Error"},
+        {"0", "12", "2009", false, "Please select at least ONE quarter", "Selection Error"},
+        {"5", "5", "2009", true, nullptr, nullptr},
+        {"-", "0", "2009", true, nullptr, nullptr},
     };
     for (const auto& c : cases) {
         auto* w = show(new frmReinspectionReportOptions(t.context()));
         child<QLineEdit>(w, "txtFrom")->setText(c.from);
         child<QLineEdit>(w, "txtTo")->setText(c.to);
         child<QComboBox>(w, "cboYear")->setEditText(c.year);
+        for (int i = 0; i < 4; ++i)
+            w->chkQuarter(i)->setChecked(c.quarter);
         if (c.message)
             t.prompter.answer(MsgAnswer::Ok);
         click(child<QPushButton>(w, "cmdPrint"));
         if (c.message) {
             EXPECT_EQ(t.prompter.last().message.text, c.message);
-            EXPECT_EQ(t.prompter.last().message.caption, "Error");
+            EXPECT_EQ(t.prompter.last().message.caption, c.caption);
             EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Exclamation);
             EXPECT_EQ(w->reportWindow(), nullptr) << c.from << ".." << c.to;
         } else {
@@ -210,10 +229,7 @@ TEST_F(WindowsTest, ReportWindowKeepsItsSmallestSizeAndButtonsBelowThePreview)
 {
     ReportPreviewWindow* report = show(new ReportPreviewWindow(
         t.context(), ReportWindowTraits::of(ReportWindowKind::TreesNeedingCAReport),
-        [](ReportDocument& doc, QWidget*) {
-            doc.BeginDocument();
-            doc.EndDocument();
-        }));
+        emptyReport));
     const QPoint previewAt(twipsToPixels(225), twipsToPixels(105));
     for (const QSize asked : {QSize(300, 200), QSize(1000, 300), QSize(800, 700), QSize(1200, 1000)}) {
         report->resize(asked);
@@ -250,10 +266,7 @@ TEST_F(WindowsTest, TheFiveReportWindows)
          {420, 150}, true},
     };
     for (const auto& c : cases) {
-        auto* window = new ReportPreviewWindow(t.context(), ReportWindowTraits::of(c.kind), [](ReportDocument& doc, QWidget*) {
-            doc.BeginDocument();
-            doc.EndDocument();
-        });
+        auto* window = new ReportPreviewWindow(t.context(), ReportWindowTraits::of(c.kind), emptyReport);
         show(window);
         EXPECT_EQ(window->objectName(), c.name);
         EXPECT_EQ(window->windowTitle(), c.caption);
@@ -268,30 +281,12 @@ TEST_F(WindowsTest, TheFiveReportWindows)
     }
 }
 
-TEST_F(WindowsTest, NoQuarterLeavesTheReportWindowOpenAndEmpty)
-{
-    addTree(db, {.treeId = 5});
-    auto* w = show(new frmReinspectionReportOptions(t.context()));
-    for (int i = 0; i < 4; ++i)
-        w->chkQuarter(i)->setChecked(false);
-    t.prompter.answer(MsgAnswer::Ok);
-    click(w->cmdPrint());
-    ReportPreviewWindow* report = w->reportWindow();
-    ASSERT_TRUE(waitBuilt(report));
-    EXPECT_EQ(t.prompter.last().message.text, "Please select at least ONE quarter");
-    EXPECT_EQ(t.prompter.last().message.caption, "Selection Error");
-    EXPECT_TRUE(report->isVisible());
-    EXPECT_EQ(report->document().pageCount(), 0);
-    EXPECT_FALSE(report->cmdPDF()->isEnabled()) << "nothing to save";
-    EXPECT_FALSE(busyCursorShown());
-}
-
 TEST_F(WindowsTest, ClosingBeforeTheBuildBuildsNothingAndGivesThePointerBack)
 {
-    int built = 0;
+    std::atomic<int> built = 0;
     QPointer<ReportPreviewWindow> report = new ReportPreviewWindow(
         t.context(), ReportWindowTraits::of(ReportWindowKind::ReinspectionReport),
-        [&built](ReportDocument&, QWidget*) { ++built; });
+        [&built](ReportDocument&, Database&, Progress&) { ++built; });
     report->setAttribute(Qt::WA_DeleteOnClose);
     report->show();
     EXPECT_TRUE(busyCursorShown()) << "busy from the opening until the report is built";
@@ -307,6 +302,12 @@ TEST_F(WindowsTest, ClosingBeforeTheBuildBuildsNothingAndGivesThePointerBack)
 
 class SavePdfTest : public WindowsTest {
 protected:
+    // Clicks "Save as a PDF" and lets the save run to its end.
+    void savePdf(ReportPreviewWindow* report)
+    {
+        click(report->cmdPDF());
+        EXPECT_TRUE(QTest::qWaitFor([report] { return !report->isSaving(); }, 20000));
+    }
     ReportPreviewWindow* openBuiltReport()
     {
         addTree(db, {.treeId = 77, .street = "ELM ST"});
@@ -363,7 +364,7 @@ TEST_F(SavePdfTest, WritesTheShownReportAndSaysSo)
     ASSERT_NE(report, nullptr);
     const QString path = t.dir.filePath("due.pdf");
     t.prompter.answerFile(path).answer(MsgAnswer::Ok);
-    click(report->cmdPDF());
+    savePdf(report);
     EXPECT_EQ(t.prompter.last().message.text, path + " created!");
     EXPECT_EQ(t.prompter.last().message.caption, "PDF File Created");
     EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Information);
@@ -371,6 +372,8 @@ TEST_F(SavePdfTest, WritesTheShownReportAndSaysSo)
     EXPECT_TRUE(text.contains("Reinspection Report FOR 2009"));
     EXPECT_TRUE(text.contains("ELM ST"));
     EXPECT_TRUE(text.contains("Printed : 02-Jan-08 10:30 AM"));
+    EXPECT_TRUE(text.contains("Page 1 of 1"));
+    EXPECT_EQ(pdfInfo(path, "Title"), "Reinspection Report FOR 2009 (ALL RISK ZONES - ) - Sorted by Hazard Rating");
 }
 
 TEST_F(SavePdfTest, AnExistingFileIsReplacedOnlyAfterYes)
@@ -390,7 +393,7 @@ TEST_F(SavePdfTest, AnExistingFileIsReplacedOnlyAfterYes)
     EXPECT_EQ(contentOf(path), "old") << "No keeps the old file";
 
     t.prompter.answerFile(path).answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
-    click(report->cmdPDF());
+    savePdf(report);
     EXPECT_EQ(t.prompter.last().message.caption, "PDF File Created");
     EXPECT_TRUE(pdfText(path).contains("ELM ST"));
 }
@@ -400,7 +403,7 @@ TEST_F(SavePdfTest, AFileThatCannotBeWrittenIsReportedAsAnError)
     ReportPreviewWindow* report = openBuiltReport();
     ASSERT_NE(report, nullptr);
     t.prompter.answerFile(t.dir.filePath("no/such/folder/x.pdf")).answer(MsgAnswer::Ok);
-    click(report->cmdPDF());
+    savePdf(report);
     const MessageRequest& error = t.prompter.last().message;
     EXPECT_EQ(error.caption, "Error");
     EXPECT_EQ(error.icon, MsgIcon::Exclamation);
@@ -516,6 +519,129 @@ TEST_F(WindowsTest, SpecificCAWithoutCodesRefusesToPrint)
     click(w->cmdPrint());
     EXPECT_EQ(t.prompter.last().message.text, "There is no corrective action to report on");
     EXPECT_EQ(w->reportWindow(), nullptr);
+}
+
+// --- Long work off the window thread ----------------------------------------------------
+
+class LongWorkTest : public WindowsTest {
+protected:
+    // A report window whose build waits until the test releases it or the
+    // user cancels.
+    ReportPreviewWindow* openWaitingReport()
+    {
+        QPointer<ReportPreviewWindow> report = new ReportPreviewWindow(
+            t.context(), ReportWindowTraits::of(ReportWindowKind::TreesNeedingCAReport),
+            [this](ReportDocument& doc, Database& db, Progress& progress) {
+                builtOn = QThread::currentThread();
+                EXPECT_NE(&db, t.db.get()) << "a connection of its own";
+                progress.setCancellable(true);
+                progress.beginStage("Selecting the trees", 0);
+                while (!release) {
+                    if (progress.cancelRequested())
+                        throw ReportCancelled();
+                    QThread::msleep(5);
+                }
+                emptyReport(doc, db, progress);
+            });
+        report->setAttribute(Qt::WA_DeleteOnClose);
+        report->show();
+        owned.append(report.data());
+        return report;
+    }
+    std::atomic<bool> release{false};
+    std::atomic<QThread*> builtOn{nullptr};
+};
+
+TEST_F(LongWorkTest, TheBuildRunsOnAWorkerWithProgressAndCancelClosesTheWindow)
+{
+    QPointer<ReportPreviewWindow> report = openWaitingReport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report->job() && report->job()->dialog(); }, 5000));
+    EXPECT_NE(builtOn.load(), QThread::currentThread());
+    QWidget* dialog = report->job()->dialog();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(child<QLabel>(dialog, "lblProgress")->text(), "Selecting the trees");
+    auto* cancel = child<QPushButton>(dialog, "cmdCancel");
+    QTRY_VERIFY(cancel->isEnabled());
+    click(cancel);
+    QTRY_VERIFY(report.isNull());
+    EXPECT_FALSE(busyCursorShown());
+}
+
+TEST_F(LongWorkTest, ClosingTheWindowStopsTheBuildAtOnce)
+{
+    QPointer<ReportPreviewWindow> report = openWaitingReport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report->job() != nullptr; }, 5000));
+    QPointer<BackgroundJob> job = report->job();
+    click(report->cmdExit());
+    settle();
+    EXPECT_TRUE(report.isNull()) << "closed without waiting for the build";
+    QTRY_VERIFY(job.isNull());
+    EXPECT_FALSE(busyCursorShown());
+}
+
+TEST_F(LongWorkTest, CancellingThePdfLeavesNoFile)
+{
+    ReportPreviewWindow* report = show(new ReportPreviewWindow(
+        t.context(), ReportWindowTraits::of(ReportWindowKind::ReinspectionReport),
+        [](ReportDocument& doc, Database&, Progress&) {
+            std::vector<QStringList> rows;
+            for (int i = 1; i <= 20000; ++i)
+                rows.push_back({QString::number(i), QStringLiteral("STREET %1").arg(i)});
+            doc.BeginDocument();
+            doc.AddTableRows("^1in|<3in", "No|Street", std::move(rows), HeaderShade);
+            doc.EndDocument();
+        }));
+    ASSERT_TRUE(waitBuilt(report));
+    const QString path = t.dir.filePath("stopped.pdf");
+    t.prompter.answerFile(path);
+    QSignalSpy finished(report, &ReportPreviewWindow::pdfFinished);
+    click(report->cmdPDF());
+    ASSERT_NE(report->job(), nullptr);
+    EXPECT_FALSE(report->cmdPDF()->isEnabled()) << "one save at a time";
+    report->job()->requestCancel();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(QDir(t.dir.path()).entryList({"stopped*"}, QDir::Files), QStringList()) << "no partial file";
+    EXPECT_TRUE(t.prompter.messageTexts().isEmpty()) << "cancelled: nothing to say";
+    EXPECT_TRUE(report->cmdPDF()->isEnabled());
+}
+
+// --- Long zone names and trees without a zone -------------------------------------------
+
+TEST_F(WindowsTest, ALongZoneNameIsShortenedInItsListWithTheWholeNameInATooltip)
+{
+    const QString longZone = QStringLiteral("NORTH ") + QString(300, QLatin1Char('X')) + QStringLiteral(" END");
+    db.exec("INSERT INTO RiskZone (Description) VALUES (?)", {longZone});
+    addTree(db, {.treeId = 8, .zone = longZone, .actions = "3"});
+    addTree(db, {.treeId = 9, .zone = QVariant(), .actions = "3"});
+    auto* w = show(new frmTreesNeedingCA_Options(t.context()));
+    settle();
+    QComboBox* zones = w->cmbRiskZone();
+    EXPECT_LT(w->width(), 700) << "the window keeps its width";
+    EXPECT_TRUE(w->rect().contains(w->cmdExit()->geometry())) << "Exit stays in reach";
+    const int at = zones->findData(longZone);
+    ASSERT_GT(at, 0);
+    EXPECT_TRUE(zones->itemText(at).endsWith(QChar(0x2026))) << zones->itemText(at).size();
+    EXPECT_EQ(zones->itemData(at, Qt::ToolTipRole).toString(), longZone);
+    zones->setCurrentIndex(at);
+    EXPECT_EQ(zones->toolTip(), longZone);
+    EXPECT_EQ(itemsOf(zones).constLast(), "(none)");
+
+    EXPECT_EQ(w->options().zone, longZone);
+    click(w->cmdPrint());
+    ReportPreviewWindow* report = w->reportWindow();
+    ASSERT_TRUE(waitBuilt(report));
+    EXPECT_EQ(report->document().paragraphLines(1).value(0), "Risk Zone: NORTH") << "the heading wraps";
+    EXPECT_EQ(report->document().tableRows(1).at(1).cells.value(0), "8");
+    report->close();
+    settle();
+
+    zones->setCurrentIndex(zones->count() - 1);
+    click(w->cmdPrint());
+    report = w->reportWindow();
+    ASSERT_TRUE(waitBuilt(report));
+    EXPECT_EQ(report->document().paragraphLines(1).value(0), "Risk Zone: (none) (1 Tree(s) )");
+    EXPECT_EQ(report->document().tableRows(1).at(1).cells.value(0), "9");
 }
 
 // --- The preview ------------------------------------------------------------------------

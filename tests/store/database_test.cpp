@@ -122,6 +122,25 @@ TEST_F(DatabaseTest, WorkTablesAreMadeAgainEachTime)
     EXPECT_TRUE(db->tableExists("t"));
 }
 
+TEST_F(DatabaseTest, AStatementStopsWhenAskedAndRunsWhenNot)
+{
+    // A select that reads a hundred million numbers before its one row.
+    const QString longSelect = "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 100000000) "
+                               "SELECT count(*) FROM c";
+    int asked = 0;
+    {
+        const StatementStop stop(*db, [&asked] { return ++asked > 20; });
+        ASSERT_TRUE(stop.active()) << "the system's engine is reachable";
+        EXPECT_THROW(db->scalar(longSelect), DbError);
+        EXPECT_GT(asked, 20);
+    }
+    EXPECT_EQ(db->scalar("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1000) "
+                         "SELECT count(*) FROM c")
+                  .toInt(),
+              1000)
+        << "without the guard statements run to their end";
+}
+
 TEST(DatabaseOpen, AMissingFileIsAnErrorAndIsNotCreated)
 {
     QTemporaryDir dir;
