@@ -34,10 +34,10 @@ QPushButton* makeFormButton(const QString& name, const QString& text, QWidget* p
 } // namespace
 
 frmLookupList::frmLookupList(AppContext context, LookupKind kind, QWidget* parent)
-    : QWidget(parent), context_(context), spec_(lookupSpec(kind))
+    : QWidget(parent), context_(context), info_(lookupListInfo(kind))
 {
-    setObjectName(spec_.windowName);
-    setWindowTitle(spec_.designCaption);
+    setObjectName(info_.windowName);
+    setWindowTitle(info_.designCaption);
     model_ = new LookupListModel(context_.db, kind, this);
 
     auto* outer = new QVBoxLayout(this);
@@ -51,7 +51,7 @@ frmLookupList::frmLookupList(AppContext context, LookupKind kind, QWidget* paren
     mainRow->setContentsMargins(0, 0, 0, 0);
     DBGrid1_ = new QTableView(frameMain_);
     DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1_->setAccessibleName(spec_.columnHeader);
+    DBGrid1_->setAccessibleName(info_.columnHeader);
     DBGrid1_->setModel(model_);
     DBGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -163,8 +163,8 @@ void frmLookupList::showEvent(QShowEvent* event)
 void frmLookupList::Form_Activate()
 {
     showMainFrame();
-    if (!spec_.activeCaption.isEmpty())
-        setWindowTitle(spec_.activeCaption);
+    if (!info_.activeCaption.isEmpty())
+        setWindowTitle(info_.activeCaption);
     reread();
 }
 
@@ -310,7 +310,7 @@ void frmLookupList::cmdCancel_Click()
     showMainFrame();
     // Nothing was written while adding, so the list is as it was; the
     // species and risk zone editors read it again all the same.
-    if (!adding_ || spec_.cancelRereadsAlways)
+    if (!adding_ || info_.cancelRereadsAlways)
         reread();
     adding_ = false;
     DBGrid1_->setFocus();
@@ -340,7 +340,7 @@ void frmLookupList::cmdDelete_Click()
     const int count = model_->rowCount();
     if (count == 0)
         setCurrentRow(-1);
-    else if (spec_.deleteKeepsPosition)
+    else if (info_.deleteKeepsPosition)
         setCurrentRow(std::min(row, count - 1)); // the last row when the deleted one was last
     else
         setCurrentRow(0);

@@ -2,7 +2,7 @@
 // The editor of one name list (surveyors, species or risk zones): the list
 // in a grid, finding a name by its beginning, and adding, editing and
 // deleting one name at a time. The three windows differ only as
-// lookupSpec() tells.
+// lookupListInfo() tells.
 
 #include "lists/lookuplists.h"
 #include "store/context.h"
@@ -54,7 +54,7 @@ private:
     bool writeName(const QString& name, qint64& id);
 
     AppContext context_;
-    const LookupSpec& spec_;
+    const LookupListInfo& info_;
     LookupListModel* model_ = nullptr;
     bool adding_ = false;
 

@@ -6,7 +6,7 @@ namespace kolva {
 
 namespace {
 
-const LookupSpec Specs[] = {
+const LookupListInfo Lists[] = {
     {LookupKind::Surveyors, QStringLiteral("frmSurveyors"), QStringLiteral("Surveyors"),
      QStringLiteral("Add/Edit/Delete Surveyors"), QStringLiteral("Surveyor List"), QStringLiteral("Surveyor Name"),
      false, false},
@@ -53,13 +53,13 @@ const Statements& statements(LookupKind kind)
 
 } // namespace
 
-const LookupSpec& lookupSpec(LookupKind kind)
+const LookupListInfo& lookupListInfo(LookupKind kind)
 {
-    for (const LookupSpec& spec : Specs) {
-        if (spec.kind == kind)
-            return spec;
+    for (const LookupListInfo& info : Lists) {
+        if (info.kind == kind)
+            return info;
     }
-    return Specs[0];
+    return Lists[0];
 }
 
 std::vector<LookupRow> readLookupRows(Database& db, LookupKind kind)
@@ -142,7 +142,7 @@ QVariant LookupListModel::headerData(int section, Qt::Orientation orientation, i
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return section == 0 ? QVariant(lookupSpec(kind_).columnHeader) : QVariant();
+        return section == 0 ? QVariant(lookupListInfo(kind_).columnHeader) : QVariant();
     return QVariant();
 }
 

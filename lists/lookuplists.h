@@ -15,7 +15,7 @@ class Database;
 enum class LookupKind { Surveyors, Species, RiskZone };
 
 // How the editors of the three lists differ.
-struct LookupSpec {
+struct LookupListInfo {
     LookupKind kind;
     QString windowName;      // frmSurveyors
     QString table;           // Surveyors
@@ -25,7 +25,7 @@ struct LookupSpec {
     bool cancelRereadsAlways; // Cancel re-reads the list also after Add
     bool deleteKeepsPosition; // after Delete the row at the same position is current, else the first
 };
-const LookupSpec& lookupSpec(LookupKind kind);
+const LookupListInfo& lookupListInfo(LookupKind kind);
 
 // One name of a list.
 struct LookupRow {

@@ -38,13 +38,13 @@ protected:
         window.reset();
         settle();
     }
-    const LookupSpec& spec() const { return lookupSpec(GetParam()); }
+    const LookupListInfo& info() const { return lookupListInfo(GetParam()); }
     // Replaces the table's rows by these names.
     void fill(const QStringList& names)
     {
-        t.db->exec(QStringLiteral("DELETE FROM %1").arg(spec().table));
+        t.db->exec(QStringLiteral("DELETE FROM %1").arg(info().table));
         for (const QString& name : names)
-            t.db->exec(QStringLiteral("INSERT INTO %1 (Description) VALUES (?)").arg(spec().table), {name});
+            t.db->exec(QStringLiteral("INSERT INTO %1 (Description) VALUES (?)").arg(info().table), {name});
     }
     frmLookupList* open()
     {
@@ -70,7 +70,7 @@ protected:
         const int row = window->currentRow();
         return row < 0 ? QString() : window->model()->rowAt(row).description;
     }
-    QStringList stored() { return storedNames(*t.db, spec().table); }
+    QStringList stored() { return storedNames(*t.db, info().table); }
 
     TestContext t;
     std::unique_ptr<frmLookupList> window;
@@ -78,19 +78,19 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(AllThree, LookupListTest,
                          ::testing::Values(LookupKind::Surveyors, LookupKind::Species, LookupKind::RiskZone),
-                         [](const auto& info) { return lookupSpec(info.param).table.toStdString(); });
+                         [](const auto& info) { return lookupListInfo(info.param).table.toStdString(); });
 
 TEST_P(LookupListTest, ShowsTheListInNameOrderWithItsCaptions)
 {
     fill({"ZED", "adams", "MILLER"});
-    EXPECT_EQ(std::make_unique<frmLookupList>(t.context(), GetParam())->windowTitle(), spec().designCaption);
+    EXPECT_EQ(std::make_unique<frmLookupList>(t.context(), GetParam())->windowTitle(), info().designCaption);
     open();
     const char* captions[] = {"Surveyor List", "Species List", "Add/Edit/Delete Risk Zones"};
     EXPECT_EQ(window->windowTitle(), captions[int(GetParam())]);
-    EXPECT_EQ(window->objectName(), spec().windowName);
+    EXPECT_EQ(window->objectName(), info().windowName);
     auto* grid = c<QTableView>("DBGrid1");
-    EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), spec().columnHeader);
-    EXPECT_EQ(grid->accessibleName(), spec().columnHeader);
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), info().columnHeader);
+    EXPECT_EQ(grid->accessibleName(), info().columnHeader);
     ASSERT_EQ(grid->model()->rowCount(), 3);
     EXPECT_EQ(grid->model()->index(0, 0).data().toString(), "adams") << "ordered without regard to case";
     EXPECT_EQ(grid->model()->index(2, 0).data().toString(), "ZED");
@@ -284,7 +284,7 @@ TEST_P(LookupListTest, AWriteErrorAsksToTryAgainAndLosesNothing)
     open();
     t.db->exec(QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON %1 BEGIN "
                               "SELECT RAISE(ABORT, 'the disk is full'); END")
-                   .arg(spec().table));
+                   .arg(info().table));
     click("cmdAdd");
     QTest::keyClicks(c("txtDescription"), "bravo");
     t.prompter.answer(MsgAnswer::No);
