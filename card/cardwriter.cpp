@@ -8,14 +8,32 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <cerrno>
+#endif
+
 namespace kolva {
 
 namespace {
 
 constexpr int ListedEntries = 20;
 
-// Appends one entry and its CR LF; tells whether it had to be altered.
-bool appendEntry(QByteArray& bytes, const QString& entry)
+// What a replaced character was, as a message shows it.
+QString describe(QChar c)
+{
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+        return QStringLiteral("a line break");
+    if (c == QChar(0))
+        return QStringLiteral("a NUL character");
+    return QLatin1Char('"') + QString(c) + QLatin1Char('"');
+}
+
+// Appends one entry and its CR LF; when it had to be altered, says how.
+std::optional<AlteredEntry> appendEntry(QByteArray& bytes, const QString& entry)
 {
     int replaced = 0;
     QByteArray line = toWindows1252(entry, &replaced);
@@ -27,32 +45,62 @@ bool appendEntry(QByteArray& bytes, const QString& entry)
     }
     bytes += line;
     bytes += "\r\n";
-    return replaced > 0;
+    if (replaced == 0)
+        return std::nullopt;
+    AlteredEntry altered;
+    altered.entry = entry;
+    altered.written = fromWindows1252(line);
+    QStringList what;
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        QString one;
+        if (entry[i].isHighSurrogate() && i + 1 < entry.size())
+            one = QLatin1Char('"') + entry.mid(i++, 2) + QLatin1Char('"');
+        else if (entry[i] == QLatin1Char('\r') || entry[i] == QLatin1Char('\n') || entry[i] == QChar(0) ||
+                 windows1252Byte(entry[i].unicode()) < 0)
+            one = describe(entry[i]);
+        if (!one.isEmpty() && !what.contains(one))
+            what << one;
+    }
+    altered.replaced = what.join(QStringLiteral(", "));
+    return altered;
 }
 
 } // namespace
 
-CardWriteError::CardWriteError(int number, const QString& description)
-    : std::runtime_error(QStringLiteral("%1 - %2").arg(number).arg(description).toStdString()), number_(number),
-      description_(description)
+CardWriteError::CardWriteError(const QString& description, bool writeProtected)
+    : std::runtime_error(description.toStdString()), description_(description), writeProtected_(writeProtected)
 {
+}
+
+bool isWriteProtected(const QString& root)
+{
+#ifdef Q_OS_UNIX
+    struct statvfs volume;
+    const QByteArray path = QFile::encodeName(root);
+    if (::statvfs(path.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY))
+        return true;
+    return ::access(path.constData(), W_OK) != 0 && errno == EROFS;
+#else
+    Q_UNUSED(root);
+    return false;
+#endif
 }
 
 const std::array<CardListFile, 8>& cardListFiles()
 {
     static const std::array<CardListFile, 8> files = {{
-        {"RiskRating_1.txt", nullptr,
+        {"RiskRating_1.txt", "Risk Rating question 1", nullptr,
          "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=1 ORDER BY Risk_Order"},
-        {"RiskRating_2.txt", nullptr,
+        {"RiskRating_2.txt", "Risk Rating question 2", nullptr,
          "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=2 ORDER BY Risk_Order"},
-        {"RiskRating_3.txt", nullptr,
+        {"RiskRating_3.txt", "Risk Rating question 3", nullptr,
          "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=3 ORDER BY Risk_Order"},
-        {"RiskRating_4.txt", nullptr,
+        {"RiskRating_4.txt", "Risk Rating question 4", nullptr,
          "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=4 ORDER BY Risk_Order"},
-        {"RiskZones.txt", nullptr, "SELECT Description FROM RiskZone ORDER BY Description"},
-        {"Surveyors.txt", "-- UNKNOWN/OTHER -", "SELECT Description FROM Surveyors ORDER BY Description"},
-        {"Streets.txt", "-- UNKNOWN/OTHER -", "SELECT StreetName FROM Streets_PDA ORDER BY StreetName"},
-        {"Species.txt", nullptr, "SELECT Description FROM Species ORDER BY Description"},
+        {"RiskZones.txt", "Risk Zones", nullptr, "SELECT Description FROM RiskZone ORDER BY Description"},
+        {"Surveyors.txt", "Surveyors", "-- UNKNOWN/OTHER -", "SELECT Description FROM Surveyors ORDER BY Description"},
+        {"Streets.txt", "Streets", "-- UNKNOWN/OTHER -", "SELECT StreetName FROM Streets_PDA ORDER BY StreetName"},
+        {"Species.txt", "Species", nullptr, "SELECT Description FROM Species ORDER BY Description"},
     }};
     return files;
 }
@@ -64,9 +112,11 @@ QByteArray cardListBytes(Database& db, const CardListFile& file, QList<AlteredEn
         appendEntry(bytes, QString::fromLatin1(file.firstLine));
     QSqlQuery rows = db.query(QString::fromLatin1(file.query));
     while (rows.next()) {
-        const QString entry = rows.value(0).toString();
-        if (appendEntry(bytes, entry) && altered)
-            altered->append({QString::fromLatin1(file.name), entry});
+        std::optional<AlteredEntry> changed = appendEntry(bytes, rows.value(0).toString());
+        if (changed && altered) {
+            changed->list = QString::fromLatin1(file.list);
+            altered->append(*changed);
+        }
     }
     return bytes;
 }
@@ -75,8 +125,7 @@ CardWriteResult writeStorageCard(Database& db, const QString& root)
 {
     CardWriteResult result;
     if (root.isEmpty() || !QFileInfo(root).isDir()) {
-        throw CardWriteError(int(QFileDevice::OpenError),
-                             root.isEmpty() ? QStringLiteral("No storage card is selected.")
+        throw CardWriteError(root.isEmpty() ? QStringLiteral("No storage card is selected.")
                                             : QStringLiteral("The storage card %1 cannot be found.").arg(displayFolder(root)));
     }
     const QDir card(root);
@@ -85,14 +134,19 @@ CardWriteResult writeStorageCard(Database& db, const QString& root)
         try {
             bytes = cardListBytes(db, list, &result.altered);
         } catch (const DbError& error) {
-            throw CardWriteError(error.code().toInt(), error.message());
+            throw CardWriteError(QStringLiteral("The lists cannot be read from the database: ") + error.message());
         }
         const QString path = card.filePath(QString::fromLatin1(list.name));
         QSaveFile out(path);
         if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-            const int number = out.error() != QFileDevice::NoError ? int(out.error()) : int(QFileDevice::WriteError);
-            throw CardWriteError(number,
-                                 QStringLiteral("%1 cannot be written: %2").arg(displayFolder(path), out.errorString()));
+            if (isWriteProtected(root))
+                throw CardWriteError(QStringLiteral("The storage card in %1 is write-protected: nothing can be written "
+                                                    "on it. Slide the lock switch on the side of the card away from "
+                                                    "\"Lock\", put the card back in and try again.")
+                                         .arg(displayFolder(root)),
+                                     true);
+            throw CardWriteError(QStringLiteral("%1 cannot be written on the storage card in %2: %3")
+                                     .arg(QString::fromLatin1(list.name), displayFolder(root), out.errorString()));
         }
         result.written << QString::fromLatin1(list.name);
     }
@@ -112,8 +166,8 @@ QString alteredEntriesReport(const QList<AlteredEntry>& altered)
                                 "in their place:")
                      .arg(altered.size());
     for (int i = 0; i < altered.size() && i < ListedEntries; ++i)
-        lines << altered[i].file + QStringLiteral(": ") +
-                     QString(altered[i].entry).replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        lines << QStringLiteral("%1: %2 (%3 written as \"?\")")
+                     .arg(altered[i].list, altered[i].written, altered[i].replaced);
     if (altered.size() > ListedEntries)
         lines << QStringLiteral("... and %1 more").arg(altered.size() - ListedEntries);
     return lines.join(QLatin1Char('\n'));

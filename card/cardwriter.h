@@ -17,6 +17,7 @@ class Database;
 
 struct CardListFile {
     const char* name;      // "Surveyors.txt"
+    const char* list;      // the list as the user knows it: "Surveyors"
     const char* firstLine; // written before the entries, or nullptr
     const char* query;     // the entries: the first column of each row
 };
@@ -28,8 +29,10 @@ const std::array<CardListFile, 8>& cardListFiles();
 // hold, or a line break or NUL inside the entry, is written as "?" so that
 // each entry stays one line and every other character stays as it is.
 struct AlteredEntry {
-    QString file;
-    QString entry; // as stored
+    QString list;     // "Surveyors", "Species", ...
+    QString entry;    // as stored
+    QString written;  // as written, with "?"
+    QString replaced; // what was replaced: "\"Ő\"", "a line break"
 };
 
 struct CardWriteResult {
@@ -37,17 +40,21 @@ struct CardWriteResult {
     QList<AlteredEntry> altered; // the entries written with "?"
 };
 
-// Why the card could not be written: an error number and its description.
+// Why the card could not be written, in words a user knows.
 class CardWriteError : public std::runtime_error {
 public:
-    CardWriteError(int number, const QString& description);
-    int number() const { return number_; }
+    explicit CardWriteError(const QString& description, bool writeProtected = false);
     QString description() const { return description_; }
+    // The card's volume is read-only: its lock switch is on.
+    bool writeProtected() const { return writeProtected_; }
 
 private:
-    int number_;
     QString description_;
+    bool writeProtected_;
 };
+
+// Whether the folder's volume is mounted read-only (a locked card).
+bool isWriteProtected(const QString& root);
 
 // The bytes of one list file, from the database.
 QByteArray cardListBytes(Database& db, const CardListFile& file, QList<AlteredEntry>* altered = nullptr);

@@ -1,25 +1,34 @@
 #include "card/fieldimport.h"
 
+#include "store/codepage.h"
+#include "platform/progress.h"
 #include "store/database.h"
 #include "store/dates.h"
 
+#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
+#include <QStringDecoder>
+#include <QTemporaryFile>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
-#include <filesystem>
+#include <exception>
 #include <mutex>
-#include <system_error>
 #include <thread>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
 
-#ifdef Q_OS_LINUX
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -27,9 +36,39 @@ namespace kolva {
 
 namespace {
 
-constexpr qint64 CopyChunk = 64 * 1024;
-// A message lists this many names at most.
-constexpr int ListedNames = 20;
+// The backup move puts this many copies on the disk at once: one flush for
+// a card of 10,000 files.
+constexpr size_t MoveBatch = 10000;
+// The bytes of the files read are kept for the backup copy up to this much;
+// the copies of any further files read the card again.
+constexpr qint64 KeptBytesBudget = 256 * 1024 * 1024;
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+QString systemMessage(int number)
+{
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+// A name as the user sees it: UTF-8 when the bytes are UTF-8, else the
+// handheld's code page (a card mounted with another code page).
+QString shownName(const std::filesystem::path& name)
+{
+#ifdef Q_OS_WIN
+    return QString::fromStdWString(name.native());
+#else
+    const std::string& raw = name.native();
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(raw.data(), qsizetype(raw.size())));
+    if (!utf8.hasError())
+        return text;
+    return fromWindows1252(QByteArrayView(raw.data(), qsizetype(raw.size())));
+#endif
+}
 
 std::filesystem::path fsPath(const QString& path)
 {
@@ -40,10 +79,168 @@ std::filesystem::path fsPath(const QString& path)
 #endif
 }
 
-void setError(QString* error, const QString& text)
+QString shownPath(const std::filesystem::path& path)
 {
-    if (error)
-        *error = text;
+    return displayFolder(shownName(path));
+}
+
+QString digestOf(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QString shownDate(const QDateTime& when)
+{
+    return when.date().toString(QStringLiteral("MM/dd/yyyy"));
+}
+
+QString sizeText(qint64 bytes)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(bytes);
+}
+
+// The size and last change of a file, without following a link.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 modified = 0;
+};
+
+std::optional<FileStamp> stampOf(const std::filesystem::path& path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+#else
+    std::error_code failure;
+    const auto size = std::filesystem::file_size(path, failure);
+    if (failure)
+        return std::nullopt;
+    const auto time = std::filesystem::last_write_time(path, failure);
+    if (failure)
+        return std::nullopt;
+    return FileStamp{qint64(size), qint64(time.time_since_epoch().count())};
+#endif
+}
+
+// Reading one card file: never follows a link, never blocks on a pipe or a
+// device, never reads more than a field data file can hold.
+struct FileRead {
+    enum class Kind { Read, NotRegular, TooLarge, Failed };
+    Kind kind = Kind::Failed;
+    QByteArray bytes;
+    FileStamp stamp;
+    QString error;
+};
+
+FileRead readCardFile(const std::filesystem::path& path)
+{
+    FileRead result;
+#ifdef Q_OS_UNIX
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        result.kind = errno == ELOOP ? FileRead::Kind::NotRegular : FileRead::Kind::Failed;
+        result.error = systemMessage(errno);
+        return result;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        result.error = systemMessage(errno);
+        ::close(fd);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        result.kind = FileRead::Kind::NotRegular;
+        return result;
+    }
+    result.stamp = {qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    if (info.st_size > MaxTreeFileBytes) {
+        ::close(fd);
+        result.kind = FileRead::Kind::TooLarge;
+        return result;
+    }
+    // One byte more than the limit tells a file that grew since.
+    result.bytes.resize(qsizetype(std::min<qint64>(info.st_size, MaxTreeFileBytes) + 1));
+    qsizetype total = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, result.bytes.data() + total, size_t(result.bytes.size() - total));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            result.error = systemMessage(errno);
+            ::close(fd);
+            result.bytes.clear();
+            return result;
+        }
+        if (got == 0)
+            break;
+        total += got;
+        if (total == result.bytes.size()) {
+            if (total > MaxTreeFileBytes) {
+                ::close(fd);
+                result.bytes.clear();
+                result.kind = FileRead::Kind::TooLarge;
+                return result;
+            }
+            result.bytes.resize(std::min<qsizetype>(total * 2, MaxTreeFileBytes + 1));
+        }
+    }
+    ::close(fd);
+    result.bytes.resize(total);
+    result.stamp.size = total;
+    result.kind = FileRead::Kind::Read;
+#else
+    std::error_code failure;
+    const auto status = std::filesystem::symlink_status(path, failure);
+    if (failure) {
+        result.error = QString::fromLocal8Bit(failure.message());
+        return result;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        result.kind = FileRead::Kind::NotRegular;
+        return result;
+    }
+    QFile file(QString::fromStdWString(path.native()));
+    if (file.size() > MaxTreeFileBytes) {
+        result.kind = FileRead::Kind::TooLarge;
+        return result;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = file.errorString();
+        return result;
+    }
+    result.bytes = file.read(MaxTreeFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.error = file.errorString();
+        return result;
+    }
+    if (result.bytes.size() > MaxTreeFileBytes) {
+        result.kind = FileRead::Kind::TooLarge;
+        return result;
+    }
+    result.stamp = stampOf(path).value_or(FileStamp{});
+    result.kind = FileRead::Kind::Read;
+#endif
+    return result;
+}
+
+void sortByName(QList<NamedFile>& files)
+{
+    std::stable_sort(files.begin(), files.end(), [](const NamedFile& a, const NamedFile& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+}
+
+QString notRegularReason()
+{
+    return QStringLiteral("is a link or a special file, not a field data file; left alone");
+}
+
+QString tooLargeReason(qint64 size)
+{
+    return QStringLiteral("is %1 bytes, larger than any field data file (1 MiB); left alone").arg(sizeText(size));
 }
 
 // The placeholders of the insert, named: binding by name costs the query
@@ -69,188 +266,23 @@ QString insertStatement()
         .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
-QStringList listedNames(const QStringList& names)
+// The engine's errors that undo one statement and nothing else: the values
+// of this record were refused (a rule of the table, a value too large).
+bool refusesOnlyTheStatement(const DbError& error)
 {
-    QStringList lines = names.mid(0, ListedNames);
-    if (names.size() > ListedNames)
-        lines << QStringLiteral("... and %1 more").arg(names.size() - ListedNames);
-    return lines;
+    // The engine's extended codes carry the primary one in their low byte:
+    // a constraint (19), a type mismatch (20), a value too big (18), a bound
+    // value out of range (25).
+    bool isNumber = false;
+    const int primary = error.code().toInt(&isNumber) & 0xff;
+    return isNumber && (primary == 18 || primary == 19 || primary == 20 || primary == 25);
 }
 
-} // namespace
-
-QString cardMarkerName()
-{
-    return QStringLiteral("RiskRating_1.txt");
-}
-
-bool isKolvaCard(const QString& root)
-{
-    const QDir dir(root);
-    if (QFileInfo(dir.filePath(cardMarkerName())).isFile())
-        return true;
-    return !dir.entryList({cardMarkerName()}, QDir::Files | QDir::Hidden).isEmpty();
-}
-
-QStringList listTreeFiles(const QString& root)
-{
-    QStringList names;
-    QDirIterator files(root, {QStringLiteral("*.tree")}, QDir::Files);
-    while (files.hasNext()) {
-        files.next();
-        names << files.fileName();
-    }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int order = a.compare(b, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a < b;
-    });
-    return names;
-}
-
-QStringList ImportResult::failedNames() const
-{
-    QStringList names;
-    for (const FailedFile& file : failed)
-        names << file.name;
-    return names;
-}
-
-TreeFileImporter::TreeFileImporter(Database& db)
-    : insert_(db.prepare(insertStatement())), savepoint_(db.prepare(QStringLiteral("SAVEPOINT tree_file"))),
-      release_(db.prepare(QStringLiteral("RELEASE tree_file"))),
-      rollback_(db.prepare(QStringLiteral("ROLLBACK TO tree_file")))
-{
-}
-
-QString TreeFileImporter::ImportTreeFile(const QString& path, const QDateTime& added)
-{
-    QString why;
-    const std::optional<TreeFileLines> lines = reader_.read(path, &why);
-    if (!lines)
-        return why;
-    if (added != added_ || addedStored_.isEmpty()) {
-        added_ = added;
-        addedStored_ = toDbDateTime(added);
-    }
-    const std::optional<SurveyValues> values = toSurveyValues(*lines, addedStored_, &why);
-    if (!values)
-        return why;
-    return addRecord(*values);
-}
-
-QString TreeFileImporter::addRecord(const SurveyValues& values)
-{
-    try {
-        Database::run(savepoint_);
-    } catch (const DbError& error) {
-        return error.message();
-    }
-    try {
-        for (int i = 0; i < treefile::FieldCount; ++i)
-            insert_.bindValue(placeholders()[size_t(i)], values[size_t(i)]);
-        Database::run(insert_);
-        Database::run(release_);
-    } catch (const DbError& error) {
-        // Undo whatever part of the record was written, then end the savepoint.
-        try {
-            Database::run(rollback_);
-            Database::run(release_);
-        } catch (const DbError&) {
-        }
-        return error.message();
-    }
-    return {};
-}
-
-namespace {
-
-// Reads and converts the files, in order, on a thread of its own, a bounded
-// number of files ahead of the one whose record is being added.
-class TreeFilePrefetch {
-public:
-    struct Item {
-        std::optional<SurveyValues> values;
-        QString error;
-    };
-
-    TreeFilePrefetch(QStringList paths, QString addedStored)
-        : paths_(std::move(paths)), addedStored_(std::move(addedStored)), worker_([this] { run(); })
-    {
-    }
-    ~TreeFilePrefetch()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        space_.notify_all();
-        worker_.join();
-    }
-    TreeFilePrefetch(const TreeFilePrefetch&) = delete;
-    TreeFilePrefetch& operator=(const TreeFilePrefetch&) = delete;
-
-    // The next file's values, or why it cannot be imported.
-    Item next()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [this] { return !queue_.empty(); });
-        Item item = std::move(queue_.front());
-        queue_.pop_front();
-        // The reader sleeps while the queue is full; it is woken once half
-        // of it has been used, not for every file.
-        const bool wake = queue_.size() == Ahead / 2;
-        lock.unlock();
-        if (wake)
-            space_.notify_one();
-        return item;
-    }
-
-private:
-    static constexpr size_t Ahead = 256;
-
-    void run()
-    {
-        TreeFileReader reader;
-        for (const QString& path : std::as_const(paths_)) {
-            Item item;
-            try {
-                const std::optional<TreeFileLines> lines = reader.read(path, &item.error);
-                if (lines)
-                    item.values = toSurveyValues(*lines, addedStored_, &item.error);
-            } catch (const std::exception& error) {
-                item.values.reset();
-                item.error = QString::fromLocal8Bit(error.what());
-            }
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (queue_.size() >= Ahead)
-                space_.wait(lock, [this] { return stop_ || queue_.size() <= Ahead / 2; });
-            if (stop_)
-                return;
-            queue_.push_back(std::move(item));
-            lock.unlock();
-            ready_.notify_one();
-        }
-    }
-
-    const QStringList paths_;
-    const QString addedStored_;
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::condition_variable space_;
-    std::deque<Item> queue_;
-    bool stop_ = false;
-    std::thread worker_; // last: it starts once everything else is made
-};
-
-} // namespace
-
-namespace {
-
-// A larger page cache while the import runs, so that the indexes of a large
-// table are not read again and again, and the savepoint journal in memory
-// rather than in a temporary file. The connection's settings come back when
-// the import ends. The journal setting is left alone when the connection
-// holds temporary tables, which changing it would drop.
+// A larger page cache while the records are saved, so that the indexes of a
+// large table are not read again and again, and temporary data in memory.
+// The connection's settings come back afterwards. The temporary store is
+// left alone when the connection holds temporary tables, which changing it
+// would drop.
 class ImportSettings {
 public:
     explicit ImportSettings(Database& db) : db_(db)
@@ -285,97 +317,542 @@ private:
 
 } // namespace
 
-ImportResult importTreeFiles(Database& db, const QString& root, const QStringList& names, const QDateTime& added)
+// ---------------------------------------------------------------- the card
+
+QString cardMarkerName()
 {
-    ImportResult result;
+    return QStringLiteral("RiskRating_1.txt");
+}
+
+bool isKolvaCard(const QString& root)
+{
+    const QDir dir(root);
+    if (QFileInfo(dir.filePath(cardMarkerName())).isFile())
+        return true;
+    return !dir.entryList({cardMarkerName()}, QDir::Files | QDir::Hidden).isEmpty();
+}
+
+CardAccessError::CardAccessError(const QString& message, bool cardGone, QString fileName)
+    : std::runtime_error(message.toStdString()), message_(message), cardGone_(cardGone),
+      fileName_(std::move(fileName))
+{
+}
+
+CardScan scanCard(const QString& root)
+{
+    CardScan scan;
+    scan.root = root;
+    std::error_code failure;
+    std::filesystem::directory_iterator entries(fsPath(root), failure);
+    const std::filesystem::directory_iterator end;
+    for (; !failure && entries != end; entries.increment(failure)) {
+        const std::filesystem::path fsName = entries->path().filename();
+        const QString name = shownName(fsName);
+        if (name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".tree"), Qt::CaseInsensitive))
+            continue;
+        // The kind of entry as the folder listing gives it: no call to the
+        // file system for a plain file. A file's size is judged when it is
+        // opened, without reading it.
+        std::error_code kindFailure;
+        if (entries->is_symlink(kindFailure)) {
+            scan.leftAlone.append({name, notRegularReason()});
+            continue;
+        }
+        if (!kindFailure && entries->is_directory(kindFailure))
+            continue;
+        if (kindFailure) {
+            scan.leftAlone.append({name, QStringLiteral("cannot be examined: %1; left alone")
+                                             .arg(QString::fromLocal8Bit(kindFailure.message()))});
+            continue;
+        }
+        if (!entries->is_regular_file(kindFailure)) {
+            scan.leftAlone.append({name, notRegularReason()});
+            continue;
+        }
+        scan.files.append({fsName, name});
+    }
+    if (failure)
+        throw CardAccessError(QStringLiteral("The folder %1 cannot be read: %2")
+                                  .arg(displayFolder(root), QString::fromLocal8Bit(failure.message())),
+                              !QFileInfo(root).isDir());
+    std::sort(scan.files.begin(), scan.files.end(), [](const CardEntry& a, const CardEntry& b) {
+        const int order = a.name.compare(b.name, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a.fsName < b.fsName;
+    });
+    sortByName(scan.leftAlone);
+    return scan;
+}
+
+QStringList listTreeFiles(const QString& root)
+{
+    QStringList names;
+    for (const CardEntry& entry : scanCard(root).files)
+        names << entry.name;
+    return names;
+}
+
+namespace {
+
+// One .tree entry read: a file with its record (or why not), or a file that
+// turned out not to be one to read.
+struct ReadItem {
+    bool isFile = false;
+    CardFile file;
+    NamedFile leftAlone;
+};
+
+// Reads one entry of the scan. Throws CardAccessError when it cannot be
+// read: the card went away, or its file system fails.
+ReadItem readEntry(const CardScan& scan, const CardEntry& entry, const QString& addedStored, qint64& kept)
+{
+    ReadItem item;
+    FileRead file = readCardFile(fsPath(scan.root) / entry.fsName);
+    switch (file.kind) {
+    case FileRead::Kind::Failed:
+        // A card that went away, or a failing one: not a bad file.
+        if (!QFileInfo(scan.root).isDir() || !isKolvaCard(scan.root))
+            throw CardAccessError(QStringLiteral("The storage card was removed while its files were read."), true,
+                                  entry.name);
+        throw CardAccessError(QStringLiteral("%1 cannot be read: %2").arg(entry.name, file.error), false, entry.name);
+    case FileRead::Kind::NotRegular:
+        item.leftAlone = {entry.name, notRegularReason()};
+        return item;
+    case FileRead::Kind::TooLarge:
+        item.leftAlone = {entry.name, tooLargeReason(file.stamp.size)};
+        return item;
+    case FileRead::Kind::Read:
+        break;
+    }
+    item.isFile = true;
+    CardFile& card = item.file;
+    card.entry = entry;
+    card.size = file.bytes.size();
+    card.modified = file.stamp.modified;
+    card.digest = QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256).toHex();
+    if (const std::optional<TreeFileLines> lines = TreeFileReader::parse(file.bytes, &card.refusal))
+        card.values = toSurveyValues(*lines, addedStored, &card.refusal);
+    if (kept + card.size <= KeptBytesBudget) {
+        kept += card.size;
+        card.bytes = std::move(file.bytes);
+        card.bytesKept = true;
+    }
+    return item;
+}
+
+// Reads the entries, in order, on a thread of its own, a bounded number of
+// files ahead of the one whose record is being added. It touches neither
+// the database nor a window.
+class EntryPrefetch {
+public:
+    EntryPrefetch(const CardScan& scan, QString addedStored)
+        : scan_(scan), addedStored_(std::move(addedStored)), worker_([this] { run(); })
+    {
+    }
+    ~EntryPrefetch()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        space_.notify_all();
+        worker_.join();
+    }
+    EntryPrefetch(const EntryPrefetch&) = delete;
+    EntryPrefetch& operator=(const EntryPrefetch&) = delete;
+
+    // The next entry; throws the CardAccessError that stopped the reading.
+    ReadItem next()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return !queue_.empty() || failure_; });
+        if (queue_.empty())
+            std::rethrow_exception(failure_);
+        ReadItem item = std::move(queue_.front());
+        queue_.pop_front();
+        // The reader sleeps while the queue is full; it is woken once half
+        // of it has been used, not for every file.
+        const bool wake = queue_.size() == Ahead / 2;
+        lock.unlock();
+        if (wake)
+            space_.notify_one();
+        return item;
+    }
+
+private:
+    static constexpr size_t Ahead = 256;
+
+    void run()
+    {
+        qint64 kept = 0;
+        for (const CardEntry& entry : scan_.files) {
+            ReadItem item;
+            try {
+                item = readEntry(scan_, entry, addedStored_, kept);
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                failure_ = std::current_exception();
+                ready_.notify_one();
+                return;
+            }
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (queue_.size() >= Ahead)
+                space_.wait(lock, [this] { return stop_ || queue_.size() <= Ahead / 2; });
+            if (stop_)
+                return;
+            queue_.push_back(std::move(item));
+            lock.unlock();
+            ready_.notify_one();
+        }
+    }
+
+    const CardScan& scan_;
+    const QString addedStored_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::condition_variable space_;
+    std::deque<ReadItem> queue_;
+    std::exception_ptr failure_;
+    bool stop_ = false;
+    std::thread worker_; // last: it starts once everything else is made
+};
+
+// Finds the files imported before, many digests a statement.
+class DigestLookup {
+public:
+    static constexpr int Chunk = 128;
+
+    explicit DigestLookup(Database& db)
+    {
+        QStringList marks;
+        for (int i = 0; i < Chunk; ++i)
+            marks << QStringLiteral("?");
+        query_ = db.prepare(QStringLiteral("SELECT Digest, MAX(Imported_At) FROM _Imported_Files WHERE Digest IN (%1) "
+                                           "GROUP BY Digest")
+                                .arg(marks.join(QLatin1Char(','))));
+    }
+    // Sets importedBefore of the files [from, to), at most Chunk of them.
+    void lookUp(std::vector<CardFile>& files, size_t from, size_t to)
+    {
+        if (from >= to)
+            return;
+        QHash<QString, QDateTime> found;
+        for (int i = 0; i < Chunk; ++i) {
+            const size_t k = from + size_t(i);
+            query_.bindValue(i, k < to ? QVariant(QString::fromLatin1(files[k].digest)) : QVariant());
+        }
+        Database::run(query_);
+        while (query_.next())
+            found.insert(query_.value(0).toString(), fromDbDateTime(query_.value(1)));
+        query_.finish();
+        if (found.isEmpty())
+            return;
+        for (size_t k = from; k < to; ++k)
+            files[k].importedBefore = found.value(QString::fromLatin1(files[k].digest));
+    }
+
+private:
+    QSqlQuery query_;
+};
+
+} // namespace
+
+CardRead readCard(const CardScan& scan, const QDateTime& added, Progress& progress)
+{
+    CardRead read;
+    read.root = scan.root;
+    read.leftAlone = scan.leftAlone;
+    read.files.reserve(size_t(scan.files.size()));
+    const QString addedStored = toDbDateTime(added);
+    progress.beginStage(QStringLiteral("Reading the .tree files on the storage card"), scan.files.size());
+    progress.setCancellable(true);
+    qint64 kept = 0;
+    qint64 done = 0;
+    for (const CardEntry& entry : scan.files) {
+        if (progress.cancelRequested()) {
+            read.cancelled = true;
+            return read;
+        }
+        ReadItem item = readEntry(scan, entry, addedStored, kept);
+        if (item.isFile)
+            read.files.push_back(std::move(item.file));
+        else
+            read.leftAlone.append(item.leftAlone);
+        progress.advance(++done);
+    }
+    sortByName(read.leftAlone);
+    return read;
+}
+
+void findImportedBefore(Database& db, CardRead& read)
+{
+    DigestLookup lookup(db);
+    QHash<QByteArray, QString> firstWith;
+    for (size_t from = 0; from < read.files.size(); from += DigestLookup::Chunk)
+        lookup.lookUp(read.files, from, std::min(read.files.size(), from + DigestLookup::Chunk));
+    for (CardFile& file : read.files) {
+        const auto earlier = firstWith.constFind(file.digest);
+        if (earlier != firstWith.constEnd())
+            file.sameAs = *earlier;
+        else
+            firstWith.insert(file.digest, file.entry.name);
+    }
+}
+
+AlreadyImported alreadyImported(const CardRead& read)
+{
+    AlreadyImported already;
+    for (const CardFile& file : read.files) {
+        if (!file.values || !file.importedBefore.isValid())
+            continue;
+        ++already.count;
+        const QDate day = file.importedBefore.date();
+        if (!already.first.isValid() || day < already.first)
+            already.first = day;
+        if (!already.last.isValid() || day > already.last)
+            already.last = day;
+    }
+    return already;
+}
+
+QString alreadyImportedQuestion(const AlreadyImported& already)
+{
+    const QString first = already.first.toString(QStringLiteral("MM/dd/yyyy"));
+    const QString last = already.last.toString(QStringLiteral("MM/dd/yyyy"));
+    const QString when = first == last ? QStringLiteral("on ") + first
+                                       : QStringLiteral("between %1 and %2").arg(first, last);
+    if (already.count == 1)
+        return QStringLiteral("1 file on the card was already imported %1. Import it again?").arg(when);
+    return QStringLiteral("%1 files on the card were already imported %2. Import them again?")
+        .arg(already.count)
+        .arg(when);
+}
+
+// ---------------------------------------------------------------- saving
+
+TreeFileImporter::TreeFileImporter(Database& db, const QDateTime& added, const QString& user)
+    : db_(db), insert_(db.prepare(insertStatement())), addedStored_(toDbDateTime(added)), user_(user),
+      lastIdBefore_(db.scalar(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM _Archived_SurveyData")).toLongLong())
+{
+}
+
+QString TreeFileImporter::ImportTreeFile(const QString& path)
+{
+    QString why;
+    const std::optional<TreeFileLines> lines = reader_.read(path, &why);
+    if (!lines)
+        return why;
+    const std::optional<SurveyValues> values = toSurveyValues(*lines, addedStored_, &why);
+    if (!values)
+        return why;
+    return addRecord(*values);
+}
+
+QString TreeFileImporter::addRecord(const SurveyValues& values, const CardFile* file)
+{
+    // The engine ends a transaction on its own after some failures; a record
+    // added after that would be saved on its own.
+    if (!db_.inTransaction())
+        throw DbError(QStringLiteral("the import's transaction is no longer open"));
+    for (int i = 0; i < treefile::FieldCount; ++i)
+        insert_.bindValue(placeholders()[size_t(i)], values[size_t(i)]);
+    try {
+        Database::run(insert_);
+    } catch (const DbError& error) {
+        if (!refusesOnlyTheStatement(error) || !db_.inTransaction())
+            throw;
+        return error.message();
+    }
+    if (file)
+        files_.push_back({file->digest, file->entry.name, file->size, insert_.lastInsertId()});
+    return {};
+}
+
+void TreeFileImporter::finish()
+{
+    if (!db_.inTransaction())
+        throw DbError(QStringLiteral("the import's transaction is no longer open"));
+    // The records of this import are those numbered above the largest
+    // number before it: one history row each, in one statement.
+    db_.exec(QStringLiteral("INSERT INTO _Survey_History (Survey_ID, Action, Changed_At, Changed_By) "
+                            "SELECT ID, 'imported', ?, ? FROM _Archived_SurveyData WHERE ID > ? ORDER BY ID"),
+             {addedStored_, user_, lastIdBefore_});
+    lastIdBefore_ = db_.scalar(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM _Archived_SurveyData")).toLongLong();
+    // The files, many rows a statement.
+    constexpr int Rows = 100;
+    const QString row = QStringLiteral("(?, ?, ?, ?, ?)");
+    QStringList rows;
+    for (int i = 0; i < Rows; ++i)
+        rows << row;
+    const QString insert = QStringLiteral("INSERT INTO _Imported_Files (Digest, File_Name, Byte_Size, Imported_At, "
+                                          "Survey_ID) VALUES ");
+    QSqlQuery many = db_.prepare(insert + rows.join(QLatin1Char(',')));
+    QSqlQuery one = db_.prepare(insert + row);
+    size_t next = 0;
+    const auto bind = [this](QSqlQuery& query, int at, const ImportedFile& file) {
+        query.bindValue(at, QString::fromLatin1(file.digest));
+        query.bindValue(at + 1, file.name);
+        query.bindValue(at + 2, file.size);
+        query.bindValue(at + 3, addedStored_);
+        query.bindValue(at + 4, file.surveyId);
+    };
+    for (; next + Rows <= files_.size(); next += Rows) {
+        for (int i = 0; i < Rows; ++i)
+            bind(many, 5 * i, files_[next + size_t(i)]);
+        Database::run(many);
+    }
+    for (; next < files_.size(); ++next) {
+        bind(one, 0, files_[next]);
+        Database::run(one);
+    }
+    files_.clear();
+}
+
+SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDateTime& added, const QString& user,
+                       Progress& progress)
+{
+    SaveResult result;
+    progress.beginStage(QStringLiteral("Saving the records"), qint64(read.files.size()));
+    progress.setCancellable(true);
     const ImportSettings settings(db);
     Transaction transaction(db);
     {
-        TreeFileImporter importer(db);
-        const QDir folder(root);
-        QStringList paths;
-        paths.reserve(names.size());
-        for (const QString& name : names)
-            paths << folder.filePath(name);
-        TreeFilePrefetch files(paths, toDbDateTime(added));
-        for (const QString& name : names) {
-            const TreeFilePrefetch::Item file = files.next();
-            const QString why = file.values ? importer.addRecord(*file.values) : file.error;
-            if (why.isEmpty())
-                ++result.imported;
-            else
-                result.failed.append({name, why});
+        TreeFileImporter importer(db, added, user);
+        qint64 done = 0;
+        for (const CardFile& file : read.files) {
+            if (progress.cancelRequested()) {
+                result = SaveResult{};
+                result.cancelled = true;
+                return result; // the transaction rolls back
+            }
+            if (!file.values) {
+                result.refused.append({file.entry.name, file.refusal});
+            } else if (file.importedBefore.isValid() && !importAgain) {
+                result.skipped.append(
+                    {file.entry.name, QStringLiteral("already imported on %1").arg(shownDate(file.importedBefore))});
+            } else if (!file.sameAs.isEmpty()) {
+                result.skipped.append({file.entry.name, QStringLiteral("the same bytes as %1").arg(file.sameAs)});
+            } else {
+                const QString why = importer.addRecord(*file.values, &file);
+                if (why.isEmpty())
+                    ++result.imported;
+                else
+                    result.refused.append({file.entry.name, why});
+            }
+            progress.advance(++done);
         }
+        importer.finish();
     }
+    progress.setCancellable(false);
     transaction.commit();
     return result;
 }
+
+// ---------------------------------------------------------------- the backup move
 
 QString backupFolderPath(const QString& programDir, const QDate& day)
 {
     return QDir(programDir).filePath(QStringLiteral("backup_") + day.toString(QStringLiteral("yyyyMMdd")));
 }
 
+bool CardFiles::canWriteIn(const QString& folder, QString* error)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".kolva-check-XXXXXX")));
+    if (probe.open())
+        return true;
+    setError(error, probe.errorString());
+    return false;
+}
+
 bool CardFiles::makeFolder(const QString& path, QString* error)
 {
     if (QDir().mkpath(path) && QFileInfo(path).isDir())
         return true;
-    setError(error, QStringLiteral("The folder %1 cannot be made.").arg(displayFolder(path)));
+    setError(error, QStringLiteral("The backup folder %1 cannot be made.").arg(displayFolder(path)));
     return false;
 }
 
-bool CardFiles::copyFile(const QString& from, const QString& to, QString* error)
+bool CardFiles::writeCopy(const QByteArray& bytes, const std::filesystem::path& to, QString* error)
 {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("%1 cannot be read: %2").arg(displayFolder(from), in.errorString()));
+    // A short temporary name: the card's own name plus a suffix may pass
+    // the file system's limit of 255 bytes.
+    static std::atomic<quint64> counter{0};
+    const std::filesystem::path partial =
+        to.parent_path() / QStringLiteral(".kolva-%1.partial").arg(counter.fetch_add(1)).toStdString();
+    const auto fail = [&](const QString& why) {
+        setError(error, QStringLiteral("%1 cannot be written: %2").arg(shownPath(to), why));
+        std::error_code ignored;
+        std::filesystem::remove(partial, ignored);
         return false;
+    };
+#ifdef Q_OS_UNIX
+    // Where no copy of that name exists yet, the copy is written in place:
+    // then no earlier copy can be harmed.
+    bool inPlace = true;
+    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        inPlace = false;
+        fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     }
-    const QString partial = to + QStringLiteral(".partial");
-    QFile out(partial);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        setError(error, QStringLiteral("%1 cannot be written: %2").arg(displayFolder(partial), out.errorString()));
-        return false;
-    }
-    QByteArray buffer(CopyChunk, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = in.read(buffer.data(), CopyChunk);
-        if (got < 0) {
-            setError(error, QStringLiteral("%1 cannot be read: %2").arg(displayFolder(from), in.errorString()));
-            out.remove();
-            return false;
+    if (fd < 0)
+        return fail(systemMessage(errno));
+    const auto failWritten = [&](int number) {
+        if (inPlace) {
+            std::error_code ignored;
+            std::filesystem::remove(to, ignored);
         }
-        if (got == 0)
-            break;
-        if (out.write(buffer.constData(), got) != got) {
-            setError(error, QStringLiteral("%1 cannot be written: %2").arg(displayFolder(partial), out.errorString()));
-            out.remove();
-            return false;
+        return fail(systemMessage(number));
+    };
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int number = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            return failWritten(number);
         }
+        written += n;
     }
+    if (::close(fd) != 0)
+        return failWritten(errno);
+    if (inPlace)
+        return true;
+#else
+    QFile out(QString::fromStdWString(partial.native()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+        return fail(out.errorString());
     out.close();
-    if (out.error() != QFileDevice::NoError) {
-        setError(error, QStringLiteral("%1 cannot be written: %2").arg(displayFolder(partial), out.errorString()));
-        out.remove();
-        return false;
-    }
+    if (out.error() != QFileDevice::NoError)
+        return fail(out.errorString());
+#endif
     std::error_code failure;
-    std::filesystem::rename(fsPath(partial), fsPath(to), failure);
-    if (failure) {
-        setError(error, QStringLiteral("%1 cannot be written: %2")
-                            .arg(displayFolder(to), QString::fromLocal8Bit(failure.message())));
-        QFile::remove(partial);
-        return false;
-    }
+    std::filesystem::rename(partial, to, failure);
+    if (failure)
+        return fail(QString::fromLocal8Bit(failure.message()));
     return true;
 }
 
-bool CardFiles::removeFile(const QString& path, QString* error)
+bool CardFiles::readBack(const std::filesystem::path& path, QByteArray* bytes, QString* error)
 {
-    QFile file(path);
-    if (file.remove())
+    FileRead file = readCardFile(path);
+    if (file.kind == FileRead::Kind::Read) {
+        *bytes = std::move(file.bytes);
         return true;
-    setError(error, QStringLiteral("%1 cannot be deleted: %2").arg(displayFolder(path), file.errorString()));
+    }
+    setError(error, QStringLiteral("The copy %1 cannot be read back: %2")
+                        .arg(shownPath(path), file.error.isEmpty() ? QStringLiteral("not a plain file") : file.error));
+    return false;
+}
+
+bool CardFiles::removeFile(const std::filesystem::path& path, QString* error)
+{
+    std::error_code failure;
+    if (std::filesystem::remove(path, failure))
+        return true;
+    setError(error, QStringLiteral("%1 cannot be deleted: %2")
+                        .arg(shownPath(path), failure ? QString::fromLocal8Bit(failure.message())
+                                                      : QStringLiteral("it is no longer there")));
     return false;
 }
 
@@ -384,10 +861,12 @@ bool CardFiles::flushToDisk(const QString& folder, QString* error)
 #ifdef Q_OS_LINUX
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool ok = fd >= 0 && ::syncfs(fd) == 0;
+    const int number = errno;
     if (fd >= 0)
         ::close(fd);
     if (!ok)
-        setError(error, QStringLiteral("The copies in %1 cannot be put on the disk.").arg(displayFolder(folder)));
+        setError(error, QStringLiteral("The copies in %1 cannot be put on the disk: %2")
+                            .arg(displayFolder(folder), systemMessage(number)));
     return ok;
 #else
     Q_UNUSED(folder);
@@ -402,73 +881,95 @@ CardFiles& systemCardFiles()
     return files;
 }
 
-bool sameContents(const QString& a, const QString& b, QString* error)
-{
-    QFile first(a);
-    QFile second(b);
-    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("The copy of %1 cannot be checked.").arg(displayFolder(a)));
-        return false;
-    }
-    bool same = first.size() == second.size();
-    QByteArray one(CopyChunk, Qt::Uninitialized);
-    QByteArray two(CopyChunk, Qt::Uninitialized);
-    while (same) {
-        const qint64 n1 = first.read(one.data(), CopyChunk);
-        const qint64 n2 = second.read(two.data(), CopyChunk);
-        if (n1 < 0 || n2 < 0 || n1 != n2) {
-            same = false;
-            break;
-        }
-        if (n1 == 0)
-            break;
-        same = std::memcmp(one.constData(), two.constData(), size_t(n1)) == 0;
-    }
-    if (!same)
-        setError(error, QStringLiteral("The copy %1 differs from %2.").arg(displayFolder(b), displayFolder(a)));
-    return same;
-}
-
-BackupResult moveToBackup(const QString& root, const QStringList& names, const QString& backupDir, CardFiles& files)
+BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFiles& files, Progress& progress)
 {
     BackupResult result;
-    if (!files.makeFolder(backupDir, &result.error))
+    const size_t count = read.files.size();
+    progress.beginStage(QStringLiteral("Moving the files into the backup folder"), qint64(count));
+    progress.setCancellable(true);
+    if (count == 0)
         return result;
-    const QDir card(root);
-    const QDir backup(backupDir);
-
-    // First every copy, each compared with its original.
-    QStringList copied;
-    for (const QString& name : names) {
-        QString why;
-        if (!files.copyFile(card.filePath(name), backup.filePath(name), &why) ||
-            !sameContents(card.filePath(name), backup.filePath(name), &why)) {
+    if (!files.makeFolder(backupDir, &result.error)) {
+        result.failedName = read.files.front().entry.name;
+        return result;
+    }
+    const std::filesystem::path card = fsPath(read.root);
+    const std::filesystem::path backup = fsPath(backupDir);
+    const auto stop = [&result](const QString& name, const QString& why) {
+        if (result.error.isEmpty()) {
             result.failedName = name;
             result.error = why;
-            break;
         }
-        copied << name;
-    }
-    // Then, once the copies are safely on the disk, the originals go.
-    if (copied.isEmpty())
-        return result;
-    QString why;
-    if (!files.flushToDisk(backupDir, &why)) {
-        if (result.error.isEmpty()) {
-            result.failedName = copied.first();
-            result.error = why;
-        }
-        return result;
-    }
-    for (const QString& name : std::as_const(copied)) {
-        if (!files.removeFile(card.filePath(name), &why)) {
-            if (result.error.isEmpty()) {
-                result.failedName = name;
-                result.error = why;
+    };
+
+    size_t next = 0;
+    while (next < count && result.error.isEmpty() && !result.cancelled) {
+        // Copy a batch, from the bytes already read.
+        std::vector<size_t> copied;
+        std::vector<QByteArray> reread(MoveBatch);
+        for (; next < count && copied.size() < MoveBatch; ++next) {
+            if (progress.cancelRequested()) {
+                result.cancelled = true;
+                break;
             }
+            const CardFile& file = read.files[next];
+            const QByteArray* bytes = &file.bytes;
+            if (!file.bytesKept) {
+                FileRead again = readCardFile(card / file.entry.fsName);
+                if (again.kind != FileRead::Kind::Read || digestOf(again.bytes) != QString::fromLatin1(file.digest)) {
+                    stop(file.entry.name, again.kind == FileRead::Kind::Read
+                                              ? QStringLiteral("%1 changed on the storage card after it was read.")
+                                                    .arg(file.entry.name)
+                                              : QStringLiteral("%1 cannot be read: %2").arg(file.entry.name, again.error));
+                    break;
+                }
+                reread[copied.size()] = std::move(again.bytes);
+                bytes = &reread[copied.size()];
+            }
+            QString why;
+            if (!files.writeCopy(*bytes, backup / file.entry.fsName, &why)) {
+                stop(file.entry.name, why);
+                break;
+            }
+            copied.push_back(next);
+        }
+        if (copied.empty())
+            break;
+        // Put the batch on the disk at once, before any original goes.
+        QString why;
+        if (!files.flushToDisk(backupDir, &why)) {
+            stop(read.files[copied.front()].entry.name, why);
             break;
         }
-        result.moved << name;
+        // Then check each copy against the bytes read, and delete its
+        // original unless it changed since.
+        for (size_t k = 0; k < copied.size(); ++k) {
+            const CardFile& file = read.files[copied[k]];
+            const QByteArray& expected = file.bytesKept ? file.bytes : reread[k];
+            QByteArray copy;
+            if (!files.readBack(backup / file.entry.fsName, &copy, &why)) {
+                stop(file.entry.name, why);
+                break;
+            }
+            if (copy != expected) {
+                stop(file.entry.name, QStringLiteral("The copy of %1 in %2 differs from the file read.")
+                                          .arg(file.entry.name, displayFolder(backupDir)));
+                break;
+            }
+            const std::optional<FileStamp> now = stampOf(card / file.entry.fsName);
+            if (now && (now->size != file.size || now->modified != file.modified)) {
+                stop(file.entry.name,
+                     QStringLiteral("%1 changed on the storage card after it was read; it was not deleted.")
+                         .arg(file.entry.name));
+                break;
+            }
+            if (!files.removeFile(card / file.entry.fsName, &why)) {
+                stop(file.entry.name, why);
+                break;
+            }
+            result.moved << file.entry.name;
+            progress.advance(result.moved.size());
+        }
     }
     return result;
 }
@@ -481,32 +982,281 @@ QString displayFolder(const QString& path)
     return shown;
 }
 
-QString failedFilesReport(const QStringList& failed, const QStringList& inBackup, const QString& backupDir,
-                          const QString& cardRoot)
-{
-    const QSet<QString> moved(inBackup.begin(), inBackup.end());
-    QStringList backupNames;
-    QStringList cardNames;
-    for (const QString& name : failed)
-        (moved.contains(name) ? backupNames : cardNames) << name;
-    const QString inBackupFolder = QStringLiteral("in the backup folder %1").arg(displayFolder(backupDir));
-    const QString onCard = QStringLiteral("still on the storage card in %1").arg(displayFolder(cardRoot));
+// ---------------------------------------------------------------- the whole import
 
-    QStringList lines;
-    if (backupNames.isEmpty() || cardNames.isEmpty()) {
-        const QString& where = cardNames.isEmpty() ? inBackupFolder : onCard;
-        if (failed.size() == 1)
-            lines << QStringLiteral("1 file could not be imported; it is %1:").arg(where);
-        else
-            lines << QStringLiteral("%1 files could not be imported; they are %2:").arg(failed.size()).arg(where);
-        lines << listedNames(failed);
-    } else {
-        lines << QStringLiteral("%1 files could not be imported.").arg(failed.size());
-        lines << QStringLiteral("In the backup folder %1:").arg(displayFolder(backupDir)) << listedNames(backupNames);
-        lines << QStringLiteral("Still on the storage card in %1:").arg(displayFolder(cardRoot))
-              << listedNames(cardNames);
+CardImport::CardImport(CardImportRequest request) : request_(std::move(request))
+{
+    if (!request_.openDatabase)
+        request_.openDatabase = [](const QString& path) { return Database::open(path); };
+    result_.cardRoot = request_.cardRoot;
+    result_.keepBackup = request_.keepBackup;
+    result_.backupDir = backupFolderPath(request_.programDir, request_.now.date());
+}
+
+CardFiles& CardImport::files()
+{
+    return request_.files ? *request_.files : systemCardFiles();
+}
+
+bool CardImport::prepare()
+{
+    using Stop = CardImportResult::Stop;
+    const QString& root = request_.cardRoot;
+    const QFileInfo folder(root);
+    if (root.isEmpty() || !folder.isDir() || !folder.isReadable()) {
+        result_.stop = Stop::NoLocation;
+        return false;
     }
-    return lines.join(QLatin1Char('\n'));
+    if (!isKolvaCard(root)) {
+        result_.stop = Stop::NotACard;
+        return false;
+    }
+    try {
+        scan_ = scanCard(root);
+    } catch (const CardAccessError& error) {
+        result_.stop = Stop::NoLocation;
+        result_.why = error.message();
+        return false;
+    }
+    if (scan_.count() == 0) {
+        result_.stop = Stop::NoFieldData;
+        return false;
+    }
+    result_.found = scan_.count();
+
+    // The database's journal and the backup folders are made in the program
+    // folder: it must be writable before anything is read.
+    QString why;
+    if (!files().canWriteIn(request_.programDir, &why)) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = QStringLiteral("The program folder %1 cannot be written: %2")
+                          .arg(displayFolder(request_.programDir), why);
+        return false;
+    }
+    if (request_.keepBackup && QFileInfo(result_.backupDir).isDir() && !files().canWriteIn(result_.backupDir, &why)) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = QStringLiteral("The backup folder %1 cannot be written: %2")
+                          .arg(displayFolder(result_.backupDir), why);
+        return false;
+    }
+    const QFileInfo database(request_.databasePath);
+    if (!database.isFile() || !database.isWritable()) {
+        result_.stop = Stop::Database;
+        result_.why = QStringLiteral("the database %1 cannot be written (it is read-only)")
+                          .arg(displayFolder(request_.databasePath));
+        return false;
+    }
+    return true;
+}
+
+void CardImport::importFiles(Progress& progress)
+{
+    using Stop = CardImportResult::Stop;
+    progress.beginStage(QStringLiteral("Importing the .tree files"), scan_.files.size());
+    progress.setCancellable(true);
+    read_ = CardRead{};
+    read_.root = scan_.root;
+    read_.leftAlone = scan_.leftAlone;
+    read_.files.reserve(size_t(scan_.files.size()));
+    SaveResult save;
+    try {
+        std::unique_ptr<Database> db = request_.openDatabase(request_.databasePath);
+        const ImportSettings settings(*db);
+        Transaction transaction(*db);
+        TreeFileImporter importer(*db, request_.now, request_.user);
+        DigestLookup lookup(*db);
+        EntryPrefetch entries(scan_, toDbDateTime(request_.now));
+        QHash<QByteArray, QString> firstWith;
+        // Files imported before wait for the question: then nothing more is
+        // added, and the transaction is given up once all are read.
+        bool waiting = false;
+        size_t settled = 0;
+        const auto settle = [&] {
+            lookup.lookUp(read_.files, settled, read_.files.size());
+            for (; settled < read_.files.size(); ++settled) {
+                CardFile& file = read_.files[settled];
+                const auto earlier = firstWith.constFind(file.digest);
+                if (earlier != firstWith.constEnd())
+                    file.sameAs = *earlier;
+                else
+                    firstWith.insert(file.digest, file.entry.name);
+                if (!file.values) {
+                    save.refused.append({file.entry.name, file.refusal});
+                    continue;
+                }
+                waiting = waiting || file.importedBefore.isValid();
+                if (waiting)
+                    continue;
+                if (!file.sameAs.isEmpty()) {
+                    save.skipped.append({file.entry.name, QStringLiteral("the same bytes as %1").arg(file.sameAs)});
+                    continue;
+                }
+                const QString why = importer.addRecord(*file.values, &file);
+                if (why.isEmpty())
+                    ++save.imported;
+                else
+                    save.refused.append({file.entry.name, why});
+            }
+        };
+        for (qint64 done = 1; done <= scan_.files.size(); ++done) {
+            if (progress.cancelRequested()) {
+                result_.stop = Stop::Cancelled;
+                return; // the transaction rolls back
+            }
+            ReadItem item = entries.next();
+            if (item.isFile)
+                read_.files.push_back(std::move(item.file));
+            else
+                read_.leftAlone.append(item.leftAlone);
+            if (read_.files.size() - settled == size_t(DigestLookup::Chunk))
+                settle();
+            progress.advance(done);
+        }
+        settle();
+        sortByName(read_.leftAlone);
+        result_.leftAlone = read_.leftAlone;
+        if (waiting) {
+            waiting_ = true;
+            return; // nothing is saved before the answer
+        }
+        importer.finish();
+        progress.setCancellable(false);
+        transaction.commit();
+    } catch (const CardAccessError& error) {
+        result_.stop = error.cardGone() ? Stop::CardRemoved : Stop::CardUnreadable;
+        result_.why = error.message();
+        return;
+    } catch (const DbError& error) {
+        result_.stop = Stop::Database;
+        result_.why = error.message();
+        return;
+    }
+    saved(save);
+    moveAndLog(progress);
+}
+
+std::optional<AlreadyImported> CardImport::alreadyImported() const
+{
+    if (!waiting_)
+        return std::nullopt;
+    const AlreadyImported already = kolva::alreadyImported(read_);
+    if (already.count == 0)
+        return std::nullopt;
+    return already;
+}
+
+void CardImport::finish(Progress& progress, bool importAgain)
+{
+    using Stop = CardImportResult::Stop;
+    waiting_ = false;
+    SaveResult save;
+    try {
+        std::unique_ptr<Database> db = request_.openDatabase(request_.databasePath);
+        save = saveRecords(*db, read_, importAgain, request_.now, request_.user, progress);
+    } catch (const DbError& error) {
+        result_.stop = Stop::Database;
+        result_.why = error.message();
+        return;
+    }
+    if (save.cancelled) {
+        result_.stop = Stop::Cancelled;
+        return;
+    }
+    saved(save);
+    moveAndLog(progress);
+}
+
+void CardImport::saved(const SaveResult& save)
+{
+    result_.imported = save.imported;
+    result_.refused = save.refused;
+    result_.skipped = save.skipped;
+}
+
+void CardImport::moveAndLog(Progress& progress)
+{
+    if (request_.keepBackup) {
+        const BackupResult moved = moveToBackup(read_, result_.backupDir, files(), progress);
+        result_.moved = moved.moved;
+        result_.moveStoppedAt = moved.failedName;
+        result_.moveError = moved.error;
+        result_.moveCancelled = moved.cancelled;
+        const QSet<QString> gone(moved.moved.begin(), moved.moved.end());
+        for (const CardFile& file : read_.files)
+            if (!gone.contains(file.entry.name))
+                result_.stillOnCard << file.entry.name;
+    }
+    progress.setCancellable(false);
+    if (!result_.refused.isEmpty() || !result_.leftAlone.isEmpty() || !result_.skipped.isEmpty() ||
+        !result_.moveError.isEmpty() || result_.moveCancelled)
+        writeLog();
+}
+
+void CardImport::writeLog()
+{
+    const QString folder = request_.keepBackup && QFileInfo(result_.backupDir).isDir() ? result_.backupDir
+                                                                                       : request_.programDir;
+    const QString path =
+        QDir(folder).filePath(QStringLiteral("import_%1.log").arg(request_.now.toString(QStringLiteral("yyyyMMdd_HHmmss"))));
+    QStringList lines;
+    lines << QStringLiteral("KOLVA field data import of %1 by %2")
+                 .arg(request_.now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), request_.user);
+    lines << QStringLiteral("Storage card: %1").arg(displayFolder(request_.cardRoot));
+    lines << QStringLiteral(".tree files on the card: %1; records saved: %2").arg(result_.found).arg(result_.imported);
+    if (request_.keepBackup)
+        lines << QStringLiteral("Moved into the backup folder %1: %2 files")
+                     .arg(displayFolder(result_.backupDir))
+                     .arg(result_.moved.size());
+    const auto section = [&lines](const QString& title, const QList<NamedFile>& named) {
+        if (named.isEmpty())
+            return;
+        lines << QString() << title.arg(named.size());
+        for (const NamedFile& file : named)
+            lines << file.name + QStringLiteral(": ") + file.reason;
+    };
+    section(QStringLiteral("Could not be imported (%1):"), result_.refused);
+    section(QStringLiteral("Left on the storage card without being read (%1):"), result_.leftAlone);
+    section(QStringLiteral("Not imported again (%1):"), result_.skipped);
+    if (!result_.moveError.isEmpty() || result_.moveCancelled) {
+        lines << QString();
+        if (result_.moveCancelled)
+            lines << QStringLiteral("The move into the backup folder was cancelled.");
+        else
+            lines << QStringLiteral("The move into the backup folder stopped at %1: %2")
+                         .arg(result_.moveStoppedAt, result_.moveError);
+        lines << QStringLiteral("Still on the storage card (%1):").arg(result_.stillOnCard.size());
+        lines << result_.stillOnCard;
+    }
+    QFile log(path);
+    if (log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) &&
+        log.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()) >= 0 && log.flush())
+        result_.logFile = path;
+}
+
+CardImportResult importCard(const CardImportRequest& request, Progress& progress,
+                            const std::function<bool(const AlreadyImported&)>& importAgain)
+{
+    CardImport import(request);
+    if (!import.prepare())
+        return import.result();
+    import.importFiles(progress);
+    if (const std::optional<AlreadyImported> already = import.alreadyImported())
+        import.finish(progress, importAgain(*already));
+    return import.result();
+}
+
+QString operatingSystemUser()
+{
+#ifdef Q_OS_UNIX
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name && *entry->pw_name)
+        return QString::fromLocal8Bit(entry->pw_name);
+#endif
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString value = qEnvironmentVariable(name);
+        if (!value.isEmpty())
+            return value;
+    }
+    return QStringLiteral("unknown");
 }
 
 } // namespace kolva

@@ -65,7 +65,12 @@ QPixmap storageCardPicture(int size)
 
 QString frmMakeStorageCard::systemVolumeQuestion(const QString& drive)
 {
-    return QStringLiteral("It's fairly unlikely that your Storage Card is Drive '") + drive +
+#ifdef Q_OS_WIN
+    const QString where = QStringLiteral("Drive '");
+#else
+    const QString where = QStringLiteral("the location '");
+#endif
+    return QStringLiteral("It's fairly unlikely that your Storage Card is ") + where + drive +
            QStringLiteral("'.   Are you sure?");
 }
 
@@ -190,14 +195,13 @@ void frmMakeStorageCard::cmdDoIt_Click()
     } catch (const CardWriteError& error) {
         cmdDoIt_->setEnabled(true);
         busy.release();
-        prompter.critical(this, QStringLiteral("%1 - %2").arg(error.number()).arg(error.description()),
-                          QStringLiteral("Operation Failed!"));
+        prompter.critical(this, error.description(), QStringLiteral("Operation Failed!"));
         return;
     }
     cmdDoIt_->setEnabled(true);
     busy.release();
     letTheScreenRepaint();
-    QString done = QStringLiteral("Storage card initialized successfully!");
+    QString done = QStringLiteral("Storage Card initialized successfully!");
     if (!written.altered.isEmpty())
         done += QLatin1Char('\n') + alteredEntriesReport(written.altered);
     prompter.inform(this, done, QStringLiteral("Operation Completed"));

@@ -3,147 +3,136 @@
 #include "platform/busycursor.h"
 #include "platform/clock.h"
 #include "platform/drivelist.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 #include "store/database.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 
+#include <memory>
+
 namespace kolva {
-
-namespace importsd {
-
-QString systemVolumeQuestion(const QString& drive)
-{
-    return QStringLiteral("It's fairly unlikely that your Storage Card is Drive ") + drive +
-           QStringLiteral("\nAre you sure you wish to continue?");
-}
-
-QString notACardMessage(const QString& drive)
-{
-    return QStringLiteral("The selected drive letter (") + drive + QStringLiteral(") does not contain the KOLVA files");
-}
-
-QString countMessage(int count)
-{
-    if (count == 1)
-        return QStringLiteral("There is 1 .TREE file on the selected storage card");
-    return QStringLiteral("There are ") + QString::number(count) + QStringLiteral(" .TREE files on the selected storage card");
-}
-
-} // namespace importsd
 
 namespace {
 
-const QString DriveErrorText = QStringLiteral("There is a problem accessing the selected location.");
-const QString DriveErrorCaption = QStringLiteral("File/Drive Error");
+const QString JobTitle = QStringLiteral("Importing Field Data");
 
-// Enables the button again when the import ends, however it ends.
-class EnableOnExit {
-public:
-    explicit EnableOnExit(QPushButton* button) : button_(button) { button_->setEnabled(false); }
-    ~EnableOnExit()
+// One import from the click to its closing message.
+struct ImportRun {
+    ImportRun(const AppContext& context, const ImportSdControls& controls, CardImportRequest request,
+              std::function<void()> done)
+        : context(context), window(controls.window), button(controls.cmdImportSD), import(std::move(request)),
+          done(std::move(done))
     {
-        if (button_)
-            button_->setEnabled(true);
     }
-    EnableOnExit(const EnableOnExit&) = delete;
-    EnableOnExit& operator=(const EnableOnExit&) = delete;
 
-private:
-    QPointer<QPushButton> button_;
+    // Shows the message and makes the button usable again.
+    void finish(const MessageRequest& message)
+    {
+        context.prompter.message(window, message);
+        end();
+    }
+    void end()
+    {
+        if (button)
+            button->setEnabled(true);
+        if (done)
+            done();
+    }
+    // A failure nobody expected (out of memory, say): said, not swallowed.
+    void failed(std::exception_ptr error)
+    {
+        QString what = QStringLiteral("unknown error");
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            what = QString::fromLocal8Bit(e.what());
+        } catch (...) {
+        }
+        finish({QStringLiteral("The import stopped: ") + what, QStringLiteral("Data Import Failed"), MsgIcon::Critical});
+    }
+
+    AppContext context;
+    QPointer<QWidget> window;
+    QPointer<QPushButton> button;
+    CardImport import;
+    std::function<void()> done;
 };
 
-QStringList listed(const QListWidget* list)
+void finishImport(const std::shared_ptr<ImportRun>& run, bool importAgain)
 {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names << list->item(i)->text();
-    return names;
+    BackgroundJob::start(
+        run->window, JobTitle, [run, importAgain](Progress& progress) { run->import.finish(progress, importAgain); },
+        [run](std::exception_ptr error) {
+            if (error)
+                return run->failed(error);
+            run->finish(importsd::closingMessage(run->import.result()));
+        });
 }
 
 } // namespace
 
-void importFieldData(const AppContext& context, const ImportSdControls& controls, CardFiles& files)
+void importFieldData(const AppContext& context, const ImportSdControls& controls, CardFiles& files,
+                     std::function<void()> done)
 {
     Prompter& prompter = context.prompter;
-    QWidget* owner = controls.window;
     const QString root = controls.Drive1->selectedRoot();
-    const QString drive = displayFolder(root);
 
     if (controls.Drive1->selectedIsSystem()) {
-        const MsgAnswer answer =
-            prompter.message(owner, {importsd::systemVolumeQuestion(drive), QStringLiteral("Confirm Drive Location"),
-                                     MsgIcon::Question, MsgButtons::OkCancel, MsgAnswer::Cancel});
-        if (answer != MsgAnswer::Ok)
-            return;
-    }
-
-    BusyCursor busy;
-    const EnableOnExit enableAgain(controls.cmdImportSD);
-
-    const QFileInfo folder(root);
-    if (root.isEmpty() || !folder.isDir() || !folder.isReadable()) {
-        busy.release();
-        prompter.warn(owner, DriveErrorText, DriveErrorCaption);
-        return;
-    }
-    if (!isKolvaCard(root)) {
-        busy.release();
-        prompter.warn(owner, importsd::notACardMessage(drive), QStringLiteral("Error"));
-        return;
-    }
-    const QStringList found = listTreeFiles(root);
-    if (found.isEmpty()) {
-        busy.release();
-        prompter.warn(owner,
-                      QStringLiteral("The selected location DOES appear to be an KOLVA card, but it does NOT contain "
-                                     "any field data."),
-                      QStringLiteral("No field data on card"));
-        return;
-    }
-    busy.release();
-    controls.File1->clear();
-    controls.File1->addItems(found);
-    const QStringList names = listed(controls.File1);
-    prompter.inform(owner, importsd::countMessage(names.size()), QStringLiteral("Tree Count"));
-
-    BusyCursor working;
-    ImportResult result;
-    try {
-        result = importTreeFiles(context.db, root, names, context.clock.now());
-    } catch (const DbError& error) {
-        working.release();
-        prompter.critical(owner,
-                          QStringLiteral("The field data could not be saved in the database: ") + error.message() +
-                              QStringLiteral("\nNothing was imported; every .tree file is still on the storage card."),
-                          QStringLiteral("Data Import Failed"));
-        return;
-    }
-
-    const QStringList failed = result.failedNames();
-    const QString backupDir = backupFolderPath(context.programDir, context.clock.today());
-    QStringList inBackup;
-    if (controls.chkSavePDAFiles->isChecked()) {
-        const BackupResult moved = moveToBackup(root, names, backupDir, files);
-        inBackup = moved.moved;
-        if (!moved.ok()) {
-            working.release();
-            QString text = DriveErrorText;
-            if (!failed.isEmpty())
-                text += QLatin1Char('\n') + failedFilesReport(failed, inBackup, backupDir, root);
-            prompter.warn(owner, text, DriveErrorCaption);
+        const MsgAnswer answer = prompter.message(
+            controls.window, {importsd::systemVolumeQuestion(displayFolder(root)), QStringLiteral("Confirm Drive Location"),
+                              MsgIcon::Question, MsgButtons::OkCancel, MsgAnswer::Cancel});
+        if (answer != MsgAnswer::Ok) {
+            if (done)
+                done();
             return;
         }
     }
-    working.release();
-    QString done = QStringLiteral("Done!");
-    if (!failed.isEmpty())
-        done += QLatin1Char('\n') + failedFilesReport(failed, inBackup, backupDir, root);
-    prompter.inform(owner, done, QStringLiteral("Data Import Completed"));
+    controls.cmdImportSD->setEnabled(false);
+
+    CardImportRequest request;
+    request.cardRoot = root;
+    request.programDir = context.programDir;
+    request.databasePath = context.db.path();
+    request.keepBackup = controls.chkSavePDAFiles->isChecked();
+    request.now = context.clock.now();
+    request.user = operatingSystemUser();
+    request.files = &files;
+    auto run = std::make_shared<ImportRun>(context, controls, std::move(request), std::move(done));
+
+    bool ready = false;
+    {
+        BusyCursor busy;
+        ready = run->import.prepare();
+    }
+    if (!ready)
+        return run->finish(importsd::closingMessage(run->import.result()));
+
+    QStringList names;
+    for (const CardEntry& entry : run->import.scan().files)
+        names << entry.name;
+    for (const NamedFile& file : run->import.scan().leftAlone)
+        names << file.name;
+    controls.File1->clear();
+    controls.File1->addItems(names);
+    prompter.inform(controls.window, importsd::countMessage(run->import.scan().count()), QStringLiteral("Tree Count"));
+
+    BackgroundJob::start(
+        run->window, JobTitle, [run](Progress& progress) { run->import.importFiles(progress); },
+        [run](std::exception_ptr error) {
+            if (error)
+                return run->failed(error);
+            const std::optional<AlreadyImported> already = run->import.alreadyImported();
+            if (!already)
+                return run->finish(importsd::closingMessage(run->import.result()));
+            // Files imported before: nothing is saved until the user answers.
+            const bool importAgain =
+                run->context.prompter.message(run->window, importsd::alreadyImportedPrompt(*already)) == MsgAnswer::Yes;
+            finishImport(run, importAgain);
+        });
 }
 
 } // namespace kolva

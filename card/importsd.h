@@ -1,10 +1,13 @@
 #pragma once
 // The storage card import behind the Main window's "Import Field Data from
-// Storage Card" button: the messages, the busy pointer and the state of the
-// button around the steps of fieldimport.h.
+// Storage Card" button: the questions and messages around the steps of
+// fieldimport.h, which run off the window thread with a progress dialog.
 
 #include "card/fieldimport.h"
+#include "card/importmessages.h"
 #include "store/context.h"
+
+#include <functional>
 
 class QCheckBox;
 class QListWidget;
@@ -17,24 +20,19 @@ class DriveList;
 
 // The Main window's controls the import uses.
 struct ImportSdControls {
-    QWidget* window = nullptr;          // owner of the messages
+    QWidget* window = nullptr;          // owner of the messages and the progress dialog
     DriveList* Drive1 = nullptr;        // the chosen card
     QListWidget* File1 = nullptr;       // filled with the card's .tree files
     QCheckBox* chkSavePDAFiles = nullptr; // move the files into the backup folder
     QPushButton* cmdImportSD = nullptr; // disabled while the import runs
 };
 
-// The whole import. cmdImportSD is disabled and the busy pointer shows while
-// it works, and both come back on every way out; every message goes through
-// the context's prompter, with the normal pointer.
+// Starts the whole import and returns; the reading and the saving run on a
+// thread of their own while a progress dialog shows how far they are.
+// cmdImportSD stays disabled until the closing message has been answered;
+// done, when given, runs after that, on every way out. Every message goes
+// through the context's prompter, with the normal pointer.
 void importFieldData(const AppContext& context, const ImportSdControls& controls,
-                     CardFiles& files = systemCardFiles());
-
-// The messages of the import.
-namespace importsd {
-QString systemVolumeQuestion(const QString& drive);
-QString notACardMessage(const QString& drive);
-QString countMessage(int count);
-} // namespace importsd
+                     CardFiles& files = systemCardFiles(), std::function<void()> done = {});
 
 } // namespace kolva

@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -15,6 +16,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -74,8 +76,18 @@ class InputFile {
 public:
     explicit InputFile(const QString& path)
 #ifdef Q_OS_UNIX
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
     {
+        // A pipe or a device is not a file to read: opening it does not
+        // wait, and it is refused.
+        struct stat info;
+        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+            errno = EINVAL;
+            error_ = QStringLiteral("not a regular file");
+            return;
+        }
         if (fd_ < 0)
             error_ = QString::fromLocal8Bit(std::strerror(errno));
     }
@@ -323,12 +335,31 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
 {
     using K = SurveyField::Kind;
     SurveyValues values;
-    const auto fail = [error](const SurveyField& field, const QString& why, const QString& line) {
+    const auto fail = [error](const QString& why) {
         if (error)
-            *error = QStringLiteral("line %1 (%2) %3: \"%4\"")
-                         .arg(field.line)
-                         .arg(QLatin1String(field.column), why, line.left(80));
+            *error = why;
         return std::nullopt;
+    };
+    // A value as a message shows it: quoted, and cut when long.
+    const auto shown = [](const QString& line) {
+        return QLatin1Char('"') + (line.size() > 40 ? line.left(40) + QStringLiteral("...") : line) +
+               QLatin1Char('"');
+    };
+    // Why a number line does not convert: empty, not a number, or a number
+    // out of range (also one too long for any range).
+    const auto numberFault = [&](const SurveyField& field, const QString& line, qint64 min, qint64 max) {
+        const QString column = QLatin1String(field.column);
+        const QString text = line.trimmed();
+        if (text.isEmpty())
+            return QStringLiteral("%1 (line %2) is empty").arg(column).arg(field.line);
+        constexpr qint64 Wide = qint64(1) << 61;
+        const bool digitsOnly = std::all_of(text.begin(), text.end(), [](QChar c) {
+            return (c.unicode() >= '0' && c.unicode() <= '9') || c == QLatin1Char('.') || c == QLatin1Char('-') ||
+                   c == QLatin1Char('+');
+        });
+        if (roundHalfEven(text, -Wide, Wide) || (digitsOnly && text.size() > 18 && text.count(QLatin1Char('.')) <= 1))
+            return QStringLiteral("%1 %2 is outside %3 to %4").arg(column, text.left(40)).arg(min).arg(max);
+        return QStringLiteral("%1 %2 is not a number").arg(column, shown(line));
     };
     for (size_t f = 0; f < surveyFields().size(); ++f) {
         const SurveyField& field = surveyFields()[f];
@@ -339,8 +370,11 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
             break;
         case K::Date: {
             const QString stored = storedUsDateTime(line);
-            if (stored.isEmpty())
-                return fail(field, QStringLiteral("is not a month/day/year date"), line);
+            if (stored.isEmpty()) {
+                if (line.trimmed().isEmpty())
+                    return fail(QStringLiteral("the date (line %1) is empty").arg(field.line));
+                return fail(QStringLiteral("%1 is not a date").arg(line.size() > 40 ? shown(line) : line));
+            }
             values[f] = stored;
             break;
         }
@@ -348,10 +382,11 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
             values[f] = addedStored;
             break;
         case K::Long: {
-            const auto number = roundHalfEven(line, std::numeric_limits<qint32>::min(),
-                                              std::numeric_limits<qint32>::max());
+            constexpr qint64 Min = std::numeric_limits<qint32>::min();
+            constexpr qint64 Max = std::numeric_limits<qint32>::max();
+            const auto number = roundHalfEven(line, Min, Max);
             if (!number)
-                return fail(field, QStringLiteral("is not a whole number of 32 bits"), line);
+                return fail(numberFault(field, line, Min, Max));
             values[f] = *number;
             break;
         }
@@ -362,10 +397,11 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
                 values[f] = 0;
                 break;
             }
-            const auto number = roundHalfEven(line, std::numeric_limits<qint16>::min(),
-                                              std::numeric_limits<qint16>::max());
+            constexpr qint64 Min = std::numeric_limits<qint16>::min();
+            constexpr qint64 Max = std::numeric_limits<qint16>::max();
+            const auto number = roundHalfEven(line, Min, Max);
             if (!number)
-                return fail(field, QStringLiteral("is not a whole number of 16 bits"), line);
+                return fail(numberFault(field, line, Min, Max));
             values[f] = *number;
             break;
         }

@@ -65,8 +65,10 @@ void DriveList::fill(const QString& keepRoot)
     }
     addItem(otherFolderText());
 
+    // The choice stays, unless it was the system volume and a card has come:
+    // a card inserted since is what the user refreshed the list for.
     int choice = indexOfRoot(keepRoot);
-    if (choice < 0)
+    if (choice < 0 || (firstCard >= 0 && itemData(choice, SystemRole).toBool()))
         choice = firstCard >= 0 ? firstCard : (count() > 1 ? 0 : -1);
     setCurrentIndex(choice);
     lastChoice_ = choice;

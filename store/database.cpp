@@ -5,8 +5,11 @@
 #include <QLibrary>
 #include <QSqlDriver>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+
+#include <sqlite3.h>
 
 namespace kolva {
 
@@ -230,6 +233,15 @@ void Database::execScript(const QString& script)
         statement += c;
     }
     flush();
+}
+
+bool Database::inTransaction() const
+{
+    const QVariant handle = connection().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* engine = *static_cast<sqlite3* const*>(handle.constData());
+    return engine && sqlite3_get_autocommit(engine) == 0;
 }
 
 bool Database::tableExists(const QString& table)

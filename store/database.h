@@ -58,6 +58,11 @@ public:
     // Runs several statements separated by ";" (a schema script).
     void execScript(const QString& script);
 
+    // True while a transaction is open on the connection. The engine ends a
+    // transaction on its own after some failures (a full disk, an I/O error);
+    // work that goes on inside one checks this before each step.
+    bool inTransaction() const;
+
     bool tableExists(const QString& table);
     // Drops the table if it exists and makes it again from its column list,
     // for work tables made at run time.

@@ -7,11 +7,12 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6test6 libgl-dev
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils sqlite3 xdg-utils
+  poppler-utils sqlite3 libsqlite3-dev xdg-utils
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xvfb xauth mdbtools)
+  # The fuzz test builds its target with clang and libFuzzer.
+  packages+=(xvfb xauth mdbtools clang libclang-rt-14-dev)
 fi
 
 missing=()

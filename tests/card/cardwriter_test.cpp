@@ -90,10 +90,11 @@ TEST_F(CardWriterTest, AnEntryTheCardCannotHoldIsWrittenWithQuestionMarksAndRepo
     const CardWriteResult result = writeStorageCard(*ctx.db, card.root());
     EXPECT_EQ(file("Surveyors.txt"), "-- UNKNOWN/OTHER -\r\nPLAIN\r\nTWO??LINES\r\n?RS\xc9G\r\n");
     ASSERT_EQ(result.altered.size(), 2);
-    EXPECT_EQ(result.altered[0].file, "Surveyors.txt");
+    EXPECT_EQ(result.altered[0].list, "Surveyors");
     EXPECT_EQ(alteredEntriesReport(result.altered),
               QString::fromUtf8("2 entries hold characters a storage card cannot hold; they were written with \"?\" "
-                                "in their place:\nSurveyors.txt: TWO  LINES\nSurveyors.txt: \u0150RS\u00c9G"));
+                                "in their place:\nSurveyors: TWO??LINES (a line break written as \"?\")\n"
+                                "Surveyors: ?RS\u00c9G (\"\u0150\" written as \"?\")"));
     EXPECT_EQ(alteredEntriesReport({}), "");
 }
 
@@ -105,8 +106,10 @@ TEST_F(CardWriterTest, ACardThatCannotBeWrittenStopsAtTheFirstFailure)
         writeStorageCard(*ctx.db, card.root());
         FAIL() << "no error";
     } catch (const CardWriteError& error) {
-        EXPECT_NE(error.number(), 0);
-        EXPECT_TRUE(error.description().contains("Species.txt")) << error.description().toStdString();
+        EXPECT_TRUE(error.description().startsWith("Species.txt cannot be written on the storage card in " +
+                                                    QDir::toNativeSeparators(card.root()) + ": "))
+            << error.description().toStdString();
+        EXPECT_FALSE(error.writeProtected());
     }
     for (const char* name : {"RiskRating_1.txt", "RiskZones.txt", "Surveyors.txt", "Streets.txt"})
         EXPECT_TRUE(card.has(name)) << "written before the failure: " << name;

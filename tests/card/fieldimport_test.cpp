@@ -1,13 +1,20 @@
 #include "card/fieldimport.h"
+#include "platform/progress.h"
 #include "store/database.h"
 #include "tests/card/cardtest.h"
+#include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSqlRecord>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -16,9 +23,97 @@ namespace {
 
 const QDateTime ImportTime(QDate(2008, 1, 2), QTime(16, 45, 30));
 
-class FieldImportTest : public ::testing::Test {
+// File operations that fail where a test wants them to.
+class FailingFiles : public CardFiles {
+public:
+    QString unwritableFolder; // no file can be made in this folder
+    QString failCopyOf;       // copying this file fails
+    QString corruptCopyOf;    // this file's copy differs from the original
+    QString failRemoveOf;     // deleting this file from the card fails
+    bool failFlush = false;
+    int flushes = 0;
+
+    static QString nameOf(const std::filesystem::path& path) { return QString::fromStdString(path.filename().string()); }
+    bool canWriteIn(const QString& folder, QString* error) override
+    {
+        if (folder == unwritableFolder) {
+            *error = "Read-only file system";
+            return false;
+        }
+        return CardFiles::canWriteIn(folder, error);
+    }
+    bool writeCopy(const QByteArray& bytes, const std::filesystem::path& to, QString* error) override
+    {
+        if (nameOf(to) == failCopyOf) {
+            *error = "the backup volume is full";
+            return false;
+        }
+        return CardFiles::writeCopy(nameOf(to) == corruptCopyOf ? QByteArray("1\r\n") : bytes, to, error);
+    }
+    bool removeFile(const std::filesystem::path& path, QString* error) override
+    {
+        if (nameOf(path) == failRemoveOf) {
+            *error = nameOf(path) + " cannot be deleted: Read-only file system";
+            return false;
+        }
+        return CardFiles::removeFile(path, error);
+    }
+    bool flushToDisk(const QString& folder, QString* error) override
+    {
+        ++flushes;
+        if (failFlush) {
+            *error = "flush failed";
+            return false;
+        }
+        return CardFiles::flushToDisk(folder, error);
+    }
+};
+
+// A card, a program directory with its database, and the import between.
+struct ImportScene {
+    ImportScene() { backupDir = backupFolderPath(ctx.dir.path(), ImportTime.date()); }
+
+    int count(const char* table) { return ctx.db->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(); }
+    int rows() { return count("_Archived_SurveyData"); }
+    CardImportRequest request(bool keepBackup)
+    {
+        CardImportRequest r;
+        r.cardRoot = card.root();
+        r.programDir = ctx.dir.path();
+        r.databasePath = ctx.db->path();
+        r.keepBackup = keepBackup;
+        r.now = ImportTime;
+        r.user = "anna";
+        r.files = &files;
+        r.openDatabase = openDatabase;
+        return r;
+    }
+    // The whole import; again answers the question about files imported
+    // before (a question without an answer fails the test).
+    CardImportResult import(bool keepBackup = false, std::optional<bool> again = std::nullopt,
+                            Progress* with = nullptr)
+    {
+        asked.clear();
+        return importCard(request(keepBackup), with ? *with : progress, [&](const AlreadyImported& already) {
+            asked << alreadyImportedQuestion(already);
+            if (!again)
+                ADD_FAILURE() << "unexpected question: " << asked.last().toStdString();
+            return again.value_or(false);
+        });
+    }
+    QStringList backupFiles() const { return QDir(backupDir).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    TestContext ctx;
+    TestCard card;
+    FailingFiles files;
+    ProgressRecorder progress;
+    std::function<std::unique_ptr<Database>(const QString&)> openDatabase;
+    QStringList asked;
+    QString backupDir;
+};
+
+class FieldImportTest : public ::testing::Test, public ImportScene {
 protected:
-    int rows() { return ctx.db->scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(); }
     QSqlRecord row(int treeId)
     {
         QSqlQuery q = ctx.db->query("SELECT * FROM _Archived_SurveyData WHERE Tree_ID = ?", {treeId});
@@ -28,11 +123,15 @@ protected:
         }
         return q.record();
     }
-    ImportResult import() { return importTreeFiles(*ctx.db, card.root(), listTreeFiles(card.root()), ImportTime); }
-
-    TestContext ctx;
-    TestCard card;
 };
+
+QStringList names(const QList<NamedFile>& files, bool withReasons = false)
+{
+    QStringList out;
+    for (const NamedFile& file : files)
+        out << (withReasons ? file.name + ": " + file.reason : file.name);
+    return out;
+}
 
 TEST_F(FieldImportTest, EveryLineLandsInItsColumn)
 {
@@ -114,7 +213,6 @@ TEST_F(FieldImportTest, ABadFileAddsNothingAndTheOthersStillImport)
     QByteArrayList shortFile = {"x", "6", "ANNA", "3/1/2008"};
     card.addTree("01.tree", treeLines(1));
     card.addRaw("02.tree", "");
-    card.addRaw("03.tree", "KOLVA\r\n");
     card.addTree("04.tree", nonNumeric);
     card.addTree("05.tree", wideDbh);
     card.addTree("06.tree", badDate);
@@ -122,17 +220,26 @@ TEST_F(FieldImportTest, ABadFileAddsNothingAndTheOthersStillImport)
     card.addTree("08.tree", shortFile);
     card.addTree("09.tree", treeLines(9));
 
-    const ImportResult result = import();
+    const CardImportResult result = import();
+    EXPECT_TRUE(result.saved());
+    EXPECT_EQ(result.found, 8);
     EXPECT_EQ(result.imported, 3);
-    EXPECT_EQ(result.failedNames(), QStringList({"02.tree", "03.tree", "04.tree", "05.tree", "06.tree", "07.tree"}));
-    for (const FailedFile& failed : result.failed)
-        EXPECT_FALSE(failed.reason.isEmpty()) << failed.name.toStdString();
+    EXPECT_EQ(names(result.refused, true),
+              QStringList({"02.tree: the date (line 4) is empty", "04.tree: Tree_ID \"T3\" is not a number",
+                           "05.tree: DBH 70000 is outside -32768 to 32767", "06.tree: 2/30/2008 is not a date",
+                           "07.tree: not a text file (line 1 holds a NUL byte)"}));
     QSqlQuery q = ctx.db->query("SELECT Tree_ID, DBH, Species FROM _Archived_SurveyData ORDER BY Tree_ID");
     QStringList stored;
     while (q.next())
         stored << q.value(0).toString() + "/" + q.value(1).toString() + "/" + q.value(2).toString();
     EXPECT_EQ(stored, QStringList({"1/14/ACRU-RED MAPLE", "6/0/", "9/14/ACRU-RED MAPLE"}))
         << "a short file stores empty texts and 0";
+    // The whole list goes to the log beside the program (the backup box is clear).
+    ASSERT_FALSE(result.logFile.isEmpty());
+    EXPECT_EQ(QFileInfo(result.logFile).absolutePath(), QFileInfo(ctx.dir.path()).absoluteFilePath());
+    const QString log = QString::fromUtf8(readBytes(result.logFile));
+    for (const QString& line : names(result.refused, true))
+        EXPECT_TRUE(log.contains(line)) << line.toStdString();
 }
 
 TEST_F(FieldImportTest, ARecordTheDatabaseRefusesLeavesNoRowBehind)
@@ -145,31 +252,96 @@ TEST_F(FieldImportTest, ARecordTheDatabaseRefusesLeavesNoRowBehind)
     card.addTree("a.tree", treeLines(1));
     card.addTree("b.tree", treeLines(666));
     card.addTree("c.tree", treeLines(3));
-    const ImportResult result = import();
-    EXPECT_EQ(result.imported, 2);
-    ASSERT_EQ(result.failed.size(), 1);
-    EXPECT_EQ(result.failed[0].name, "b.tree");
-    EXPECT_TRUE(result.failed[0].reason.contains("tree 666 refused")) << result.failed[0].reason.toStdString();
+    const CardImportResult result = import();
+    EXPECT_EQ(result.imported, 2) << result.why.toStdString();
+    EXPECT_EQ(names(result.refused, true), QStringList({"b.tree: tree 666 refused"}));
     EXPECT_EQ(ctx.db->scalar("SELECT group_concat(Tree_ID) FROM _Archived_SurveyData").toString(), "1,3");
     EXPECT_EQ(ctx.db->scalar("SELECT group_concat(tree) FROM import_log").toString(), "1,3");
+    EXPECT_EQ(count("_Survey_History"), 2);
+    EXPECT_EQ(count("_Imported_Files"), 2);
 }
 
-TEST_F(FieldImportTest, AFailingCommitLeavesTheDatabaseAsItWas)
+TEST_F(FieldImportTest, EachRecordHasItsHistoryRowAndItsFileIsRemembered)
 {
-    const int before = rows();
     card.addTree("a.tree", treeLines(1));
     card.addTree("b.tree", treeLines(2));
-    // Another program reads the database and keeps its read open: the
-    // import cannot write its transaction.
-    auto reader = Database::open(ctx.db->path());
-    reader->exec("BEGIN");
-    QSqlQuery hold = reader->query("SELECT * FROM _Archived_SurveyData");
-    ctx.db->exec("PRAGMA busy_timeout = 50");
-    EXPECT_THROW(import(), DbError);
-    hold.finish();
-    reader->exec("ROLLBACK");
-    EXPECT_EQ(rows(), before);
-    EXPECT_EQ(import().imported, 2) << "the connection is usable again";
+    ASSERT_EQ(import().imported, 2);
+    QSqlQuery q = ctx.db->query(
+        "SELECT s.Tree_ID, h.Action, h.Field, h.Old_Value, h.New_Value, h.Changed_At, h.Changed_By, f.File_Name, "
+        "f.Byte_Size, f.Digest, f.Imported_At FROM _Archived_SurveyData s JOIN _Survey_History h ON h.Survey_ID = s.ID "
+        "JOIN _Imported_Files f ON f.Survey_ID = s.ID ORDER BY s.Tree_ID");
+    for (int tree : {1, 2}) {
+        ASSERT_TRUE(q.next());
+        const QByteArray bytes = joinLines(treeLines(tree));
+        EXPECT_EQ(q.value(0).toInt(), tree);
+        EXPECT_EQ(q.value(1).toString(), "imported");
+        EXPECT_TRUE(q.value(2).isNull() && q.value(3).isNull() && q.value(4).isNull());
+        EXPECT_EQ(q.value(5).toString(), "2008-01-02 16:45:30");
+        EXPECT_EQ(q.value(6).toString(), "anna");
+        EXPECT_EQ(q.value(7).toString(), tree == 1 ? "a.tree" : "b.tree");
+        EXPECT_EQ(q.value(8).toLongLong(), bytes.size());
+        EXPECT_EQ(q.value(9).toString(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        EXPECT_EQ(q.value(10).toString(), "2008-01-02 16:45:30");
+    }
+    EXPECT_FALSE(q.next()) << "one history row and one file row a record";
+}
+
+TEST(FieldImport, ADatabaseThatFailsPartWaySavesNothingAndLeavesEveryFileOnTheCard)
+{
+    const struct {
+        const char* name;
+        const char* pragma;          // run on the import's own connection
+        const char* trigger;         // made in the database beforehand
+        bool holdRead;               // another program keeps a read open
+        const char* why;             // in the cause given
+        bool partWay = true;         // records were added before the failure
+    } cases[] = {
+        {"disk full", "PRAGMA max_page_count = %1", nullptr, false, "full"},
+        {"read-only file", "PRAGMA query_only = ON", nullptr, false, "readonly", false},
+        {"transaction ended by the engine", nullptr,
+         "CREATE TRIGGER stop AFTER INSERT ON _Archived_SurveyData WHEN NEW.Tree_ID = 30 BEGIN "
+         "SELECT RAISE(ROLLBACK, 'the engine gave up'); END",
+         false, "the engine gave up"},
+        {"locked at the commit", "PRAGMA busy_timeout = 50", nullptr, true, "locked"},
+    };
+    for (const auto& c : cases) {
+        ImportScene t;
+        for (int n = 1; n <= 120; ++n)
+            t.card.addTree(QStringLiteral("%1.tree").arg(n, 3, 10, QLatin1Char('0')), treeLines(n));
+        if (c.trigger)
+            t.ctx.db->exec(c.trigger);
+        const int before = t.rows();
+        const int pages = t.ctx.db->scalar("PRAGMA page_count").toInt();
+        const QString pragma = c.pragma ? QString::fromLatin1(c.pragma).arg(pages + 4) : QString();
+        t.openDatabase = [pragma](const QString& path) {
+            auto db = Database::open(path);
+            if (!pragma.isEmpty())
+                db->scalar(pragma);
+            return db;
+        };
+        std::unique_ptr<Database> reader;
+        QSqlQuery hold;
+        if (c.holdRead) {
+            reader = Database::open(t.ctx.db->path());
+            reader->exec("BEGIN");
+            hold = reader->query("SELECT * FROM _Archived_SurveyData");
+            hold.next();
+        }
+        const CardImportResult result = t.import(true);
+        hold = QSqlQuery();
+        reader.reset();
+
+        EXPECT_EQ(result.stop, CardImportResult::Stop::Database) << c.name;
+        EXPECT_TRUE(result.why.contains(c.why)) << c.name << ": " << result.why.toStdString();
+        EXPECT_EQ(t.rows(), before) << c.name;
+        EXPECT_EQ(t.count("_Survey_History"), 0) << c.name;
+        EXPECT_EQ(t.count("_Imported_Files"), 0) << c.name;
+        EXPECT_EQ(t.card.treeFiles().size(), 120) << c.name;
+        EXPECT_TRUE(t.backupFiles().isEmpty()) << c.name;
+        if (c.partWay) {
+            EXPECT_GT(t.progress.stages().back().lastDone, 1) << c.name << ": failed part-way, not at once";
+        }
+    }
 }
 
 TEST_F(FieldImportTest, ImportTreeFileAddsOneRecordOrSaysWhyNot)
@@ -180,59 +352,191 @@ TEST_F(FieldImportTest, ImportTreeFileAddsOneRecordOrSaysWhyNot)
     card.addTree("wide.tree", wideDbh);
     const int before = rows();
     Transaction transaction(*ctx.db);
-    TreeFileImporter importer(*ctx.db);
-    EXPECT_EQ(importer.ImportTreeFile(card.path("good.tree"), ImportTime), "");
-    EXPECT_EQ(importer.ImportTreeFile(card.path("wide.tree"), ImportTime),
-              "line 10 (DBH) is not a whole number of 16 bits: \"32768\"");
-    EXPECT_TRUE(importer.ImportTreeFile(card.path("gone.tree"), ImportTime).startsWith("cannot be opened"));
+    TreeFileImporter importer(*ctx.db, ImportTime, "anna");
+    EXPECT_EQ(importer.ImportTreeFile(card.path("good.tree")), "");
+    EXPECT_EQ(importer.ImportTreeFile(card.path("wide.tree")), "DBH 32768 is outside -32768 to 32767");
+    EXPECT_TRUE(importer.ImportTreeFile(card.path("gone.tree")).startsWith("cannot be opened"));
     transaction.commit();
     EXPECT_EQ(rows(), before + 1);
     EXPECT_EQ(row(1).value("Date_Added").toString(), "2008-01-02 16:45:30");
+    EXPECT_THROW(importer.ImportTreeFile(card.path("good.tree")), DbError) << "never outside a transaction";
 }
 
-TEST_F(FieldImportTest, ManyFilesImportInListOrderWithTheBadOnesNamed)
+TEST_F(FieldImportTest, AFileImportedBeforeIsAskedAboutOnceAndNoSkipsItsRecord)
 {
-    // More files than are read ahead at a time, bad ones among them.
-    QStringList expectedFailures;
-    for (int n = 1; n <= 700; ++n) {
-        const QString name = QStringLiteral("%1.tree").arg(n, 4, 10, QLatin1Char('0'));
-        if (n % 97 == 0) {
-            card.addRaw(name, "not a tree file");
-            expectedFailures << name;
-        } else {
-            card.addTree(name, treeLines(n));
-        }
-    }
-    const int before = rows();
-    const ImportResult result = import();
-    EXPECT_EQ(result.imported, 700 - expectedFailures.size());
-    EXPECT_EQ(result.failedNames(), expectedFailures);
-    EXPECT_EQ(rows(), before + result.imported);
-    QSqlQuery q = ctx.db->query("SELECT Tree_ID FROM _Archived_SurveyData WHERE ID > ? ORDER BY ID",
-                                {ctx.db->scalar("SELECT MAX(ID) FROM _Archived_SurveyData").toInt() - result.imported});
-    int previous = 0;
-    bool ordered = true;
-    while (q.next()) {
-        ordered = ordered && q.value(0).toInt() > previous;
-        previous = q.value(0).toInt();
-    }
-    EXPECT_TRUE(ordered) << "records are added in list order";
-    EXPECT_EQ(previous, 700);
+    card.addTree("a.tree", treeLines(1));
+    card.addTree("b.tree", treeLines(2));
+    const int first = rows();
+    ASSERT_EQ(import().imported, 2);
+    EXPECT_TRUE(asked.isEmpty());
+
+    // The same two files, a new one and a copy of a.tree under another name.
+    card.addTree("c.tree", treeLines(3));
+    card.addTree("a copy.tree", treeLines(1));
+    const CardImportResult no = import(true, false);
+    EXPECT_EQ(asked, QStringList({"3 files on the card were already imported on 01/02/2008. Import them again?"}));
+    EXPECT_EQ(no.imported, 1) << "c.tree";
+    EXPECT_EQ(names(no.skipped, true), QStringList({"a copy.tree: already imported on 01/02/2008",
+                                                     "a.tree: already imported on 01/02/2008",
+                                                     "b.tree: already imported on 01/02/2008"}));
+    EXPECT_EQ(no.moved, QStringList({"a copy.tree", "a.tree", "b.tree", "c.tree"})) << "skipped files still move";
+    EXPECT_EQ(rows(), first + 3);
+
+    // Yes imports them again, identical bytes only once; a file with the
+    // same name and other bytes is new.
+    QByteArrayList changed = treeLines(2);
+    changed[2] = "BOB SMITH";
+    card.addTree("a.tree", treeLines(1));
+    card.addTree("b.tree", changed);
+    card.addTree("d.tree", treeLines(1));
+    const CardImportResult yes = import(true, true);
+    EXPECT_EQ(asked, QStringList({"2 files on the card were already imported on 01/02/2008. Import them again?"}));
+    EXPECT_EQ(yes.imported, 2) << "a.tree again and the changed b.tree";
+    EXPECT_EQ(names(yes.skipped, true), QStringList({"d.tree: the same bytes as a.tree"}));
+    EXPECT_EQ(rows(), first + 5);
 }
 
-TEST_F(FieldImportTest, TheConnectionSettingsComeBackAfterAnImport)
+TEST(AlreadyImportedQuestion, TellsHowManyAndWhen)
+{
+    const QDate jan2(2008, 1, 2);
+    const QDate feb5(2008, 2, 5);
+    EXPECT_EQ(alreadyImportedQuestion({1, jan2, jan2}),
+              "1 file on the card was already imported on 01/02/2008. Import it again?");
+    EXPECT_EQ(alreadyImportedQuestion({12, jan2, jan2}),
+              "12 files on the card were already imported on 01/02/2008. Import them again?");
+    EXPECT_EQ(alreadyImportedQuestion({3, jan2, feb5}),
+              "3 files on the card were already imported between 01/02/2008 and 02/05/2008. Import them again?");
+}
+
+TEST_F(FieldImportTest, TheConnectionSettingsComeBackAfterSaving)
 {
     const QVariant cache = ctx.db->scalar("PRAGMA cache_size");
     const QVariant temp = ctx.db->scalar("PRAGMA temp_store");
     card.addTree("a.tree", treeLines(1));
-    import();
+    NullProgress quiet;
+    CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
+    saveRecords(*ctx.db, read, false, ImportTime, "anna", quiet);
     EXPECT_EQ(ctx.db->scalar("PRAGMA cache_size"), cache);
     EXPECT_EQ(ctx.db->scalar("PRAGMA temp_store"), temp);
-    // A temporary table of the connection survives an import.
+    // A temporary table of the connection survives.
     ctx.db->exec("CREATE TEMP TABLE scratch (x)");
     ctx.db->exec("INSERT INTO scratch VALUES (1)");
-    import();
+    saveRecords(*ctx.db, read, true, ImportTime, "anna", quiet);
     EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM scratch").toInt(), 1);
+}
+
+TEST_F(FieldImportTest, LinksSpecialFilesAndHugeFilesAreNamedAndLeftAloneWithoutBlocking)
+{
+    QTemporaryDir outside;
+    const QByteArray pipe = QFile::encodeName(outside.filePath("pipe"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    writeBytes(outside.filePath("private"), joinLines(treeLines(77)));
+    QFile::setPermissions(outside.filePath("private"), QFile::ReadOwner | QFile::WriteOwner);
+    card.addTree("a.tree", treeLines(1));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(card.path("fifo.tree")).constData(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", QFile::encodeName(card.path("zero.tree")).constData()), 0);
+    ASSERT_EQ(::symlink(pipe.constData(), QFile::encodeName(card.path("pipe link.tree")).constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(outside.filePath("private")).constData(),
+                        QFile::encodeName(card.path("secret.tree")).constData()), 0);
+    ASSERT_EQ(::symlink("a.tree", QFile::encodeName(card.path("twin.tree")).constData()), 0);
+    {
+        QFile huge(card.path("huge.tree"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(2 * 1024 * 1024));
+    }
+    // A name in another code page than the system's (a card mounted so).
+    const QByteArray rawName = QFile::encodeName(card.root()) + "/A\xe1rbol.tree";
+    const QByteArray bytes = joinLines(treeLines(2));
+    const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+    ::close(fd);
+
+    const CardImportResult result = import(true);
+    EXPECT_EQ(result.found, 8);
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_EQ(ctx.db->scalar("SELECT group_concat(Tree_ID) FROM _Archived_SurveyData WHERE Tree_ID IN (1, 2, 77)"),
+              "1,2");
+    const QString special = "is a link or a special file, not a field data file; left alone";
+    EXPECT_EQ(names(result.leftAlone, true),
+              QStringList({"fifo.tree: " + special, "huge.tree: is 2,097,152 bytes, larger than any field data file "
+                                                    "(1 MiB); left alone",
+                           "pipe link.tree: " + special, "secret.tree: " + special, "twin.tree: " + special,
+                           "zero.tree: " + special}));
+    EXPECT_EQ(result.moved, QStringList({"a.tree", QString::fromUtf8("A\u00e1rbol.tree")}));
+    EXPECT_EQ(QDir(card.root()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+              QStringList({"RiskRating_1.txt", "fifo.tree", "huge.tree", "pipe link.tree", "secret.tree", "twin.tree",
+                           "zero.tree"}))
+        << "left on the card as they were";
+    EXPECT_EQ(::access((QFile::encodeName(backupDir) + "/A\xe1rbol.tree").constData(), F_OK), 0)
+        << "the copy keeps the name's bytes";
+    EXPECT_FALSE(QFileInfo::exists(QDir(backupDir).filePath("secret.tree")));
+    EXPECT_FALSE(QFileInfo::exists(QDir(backupDir).filePath("zero.tree")));
+}
+
+// Pulls the card out once the given number of files has been read.
+class PullOutCard : public NullProgress {
+public:
+    PullOutCard(QString root, qint64 after) : root_(std::move(root)), after_(after) {}
+    ~PullOutCard() override { QDir(root_ + "-out").removeRecursively(); }
+    void advance(qint64 done) override
+    {
+        // All its files are gone at once.
+        if (done == after_)
+            QDir().rename(root_, root_ + "-out");
+    }
+
+private:
+    QString root_;
+    qint64 after_;
+};
+
+TEST_F(FieldImportTest, ACardPulledOutWhileItIsReadSavesNothing)
+{
+    // More files than are read ahead of the records being saved.
+    for (int n = 1; n <= 600; ++n)
+        card.addTree(QStringLiteral("%1.tree").arg(n, 3, 10, QLatin1Char('0')), treeLines(n));
+    const int before = rows();
+    PullOutCard pull(card.root(), 4);
+    const CardImportResult result = import(true, std::nullopt, &pull);
+    EXPECT_EQ(result.stop, CardImportResult::Stop::CardRemoved);
+    EXPECT_EQ(result.why, "The storage card was removed while its files were read.");
+    EXPECT_EQ(rows(), before);
+    EXPECT_FALSE(QFileInfo::exists(backupDir));
+}
+
+TEST_F(FieldImportTest, AProgramFolderThatCannotBeWrittenIsNamedBeforeAnythingIsRead)
+{
+    card.addTree("a.tree", treeLines(1));
+    files.unwritableFolder = ctx.dir.path();
+    const CardImportResult result = import(true);
+    EXPECT_EQ(result.stop, CardImportResult::Stop::ProgramFolder);
+    EXPECT_EQ(result.why, "The program folder " + QDir::toNativeSeparators(ctx.dir.path()) +
+                              " cannot be written: Read-only file system");
+    EXPECT_TRUE(progress.stages().empty()) << "nothing was read";
+    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree"}));
+}
+
+TEST(FieldImport, CancelBeforeTheCommitSavesAndMovesNothing)
+{
+    // Cancelled while the files are imported, and while the files imported
+    // before are saved again after the question.
+    for (const bool again : {false, true}) {
+        ImportScene t;
+        for (int n = 1; n <= 5; ++n)
+            t.card.addTree(QStringLiteral("%1.tree").arg(n), treeLines(n));
+        if (again) {
+            ASSERT_EQ(t.import().imported, 5);
+        }
+        const int before = t.rows();
+        const int files = t.count("_Imported_Files");
+        t.progress.cancelAt(again ? "Saving" : "Importing", 2);
+        const CardImportResult result = t.import(true, again ? std::optional<bool>(true) : std::nullopt);
+        EXPECT_EQ(result.stop, CardImportResult::Stop::Cancelled) << again;
+        EXPECT_EQ(t.rows(), before) << again;
+        EXPECT_EQ(t.count("_Imported_Files"), files) << again;
+        EXPECT_EQ(t.card.treeFiles().size(), 5) << again;
+        EXPECT_TRUE(t.progress.stages().back().cancellable) << again;
+    }
 }
 
 TEST(CardFolder, TheMarkerAndTheTreePatternMatchInAnyCase)
@@ -258,50 +562,7 @@ TEST(CardFolder, TheMarkerAndTheTreePatternMatchInAnyCase)
     EXPECT_EQ(listTreeFiles(card.root()), QStringList({"A.TREE", "a2.tree", "b.tree", "c.Tree"}));
 }
 
-// File operations that fail where a test wants them to.
-class FailingFiles : public CardFiles {
-public:
-    QString failCopyOf;   // copying this file fails
-    QString corruptCopyOf; // this file's copy differs from the original
-    QString failRemoveOf; // deleting this file from the card fails
-    bool failFlush = false;
-    int flushes = 0;
-
-    bool copyFile(const QString& from, const QString& to, QString* error) override
-    {
-        if (QFileInfo(from).fileName() == failCopyOf) {
-            *error = "the backup volume is full";
-            return false;
-        }
-        if (!CardFiles::copyFile(from, to, error))
-            return false;
-        if (QFileInfo(from).fileName() == corruptCopyOf) {
-            QFile copy(to);
-            copy.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            copy.write("1\r\n");
-        }
-        return true;
-    }
-    bool removeFile(const QString& path, QString* error) override
-    {
-        if (QFileInfo(path).fileName() == failRemoveOf) {
-            *error = "the card is write-protected";
-            return false;
-        }
-        return CardFiles::removeFile(path, error);
-    }
-    bool flushToDisk(const QString& folder, QString* error) override
-    {
-        ++flushes;
-        if (failFlush) {
-            *error = "flush failed";
-            return false;
-        }
-        return CardFiles::flushToDisk(folder, error);
-    }
-};
-
-// A card of three .tree files and an empty program directory.
+// A card of three .tree files read, and an empty program directory.
 struct BackupScene {
     BackupScene()
     {
@@ -309,14 +570,19 @@ struct BackupScene {
             card.addTree(name, treeLines(name[0]));
         backupDir = programDir.filePath("backup_20080102");
     }
-    BackupResult move() { return moveToBackup(card.root(), {"a.tree", "b.tree", "c.tree"}, backupDir, files); }
-
+    BackupResult move()
+    {
+        NullProgress quiet;
+        const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
+        return moveToBackup(read, backupDir, files, progress);
+    }
     bool inBackup(const QString& name) { return QFileInfo::exists(QDir(backupDir).filePath(name)); }
 
     TestCard card;
     QTemporaryDir programDir;
     QString backupDir;
     FailingFiles files;
+    ProgressRecorder progress;
 };
 
 class BackupTest : public ::testing::Test, public BackupScene {};
@@ -330,9 +596,10 @@ TEST_F(BackupTest, MovesEveryFileAndReplacesAnOlderCopy)
     EXPECT_EQ(result.moved, QStringList({"a.tree", "b.tree", "c.tree"}));
     EXPECT_TRUE(card.treeFiles().isEmpty());
     EXPECT_EQ(readBytes(QDir(backupDir).filePath("b.tree")), b);
-    EXPECT_EQ(QDir(backupDir).entryList(QDir::Files), QStringList({"a.tree", "b.tree", "c.tree"}))
+    EXPECT_EQ(QDir(backupDir).entryList(QDir::Files | QDir::Hidden), QStringList({"a.tree", "b.tree", "c.tree"}))
         << "no temporary file left";
-    EXPECT_EQ(files.flushes, 1) << "one flush for all copies, before the first delete";
+    EXPECT_EQ(files.flushes, 1) << "one flush for the batch, before the first delete";
+    EXPECT_EQ(progress.stages().back().lastDone, 3);
 }
 
 TEST(Backup, AFailureKeepsEveryFileWithoutAVerifiedCopyOnTheCard)
@@ -353,6 +620,8 @@ TEST(Backup, AFailureKeepsEveryFileWithoutAVerifiedCopyOnTheCard)
         {"copy target is a folder",
          [](BackupScene& t) { QDir().mkpath(QDir(t.backupDir).filePath("b.tree/inside")); }, {"a.tree"},
          {"b.tree", "c.tree"}, "b.tree"},
+        {"backup folder is a file", [](BackupScene& t) { writeBytes(t.backupDir, "not a folder"); }, {},
+         {"a.tree", "b.tree", "c.tree"}, "a.tree"},
     };
     for (const auto& c : cases) {
         BackupScene t;
@@ -368,34 +637,39 @@ TEST(Backup, AFailureKeepsEveryFileWithoutAVerifiedCopyOnTheCard)
     }
 }
 
-TEST_F(BackupTest, AFileWhereTheBackupFolderShouldBeStopsBeforeAnyCopy)
+TEST_F(BackupTest, AFileChangedOnTheCardSinceItWasReadIsNotDeleted)
 {
-    writeBytes(backupDir, "not a folder");
-    const BackupResult result = move();
-    EXPECT_FALSE(result.ok());
-    EXPECT_TRUE(result.moved.isEmpty());
-    EXPECT_EQ(card.treeFiles().size(), 3);
+    NullProgress quiet;
+    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
+    writeBytes(card.path("b.tree"), "written by the handheld after the import read the card\r\n");
+    const BackupResult result = moveToBackup(read, backupDir, files, progress);
+    EXPECT_EQ(result.failedName, "b.tree");
+    EXPECT_EQ(result.error, "b.tree changed on the storage card after it was read; it was not deleted.");
+    EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
 }
 
-TEST(FailedFilesReport, SaysHowManyWhereAndWhich)
+TEST_F(BackupTest, CancelStopsAfterTheCurrentFileWithEveryCopyVerified)
 {
-    const QString backup = "/opt/kolva/backup_20080102";
-    const QString card = "/media/crew/CARD/";
-    EXPECT_EQ(failedFilesReport({"b.tree"}, {"a.tree", "b.tree"}, backup, card),
-              "1 file could not be imported; it is in the backup folder /opt/kolva/backup_20080102:\nb.tree");
-    EXPECT_EQ(failedFilesReport({"b.tree", "d.tree"}, {}, backup, card),
-              "2 files could not be imported; they are still on the storage card in /media/crew/CARD:\nb.tree\nd.tree");
-    EXPECT_EQ(failedFilesReport({"b.tree", "d.tree"}, {"b.tree"}, backup, card),
-              "2 files could not be imported.\nIn the backup folder /opt/kolva/backup_20080102:\nb.tree\n"
-              "Still on the storage card in /media/crew/CARD:\nd.tree");
-    QStringList many;
-    for (int i = 0; i < 25; ++i)
-        many << QStringLiteral("%1.tree").arg(i, 2, 10, QLatin1Char('0'));
-    const QStringList lines = failedFilesReport(many, {}, backup, card).split('\n');
-    ASSERT_EQ(lines.size(), 22);
-    EXPECT_TRUE(lines[0].startsWith("25 files could not be imported"));
-    EXPECT_EQ(lines[20], "19.tree");
-    EXPECT_EQ(lines[21], "... and 5 more");
+    progress.cancelAt("Moving", 0);
+    NullProgress quiet;
+    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
+    const BackupResult result = moveToBackup(read, backupDir, files, progress);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(result.error.isEmpty());
+    EXPECT_EQ(result.moved, QStringList());
+    EXPECT_EQ(card.treeFiles().size(), 3);
+    EXPECT_TRUE(progress.stages().back().cancellable);
+}
+
+TEST(Backup, ANameAtTheFileSystemsLimitIsMoved)
+{
+    BackupScene t;
+    const QString longName = QString(250, QLatin1Char('n')) + ".tree"; // 255 bytes
+    t.card.addTree(longName, treeLines(9));
+    const BackupResult result = t.move();
+    EXPECT_TRUE(result.ok()) << result.error.toStdString();
+    EXPECT_TRUE(t.inBackup(longName));
+    EXPECT_EQ(t.card.treeFiles(), QStringList());
 }
 
 TEST(DisplayFolder, ShowsTheFolderAsTheUserSeesIt)

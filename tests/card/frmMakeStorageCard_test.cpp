@@ -118,7 +118,7 @@ TEST_F(MakeStorageCardTest, WritesTheCardAndSaysSo)
     clickDoIt();
     ASSERT_EQ(prompter.prompts().size(), 1u);
     const PromptRecord& done = prompter.prompts()[0];
-    EXPECT_EQ(done.message.text, "Storage card initialized successfully!");
+    EXPECT_EQ(done.message.text, "Storage Card initialized successfully!");
     EXPECT_EQ(done.message.caption, "Operation Completed");
     EXPECT_EQ(done.message.icon, MsgIcon::Information);
     EXPECT_EQ(done.message.buttons, MsgButtons::Ok);
@@ -141,7 +141,7 @@ TEST_F(MakeStorageCardTest, TheSystemVolumeIsAskedAboutAndCancelWritesNothing)
     clickDoIt();
     ASSERT_EQ(prompter.prompts().size(), 2u);
     const MessageRequest& question = prompter.prompts()[0].message;
-    EXPECT_EQ(question.text, "It's fairly unlikely that your Storage Card is Drive '" +
+    EXPECT_EQ(question.text, "It's fairly unlikely that your Storage Card is the location '" +
                                  QDir::toNativeSeparators(systemVolume.root()) + "'.   Are you sure?");
     EXPECT_EQ(question.caption, "Confirm Storage Card Drive");
     EXPECT_EQ(question.icon, MsgIcon::None);
@@ -158,7 +158,7 @@ TEST_F(MakeStorageCardTest, TheSystemVolumeIsAskedAboutAndCancelWritesNothing)
     prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
     clickDoIt();
     EXPECT_EQ(prompter.messageTexts(),
-              QStringList({question.text, "Storage card initialized successfully!"}));
+              QStringList({question.text, "Storage Card initialized successfully!"}));
     EXPECT_EQ(cardFiles(systemVolume).size(), 8);
 }
 
@@ -173,8 +173,9 @@ TEST_F(MakeStorageCardTest, ACardThatCannotBeWrittenGivesOperationFailed)
     const PromptRecord& failed = prompter.prompts()[0];
     EXPECT_EQ(failed.message.caption, "Operation Failed!");
     EXPECT_EQ(failed.message.icon, MsgIcon::Critical);
-    EXPECT_TRUE(failed.message.text.contains(QRegularExpression("^\\d+ - .*Streets\\.txt")))
-        << failed.message.text.toStdString();
+    EXPECT_TRUE(failed.message.text.startsWith("Streets.txt cannot be written on the storage card in " +
+                                               QDir::toNativeSeparators(card.root()) + ": "))
+        << failed.message.text.toStdString() << " (no error number)";
     EXPECT_FALSE(failed.busyCursor);
     EXPECT_TRUE(card.has("Surveyors.txt")) << "files written before the failure stay";
     EXPECT_FALSE(card.has("Species.txt"));
@@ -191,8 +192,9 @@ TEST_F(MakeStorageCardTest, EntriesWrittenWithQuestionMarksAreNamedInTheMessage)
     prompter.answer(MsgAnswer::Ok);
     clickDoIt();
     EXPECT_EQ(prompter.last().message.text,
-              QString::fromUtf8("Storage card initialized successfully!\n1 entry holds characters a storage card "
-                                "cannot hold; it was written with \"?\" in their place:\nSpecies.txt: \u0150AK"));
+              QString::fromUtf8("Storage Card initialized successfully!\n1 entry holds characters a storage card "
+                                "cannot hold; it was written with \"?\" in their place:\nSpecies: ?AK (\"\u0150\" written as "
+                                "\"?\")"));
     EXPECT_TRUE(readBytes(card.path("Species.txt")).contains("\r\n?AK\r\n"));
 }
 

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -53,14 +55,27 @@ protected:
         prompter.onPrompt = [this](const PromptRecord&) { enabledWhilePrompting.push_back(main->cmdImportSD()->isEnabled()); };
         return main;
     }
+    // Clicks the button and lets the window thread run until the import
+    // has ended (the button is usable again).
     void clickImport()
     {
         QTest::mouseClick(main->cmdImportSD(), Qt::LeftButton);
+        QElapsedTimer waited;
+        waited.start();
+        while (!main->cmdImportSD()->isEnabled() && waited.elapsed() < 60000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(2);
+        }
+        EXPECT_TRUE(main->cmdImportSD()->isEnabled()) << "the import did not end";
         settle();
+    }
+    QString logPath(bool inBackup) const
+    {
+        return QDir::toNativeSeparators(QDir(inBackup ? backupDir() : dir.path()).filePath("import_20080102_103000.log"));
     }
     int rows() { return session->context().db.scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(); }
     QString backupDir() const { return dir.filePath("backup_20080102"); }
-    QStringList backupFiles() const { return QDir(backupDir()).entryList(QDir::Files, QDir::Name); }
+    QStringList backupFiles() const { return QDir(backupDir()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
     QStringList listed() const
     {
         QStringList names;
@@ -122,13 +137,16 @@ TEST_F(ImportSdTest, OneFileGivesTheSingularCountAndAClearBoxLeavesTheFilesOnThe
     main->chkSavePDAFiles()->setChecked(false);
     card.addTree("only.tree", treeLines(7));
     const int before = rows();
-    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok).answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok).answer(MsgAnswer::Ok).answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
     clickImport();
     clickImport();
     EXPECT_EQ(prompter.messageTexts(),
               QStringList({"There is 1 .TREE file on the selected storage card", "Done!",
-                           "There is 1 .TREE file on the selected storage card", "Done!"}));
-    EXPECT_EQ(rows(), before + 2) << "each import adds the tree again";
+                           "There is 1 .TREE file on the selected storage card",
+                           "1 file on the card was already imported on 01/02/2008. Import it again?", "Done!"}));
+    expectMessage(prompter.prompts()[3], {"1 file on the card was already imported on 01/02/2008. Import it again?",
+                                          "Already Imported", MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No});
+    EXPECT_EQ(rows(), before + 2) << "imported again when the user says so";
     EXPECT_EQ(card.treeFiles(), QStringList({"only.tree"}));
     EXPECT_FALSE(QFileInfo::exists(backupDir()));
     expectIdleAfterwards();
@@ -141,7 +159,8 @@ TEST_F(ImportSdTest, TheSystemVolumeIsAskedAboutAndCancelChangesNothing)
     ASSERT_TRUE(main->Drive1()->selectedIsSystem());
     card.addTree("a.tree", treeLines(1));
     const int before = rows();
-    const Expected question{"It's fairly unlikely that your Storage Card is Drive " + QDir::toNativeSeparators(card.root()) +
+    const Expected question{"It's fairly unlikely that your Storage Card is the location " +
+                                QDir::toNativeSeparators(card.root()) +
                                 "\nAre you sure you wish to continue?",
                             "Confirm Drive Location", MsgIcon::Question, MsgButtons::OkCancel, MsgAnswer::Cancel};
 
@@ -177,7 +196,7 @@ TEST_F(ImportSdTest, AFolderWithoutTheCardFileIsRefusedWhateverTreeFilesItHolds)
     prompter.answer(MsgAnswer::Ok);
     clickImport();
     ASSERT_EQ(prompter.prompts().size(), 1u);
-    expectMessage(prompter.prompts()[0], {"The selected drive letter (" + QDir::toNativeSeparators(plain.root()) +
+    expectMessage(prompter.prompts()[0], {"The selected location (" + QDir::toNativeSeparators(plain.root()) +
                                               ") does not contain the KOLVA files",
                                           "Error", MsgIcon::Exclamation});
     EXPECT_EQ(rows(), before);
@@ -202,7 +221,7 @@ TEST_F(ImportSdTest, ACardWithoutTreeFilesHasNoFieldData)
     expectIdleAfterwards();
 }
 
-TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedInTheDoneMessage)
+TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedWithTheirReasonsAndLogged)
 {
     const struct {
         bool save;
@@ -212,10 +231,11 @@ TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedInTheDoneMessage)
         {false, "they are still on the storage card in " + QDir::toNativeSeparators(card.root())},
     };
     ASSERT_NE(startOnCard(), nullptr);
+    int tree = 1;
     for (const auto& c : cases) {
-        QByteArrayList badDate = treeLines(2);
+        QByteArrayList badDate = treeLines(tree++);
         badDate[3] = "2/30/2008";
-        card.addTree("1.tree", treeLines(1));
+        card.addTree("1.tree", treeLines(tree++));
         card.addTree("2.tree", badDate);
         card.addRaw("3.tree", "");
         main->chkSavePDAFiles()->setChecked(c.save);
@@ -224,12 +244,15 @@ TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedInTheDoneMessage)
         prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
         clickImport();
         ASSERT_EQ(prompter.prompts().size(), 2u);
-        expectMessage(prompter.prompts()[1], {"Done!\n2 files could not be imported; " + c.where + ":\n2.tree\n3.tree",
-                                              "Data Import Completed", MsgIcon::Information});
+        expectMessage(prompter.prompts()[1], {"Done!\n2 files could not be imported; " + c.where +
+                                                  ":\n2.tree: 2/30/2008 is not a date\n3.tree: the date (line 4) is "
+                                                  "empty\nThe whole list is in the import log " + logPath(c.save) + ".",
+                                              "Data Import Completed", MsgIcon::Exclamation});
         EXPECT_EQ(rows(), before + 1);
         EXPECT_EQ(card.treeFiles().isEmpty(), c.save);
+        EXPECT_TRUE(readBytes(logPath(c.save)).contains("3.tree: the date (line 4) is empty"));
         if (c.save) {
-            EXPECT_EQ(backupFiles(), QStringList({"1.tree", "2.tree", "3.tree"}))
+            EXPECT_EQ(backupFiles(), QStringList({"1.tree", "2.tree", "3.tree", "import_20080102_103000.log"}))
                 << "failed files are moved as they were written";
             EXPECT_EQ(readBytes(QDir(backupDir()).filePath("2.tree")), joinLines(badDate));
         }
@@ -237,7 +260,7 @@ TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedInTheDoneMessage)
     expectIdleAfterwards();
 }
 
-TEST_F(ImportSdTest, ABackupCopyThatCannotBeWrittenStopsWithEveryUncopiedFileOnTheCard)
+TEST_F(ImportSdTest, ABackupMoveThatStopsSaysWhatWasSavedWhatIsLeftAndWhy)
 {
     ASSERT_NE(startOnCard(), nullptr);
     for (const char* name : {"a.tree", "b.tree", "c.tree"})
@@ -248,10 +271,34 @@ TEST_F(ImportSdTest, ABackupCopyThatCannotBeWrittenStopsWithEveryUncopiedFileOnT
     prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
     clickImport();
     ASSERT_EQ(prompter.prompts().size(), 2u);
-    expectMessage(prompter.prompts()[1], DriveError);
+    const QString backup = QDir::toNativeSeparators(backupDir());
+    const QString shown = prompter.prompts()[1].message.text;
+    expectMessage(prompter.prompts()[1],
+                  {DriveError.text + "\n3 records were saved in the database.\n1 file was moved into the backup folder " +
+                       backup + ".\nThe move stopped at b.tree: " + backup + "/b.tree cannot be written: Is a directory" +
+                       "\n2 .tree files are still on the storage card in " + QDir::toNativeSeparators(card.root()) +
+                       ".\nTheir records are saved: the next import recognises these files and asks before importing "
+                       "them again; answer No to move them into the backup folder.\nCheck that the card is in its "
+                       "reader and not write-protected, then import again.\nThe whole list is in the import log " +
+                       logPath(true) + ".",
+                   DriveError.caption, MsgIcon::Exclamation});
     EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
-    EXPECT_EQ(backupFiles(), QStringList({"a.tree"}));
     EXPECT_EQ(rows(), before + 3) << "the records were saved before any file was moved";
+
+    // The retry recognises the files: No moves them without a record more.
+    QDir(QDir(backupDir()).filePath("b.tree")).removeRecursively();
+    prompter.clear();
+    enabledWhilePrompting.clear();
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::No).answer(MsgAnswer::Ok);
+    clickImport();
+    EXPECT_EQ(prompter.messageTexts().mid(1),
+              QStringList({"2 files on the card were already imported on 01/02/2008. Import them again?",
+                           "Done!\n2 files were already imported and were not imported again; they are in the backup "
+                           "folder " + backup + ":\nb.tree: already imported on 01/02/2008\nc.tree: already imported on "
+                           "01/02/2008\nThe whole list is in the import log " + logPath(true) + "."}));
+    EXPECT_EQ(prompter.last().message.icon, MsgIcon::Information);
+    EXPECT_EQ(rows(), before + 3);
+    EXPECT_TRUE(card.treeFiles().isEmpty());
     expectIdleAfterwards();
 }
 
@@ -273,9 +320,9 @@ TEST_F(ImportSdTest, ACardThatIsGoneGivesTheFileDriveError)
 // Deleting from the card fails: a write-protected card, say.
 class ProtectedCard : public CardFiles {
 public:
-    bool removeFile(const QString& path, QString* error) override
+    bool removeFile(const std::filesystem::path& path, QString* error) override
     {
-        *error = path + " is write-protected";
+        *error = QString::fromStdString(path.filename().string()) + " cannot be deleted: Read-only file system";
         return false;
     }
 };
@@ -287,15 +334,20 @@ TEST_F(ImportSdTest, ACardFileThatCannotBeDeletedStaysWithItsCopyInTheBackup)
     card.addRaw("b.tree", "KOLVA\r\n");
     ProtectedCard files;
     prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    bool done = false;
     importFieldData(main->context(), {main, main->Drive1(), main->File1(), main->chkSavePDAFiles(), main->cmdImportSD()},
-                    files);
+                    files, [&] { done = true; });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(prompter.prompts().size(), 2u);
-    expectMessage(prompter.prompts()[1],
-                  {DriveError.text + "\n1 file could not be imported; it is still on the storage card in " +
-                       QDir::toNativeSeparators(card.root()) + ":\nb.tree",
-                   DriveError.caption, MsgIcon::Exclamation});
+    const QString text = prompter.prompts()[1].message.text;
+    EXPECT_TRUE(text.startsWith(DriveError.text + "\n1 record was saved in the database.\n0 files were moved"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("The move stopped at a.tree: a.tree cannot be deleted: Read-only file system\n"));
+    EXPECT_TRUE(text.contains("\n1 file could not be imported; it is still on the storage card in " +
+                              QDir::toNativeSeparators(card.root()) + ":\nb.tree: the date (line 4) is empty"));
     EXPECT_EQ(card.treeFiles(), QStringList({"a.tree", "b.tree"}));
-    EXPECT_EQ(backupFiles(), QStringList({"a.tree", "b.tree"}));
+    EXPECT_EQ(backupFiles(), QStringList({"a.tree", "b.tree", "import_20080102_103000.log"}));
     expectIdleAfterwards();
 }
 
@@ -305,26 +357,48 @@ TEST_F(ImportSdTest, ADatabaseThatCannotSaveTheImportLeavesEverythingAsItWas)
     card.addTree("a.tree", treeLines(1));
     card.addTree("b.tree", treeLines(2));
     Database& db = session->context().db;
+    // The engine gives up the import's transaction at the second record.
+    db.exec("CREATE TRIGGER stop AFTER INSERT ON _Archived_SurveyData WHEN NEW.Tree_ID = 2 BEGIN "
+            "SELECT RAISE(ROLLBACK, 'disk I/O error'); END");
     const int before = rows();
-    auto reader = Database::open(db.path());
-    reader->exec("BEGIN");
-    QSqlQuery hold = reader->query("SELECT * FROM _Archived_SurveyData");
-    db.exec("PRAGMA busy_timeout = 50");
     prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
     clickImport();
-    hold.finish();
-    reader->exec("ROLLBACK");
 
     ASSERT_EQ(prompter.prompts().size(), 2u);
-    const PromptRecord& failed = prompter.prompts()[1];
-    EXPECT_EQ(failed.message.caption, "Data Import Failed");
-    EXPECT_EQ(failed.message.icon, MsgIcon::Critical);
-    EXPECT_TRUE(failed.message.text.startsWith("The field data could not be saved in the database: "));
-    EXPECT_TRUE(failed.message.text.endsWith("\nNothing was imported; every .tree file is still on the storage card."));
+    expectMessage(prompter.prompts()[1], {"The field data could not be saved in the database: disk I/O error\n"
+                                          "Nothing was imported; every .tree file is still on the storage card.",
+                                          "Data Import Failed", MsgIcon::Critical});
     EXPECT_EQ(rows(), before);
     EXPECT_EQ(card.treeFiles(), QStringList({"a.tree", "b.tree"}));
     EXPECT_FALSE(QFileInfo::exists(QDir(backupDir()).filePath("a.tree")));
     expectIdleAfterwards();
+}
+
+TEST(ClosingMessage, NamesTwentyFilesInAllAndPointsToTheLogForTheRest)
+{
+    CardImportResult result;
+    result.cardRoot = "/media/crew/CARD";
+    result.backupDir = "/opt/kolva/backup_20080102";
+    result.keepBackup = true;
+    result.logFile = "/opt/kolva/backup_20080102/import_20080102_103000.log";
+    for (int i = 0; i < 25; ++i) {
+        const QString name = QStringLiteral("%1.tree").arg(i, 2, 10, QLatin1Char('0'));
+        result.refused.append(NamedFile{name, "2/30/2008 is not a date"});
+        result.moved << name;
+    }
+    result.skipped.append(NamedFile{"x.tree", "already imported on 01/02/2008"});
+    result.moved << "x.tree";
+    const MessageRequest message = importsd::closingMessage(result);
+    const QStringList lines = message.text.split('\n');
+    ASSERT_EQ(lines.size(), 25);
+    EXPECT_EQ(lines[1], "25 files could not be imported; they are in the backup folder /opt/kolva/backup_20080102:");
+    EXPECT_EQ(lines[21], "19.tree: 2/30/2008 is not a date");
+    EXPECT_EQ(lines[22], "... and 5 more");
+    EXPECT_EQ(lines[23], "1 file was already imported and was not imported again; it is in the backup folder "
+                         "/opt/kolva/backup_20080102.");
+    EXPECT_EQ(lines[24], "The whole list is in the import log /opt/kolva/backup_20080102/import_20080102_103000.log.");
+    EXPECT_EQ(message.icon, MsgIcon::Exclamation);
+    EXPECT_EQ(message.caption, "Data Import Completed");
 }
 
 } // namespace

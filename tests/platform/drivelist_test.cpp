@@ -57,7 +57,15 @@ TEST_F(DriveListTest, ACardInsertedLaterShowsOnlyAfterRefresh)
     list.refresh();
     EXPECT_EQ(list.count(), 3);
     EXPECT_TRUE(entries(list).contains("/media/crew/NEW  [NEW]"));
-    EXPECT_TRUE(list.selectedIsSystem()) << "refresh keeps the user's choice";
+    EXPECT_EQ(list.selectedRoot(), "/media/crew/NEW") << "the card inserted replaces the system volume";
+
+    // A card the user chose is kept.
+    drives.list.append({"/media/crew/OTHER", "OTHER", false});
+    list.refresh();
+    list.setCurrentIndex(2);
+    ASSERT_EQ(list.selectedRoot(), "/media/crew/OTHER");
+    list.refresh();
+    EXPECT_EQ(list.selectedRoot(), "/media/crew/OTHER");
 }
 
 TEST_F(DriveListTest, OtherFolderAsksForAFolderAndKeepsIt)

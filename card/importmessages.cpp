@@ -1,0 +1,190 @@
+#include "card/importmessages.h"
+
+#include <QSet>
+
+namespace kolva::importsd {
+
+namespace {
+
+const QString DriveErrorText = QStringLiteral("There is a problem accessing the selected location.");
+const QString DriveErrorCaption = QStringLiteral("File/Drive Error");
+const QString FailedCaption = QStringLiteral("Data Import Failed");
+const QString NothingImported =
+    QStringLiteral("Nothing was imported; every .tree file is still on the storage card.");
+
+QString counted(qsizetype n, const char* one, const char* many)
+{
+    return n == 1 ? QString::fromLatin1(one) : QString::fromLatin1(many).arg(n);
+}
+
+// "name: reason" lines under their heading, as many as the message has
+// room for (ListedNames in all); a heading without room for a name ends
+// with a full stop.
+QStringList listed(QString heading, const QList<NamedFile>& files, int& room)
+{
+    QStringList lines;
+    if (room <= 0) {
+        heading.chop(1);
+        return {heading + QLatin1Char('.')};
+    }
+    lines << heading;
+    qsizetype shown = 0;
+    for (; shown < files.size() && shown < room; ++shown)
+        lines << files[shown].name + QStringLiteral(": ") + files[shown].reason;
+    room -= int(shown);
+    if (files.size() > shown)
+        lines << QStringLiteral("... and %1 more").arg(files.size() - shown);
+    return lines;
+}
+
+// A group of named files with where they are now: in the backup folder, on
+// the card, or some in each.
+QStringList whereNow(const QList<NamedFile>& files, const QString& what, const CardImportResult& result, int& room)
+{
+    if (files.isEmpty())
+        return {};
+    const QSet<QString> moved(result.moved.begin(), result.moved.end());
+    QList<NamedFile> inBackup;
+    QList<NamedFile> onCard;
+    for (const NamedFile& file : files)
+        (moved.contains(file.name) ? inBackup : onCard) << file;
+    const QString backup = QStringLiteral("in the backup folder %1").arg(displayFolder(result.backupDir));
+    const QString card = QStringLiteral("still on the storage card in %1").arg(displayFolder(result.cardRoot));
+    QStringList lines;
+    if (inBackup.isEmpty() || onCard.isEmpty()) {
+        const QString& where = onCard.isEmpty() ? backup : card;
+        lines << listed(files.size() == 1 ? QStringLiteral("1 file %1; it is %2:").arg(what.section(QLatin1Char('|'), 0, 0), where)
+                                          : QStringLiteral("%1 files %2; they are %3:")
+                                                .arg(files.size())
+                                                .arg(what.section(QLatin1Char('|'), 1, 1), where),
+                        files, room);
+    } else {
+        lines << QStringLiteral("%1 files %2.").arg(files.size()).arg(what.section(QLatin1Char('|'), 1, 1));
+        lines << listed(QStringLiteral("In the backup folder %1:").arg(displayFolder(result.backupDir)), inBackup, room);
+        lines << listed(QStringLiteral("Still on the storage card in %1:").arg(displayFolder(result.cardRoot)), onCard,
+                        room);
+    }
+    return lines;
+}
+
+// The files named after "Done!" (or after a move that stopped), and the log.
+QStringList namedFiles(const CardImportResult& result)
+{
+    QStringList lines;
+    int room = ListedNames;
+    lines << whereNow(result.refused, QStringLiteral("could not be imported|could not be imported"), result, room);
+    if (!result.leftAlone.isEmpty())
+        lines << listed(counted(result.leftAlone.size(), "1 file was left on the storage card in %2 without being read:",
+                                "%1 files were left on the storage card in %2 without being read:")
+                            .arg(displayFolder(result.cardRoot)),
+                        result.leftAlone, room);
+    lines << whereNow(result.skipped,
+                      QStringLiteral("was already imported and was not imported again|"
+                                     "were already imported and were not imported again"),
+                      result, room);
+    if (!result.logFile.isEmpty())
+        lines << QStringLiteral("The whole list is in the import log %1.").arg(displayFolder(result.logFile));
+    return lines;
+}
+
+} // namespace
+
+QString systemVolumeQuestion(const QString& drive)
+{
+#ifdef Q_OS_WIN
+    const QString where = QStringLiteral("Drive ");
+#else
+    const QString where = QStringLiteral("the location ");
+#endif
+    return QStringLiteral("It's fairly unlikely that your Storage Card is ") + where + drive +
+           QStringLiteral("\nAre you sure you wish to continue?");
+}
+
+QString notACardMessage(const QString& drive)
+{
+#ifdef Q_OS_WIN
+    const QString where = QStringLiteral("The selected drive letter (");
+#else
+    const QString where = QStringLiteral("The selected location (");
+#endif
+    return where + drive + QStringLiteral(") does not contain the KOLVA files");
+}
+
+QString countMessage(int count)
+{
+    if (count == 1)
+        return QStringLiteral("There is 1 .TREE file on the selected storage card");
+    return QStringLiteral("There are ") + QString::number(count) + QStringLiteral(" .TREE files on the selected storage card");
+}
+
+MessageRequest alreadyImportedPrompt(const AlreadyImported& already)
+{
+    return {alreadyImportedQuestion(already), QStringLiteral("Already Imported"), MsgIcon::Question,
+            MsgButtons::YesNo, MsgAnswer::No};
+}
+
+MessageRequest closingMessage(const CardImportResult& result)
+{
+    using Stop = CardImportResult::Stop;
+    const QString drive = displayFolder(result.cardRoot);
+    switch (result.stop) {
+    case Stop::NoLocation:
+        return {result.why.isEmpty() ? DriveErrorText : DriveErrorText + QLatin1Char('\n') + result.why,
+                DriveErrorCaption, MsgIcon::Exclamation};
+    case Stop::NotACard:
+        return {notACardMessage(drive), QStringLiteral("Error"), MsgIcon::Exclamation};
+    case Stop::NoFieldData:
+        return {QStringLiteral("The selected location DOES appear to be an KOLVA card, but it does NOT contain any field "
+                               "data."),
+                QStringLiteral("No field data on card"), MsgIcon::Exclamation};
+    case Stop::ProgramFolder:
+        return {result.why + QStringLiteral("\nKOLVA keeps its database and the backup folders there.\n") +
+                    NothingImported,
+                FailedCaption, MsgIcon::Critical};
+    case Stop::Database:
+        return {QStringLiteral("The field data could not be saved in the database: ") + result.why +
+                    QLatin1Char('\n') + NothingImported,
+                FailedCaption, MsgIcon::Critical};
+    case Stop::CardRemoved:
+        return {result.why + QLatin1Char('\n') + NothingImported +
+                    QStringLiteral("\nPut the card back in and import again."),
+                DriveErrorCaption, MsgIcon::Exclamation};
+    case Stop::CardUnreadable:
+        return {DriveErrorText + QLatin1Char('\n') + result.why + QLatin1Char('\n') + NothingImported,
+                DriveErrorCaption, MsgIcon::Exclamation};
+    case Stop::Cancelled:
+        return {QStringLiteral("The import was cancelled.\n") + NothingImported, QStringLiteral("Data Import Cancelled"),
+                MsgIcon::Information};
+    case Stop::None:
+        break;
+    }
+
+    const bool moveStopped = !result.moveError.isEmpty() || result.moveCancelled;
+    QStringList lines;
+    if (moveStopped) {
+        lines << (result.moveCancelled ? QStringLiteral("The move into the backup folder was cancelled.") : DriveErrorText);
+        lines << counted(result.imported, "1 record was saved in the database.",
+                         "%1 records were saved in the database.");
+        lines << counted(result.moved.size(), "1 file was moved into the backup folder %2.",
+                         "%1 files were moved into the backup folder %2.")
+                     .arg(displayFolder(result.backupDir));
+        if (!result.moveCancelled)
+            lines << QStringLiteral("The move stopped at %1: %2").arg(result.moveStoppedAt, result.moveError);
+        lines << counted(result.stillOnCard.size(), "1 .tree file is still on the storage card in %2.",
+                         "%1 .tree files are still on the storage card in %2.")
+                     .arg(drive);
+        lines << QStringLiteral("Their records are saved: the next import recognises these files and asks before "
+                                "importing them again; answer No to move them into the backup folder.");
+        if (!result.moveCancelled)
+            lines << QStringLiteral("Check that the card is in its reader and not write-protected, then import again.");
+    } else {
+        lines << QStringLiteral("Done!");
+    }
+    lines << namedFiles(result);
+    const bool warn = moveStopped || !result.refused.isEmpty() || !result.leftAlone.isEmpty();
+    const QString caption = moveStopped && !result.moveCancelled ? DriveErrorCaption
+                                                                  : QStringLiteral("Data Import Completed");
+    return {lines.join(QLatin1Char('\n')), caption, warn ? MsgIcon::Exclamation : MsgIcon::Information};
+}
+
+} // namespace kolva::importsd
