@@ -7,6 +7,9 @@
 #include "costing/frmCostReportOptions.h"
 #include "costing/frmEnterCosts.h"
 #include "costing/frmExcelExport.h"
+#include "lists/frmImportKelmarSpecies.h"
+#include "lists/frmLookupList.h"
+#include "lists/frmStreetList.h"
 #include "reports/frmReinspectionReportOptions.h"
 #include "reports/frmSpecificCA_Options.h"
 #include "reports/frmTreesNeedingCA_Options.h"
@@ -38,6 +41,16 @@ void bindMenuWindows(frmMain& main)
                     [context] { return new frmCostReportOptions(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuExcelExport")), OpenMode::Modal,
                     [context] { return new frmExcelExport(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuSurveyor")), OpenMode::HideOpener,
+                    [context] { return new frmSurveyors(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuSpecies")), OpenMode::HideOpener,
+                    [context] { return new frmSpecies(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuRiskZone")), OpenMode::HideOpener,
+                    [context] { return new frmRiskZone(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuStreet")), OpenMode::HideOpener,
+                    [context] { return new frmStreetList(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuImportSpecies")), OpenMode::Modal,
+                    [context] { return new frmImportKelmarSpecies(context); });
 }
 
 } // namespace kolva
