@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -236,13 +237,21 @@ void frmMain::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    exiting_ = true;
-    // Every other window closes first, so that each can finish what it holds
-    // (the Tree editor writes a changed record back when it closes).
+    // Every other window is asked to close first, so that each can finish
+    // what it holds (the Tree editor writes a changed record back). A window
+    // that refuses (a record that cannot be stored) keeps the program running.
+    QList<QPointer<QWidget>> windows;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && window->isVisible() && !window->parentWidget())
-            window->close();
+            windows.append(window);
     }
+    for (const QPointer<QWidget>& window : std::as_const(windows)) {
+        if (window && window->isVisible() && !window->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    exiting_ = true;
     event->accept();
     emit exitRequested();
 }

@@ -27,7 +27,6 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -1243,20 +1242,6 @@ CardImportResult importCard(const CardImportRequest& request, Progress& progress
     if (const std::optional<AlreadyImported> already = import.alreadyImported())
         import.finish(progress, importAgain(*already));
     return import.result();
-}
-
-QString operatingSystemUser()
-{
-#ifdef Q_OS_UNIX
-    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name && *entry->pw_name)
-        return QString::fromLocal8Bit(entry->pw_name);
-#endif
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
-        const QString value = qEnvironmentVariable(name);
-        if (!value.isEmpty())
-            return value;
-    }
-    return QStringLiteral("unknown");
 }
 
 } // namespace kolva

@@ -7,6 +7,7 @@
 // a command line can run them one after the other with importCard().
 
 #include "card/treefile.h"
+#include "store/surveyhistory.h" // operatingSystemUser()
 
 #include <QDate>
 #include <QDateTime>
@@ -302,8 +303,5 @@ private:
 // question about files imported before (not called when there are none).
 CardImportResult importCard(const CardImportRequest& request, Progress& progress,
                             const std::function<bool(const AlreadyImported&)>& importAgain);
-
-// The name of the user the operating system runs the program for.
-QString operatingSystemUser();
 
 } // namespace kolva

@@ -1,7 +1,10 @@
 #include "platform/keyfilter.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QWidget>
 
 namespace kolva {
@@ -22,7 +25,7 @@ int keyCodeOf(const QKeyEvent* event)
     if (key == Qt::Key_Backspace)
         return 8;
     // The clipboard and editing shortcuts count as the control codes they are
-    // typed as, so that a filtered box refuses them like any other control code.
+    // typed as (the filter lets them work, see KeyFilter::eventFilter).
     static const QKeySequence::StandardKey editing[] = {
         QKeySequence::Paste, QKeySequence::Cut,  QKeySequence::Copy,
         QKeySequence::Undo,  QKeySequence::Redo, QKeySequence::SelectAll,
@@ -37,6 +40,7 @@ int keyCodeOf(const QKeyEvent* event)
     if (mods && key >= Qt::Key_A && key <= Qt::Key_Z)
         return key - Qt::Key_A + 1;
     switch (key) {
+    case Qt::Key_Delete: // types character 0x7F, but only deletes
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
     case Qt::Key_Return:
@@ -57,7 +61,27 @@ KeyFilter::KeyFilter(Judge judge, QObject* parent) : QObject(parent), judge_(std
 bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
-        const int code = keyCodeOf(static_cast<QKeyEvent*>(event));
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Select all, copy, cut and undo work as in any box; a paste only
+        // when every character it brings would have been taken when typed.
+        if (key->matches(QKeySequence::Paste)) {
+            const QString text = QGuiApplication::clipboard()->text().trimmed();
+            for (const QChar c : text) {
+                if (!judge_(c.unicode()))
+                    return true;
+            }
+            if (auto* box = qobject_cast<QLineEdit*>(watched); box && !box->isReadOnly()) {
+                box->insert(text); // without the blanks and line end around it
+                return true;
+            }
+            return QObject::eventFilter(watched, event);
+        }
+        for (const auto standard : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::SelectAll, QKeySequence::Undo,
+                                    QKeySequence::Redo}) {
+            if (key->matches(standard))
+                return QObject::eventFilter(watched, event);
+        }
+        const int code = keyCodeOf(key);
         if (code >= 0 && !judge_(code))
             return true;
     }

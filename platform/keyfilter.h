@@ -2,7 +2,9 @@
 // Key-press filtering for entry boxes. A key press becomes the character
 // code a key-press handler judges (the typed character, 8 for Backspace, a
 // control code for Ctrl and a letter); when the judge refuses it, the key
-// never reaches the box.
+// never reaches the box. The editing keys work as in any box: Delete, select
+// all, copy, cut, undo and redo; a paste only when the judge takes every
+// character of the clipboard's text.
 
 #include <QObject>
 

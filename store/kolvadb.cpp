@@ -33,6 +33,7 @@ const std::vector<UpgradeStep>& upgradeSteps()
         {2, ":/store/upgrades/2_history.sql"},
         {3, ":/store/upgrades/3_imported_files.sql"},
         {4, ":/store/upgrades/4_mobilization.sql"},
+        {5, ":/store/upgrades/5_survey_indexes.sql"},
     };
     return steps;
 }

@@ -1,13 +1,16 @@
 #include "trees/frmEditTree.h"
 
 #include "platform/busycursor.h"
+#include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/keyfilter.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
 #include "store/database.h"
+#include "store/dates.h"
 #include "store/textroutines.h"
+#include "trees/datebox.h"
 #include "trees/recordnavigator.h"
 #include "trees/treelookups.h"
 
@@ -15,7 +18,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,10 +30,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextBlock>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace kolva {
 
@@ -41,29 +48,46 @@ namespace {
 constexpr int WindowWidthTwips = 10605;
 constexpr int MinimumHeightTwips = 8700;
 
-// The date picker shows its lowest date as an empty box: a record without a
-// date of evaluation.
-const QDate NoDate(1753, 1, 1);
-const QString DayFormat = QStringLiteral("yyyy-MM-dd");
+// How long the search waits for the next key before it narrows the list.
+constexpr int SearchDelayMs = 300;
+
+// A list that changes its value by the wheel only while it has the focus:
+// a wheel turned over it on the way down the page scrolls the page.
+class WheelSafeComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (!hasFocus()) {
+            event->ignore();
+            return;
+        }
+        QComboBox::wheelEvent(event);
+    }
+};
 
 // A list that offers entries; with typing allowed it also takes any text.
 QComboBox* makeList(const QString& name, const QString& accessibleName, bool typingAllowed, QWidget* parent)
 {
-    auto* list = new QComboBox(parent);
+    auto* list = new WheelSafeComboBox(parent);
     list->setObjectName(name);
     list->setAccessibleName(accessibleName);
+    list->setFocusPolicy(Qt::StrongFocus);
     list->setEditable(typingAllowed);
     if (typingAllowed) {
         list->setInsertPolicy(QComboBox::NoInsert);
         list->setCompleter(nullptr); // typed text stays as typed
     }
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    list->setMinimumContentsLength(6);
+    // A list is as wide as its longest entry, so that a chosen entry shows whole.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     list->setMaxVisibleItems(20);
     return list;
 }
 
-// A trunk decay box left empty reads 0.
+// A trunk decay box the user empties reads 0 when left. A box that shows a
+// record without the value stays empty: passing through it changes nothing.
 class ZeroWhenEmpty : public QObject {
 public:
     using QObject::QObject;
@@ -72,7 +96,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::FocusOut) {
-            if (auto* box = qobject_cast<QLineEdit*>(watched); box && box->text().isEmpty())
+            if (auto* box = qobject_cast<QLineEdit*>(watched); box && box->isModified() && box->text().isEmpty())
                 box->setText(NullToZero(box->text()).toString());
         }
         return QObject::eventFilter(watched, event);
@@ -90,12 +114,27 @@ public:
     void setLimit(int limit) { limit_ = limit; }
     int limit() const { return limit_; }
 
+    // The text as it is, no-break spaces included (toPlainText() turns them
+    // into blanks); lines end in "\n".
+    QString rawText() const
+    {
+        QString text;
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            if (block != document()->begin())
+                text += QLatin1Char('\n');
+            text += block.text();
+        }
+        text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        return text;
+    }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
         const QString typed = event->text();
         const bool types = !typed.isEmpty() && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) &&
-                           (typed.at(0) >= QLatin1Char(' ') || typed.at(0) == QLatin1Char('\r'));
+                           (typed.at(0) >= QLatin1Char(' ') || typed.at(0) == QLatin1Char('\r')) &&
+                           typed.at(0) != QChar(0x7F);
         if (types && room() < typed.size()) {
             event->accept();
             return;
@@ -119,6 +158,12 @@ private:
     }
     int limit_;
 };
+
+// The key filter of the latitude and longitude: a decimal number with a sign.
+bool IsCoordinateKey(int keyCode)
+{
+    return IsDecimalKey(keyCode) || keyCode == '-';
+}
 
 // The page of a tab control that holds control, or -1.
 int pageHolding(QTabWidget* tabs, QWidget* control)
@@ -152,23 +197,38 @@ void addListRow(QGridLayout* grid, const char* name, const char* labelName, cons
     grid->addWidget(list, row, column * 2 + 1);
 }
 
-// The "Poor Architecture" row of a page: lists cbo<stem>1 .. cbo<stem>count,
-// then the page's columns and rows take their stretch.
+// The "Poor Architecture" lists of a page, cbo<stem>1 .. cbo<stem>count,
+// from row on: the first beside the label, the second in the page's second
+// list column, the third under the first; then the page's columns and rows
+// take their stretch.
 void addArchitectureRow(QGridLayout* grid, const char* stem, int count, int row)
 {
     QWidget* page = grid->parentWidget();
     const QString name = QString::fromLatin1(stem);
     auto* arch = makeLabel(QStringLiteral("lbl") + name, QStringLiteral("Poor Architecture"), page);
-    auto* archRow = new QHBoxLayout;
-    for (int i = 1; i <= count; ++i)
-        archRow->addWidget(makeList(QStringLiteral("cbo%1%2").arg(name).arg(i),
-                                    QStringLiteral("Poor Architecture %1").arg(i), true, page));
-    arch->setBuddy(page->findChild<QWidget*>(QStringLiteral("cbo%1%2").arg(name).arg(1)));
     grid->addWidget(arch, row, 0);
-    grid->addLayout(archRow, row, 1, 1, 3);
+    for (int i = 1; i <= count; ++i) {
+        QComboBox* list = makeList(QStringLiteral("cbo%1%2").arg(name).arg(i),
+                                   QStringLiteral("Poor Architecture %1").arg(i), true, page);
+        grid->addWidget(list, row + (i - 1) / 2, (i - 1) % 2 == 0 ? 1 : 3);
+        if (i == 1)
+            arch->setBuddy(list);
+    }
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(row + 1, 1);
+    grid->setRowStretch(row + (count + 1) / 2, 1);
+}
+
+// The label of a field in the history: the name the window gives it.
+QString fieldLabel(const QString& field)
+{
+    const TreeColumn* column = findTreeColumn(field);
+    return column ? column->label : field;
+}
+
+QString historyValue(const QVariant& value)
+{
+    return value.isNull() ? QString() : value.toString();
 }
 
 } // namespace
@@ -181,6 +241,7 @@ frmEditTree::frmEditTree(AppContext context, QWidget* parent) : QWidget(parent),
     setFixedWidth(twipsToPixels(WindowWidthTwips));
     setMinimumHeight(twipsToPixels(MinimumHeightTwips));
     resize(twipsToPixels(WindowWidthTwips), twipsToPixels(MinimumHeightTwips));
+    Form_Resize();
     Form_Load();
 }
 
@@ -213,8 +274,8 @@ void frmEditTree::buildWindow()
     }
     optSortBy_[0]->setChecked(true);
     auto* filterRow = new QHBoxLayout;
-    auto* lblFilter = makeLabel(QStringLiteral("lblFilterByStreet"), QStringLiteral("Filter by Street"), frameSortBy_);
-    cboStreetFilter_ = makeList(QStringLiteral("cboStreetFilter"), lblFilter->text(), false, frameSortBy_);
+    auto* lblFilter = makeLabel(QStringLiteral("lblFilterByStreet"), QStringLiteral("&Filter by Street"), frameSortBy_);
+    cboStreetFilter_ = makeList(QStringLiteral("cboStreetFilter"), QStringLiteral("Filter by Street"), false, frameSortBy_);
     lblFilter->setBuddy(cboStreetFilter_);
     filterRow->addWidget(lblFilter);
     filterRow->addWidget(cboStreetFilter_, 1);
@@ -248,6 +309,36 @@ QWidget* frmEditTree::buildListPage()
 {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("pageTreeList"));
+
+    // The search, above the grid.
+    auto* searchRow = new QWidget(page);
+    searchRow->setObjectName(QStringLiteral("frameSearch"));
+    auto* searchLayout = new QHBoxLayout(searchRow);
+    searchLayout->setContentsMargins(0, 0, 0, 0);
+    auto* lblSearch = makeLabel(QStringLiteral("lblSearch"), QStringLiteral("Searc&h"), searchRow);
+    txtSearch_ = makeTextBox(QStringLiteral("txtSearch"), QStringLiteral("Search"), searchRow);
+    txtSearch_->setPlaceholderText(QStringLiteral("Tree ID, address (12 ELM ST) or species"));
+    txtSearch_->setToolTip(QStringLiteral("Type a tree number, a house number and street, or a species; the list "
+                                          "narrows to the trees found"));
+    txtSearch_->setClearButtonEnabled(true);
+    lblSearch->setBuddy(txtSearch_);
+    searchLayout->addWidget(lblSearch);
+    searchLayout->addWidget(txtSearch_, 1);
+    searchTimer_ = new QTimer(this);
+    searchTimer_->setSingleShot(true);
+    searchTimer_->setInterval(SearchDelayMs);
+    connect(searchTimer_, &QTimer::timeout, this, &frmEditTree::txtSearch_Change);
+    connect(txtSearch_, &QLineEdit::textEdited, searchTimer_, qOverload<>(&QTimer::start));
+    connect(txtSearch_, &QLineEdit::returnPressed, this, [this] {
+        searchTimer_->stop();
+        txtSearch_Change();
+    });
+    // The clear button empties the box without an edit of the user's keys.
+    connect(txtSearch_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.isEmpty() && shownSource_.search.kind != TreeSearch::Kind::None)
+            searchTimer_->start();
+    });
+
     model_ = new TreeListModel(context_.db, this);
     DBGrid1_ = new QTableView(page);
     DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
@@ -256,23 +347,32 @@ QWidget* frmEditTree::buildListPage()
     DBGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid for the next control.
+    DBGrid1_->setTabKeyNavigation(false);
     DBGrid1_->setWordWrap(false);
     DBGrid1_->setAlternatingRowColors(true);
     DBGrid1_->verticalHeader()->setVisible(false);
     DBGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1_->verticalHeader()->setDefaultSectionSize(DBGrid1_->fontMetrics().height() + 6);
-    DBGrid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    DBGrid1_->horizontalHeader()->setHighlightSections(false);
+    QHeaderView* header = DBGrid1_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setHighlightSections(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setToolTip(QStringLiteral("Click a column's title to sort the list by it; click again to reverse"));
+    connect(header, &QHeaderView::sectionClicked, this, &frmEditTree::DBGrid1_HeaderClick);
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        if (loaded_)
+            columnsResizedByUser_ = true;
+    });
     const auto& columns = treeGridColumns();
-    for (size_t c = 0; c < columns.size(); ++c) {
-        int width = twipsToPixels(columns[c].widthTwips);
-        // A date is never cut, whatever the size of the desktop's font.
-        if (columns[c].field == QLatin1String("Date_Evaluated"))
-            width = std::max(width, DBGrid1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 12);
-        DBGrid1_->setColumnWidth(int(c), width);
-    }
+    for (size_t c = 0; c < columns.size(); ++c)
+        DBGrid1_->setColumnWidth(int(c), twipsToPixels(columns[c].widthTwips));
     connect(DBGrid1_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { DBGrid1_RowChange(current.isValid() ? current.row() : -1); });
+    // Enter or a double click opens the record.
+    connect(DBGrid1_, &QAbstractItemView::activated, this, [this] { cmdEdit_Click(); });
+    connect(DBGrid1_, &QAbstractItemView::doubleClicked, this, [this] { cmdEdit_Click(); });
 
     frameGridBottom_ = new QFrame(page);
     frameGridBottom_->setObjectName(QStringLiteral("frameGridBottom"));
@@ -291,24 +391,32 @@ QWidget* frmEditTree::buildListPage()
     connect(cmdRefresh_, &QPushButton::clicked, this, &frmEditTree::cmdRefresh_Click);
     auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Entries on File "), frameGridBottom_);
     lblNumTrees_ = makeLabel(QStringLiteral("lblNumTrees"), QStringLiteral("0"), frameGridBottom_);
-    lblNumTrees_->setAccessibleName(Label2->text());
     lblNumTrees_->setMinimumWidth(twipsToPixels(900));
     QFont bold = lblNumTrees_->font();
     bold.setBold(true);
     lblNumTrees_->setFont(bold);
+    setEntryCount(0);
     row->addWidget(Data1_);
     row->addSpacing(12);
     row->addWidget(cmdRefresh_);
     row->addStretch(1);
     row->addWidget(Label2);
     row->addWidget(lblNumTrees_);
+
     return page;
 }
 
 QWidget* frmEditTree::buildDetailsPage()
 {
+    // The page scrolls when the window is too small for it (a large font).
+    detailsScroll_ = new QScrollArea;
+    detailsScroll_->setObjectName(QStringLiteral("pageDetailsScroll"));
+    detailsScroll_->setWidgetResizable(true);
+    detailsScroll_->setFrameShape(QFrame::NoFrame);
+    detailsScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("pageDetails"));
+    detailsScroll_->setWidget(page);
     auto* outer = new QVBoxLayout(page);
     outer->setContentsMargins(6, 4, 6, 4);
     outer->setSpacing(4);
@@ -322,10 +430,10 @@ QWidget* frmEditTree::buildDetailsPage()
     const auto label = [this](const char* name, const char* text) {
         return makeLabel(QString::fromLatin1(name), QString::fromLatin1(text), Frame1_);
     };
-    const auto place = [grid](QLabel* caption, QWidget* control, int row, int column) {
+    const auto place = [grid](QLabel* caption, QWidget* control, int row, int column, int span = 1) {
         caption->setBuddy(control);
         grid->addWidget(caption, row, column * 2);
-        grid->addWidget(control, row, column * 2 + 1);
+        grid->addWidget(control, row, column * 2 + 1, 1, span * 2 - 1);
     };
 
     txtTreeID_ = makeTextBox(QStringLiteral("txtTreeID"), QStringLiteral("Tree ID"), Frame1_);
@@ -334,45 +442,38 @@ QWidget* frmEditTree::buildDetailsPage()
     txtTreeID_->setFont(bold);
     place(label("lblTreeID", "Tree ID"), txtTreeID_, 0, 0);
 
+    // The street takes the rest of the first row, so that a long name shows whole.
     auto* street = new QWidget(Frame1_);
     auto* streetRow = new QHBoxLayout(street);
     streetRow->setContentsMargins(0, 0, 0, 0);
     streetRow->setSpacing(3);
     txtStreetNum_ = makeTextBox(QStringLiteral("txtStreetNum"), QStringLiteral("#/Street number"), street);
-    txtStreetNum_->setFixedWidth(twipsToPixels(600));
+    txtStreetNum_->setFixedWidth(txtStreetNum_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
     cboStreetName_ = makeList(QStringLiteral("cboStreetName"), QStringLiteral("#/Street name"), false, street);
     streetRow->addWidget(txtStreetNum_);
     streetRow->addWidget(cboStreetName_, 1);
     auto* lblStreet = label("lblStreet", "#/Street");
+    place(lblStreet, street, 0, 1, 2);
     lblStreet->setBuddy(txtStreetNum_);
-    grid->addWidget(lblStreet, 0, 2);
-    grid->addWidget(street, 0, 3);
 
+    cboSurveyor_ = makeList(QStringLiteral("cboSurveyor"), QStringLiteral("Surveyor"), true, Frame1_);
+    place(label("lblSurveyor", "Surveyor"), cboSurveyor_, 1, 0);
+    DTPicker1_ = new DateBox(Frame1_);
+    DTPicker1_->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker1_->setAccessibleName(QStringLiteral("Date"));
+    connect(DTPicker1_, &DateBox::notADate, this, &frmEditTree::DTPicker1_NotADate);
+    place(label("lblDate", "Date"), DTPicker1_, 1, 1);
     lblRiskRating_ = makeLabel(QStringLiteral("lblRiskRating"), QString(), Frame1_);
-    lblRiskRating_->setAccessibleName(QStringLiteral("Risk Rating"));
     lblRiskRating_->setFrameShape(QFrame::Panel);
     lblRiskRating_->setFrameShadow(QFrame::Sunken);
     lblRiskRating_->setAlignment(Qt::AlignCenter);
     lblRiskRating_->setFont(bold);
-    place(label("lblRiskRatingCaption", "Risk Rating"), lblRiskRating_, 0, 2);
-
-    cboSurveyor_ = makeList(QStringLiteral("cboSurveyor"), QStringLiteral("Surveyor"), true, Frame1_);
-    place(label("lblSurveyor", "Surveyor"), cboSurveyor_, 1, 0);
-    DTPicker1_ = new QDateEdit(Frame1_);
-    DTPicker1_->setObjectName(QStringLiteral("DTPicker1"));
-    DTPicker1_->setAccessibleName(QStringLiteral("Date"));
-    DTPicker1_->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
-    DTPicker1_->setCalendarPopup(true);
-    DTPicker1_->setMinimumDate(NoDate);
-    DTPicker1_->setSpecialValueText(QStringLiteral(" "));
-    place(label("lblDate", "Date"), DTPicker1_, 1, 1);
-    txtDBH_ = makeTextBox(QStringLiteral("txtDBH"), QStringLiteral("DBH"), Frame1_);
-    place(label("lblDBH", "DBH"), txtDBH_, 1, 2);
+    place(label("lblRiskRatingCaption", "Risk Rating"), lblRiskRating_, 1, 2);
 
     cboSpecies_ = makeList(QStringLiteral("cboSpecies"), QStringLiteral("Species"), false, Frame1_);
     place(label("lblSpecies", "Species"), cboSpecies_, 2, 0);
-    auto* cboUtility = makeList(QStringLiteral("cboUtility"), QStringLiteral("Utility Conflict"), true, Frame1_);
-    place(label("lblUtility", "Utility Conflict"), cboUtility, 2, 1);
+    txtDBH_ = makeTextBox(QStringLiteral("txtDBH"), QStringLiteral("DBH"), Frame1_);
+    place(label("lblDBH", "DBH"), txtDBH_, 2, 1);
     txtSite_ = makeTextBox(QStringLiteral("txtSite"), QStringLiteral("Site"), Frame1_);
     place(label("lblSite", "Site"), txtSite_, 2, 2);
 
@@ -382,19 +483,35 @@ QWidget* frmEditTree::buildDetailsPage()
     place(label("lblVisual", "Visual Obstr."), cboVisual, 3, 1);
     cboLocation_ = makeList(QStringLiteral("cboLocation"), QStringLiteral("Location"), true, Frame1_);
     place(label("lblLocation", "Location"), cboLocation_, 3, 2);
-    // The columns share the width by weight, so that the long names and
-    // codes of the first column get the most of it.
-    for (int row = 0; row < grid->rowCount(); ++row) {
-        for (int column : {1, 3, 5}) {
-            if (QLayoutItem* item = grid->itemAtPosition(row, column); item && item->widget()) {
-                item->widget()->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-                item->widget()->setMinimumWidth(40);
-            }
-        }
+
+    auto* cboUtility = makeList(QStringLiteral("cboUtility"), QStringLiteral("Utility Conflict"), true, Frame1_);
+    place(label("lblUtility", "Utility Conflict"), cboUtility, 4, 0);
+    auto* coordinates = new QWidget(Frame1_);
+    auto* coordinateRow = new QHBoxLayout(coordinates);
+    coordinateRow->setContentsMargins(0, 0, 0, 0);
+    coordinateRow->setSpacing(3);
+    txtLatitude_ = makeTextBox(QStringLiteral("txtLatitude"), QStringLiteral("Latitude"), coordinates);
+    txtLongitude_ = makeTextBox(QStringLiteral("txtLongitude"), QStringLiteral("Longitude"), coordinates);
+    txtLatitude_->setToolTip(QStringLiteral("Latitude, -90 to 90"));
+    txtLongitude_->setToolTip(QStringLiteral("Longitude, -180 to 180"));
+    txtLatitude_->setPlaceholderText(QStringLiteral("latitude"));
+    txtLongitude_->setPlaceholderText(QStringLiteral("longitude"));
+    for (QLineEdit* box : {txtLatitude_, txtLongitude_}) {
+        box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("-000.000000")) + 12);
+        coordinateRow->addWidget(box);
     }
-    grid->setColumnStretch(1, 8);
-    grid->setColumnStretch(3, 6);
-    grid->setColumnStretch(5, 4);
+    auto* lblCoordinates = label("lblCoordinates", "Lat./Long.");
+    place(lblCoordinates, coordinates, 4, 1);
+    lblCoordinates->setBuddy(txtLatitude_);
+    txtReinspectYear_ = makeTextBox(QStringLiteral("txtReinspectYear"), QStringLiteral("Reinspect Year"), Frame1_);
+    place(label("lblReinspectYear", "Reinspect"), txtReinspectYear_, 4, 2);
+
+    // The boxes take what their values need: a site of 15 characters, a date.
+    txtSite_->setMinimumWidth(txtSite_->fontMetrics().horizontalAdvance(QStringLiteral("12 FT TREE LAWN")) + 14);
+    DTPicker1_->setMinimumWidth(DTPicker1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 40);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(3, 2);
+    grid->setColumnStretch(5, 2);
     outer->addWidget(Frame1_);
 
     SSTab2_ = new QTabWidget(page);
@@ -404,6 +521,8 @@ QWidget* frmEditTree::buildDetailsPage()
     SSTab2_->addTab(buildRootsPage(), QStringLiteral("Roots"));
     SSTab2_->addTab(buildRiskPage(), QStringLiteral("Risk Rating/Zone"));
     SSTab2_->addTab(buildCorrectivePage(), QStringLiteral("Corrective Actions"));
+    SSTab2_->addTab(buildHistoryPage(), QStringLiteral("History"));
+    connect(SSTab2_, &QTabWidget::currentChanged, this, [this] { showHistory(); });
     outer->addWidget(SSTab2_, 1);
 
     auto* moves = new QHBoxLayout;
@@ -430,6 +549,9 @@ QWidget* frmEditTree::buildDetailsPage()
     bind("Obstructions_Physical", cboPhysical);
     bind("Obstructions_Visual", cboVisual);
     bind("Utility_Conflict", cboUtility);
+    bind("ReinspectYear", txtReinspectYear_, 4);
+    bind("Latitude", txtLatitude_, 24);
+    bind("Longitude", txtLongitude_, 24);
     const struct {
         const char* column;
         const char* control;
@@ -454,10 +576,13 @@ QWidget* frmEditTree::buildDetailsPage()
 
     for (QLineEdit* box : {txtTreeID_, txtDBH_, txtShell_, txtDiam_, txtPct_})
         installKeyFilter(box, IsDecimalKey);
+    installKeyFilter(txtReinspectYear_, IsIntegerKey);
+    for (QLineEdit* box : {txtLatitude_, txtLongitude_})
+        installKeyFilter(box, IsCoordinateKey);
     auto* zero = new ZeroWhenEmpty(this);
     for (QLineEdit* box : {txtShell_, txtDiam_, txtPct_})
         box->installEventFilter(zero);
-    return page;
+    return detailsScroll_;
 }
 
 QWidget* frmEditTree::buildCrownPage()
@@ -523,14 +648,15 @@ QWidget* frmEditTree::buildRiskPage()
     lblZone->setBuddy(cboRiskZone_);
     grid->addWidget(lblZone, 0, 0);
     grid->addWidget(cboRiskZone_, 0, 1);
+    // The four questions two by two: the title, then its answers.
     for (int q = 0; q < 4; ++q) {
         lblRiskTitle_[size_t(q)] = makeLabel(QStringLiteral("lblRiskTitle_%1").arg(q + 1), QString(), page);
         cboRisk_[size_t(q)] = makeList(QStringLiteral("cboRisk%1").arg(q + 1), QString(), true, page);
         lblRiskTitle_[size_t(q)]->setBuddy(cboRisk_[size_t(q)]);
-        const int row = 1 + q / 2 * 2;
+        const int row = 1 + q / 2;
         const int column = q % 2;
-        grid->addWidget(lblRiskTitle_[size_t(q)], row, column * 2, 1, 2);
-        grid->addWidget(cboRisk_[size_t(q)], row + 1, column * 2, 1, 2);
+        grid->addWidget(lblRiskTitle_[size_t(q)], row, column * 2);
+        grid->addWidget(cboRisk_[size_t(q)], row, column * 2 + 1);
         connect(cboRisk_[size_t(q)], &QComboBox::activated, this, [this] { ComputeRiskRating(); });
     }
     txtDescOtherRisk_ = new LimitedTextEdit(150, page);
@@ -538,10 +664,10 @@ QWidget* frmEditTree::buildRiskPage()
     txtDescOtherRisk_->setAccessibleName(QStringLiteral("Description of the other risk"));
     txtDescOtherRisk_->setPlaceholderText(QStringLiteral("Description of the other risk"));
     txtDescOtherRisk_->setFixedHeight(txtDescOtherRisk_->fontMetrics().lineSpacing() * 2 + 12);
-    grid->addWidget(txtDescOtherRisk_, 5, 0, 1, 4);
+    grid->addWidget(txtDescOtherRisk_, 3, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(6, 1);
+    grid->setRowStretch(4, 1);
     return page;
 }
 
@@ -554,7 +680,7 @@ QWidget* frmEditTree::buildCorrectivePage()
     for (int i = 0; i < CorrectiveActionCount; ++i) {
         chkCorrect_[size_t(i)] = new QCheckBox(captions.at(i), page);
         chkCorrect_[size_t(i)]->setObjectName(QStringLiteral("chkCorrect(%1)").arg(i));
-        grid->addWidget(chkCorrect_[size_t(i)], i % 3, i / 3);
+        grid->addWidget(chkCorrect_[size_t(i)], i / 4, i % 4);
         connect(chkCorrect_[size_t(i)], &QCheckBox::clicked, this, [this] { chkCorrect_Click(); });
     }
     auto* lblCorrect = makeLabel(QStringLiteral("lblCorrect"), QStringLiteral("Corrective Actions"), page);
@@ -572,6 +698,40 @@ QWidget* frmEditTree::buildCorrectivePage()
     txtNote_->setFixedHeight(txtNote_->fontMetrics().lineSpacing() * 2 + 12);
     grid->addWidget(txtNote_, 4, 0, 1, 4);
     grid->setRowStretch(5, 1);
+    return page;
+}
+
+QWidget* frmEditTree::buildHistoryPage()
+{
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("pageHistory"));
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(8, 6, 8, 6);
+    column->setSpacing(4);
+    chkDeletedRecords_ = new QCheckBox(QStringLiteral("Show deleted rec&ords instead"), page);
+    chkDeletedRecords_->setObjectName(QStringLiteral("chkDeletedRecords"));
+    connect(chkDeletedRecords_, &QCheckBox::toggled, this, [this] { showHistory(); });
+    column->addWidget(chkDeletedRecords_);
+    auto* split = new QSplitter(Qt::Horizontal, page);
+    lstHistory_ = new QTreeWidget(split);
+    lstHistory_->setObjectName(QStringLiteral("lstHistory"));
+    lstHistory_->setAccessibleName(QStringLiteral("History of the record"));
+    lstHistory_->setRootIsDecorated(false);
+    lstHistory_->setUniformRowHeights(true);
+    lstHistory_->setAlternatingRowColors(true);
+    lstHistory_->setHeaderLabels({QStringLiteral("When"), QStringLiteral("By"), QStringLiteral("Field"),
+                                  QStringLiteral("Old Value"), QStringLiteral("New Value")});
+    txtHistoryDetail_ = new QPlainTextEdit(split);
+    txtHistoryDetail_->setObjectName(QStringLiteral("txtHistoryDetail"));
+    txtHistoryDetail_->setAccessibleName(QStringLiteral("The chosen entry of the history"));
+    txtHistoryDetail_->setReadOnly(true);
+    txtHistoryDetail_->setTabChangesFocus(true);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    column->addWidget(split, 1);
+    connect(lstHistory_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        txtHistoryDetail_->setPlainText(item ? item->data(0, Qt::UserRole).toString() : QString());
+    });
     return page;
 }
 
@@ -612,6 +772,13 @@ void frmEditTree::Form_Load()
                                windowTitle());
     }
     FillCodedLists();
+    // Where the desktop's font is too wide for the designed width, the
+    // window widens so that the grid still shows the longest names whole.
+    if (const int lacking = fitGridColumns(); lacking > 0) {
+        setFixedWidth(width() + lacking);
+        Form_Resize();
+        fitGridColumns();
+    }
     QCoreApplication::processEvents();
 
     // The list the window opens with, by tree number; the first activation
@@ -619,11 +786,13 @@ void frmEditTree::Form_Load()
     {
         QScopedValueRollback syncing(syncingGrid_, true);
         try {
-            model_->setSource(TreeListSource{-1, {}});
+            model_->setSource(TreeListSource{});
         } catch (const DbError&) {
             model_->clear();
         }
     }
+    shownSource_ = model_->source();
+    setEntryCount(model_->rowCount());
     if (model_->rowCount() > 0)
         showRecord(0);
     else
@@ -644,6 +813,7 @@ void frmEditTree::FillStreetLists()
     const QStringList streets = readReferenceList(context_.db, ReferenceList::Streets);
     cboStreetName_->clear();
     cboStreetName_->addItems(streets);
+    const QSignalBlocker block(cboStreetFilter_);
     cboStreetFilter_->clear();
     cboStreetFilter_->addItem(allStreetsEntry());
     cboStreetFilter_->addItems(streets);
@@ -697,6 +867,99 @@ void frmEditTree::FillCodedLists()
     }
 }
 
+// The grid shows the longest names of the lists whole and fits the width of
+// the page without a horizontal scroll bar: the site, the location and the
+// surveyor give up width first. Gives the pixels the grid still lacks.
+int frmEditTree::fitGridColumns()
+{
+    const QFontMetrics text = DBGrid1_->fontMetrics();
+    const QFontMetrics title(DBGrid1_->horizontalHeader()->font());
+    const int cellPad = 10;
+    const auto longest = [&text](const QComboBox* list, const QString& floor) {
+        int width = text.horizontalAdvance(floor);
+        for (int i = 0; i < list->count(); ++i)
+            width = std::max(width, text.horizontalAdvance(list->itemText(i)));
+        return width;
+    };
+    const auto& columns = treeGridColumns();
+    std::vector<int> widths(columns.size());
+    std::vector<int> least(columns.size());
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const QString& field = columns[c].field;
+        int content = 0;
+        if (field == QLatin1String("Tree_ID"))
+            content = text.horizontalAdvance(QStringLiteral("0000000"));
+        else if (field == QLatin1String("Date_Evaluated"))
+            content = text.horizontalAdvance(QStringLiteral("00/00/0000"));
+        else if (field == QLatin1String("Species"))
+            content = longest(cboSpecies_, QStringLiteral("TICO-LITTLELEAF LINDEN"));
+        else if (field == QLatin1String("DBH"))
+            content = text.horizontalAdvance(QStringLiteral("000"));
+        else if (field == QLatin1String("Site"))
+            content = text.horizontalAdvance(QStringLiteral("10 FT LAWN"));
+        else if (field == QLatin1String("Location"))
+            content = text.horizontalAdvance(QStringLiteral("Median"));
+        else if (field == QLatin1String("Hazard_Rating"))
+            content = text.horizontalAdvance(QStringLiteral("00"));
+        else if (field == QLatin1String("Surveyor"))
+            content = longest(cboSurveyor_, QStringLiteral("J SMITH"));
+        else if (field == QLatin1String("StreetName"))
+            content = longest(cboStreetName_, QStringLiteral("WASHINGTON AVE"));
+        else if (field == QLatin1String("StreetNum"))
+            content = text.horizontalAdvance(QStringLiteral("00000"));
+        least[c] = title.horizontalAdvance(columns[c].caption.trimmed()) + cellPad;
+        widths[c] = std::max(least[c], content + cellPad);
+    }
+    const int room = DBGrid1_->width() - 2 * DBGrid1_->frameWidth() -
+                     DBGrid1_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 2;
+    int total = 0;
+    for (int w : widths)
+        total += w;
+    // Too wide: the site, the location and the surveyor give up width first.
+    for (const char* field : {"Site", "Location", "Surveyor", "Tree_ID", "StreetNum"}) {
+        for (size_t c = 0; c < columns.size() && total > room; ++c) {
+            if (columns[c].field == QLatin1String(field)) {
+                const int give = std::min(total - room, widths[c] - least[c]);
+                widths[c] -= give;
+                total -= give;
+            }
+        }
+    }
+    // Room to spare goes to the street and the species.
+    if (total < room) {
+        const int spare = room - total;
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (columns[c].field == QLatin1String("StreetName"))
+                widths[c] += spare - spare / 2;
+            else if (columns[c].field == QLatin1String("Species"))
+                widths[c] += spare / 2;
+        }
+    }
+    for (size_t c = 0; c < columns.size(); ++c)
+        DBGrid1_->setColumnWidth(int(c), widths[c]);
+    return std::max(0, total - room);
+}
+
+// The window opens large enough for the "Details" page to show every value
+// of the longest supplied lists whole, without scrolling: wider and taller
+// than designed where the desktop's font needs it. The user can still make
+// it as small as designed; the page then scrolls.
+void frmEditTree::fitWindowToDetails()
+{
+    // The pages share one area; the list page, which shows, has its size.
+    const QSize room = SSTab1_->widget(0)->size();
+    const QSize need = detailsScroll_->widget()->minimumSizeHint();
+    const int lackingHeight = need.height() - room.height();
+    if (lackingHeight > 0)
+        resize(width(), height() + lackingHeight);
+    const int lackingWidth = need.width() - room.width();
+    if (lackingWidth > 0) {
+        setFixedWidth(width() + lackingWidth);
+        if (!columnsResizedByUser_)
+            fitGridColumns();
+    }
+}
+
 // Activation ends the loading and builds the list of the chosen sort
 // option. Messages and the calendar that come and go over the window, and
 // other programs, do not start another activation: the user stays on the
@@ -706,7 +969,7 @@ void frmEditTree::Form_Activate()
     if (!IsLoading_ || !loaded_)
         return;
     IsLoading_ = false;
-    RefreshTreeList();
+    refreshList(false);
     cmdExit_->setFocus();
 }
 
@@ -721,6 +984,7 @@ void frmEditTree::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (IsLoading_) {
+        fitWindowToDetails();
         centreOnScreen(this);
         // Where the desktop gives the window no activation when it opens,
         // the list is still built as soon as the window shows.
@@ -736,22 +1000,45 @@ void frmEditTree::showEvent(QShowEvent* event)
 TreeListSource frmEditTree::chosenSource() const
 {
     TreeListSource source;
-    for (int i = 0; i < SortOptionCount; ++i) {
-        if (optSortBy_[size_t(i)]->isChecked()) {
-            source.sortOption = i;
-            break;
+    if (sortColumn_ >= 0) {
+        source.sortColumn = sortColumn_;
+        source.sortOrder = sortOrder_;
+    } else {
+        for (int i = 0; i < SortOptionCount; ++i) {
+            if (optSortBy_[size_t(i)]->isChecked()) {
+                source.sortOption = i;
+                break;
+            }
         }
     }
     if (cboStreetFilter_->currentIndex() > 0)
         source.street = cboStreetFilter_->currentText();
+    QStringList streets, species;
+    for (int i = 0; i < cboStreetName_->count(); ++i)
+        streets << cboStreetName_->itemText(i);
+    for (int i = 0; i < cboSpecies_->count(); ++i)
+        species << cboSpecies_->itemText(i);
+    source.search = parseTreeSearch(txtSearch_->text(), streets, species);
     return source;
 }
 
 void frmEditTree::showChosenSource(const TreeListSource& source)
 {
     for (int i = 0; i < SortOptionCount; ++i) {
-        QSignalBlocker block(optSortBy_[size_t(i)]);
-        optSortBy_[size_t(i)]->setChecked(i == source.sortOption);
+        QRadioButton* option = optSortBy_[size_t(i)];
+        QSignalBlocker block(option);
+        // With the list sorted by a column no option is chosen.
+        option->setAutoExclusive(false);
+        option->setChecked(source.sortColumn < 0 && i == std::max(0, source.sortOption));
+        option->setAutoExclusive(true);
+    }
+    sortColumn_ = source.sortColumn;
+    sortOrder_ = source.sortOrder;
+    QHeaderView* header = DBGrid1_->horizontalHeader();
+    {
+        QSignalBlocker block(header);
+        header->setSortIndicatorShown(sortColumn_ >= 0);
+        header->setSortIndicator(sortColumn_, sortOrder_);
     }
     QSignalBlocker block(cboStreetFilter_);
     const int at = source.street.isEmpty() ? 0 : cboStreetFilter_->findText(source.street, Qt::MatchFixedString | Qt::MatchCaseSensitive);
@@ -760,11 +1047,17 @@ void frmEditTree::showChosenSource(const TreeListSource& source)
 
 void frmEditTree::RefreshTreeList()
 {
+    refreshList(true);
+}
+
+void frmEditTree::refreshList(bool force, bool recount)
+{
     if (refreshing_)
         return;
-    // The record being left is written back first; when it cannot be, the
-    // list and the choices that would rebuild it stay as they were.
-    if (!saveChanges()) {
+    searchTimer_->stop();
+    // The record being left is checked and written back first; when it
+    // cannot be, the list and the choices that would rebuild it stay as they were.
+    if (!leaveRecord()) {
         showChosenSource(shownSource_);
         return;
     }
@@ -772,27 +1065,34 @@ void frmEditTree::RefreshTreeList()
     BusyCursor busy;
     SSTab1_->setTabEnabled(1, true);
     const TreeListSource source = chosenSource();
-    {
+    const BoundStatement wanted = treeListStatement(source);
+    const BoundStatement shown = treeListStatement(model_->source());
+    // The list the window opened with is already in the order of the first option.
+    const bool same = !force && wanted.sql == shown.sql && wanted.values == shown.values &&
+                      source.search == model_->source().search;
+    if (!same) {
         QScopedValueRollback syncing(syncingGrid_, true);
         try {
-            model_->setSource(source);
+            model_->setSource(source, recount);
         } catch (const DbError& error) {
             model_->clear();
             busy.release();
             context_.prompter.warn(this, QStringLiteral("The list of trees could not be read.\n\n%1").arg(error.message()),
                                    windowTitle());
         }
+        currentRow_ = -1;
     }
     shownSource_ = source;
-    currentRow_ = -1;
+    showChosenSource(source);
     if (model_->rowCount() > 0) {
         setDetailsEnabled(true);
-        showRecord(0);
+        if (!same || currentRow_ < 0)
+            showRecord(0);
     } else {
         setDetailsEnabled(false);
         showNoRecord();
     }
-    lblNumTrees_->setText(formatEntryCount(model_->rowCount()));
+    setEntryCount(model_->rowCount());
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     emit treeListRefreshed();
 }
@@ -804,11 +1104,33 @@ void frmEditTree::setDetailsEnabled(bool enabled)
     SSTab1_->setTabEnabled(1, enabled);
 }
 
+void frmEditTree::updateRecordButtons()
+{
+    const bool any = currentRow_ >= 0;
+    for (QPushButton* b : {cmdEdit_, cmdDelete_, cmdSave_, cmdCancel_})
+        b->setEnabled(any);
+}
+
+void frmEditTree::setEntryCount(int count)
+{
+    lblNumTrees_->setText(formatEntryCount(count));
+    // A screen reader reads the count, not only its caption.
+    lblNumTrees_->setAccessibleName(QStringLiteral("Entries on File: %1").arg(lblNumTrees_->text()));
+}
+
+void frmEditTree::setRiskRatingText(const QString& text)
+{
+    lblRiskRating_->setText(text);
+    lblRiskRating_->setAccessibleName(QStringLiteral("Risk Rating: %1").arg(text));
+}
+
 void frmEditTree::optSortBy_Click(int)
 {
     if (IsLoading_)
         return;
-    RefreshTreeList();
+    // An option replaces the order of a column; the records stay the same.
+    sortColumn_ = -1;
+    refreshList(true, false);
 }
 
 void frmEditTree::cboStreetFilter_Click()
@@ -816,6 +1138,38 @@ void frmEditTree::cboStreetFilter_Click()
     if (IsLoading_)
         return;
     RefreshTreeList();
+}
+
+void frmEditTree::txtSearch_Change()
+{
+    if (IsLoading_)
+        return;
+    const TreeListSource source = chosenSource();
+    if (source.search == shownSource_.search)
+        return;
+    RefreshTreeList();
+    if (!(shownSource_.search == source.search))
+        return;
+    txtSearch_->setFocus();
+}
+
+void frmEditTree::DBGrid1_HeaderClick(int column)
+{
+    const int before = sortColumn_;
+    const Qt::SortOrder beforeOrder = sortOrder_;
+    if (IsLoading_) {
+        showChosenSource(shownSource_);
+        return;
+    }
+    // A second click on the same column reverses its order.
+    sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    sortColumn_ = column;
+    refreshList(true, false);
+    if (shownSource_.sortColumn != column) {
+        sortColumn_ = before;
+        sortOrder_ = beforeOrder;
+        showChosenSource(shownSource_);
+    }
 }
 
 void frmEditTree::cmdRefresh_Click()
@@ -827,7 +1181,7 @@ void frmEditTree::cmdRefresh_Click()
 
 void frmEditTree::cmdEdit_Click()
 {
-    if (SSTab1_->isTabEnabled(1))
+    if (SSTab1_->isTabEnabled(1) && currentRow_ >= 0)
         SSTab1_->setCurrentIndex(1);
 }
 
@@ -860,7 +1214,7 @@ bool frmEditTree::moveToRow(int row)
         selectGridRow(row);
         return true;
     }
-    if (!saveChanges()) {
+    if (!leaveRecord()) {
         selectGridRow(currentRow_);
         return false;
     }
@@ -883,16 +1237,12 @@ void frmEditTree::showRecord(int row)
         // What the control shows of the stored value counts as unchanged.
         shownStored_[b.column->name] = shownText(b);
     }
-    // The boxes show the stored list, and the list then reads as the boxes
-    // give it; a list written otherwise ("3, 1,3") is a change, written back
-    // with the record.
-    const QString storedList = shownValue(*findTreeColumn(QStringLiteral("CorrectiveActions")),
-                                          stored_[QStringLiteral("CorrectiveActions")]);
-    shownStored_[QStringLiteral("CorrectiveActions")] = storedList;
-    const CorrectiveActionBoxes boxes = correctiveActionBoxes(storedList);
-    setCorrectiveBoxes(boxes);
-    txtCorrect_->setText(correctiveActionText(boxes));
+    // The boxes show the stored list; the list itself stays as stored until
+    // the user clicks a box.
+    setCorrectiveBoxes(correctiveActionBoxes(txtCorrect_->text()));
     selectGridRow(row);
+    updateRecordButtons();
+    showHistory();
 }
 
 void frmEditTree::showNoRecord()
@@ -906,6 +1256,8 @@ void frmEditTree::showNoRecord()
     }
     setCorrectiveBoxes({});
     selectGridRow(-1);
+    updateRecordButtons();
+    showHistory();
 }
 
 void frmEditTree::setCorrectiveBoxes(const CorrectiveActionBoxes& boxes)
@@ -919,28 +1271,32 @@ void frmEditTree::chkCorrect_Click()
     CorrectiveActionBoxes boxes{};
     for (int i = 0; i < CorrectiveActionCount; ++i)
         boxes[size_t(i)] = chkCorrect_[size_t(i)]->isChecked();
-    txtCorrect_->setText(correctiveActionText(boxes));
+    // The codes no box stands for stay in the list.
+    txtCorrect_->setText(correctiveActionText(boxes, txtCorrect_->text()));
 }
 
 void frmEditTree::ComputeRiskRating()
 {
-    lblRiskRating_->setText(riskRatingText(
+    setRiskRatingText(riskRatingText(
         {cboRisk_[0]->currentText(), cboRisk_[1]->currentText(), cboRisk_[2]->currentText(), cboRisk_[3]->currentText()}));
 }
 
 QString frmEditTree::shownText(const Binding& binding) const
 {
     QWidget* c = binding.control;
+    if (auto* date = qobject_cast<DateBox*>(c)) {
+        // A date as its day; a text that is not a date as typed.
+        const QDate day = date->date();
+        return day.isValid() ? day.toString(QStringLiteral("yyyy-MM-dd")) : date->text().trimmed();
+    }
     if (auto* box = qobject_cast<QLineEdit*>(c))
         return box->text();
     if (auto* list = qobject_cast<QComboBox*>(c))
         return list->currentText();
     if (auto* label = qobject_cast<QLabel*>(c))
         return label->text();
-    if (auto* date = qobject_cast<QDateEdit*>(c))
-        return date->date() == date->minimumDate() ? QString() : date->date().toString(DayFormat);
-    if (auto* text = qobject_cast<QPlainTextEdit*>(c))
-        return text->toPlainText();
+    if (auto* text = dynamic_cast<LimitedTextEdit*>(c))
+        return text->rawText();
     return {};
 }
 
@@ -948,7 +1304,9 @@ void frmEditTree::showValue(const Binding& binding, const QString& value)
 {
     QWidget* c = binding.control;
     const QSignalBlocker block(c);
-    if (auto* box = qobject_cast<QLineEdit*>(c)) {
+    if (auto* date = qobject_cast<DateBox*>(c)) {
+        date->setDate(QDate::fromString(value, QStringLiteral("yyyy-MM-dd")));
+    } else if (auto* box = qobject_cast<QLineEdit*>(c)) {
         // A stored value longer than the box takes is shown whole.
         if (binding.maxLength > 0)
             box->setMaxLength(std::max<int>(binding.maxLength, int(value.size())));
@@ -969,15 +1327,25 @@ void frmEditTree::showValue(const Binding& binding, const QString& value)
             }
             list->setCurrentIndex(at);
         }
-    } else if (auto* label = qobject_cast<QLabel*>(c)) {
-        label->setText(value);
-    } else if (auto* date = qobject_cast<QDateEdit*>(c)) {
-        const QDate day = QDate::fromString(value, DayFormat);
-        date->setDate(day.isValid() ? day : date->minimumDate());
+    } else if (c == lblRiskRating_) {
+        setRiskRatingText(value);
     } else if (auto* text = dynamic_cast<LimitedTextEdit*>(c)) {
-        text->setLimit(std::max<int>(binding.maxLength, int(value.size())));
-        text->setPlainText(value);
+        const QString shown = multiLineShown(value);
+        text->setLimit(std::max<int>(binding.maxLength, int(shown.size())));
+        text->setPlainText(shown);
     }
+}
+
+bool frmEditTree::hasPendingChanges() const
+{
+    if (currentRow_ < 0)
+        return false;
+    for (const Binding& b : bindings_) {
+        const auto before = shownStored_.find(b.column->name);
+        if (before == shownStored_.end() || before->second != shownText(b))
+            return true;
+    }
+    return false;
 }
 
 std::vector<std::pair<QString, QVariant>> frmEditTree::pendingChanges() const
@@ -989,10 +1357,28 @@ std::vector<std::pair<QString, QVariant>> frmEditTree::pendingChanges() const
         const auto before = shownStored_.find(name);
         if (before != shownStored_.end() && before->second == shown)
             continue;
-        const auto original = stored_.find(name);
-        changes.emplace_back(name, storedValue(*b.column, shown, original == stored_.end() ? QVariant() : original->second));
+        const auto found = stored_.find(name);
+        const QVariant original = found == stored_.end() ? QVariant() : found->second;
+        if (dynamic_cast<LimitedTextEdit*>(b.control) && before != shownStored_.end()) {
+            // Only the characters the user changed change.
+            changes.emplace_back(name, mergeEditedText(original.isNull() ? QString() : original.toString(),
+                                                       before->second, shown));
+            continue;
+        }
+        changes.emplace_back(name, storedValue(*b.column, shown, original));
     }
     return changes;
+}
+
+void frmEditTree::focusControl(QWidget* control)
+{
+    if (!control)
+        return;
+    SSTab1_->setCurrentIndex(1);
+    if (const int page = pageHolding(SSTab2_, control); page >= 0)
+        SSTab2_->setCurrentIndex(page);
+    detailsScroll_->ensureWidgetVisible(control);
+    control->setFocus();
 }
 
 bool frmEditTree::saveChanges()
@@ -1003,17 +1389,14 @@ bool frmEditTree::saveChanges()
         const auto changes = pendingChanges();
         if (changes.empty())
             return true;
-        writeTreeRecord(context_.db, currentId_, changes);
+        // The list is read to its end before the database changes under it.
+        model_->finishLoading();
+        writeTreeRecord(context_.db, currentId_, changes, {context_.clock.now(), operatingSystemUser()});
     } catch (const TreeRecordRefused& refused) {
         context_.prompter.warn(this, refused.userMessage() + QStringLiteral("\n\nCorrect it, or choose Cancel to "
                                                                             "go back to the record as it is stored."),
                                recordNotSavedCaption());
-        if (QWidget* control = controlOf(refused.column())) {
-            SSTab1_->setCurrentIndex(1);
-            if (const int page = pageHolding(SSTab2_, control); page >= 0)
-                SSTab2_->setCurrentIndex(page);
-            control->setFocus();
-        }
+        focusControl(controlOf(refused.column()));
         return false;
     }
     // The record as now stored is the record the controls show.
@@ -1025,24 +1408,29 @@ bool frmEditTree::saveChanges()
     for (const Binding& b : bindings_)
         shownStored_[b.column->name] = shownText(b);
     model_->rowChanged(currentRow_);
+    showHistory();
     return true;
+}
+
+bool frmEditTree::leaveRecord()
+{
+    if (!hasPendingChanges())
+        return true;
+    // One check for every way of leaving a changed record.
+    const TreeCheck check = checkTreeRecord(txtTreeID_->text(), cboSurveyor_->currentText());
+    if (check != TreeCheck::Ok) {
+        context_.prompter.message(this, treeCheckMessage(check));
+        focusControl(check == TreeCheck::MissingTreeId ? static_cast<QWidget*>(txtTreeID_) : cboSurveyor_);
+        return false;
+    }
+    return saveChanges();
 }
 
 bool frmEditTree::ValidateAndSaveTree()
 {
     if (currentRow_ < 0)
         return false;
-    const TreeCheck check = checkTreeRecord(txtTreeID_->text(), cboSurveyor_->currentText());
-    if (check != TreeCheck::Ok) {
-        context_.prompter.message(this, treeCheckMessage(check));
-        SSTab1_->setCurrentIndex(1);
-        if (check == TreeCheck::MissingTreeId)
-            txtTreeID_->setFocus();
-        else
-            cboSurveyor_->setFocus();
-        return false;
-    }
-    return saveChanges();
+    return leaveRecord();
 }
 
 void frmEditTree::cmdNext_Click()
@@ -1072,32 +1460,89 @@ void frmEditTree::cmdCancel_Click()
         showRecord(currentRow_);
 }
 
+void frmEditTree::DTPicker1_NotADate(const QString& typed)
+{
+    context_.prompter.message(this, {notADateMessage(typed), QStringLiteral("Date"), MsgIcon::Exclamation,
+                                     MsgButtons::Ok, MsgAnswer::Ok});
+    focusControl(DTPicker1_);
+}
+
 void frmEditTree::cmdDelete_Click()
 {
     if (IsLoading_ || model_->rowCount() == 0 || currentRow_ < 0)
         return;
-    TreeRecord record = stored_;
-    try {
-        if (auto fresh = readTreeRecord(context_.db, currentId_))
-            record = *fresh;
-    } catch (const DbError&) {
-    }
+    // The question names the record as the window shows it.
+    const QDate day = DTPicker1_->date();
     const MsgAnswer answer = context_.prompter.message(
-        this, deleteTreeMessage(record[QStringLiteral("Tree_ID")], record[QStringLiteral("Species")],
-                                record[QStringLiteral("DBH")], record[QStringLiteral("Date_Evaluated")]));
-    if (answer == MsgAnswer::Yes) {
-        try {
-            deleteTreeRecord(context_.db, currentId_);
-            // The changes not yet saved went with the record.
-            currentRow_ = -1;
-            currentId_ = -1;
-        } catch (const DbError& error) {
-            context_.prompter.warn(this, QStringLiteral("The record was not deleted.\n\n%1").arg(error.message()),
-                                   QStringLiteral("Confirm Delete"));
-        }
+        this, deleteTreeMessage(txtTreeID_->text(), cboSpecies_->currentText(), txtDBH_->text(),
+                                day.isValid() ? QVariant(toDbDateTime(day.startOfDay())) : QVariant()));
+    // No changes nothing: the edits not yet saved stay on the screen.
+    if (answer != MsgAnswer::Yes)
+        return;
+    try {
+        model_->finishLoading();
+        deleteTreeRecord(context_.db, currentId_, {context_.clock.now(), operatingSystemUser()});
+    } catch (const DbError& error) {
+        context_.prompter.warn(this, QStringLiteral("The record was not deleted.\n\n%1").arg(error.message()),
+                               QStringLiteral("Confirm Delete"));
+        return;
     }
-    setDetailsEnabled(model_->rowCount() > 0 && currentRow_ >= 0);
-    RefreshTreeList();
+    // The edits not yet saved went with the record. The next record becomes
+    // current, or the previous one after the last.
+    const int row = currentRow_;
+    currentRow_ = -1;
+    currentId_ = -1;
+    model_->removeListRow(row);
+    setEntryCount(model_->rowCount());
+    if (model_->rowCount() == 0) {
+        setDetailsEnabled(false);
+        showNoRecord();
+    } else {
+        showRecord(std::min(row, model_->rowCount() - 1));
+    }
+}
+
+void frmEditTree::showHistory()
+{
+    // The history is read while its page shows.
+    if (!lstHistory_ || SSTab2_->currentIndex() != pageHolding(SSTab2_, lstHistory_))
+        return;
+    lstHistory_->clear();
+    txtHistoryDetail_->clear();
+    const QString when = QStringLiteral("MM/dd/yyyy HH:mm");
+    try {
+        if (chkDeletedRecords_->isChecked()) {
+            lstHistory_->setHeaderLabels({QStringLiteral("Deleted"), QStringLiteral("By"), QStringLiteral("Record")});
+            for (const HistoryEntry& e : readDeletedRecords(context_.db)) {
+                auto* item = new QTreeWidgetItem(lstHistory_, {e.changedAt.toString(when), e.changedBy,
+                                                               deletedRecordSummary(historyValue(e.oldValue))});
+                item->setData(0, Qt::UserRole, historyValue(e.oldValue));
+            }
+        } else {
+            lstHistory_->setHeaderLabels({QStringLiteral("When"), QStringLiteral("By"), QStringLiteral("Field"),
+                                          QStringLiteral("Old Value"), QStringLiteral("New Value")});
+            if (currentId_ < 0)
+                return;
+            for (const HistoryEntry& e : readSurveyHistory(context_.db, currentId_)) {
+                QString field = e.action == QLatin1String("changed") ? fieldLabel(e.field)
+                                                                     : QStringLiteral("(%1)").arg(e.action);
+                auto* item = new QTreeWidgetItem(lstHistory_, {e.changedAt.toString(when), e.changedBy, field,
+                                                               historyValue(e.oldValue), historyValue(e.newValue)});
+                item->setData(0, Qt::UserRole,
+                              e.action == QLatin1String("changed")
+                                  ? QStringLiteral("%1\n\nOld value:\n%2\n\nNew value:\n%3")
+                                        .arg(field, historyValue(e.oldValue), historyValue(e.newValue))
+                                  : field + QLatin1Char('\n') + historyValue(e.oldValue));
+            }
+        }
+    } catch (const DbError& error) {
+        txtHistoryDetail_->setPlainText(QStringLiteral("The history could not be read: %1").arg(error.message()));
+    }
+    for (int c = 0; c < lstHistory_->columnCount(); ++c)
+        lstHistory_->resizeColumnToContents(c);
+    // The latest entry is chosen, so that its whole text shows beside the list.
+    if (const int count = lstHistory_->topLevelItemCount(); count > 0)
+        lstHistory_->setCurrentItem(lstHistory_->topLevelItem(chkDeletedRecords_->isChecked() ? 0 : count - 1));
 }
 
 void frmEditTree::cmdExit_Click()
@@ -1107,9 +1552,9 @@ void frmEditTree::cmdExit_Click()
 
 void frmEditTree::closeEvent(QCloseEvent* event)
 {
-    // The record on the screen is written back when the window closes; a
-    // record that cannot be stored keeps the window open on it.
-    if (!saveChanges()) {
+    // A changed record is checked and written back when the window closes;
+    // a record that cannot be stored keeps the window open on it.
+    if (!leaveRecord()) {
         event->ignore();
         return;
     }
@@ -1124,15 +1569,16 @@ void frmEditTree::resizeEvent(QResizeEvent* event)
     Form_Resize();
 }
 
-// The window is at least 8700 twips high and always 10605 wide (the sizes
-// of its client area). The tab control takes the height above the sort
-// frame and the buttons; the grid fills the list page above its navigator.
+// The window is at least 8700 twips high and 10605 wide (the sizes of its
+// client area; wider only where the desktop's font needs it, see Form_Load). The tab control takes the height above the sort
+// frame and the buttons; the grid fills the list page between the search
+// and its navigator.
 void frmEditTree::Form_Resize()
 {
     if (isMinimized())
         return;
     const int heightTwips = std::max(pixelsToTwips(height()), MinimumHeightTwips);
-    const int widthTwips = WindowWidthTwips;
+    const int widthTwips = std::max(pixelsToTwips(width()), WindowWidthTwips);
     const int left = 120;
     const int top = 120;
     const int tabHeight = heightTwips - 2595;
@@ -1151,9 +1597,12 @@ void frmEditTree::Form_Resize()
     cmdCancel_->setGeometry(px(buttonsLeft + saveWidth + 90), px(tabHeight + 700), px(saveWidth), px(405));
 
     const int gridLeft = 90;
-    const int gridTop = 90;
+    const int searchHeight = 390;
+    const int gridTop = 90 + searchHeight;
     const int gridWidth = tabWidth - 300;
-    const int gridHeight = tabHeight - 2000;
+    const int gridHeight = tabHeight - 2000 - searchHeight;
+    if (QWidget* search = SSTab1_->widget(0)->findChild<QWidget*>(QStringLiteral("frameSearch")))
+        search->setGeometry(px(gridLeft), px(90), px(gridWidth), px(searchHeight - 30));
     DBGrid1_->setGeometry(px(gridLeft), px(gridTop), px(gridWidth), px(gridHeight));
     frameGridBottom_->setGeometry(px(gridLeft), px(gridTop + gridHeight + 30), px(gridWidth), px(450));
 }

@@ -1,9 +1,10 @@
 #pragma once
-// The Tree editor: the survey records in a grid, sorted and filtered by
-// street, and the record of the current row on the "Details" page, where
-// every field can be corrected. A changed record is written back when the
-// user moves to another record (any way) or closes the window; "Next" and
-// "Previous" and "Save" check the two required fields first.
+// The Tree editor: the survey records in a grid, sorted by an option or a
+// column, filtered by street and by a search, and the record of the current
+// row on the "Details" page, where every field can be corrected and its
+// history read. A record the user changed is checked (Tree ID, surveyor) and
+// written back when the user leaves it, whichever way, or saves it; a record
+// the user did not change is never written.
 
 #include "store/context.h"
 #include "trees/treelist.h"
@@ -16,7 +17,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -24,11 +24,15 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTabWidget;
 class QTableView;
+class QTimer;
+class QTreeWidget;
 
 namespace kolva {
 
+class DateBox;
 class RecordNavigator;
 
 class frmEditTree : public QWidget {
@@ -41,11 +45,12 @@ public:
     // meanwhile the sort options, the street filter and Refresh do nothing.
     bool IsLoading() const { return IsLoading_; }
 
-    // Rebuilds the list from the sort option and the street filter and
-    // makes its first row current (a changed record is written back first).
+    // Rebuilds the list from the sort order, the street filter and the
+    // search and makes its first row current (a changed record is checked
+    // and written back first; when it cannot be, nothing changes).
     void RefreshTreeList();
-    // Checks the Tree ID and the surveyor, then writes the record back.
-    // False when a check failed or the record could not be stored.
+    // Checks the Tree ID and the surveyor of a changed record, then writes
+    // it back. False when a check failed or the record could not be stored.
     bool ValidateAndSaveTree();
     // Recomputes the risk rating from the four risk answers.
     void ComputeRiskRating();
@@ -54,6 +59,8 @@ public:
     int currentRow() const { return currentRow_; }
     qint64 currentRecordId() const { return currentId_; }
     TreeListModel* treeList() const { return model_; }
+    // True when a control shows a value other than the stored one.
+    bool hasPendingChanges() const;
 
 signals:
     // The list was rebuilt.
@@ -80,6 +87,7 @@ private:
     QWidget* buildRootsPage();
     QWidget* buildRiskPage();
     QWidget* buildCorrectivePage();
+    QWidget* buildHistoryPage();
     void bind(const char* column, QWidget* control, int maxLength = 0);
 
     void Form_Load();
@@ -94,6 +102,8 @@ private:
 
     void optSortBy_Click(int index);
     void cboStreetFilter_Click();
+    void txtSearch_Change();
+    void DBGrid1_HeaderClick(int column);
     void cmdRefresh_Click();
     void cmdEdit_Click();
     void cmdNext_Click();
@@ -104,9 +114,18 @@ private:
     void cmdExit_Click();
     void chkCorrect_Click();
     void DBGrid1_RowChange(int row);
+    void DTPicker1_NotADate(const QString& typed);
 
-    // Makes row current, writing a changed record back first; false (and
-    // the current row stays) when that record could not be stored.
+    // Rebuilds the list; unless forced, a list of the same records in the
+    // same order is kept as it is. Without recount, a list of the same
+    // records in another order keeps its count.
+    void refreshList(bool force, bool recount = true);
+    // Leaves the current record: a changed record is checked and written
+    // back. False (the record stays current, the user has been told why)
+    // when it cannot be.
+    bool leaveRecord();
+    // Makes row current, leaving the current record first; false (and the
+    // current row stays) when that record cannot be left.
     bool moveToRow(int row);
     // Shows the record of row in the controls, its stored values unchanged.
     void showRecord(int row);
@@ -120,6 +139,13 @@ private:
     void setCorrectiveBoxes(const CorrectiveActionBoxes& boxes);
     void selectGridRow(int row);
     void setDetailsEnabled(bool enabled);
+    void updateRecordButtons();
+    void showHistory();
+    void setRiskRatingText(const QString& text);
+    void setEntryCount(int count);
+    int fitGridColumns();
+    void fitWindowToDetails();
+    void focusControl(QWidget* control);
     TreeListSource chosenSource() const;
     void showChosenSource(const TreeListSource& source);
     QWidget* controlOf(const QString& column) const;
@@ -129,20 +155,26 @@ private:
     bool loaded_ = false;
     bool refreshing_ = false;
     bool syncingGrid_ = false;
+    bool columnsResizedByUser_ = false;
     int currentRow_ = -1;
     qint64 currentId_ = -1;
-    TreeRecord stored_;                     // the current record as stored
+    TreeRecord stored_;                      // the current record as stored
     std::map<QString, QString> shownStored_; // ... and as its controls showed it
     std::vector<Binding> bindings_;
     TreeListModel* model_ = nullptr;
     TreeListSource shownSource_; // the source of the list as shown
+    int sortColumn_ = -1;        // the grid column the list is sorted by, or -1
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 
     QTabWidget* SSTab1_ = nullptr;
+    QLineEdit* txtSearch_ = nullptr;
+    QTimer* searchTimer_ = nullptr;
     QTableView* DBGrid1_ = nullptr;
     QFrame* frameGridBottom_ = nullptr;
     RecordNavigator* Data1_ = nullptr;
     QPushButton* cmdRefresh_ = nullptr;
     QLabel* lblNumTrees_ = nullptr;
+    QScrollArea* detailsScroll_ = nullptr;
     QGroupBox* Frame1_ = nullptr;
     QTabWidget* SSTab2_ = nullptr;
     QPushButton* cmdPrevious_ = nullptr;
@@ -162,11 +194,14 @@ private:
     QComboBox* cboStreetName_ = nullptr;
     QLabel* lblRiskRating_ = nullptr;
     QComboBox* cboSurveyor_ = nullptr;
-    QDateEdit* DTPicker1_ = nullptr;
+    DateBox* DTPicker1_ = nullptr;
     QLineEdit* txtDBH_ = nullptr;
     QComboBox* cboSpecies_ = nullptr;
     QComboBox* cboLocation_ = nullptr;
     QLineEdit* txtSite_ = nullptr;
+    QLineEdit* txtReinspectYear_ = nullptr;
+    QLineEdit* txtLatitude_ = nullptr;
+    QLineEdit* txtLongitude_ = nullptr;
     QLineEdit* txtShell_ = nullptr;
     QLineEdit* txtDiam_ = nullptr;
     QLineEdit* txtPct_ = nullptr;
@@ -177,6 +212,9 @@ private:
     std::array<QCheckBox*, CorrectiveActionCount> chkCorrect_{};
     QLineEdit* txtCorrect_ = nullptr;
     QPlainTextEdit* txtNote_ = nullptr;
+    QCheckBox* chkDeletedRecords_ = nullptr;
+    QTreeWidget* lstHistory_ = nullptr;
+    QPlainTextEdit* txtHistoryDetail_ = nullptr;
 };
 
 } // namespace kolva

@@ -82,13 +82,21 @@ frmRating::frmRating(AppContext context, QWidget* parent) : QWidget(parent), con
     explanation->setWordWrap(true);
     explanation->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     explanation->setMinimumWidth(220);
-    top->addWidget(explanation, 2);
+    auto* side = new QVBoxLayout;
+    side->addWidget(explanation);
+    lblHiddenRows_ = makeLabel(QStringLiteral("lblHiddenRows"), QString(), this);
+    lblHiddenRows_->setWordWrap(true);
+    lblHiddenRows_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    lblHiddenRows_->setVisible(false);
+    side->addWidget(lblHiddenRows_);
+    side->addStretch(1);
+    top->addLayout(side, 2);
     outer->addLayout(top, 1);
 
     auto* buttons = new QHBoxLayout;
     cmdExit_ = new QPushButton(QStringLiteral("E&xit and Save Changes"), this);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
-    cmdCancel_ = new QPushButton(QStringLiteral("E&xit and Discard Changes"), this);
+    cmdCancel_ = new QPushButton(QStringLiteral("Exit and &Discard Changes"), this);
     cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
     for (QPushButton* b : {cmdExit_, cmdCancel_})
         b->setAutoDefault(false);
@@ -139,7 +147,11 @@ void frmRating::LoadRiskQuestions()
         box->setText(text);
         box->setCursorPosition(0);
     };
-    const RiskQuestions questions = readRiskQuestions(*db_);
+    read_ = readRiskQuestionTable(*db_);
+    const RiskQuestions& questions = read_.questions;
+    // Rows no box can show are kept; the user is told of them.
+    lblHiddenRows_->setText(hiddenRiskRowsNote(read_.hiddenRows));
+    lblHiddenRows_->setVisible(!read_.hiddenRows.isEmpty());
     for (int q = 0; q < RiskQuestionCount; ++q) {
         show(txtLabel_[size_t(q)], questions.titles[size_t(q)]);
         for (int r = 0; r < RiskResponseCount; ++r)
@@ -161,7 +173,7 @@ RiskQuestions frmRating::shownQuestions() const
 void frmRating::SaveRiskQuestions()
 {
     try {
-        writeRiskQuestions(*db_, shownQuestions());
+        writeRiskQuestions(*db_, read_, shownQuestions());
     } catch (const DbError& error) {
         // The table keeps the questions it had.
         context_.prompter.message(this, riskQuestionSaveErrorMessage(error));

@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -48,6 +49,8 @@ private:
     std::array<std::array<QLineEdit*, RiskResponseCount>, RiskQuestionCount> txtResponse_{};
     QPushButton* cmdExit_ = nullptr;
     QPushButton* cmdCancel_ = nullptr;
+    QLabel* lblHiddenRows_ = nullptr;
+    RiskQuestionTable read_; // the questions as read when the window opened
 };
 
 } // namespace kolva

@@ -5,8 +5,11 @@
 #include "platform/prompter.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <array>
+#include <optional>
 
 namespace kolva {
 
@@ -24,19 +27,37 @@ struct RiskQuestions {
     bool operator==(const RiskQuestions&) const = default;
 };
 
-// The questions as stored. Every stored text ends in the one blank that
-// saving adds; it is taken off again, so that saving without edits changes
-// nothing. A stored text longer than the boxes take (RiskTextMaxLength) is
-// read whole, for the same reason. Rows of another question number or of an
-// order outside -1 to 7 are left out.
+// Risk_Rating as the editor read it.
+struct RiskQuestionTable {
+    // What the boxes show. Every stored text ends in the one blank that
+    // saving adds; it is taken off again, so that saving without edits
+    // changes nothing. A stored text longer than the boxes take
+    // (RiskTextMaxLength) is read whole, for the same reason.
+    RiskQuestions questions;
+    // The stored Description of the row each box shows (index 0 the title,
+    // 1 to 8 the responses 0 to 7); nothing where there is no row.
+    std::array<std::array<std::optional<QVariant>, RiskResponseCount + 1>, RiskQuestionCount> storedTexts;
+    // The rows no box can show, described for the user: a question number
+    // outside 1 to 4, an order outside -1 to 7, a second row of one box.
+    QStringList hiddenRows;
+};
+
+RiskQuestionTable readRiskQuestionTable(Database& db);
+// The questions alone.
 RiskQuestions readRiskQuestions(Database& db);
 
-// Replaces the whole table with the questions, all or nothing (throws
-// DbError and leaves the old questions on failure). Each question gets its
-// title row (order -1) and one row per response box that holds more than
-// blanks, numbered by its box; every text is stored as typed followed by
-// one blank.
-void writeRiskQuestions(Database& db, const RiskQuestions& questions);
+// Writes what the user changed: for each box whose text differs between
+// the table as read and edited, its row is rewritten (the text as typed
+// followed by one blank), added, or, for a response box left blank,
+// deleted; a question whose box changed gets a title row if it has none.
+// Rows of unchanged boxes and rows no box shows are left as they are; with
+// no change nothing is written. All or nothing: throws DbError and leaves
+// the table as it was on failure.
+void writeRiskQuestions(Database& db, const RiskQuestionTable& read, const RiskQuestions& edited);
+
+// The note that tells the user of the rows the window keeps but cannot
+// show; empty when there are none.
+QString hiddenRiskRowsNote(const QStringList& hiddenRows);
 
 // The message that reports a failed save: "Err #19 - ...".
 MessageRequest riskQuestionSaveErrorMessage(const DbError& error);

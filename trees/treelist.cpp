@@ -2,6 +2,10 @@
 
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/sortkeys.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -33,6 +37,94 @@ QString shownCell(const TreeGridColumn& column, const QVariant& value)
     return value.toString();
 }
 
+// The ORDER BY clause of a sort by a grid column: the column's order, the
+// street by its name and then by house number in walking order. Records of
+// equal value follow the rest of the column's index (a species by survey
+// date, say), so that the index gives the order as it stands.
+QString columnOrderClause(int column, Qt::SortOrder order)
+{
+    const QString dir = order == Qt::DescendingOrder ? QStringLiteral(" DESC") : QString();
+    const QString field = treeGridColumns().at(size_t(column)).field;
+    QStringList keys;
+    if (field == QLatin1String("StreetName"))
+        keys << QStringLiteral("StreetName") << streetNumberOrder().split(QStringLiteral(", "));
+    else if (field == QLatin1String("StreetNum"))
+        keys << streetNumberOrder().split(QStringLiteral(", "));
+    else if (field == QLatin1String("Tree_ID"))
+        keys << field << QStringLiteral("Date_Evaluated");
+    else if (field == QLatin1String("Date_Evaluated"))
+        keys << field << QStringLiteral("Tree_ID");
+    else if (field == QLatin1String("Species"))
+        keys << field << QStringLiteral("Date_Evaluated");
+    else if (field == QLatin1String("Surveyor"))
+        keys << field << QStringLiteral("Date_Evaluated") << QStringLiteral("Tree_ID");
+    else
+        keys << field;
+    for (QString& key : keys)
+        key += dir;
+    return QStringLiteral("ORDER BY ") + keys.join(QLatin1Char(','));
+}
+
+// The WHERE clause of a source and its bound values. A search of names has
+// two parts, the streets and the species: part 0 or 1 is the one alone, -1
+// both.
+BoundStatement whereClause(const TreeListSource& source, int part = -1)
+{
+    QStringList conditions;
+    QVariantList values;
+    if (!source.street.isEmpty()) {
+        conditions << QStringLiteral("StreetName=?");
+        values << source.street;
+    }
+    const TreeSearch& search = source.search;
+    switch (search.kind) {
+    case TreeSearch::Kind::None:
+        break;
+    case TreeSearch::Kind::TreeNumber:
+        conditions << QStringLiteral("Tree_ID=?");
+        values << search.treeNumber;
+        break;
+    case TreeSearch::Kind::Address:
+        conditions << QStringLiteral("StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street') "
+                                     "AND StreetNum=?");
+        values << search.houseNumber;
+        break;
+    case TreeSearch::Kind::Names:
+        if (part == 0)
+            conditions << QStringLiteral("StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street')");
+        else if (part == 1)
+            conditions << QStringLiteral("Species IN (SELECT Name FROM TreeSearchNames WHERE Kind='species')");
+        else
+            conditions << QStringLiteral("(StreetName IN (SELECT Name FROM TreeSearchNames WHERE Kind='street') "
+                                         "OR Species IN (SELECT Name FROM TreeSearchNames WHERE Kind='species'))");
+        break;
+    }
+    if (conditions.isEmpty())
+        return {};
+    return {QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND ")) + QLatin1Char(' '), values};
+}
+
+// True when the word of name that begins at at is a word's beginning.
+bool beginsWordAt(const QString& name, qsizetype at)
+{
+    return at == 0 || !name.at(at - 1).isLetterOrNumber();
+}
+
+QStringList namesWithWordsBeginning(const QString& words, const QStringList& names)
+{
+    QStringList found;
+    for (const QString& name : names) {
+        for (qsizetype at = name.indexOf(words, 0, Qt::CaseInsensitive); at >= 0;
+             at = name.indexOf(words, at + 1, Qt::CaseInsensitive)) {
+            if (beginsWordAt(name, at)) {
+                found << name;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 QString allStreetsEntry()
@@ -43,9 +135,9 @@ QString allStreetsEntry()
 QStringList sortOptionCaptions()
 {
     return {
-        QStringLiteral("Tree ID + Survey Date"),      QStringLiteral("Species + Survey Date"),
-        QStringLiteral("Survey Date +Tree ID"),       QStringLiteral("Survey Date + Species"),
-        QStringLiteral("Risk Rating (DESC)+Tree ID"), QStringLiteral("Surveyor +Date +Tree ID"),
+        QStringLiteral("&Tree ID + Survey Date"),      QStringLiteral("S&pecies + Survey Date"),
+        QStringLiteral("Survey Date +Tree &ID"),       QStringLiteral("Survey D&ate + Species"),
+        QStringLiteral("Risk Ratin&g (DESC)+Tree ID"), QStringLiteral("S&urveyor +Date +Tree ID"),
     };
 }
 
@@ -64,28 +156,62 @@ QString sortOrderClause(int option)
     return QStringLiteral("ORDER BY Tree_ID");
 }
 
-QString treeListStatement(const TreeListSource& source)
+TreeSearch parseTreeSearch(const QString& typed, const QStringList& streetNames, const QStringList& speciesNames)
 {
-    QString sql = QStringLiteral("SELECT ID FROM _Archived_SurveyData ");
-    if (!source.street.isEmpty())
-        sql += QStringLiteral("WHERE StreetName=? ");
+    TreeSearch search;
+    const QString text = typed.simplified();
+    if (text.isEmpty())
+        return search;
+    static const QRegularExpression number(QStringLiteral(R"(^\d{1,10}$)"));
+    static const QRegularExpression address(QStringLiteral(R"(^(\d+\S*)\s+(\D.*)$)"));
+    if (number.match(text).hasMatch()) {
+        search.kind = TreeSearch::Kind::TreeNumber;
+        search.treeNumber = text.toLongLong();
+        return search;
+    }
+    if (const QRegularExpressionMatch m = address.match(text); m.hasMatch()) {
+        search.kind = TreeSearch::Kind::Address;
+        search.houseNumber = m.captured(1);
+        search.streets = namesWithWordsBeginning(m.captured(2), streetNames);
+        return search;
+    }
+    search.kind = TreeSearch::Kind::Names;
+    search.streets = namesWithWordsBeginning(text, streetNames);
+    search.species = namesWithWordsBeginning(text, speciesNames);
+    return search;
+}
+
+BoundStatement treeListStatement(const TreeListSource& source)
+{
+    BoundStatement statement = whereClause(source);
+    statement.sql = QStringLiteral("SELECT ID FROM _Archived_SurveyData ") + statement.sql;
+    if (source.sortColumn >= 0 && source.sortColumn < int(treeGridColumns().size())) {
+        statement.sql += columnOrderClause(source.sortColumn, source.sortOrder) + QStringLiteral(",ID");
+        return statement;
+    }
     switch (source.sortOption) {
-    case 3:
-        // The same order; the "+" lets the engine sort the covering species
-        // index instead of looking up the species of every record in date
-        // order, which is four times slower on a large table.
-        return sql + QStringLiteral("ORDER BY +Date_Evaluated,Species,ID");
     case 0:
     case 1:
     case 2:
+    case 3:
     case 4:
     case 5:
-        return sql + sortOrderClause(source.sortOption) + QStringLiteral(",ID");
+        statement.sql += sortOrderClause(source.sortOption) + QStringLiteral(",ID");
+        break;
     default:
         // Records of one tree number come in the order of the tree number
         // index: by date, then as added.
-        return sql + QStringLiteral("ORDER BY Tree_ID,Date_Evaluated,ID");
+        statement.sql += QStringLiteral("ORDER BY Tree_ID,Date_Evaluated,ID");
+        break;
     }
+    return statement;
+}
+
+BoundStatement treeCountStatement(const TreeListSource& source)
+{
+    BoundStatement statement = whereClause(source);
+    statement.sql = QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData ") + statement.sql;
+    return statement;
 }
 
 const std::vector<TreeGridColumn>& treeGridColumns()
@@ -107,40 +233,250 @@ const std::vector<TreeGridColumn>& treeGridColumns()
     return columns;
 }
 
-TreeListModel::TreeListModel(Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db) {}
+TreeListModel::TreeListModel(Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db)
+{
+    sliceTimer_.setSingleShot(true);
+    sliceTimer_.setInterval(0);
+    connect(&sliceTimer_, &QTimer::timeout, this, &TreeListModel::readSlice);
+}
 
 TreeListModel::~TreeListModel() = default;
 
-void TreeListModel::setSource(const TreeListSource& source)
+namespace {
+
+// A filtered list of at most this many records is ordered by the engine,
+// which looks up the sort keys of each; a longer one is read in the order of
+// the whole list's index, keeping the records the filter found, so that no
+// key is looked up at all.
+constexpr int EngineOrderedLimit = 5000;
+// The highest record ID the filter marks in memory (8 MiB of marks); a table
+// of higher IDs lets the engine order every filtered list.
+constexpr qint64 HighestMarkedId = qint64(64) * 1024 * 1024;
+
+bool isFiltered(const TreeListSource& source)
 {
-    std::vector<qint64> ids;
-    {
-        QSqlQuery query = db_.query(treeListStatement(source),
-                                    source.street.isEmpty() ? QVariantList{} : QVariantList{source.street});
-        ids.reserve(4096);
-        while (query.next())
-            ids.push_back(query.value(0).toLongLong());
+    return !source.street.isEmpty() || source.search.kind != TreeSearch::Kind::None;
+}
+
+// True when an index gives the order of the source without sorting the table.
+bool orderHasIndex(const TreeListSource& source)
+{
+    if (source.sortColumn < 0)
+        return true;
+    static const QStringList indexed = {QStringLiteral("Tree_ID"),       QStringLiteral("Date_Evaluated"),
+                                        QStringLiteral("Species"),       QStringLiteral("Hazard_Rating"),
+                                        QStringLiteral("Surveyor"),      QStringLiteral("StreetName")};
+    return indexed.contains(treeGridColumns().at(size_t(source.sortColumn)).field);
+}
+
+} // namespace
+
+std::vector<BoundStatement> treeMatchStatements(const TreeListSource& source)
+{
+    std::vector<BoundStatement> statements;
+    // The two parts of a search of names are read one after the other: the
+    // engine then needs no set of its own to drop the records both find.
+    const std::vector<int> parts =
+        source.search.kind == TreeSearch::Kind::Names ? std::vector<int>{0, 1} : std::vector<int>{-1};
+    for (int part : parts) {
+        BoundStatement statement = whereClause(source, part);
+        statement.sql = QStringLiteral("SELECT ID FROM _Archived_SurveyData ") + statement.sql;
+        statements.push_back(statement);
     }
+    return statements;
+}
+
+void TreeListModel::setSource(const TreeListSource& source, bool recount)
+{
+    // The rows that fit the grid at once are read before the list shows.
+    constexpr int FirstRows = 2 * PageSize;
+    sliceTimer_.stop();
+    loader_.reset();
+    pageQuery_ = QSqlQuery();
+    pageQueryReady_ = false;
+
+    if (source.search.kind == TreeSearch::Kind::Address || source.search.kind == TreeSearch::Kind::Names) {
+        db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TreeSearchNames (Kind TEXT NOT NULL, Name TEXT NOT NULL)"));
+        db_.exec(QStringLiteral("DELETE FROM TreeSearchNames"));
+        QSqlQuery insert = db_.prepare(QStringLiteral("INSERT INTO TreeSearchNames (Kind,Name) VALUES (?,?)"));
+        const auto add = [&insert](const char* kind, const QStringList& names) {
+            for (const QString& name : names) {
+                insert.bindValue(0, QString::fromLatin1(kind));
+                insert.bindValue(1, name);
+                Database::run(insert);
+            }
+        };
+        add("street", source.search.streets);
+        add("species", source.search.species);
+        insert.finish();
+    }
+
+    // How many records the list holds, and with a filter which ones.
+    int rows = 0;
+    std::vector<bool> keep;
+    TreeListSource ordered = source;
+    if (!isFiltered(source)) {
+        // The same records in another order are as many as before.
+        const bool sameRecords = !recount && !isFiltered(source_) && countKnown_;
+        rows = sameRecords ? count_ : db_.scalar(treeCountStatement(source).sql).toInt();
+    } else {
+        // The records the filter finds, each once, by ID (a bit each).
+        const qint64 highest = std::clamp<qint64>(
+            db_.scalar(QStringLiteral("SELECT MAX(ID) FROM _Archived_SurveyData")).toLongLong(), 0, HighestMarkedId);
+        keep.assign(size_t(highest + 1), false);
+        for (const BoundStatement& match : treeMatchStatements(source)) {
+            QSqlQuery query = db_.query(match.sql, match.values);
+            while (query.next()) {
+                const qint64 id = query.value(0).toLongLong();
+                if (id < 0 || id > highest) {
+                    ++rows; // counted; such a list is ordered by the engine
+                } else if (!keep[size_t(id)]) {
+                    keep[size_t(id)] = true;
+                    ++rows;
+                }
+            }
+        }
+        if (rows > EngineOrderedLimit && orderHasIndex(source) && highest < HighestMarkedId) {
+            ordered.street.clear();
+            ordered.search = {};
+        } else {
+            keep.clear();
+        }
+    }
+    const BoundStatement list = treeListStatement(ordered);
+    std::optional<QSqlQuery> loader = db_.query(list.sql, list.values);
+    std::vector<qint64> ids;
+    ids.reserve(size_t(std::min(rows, FirstRows)));
+    bool more = true;
+    while (int(ids.size()) < FirstRows) {
+        if (!loader->next()) {
+            more = false;
+            break;
+        }
+        const qint64 id = loader->value(0).toLongLong();
+        if (keep.empty() || (id >= 0 && id < qint64(keep.size()) && keep[size_t(id)]))
+            ids.push_back(id);
+    }
+
     beginResetModel();
     source_ = source;
+    count_ = std::max(rows, int(ids.size()));
+    countKnown_ = true;
     ids_ = std::move(ids);
-    ids_.shrink_to_fit();
+    keep_ = std::move(keep);
     pages_.clear();
+    if (more && int(ids_.size()) < count_) {
+        ids_.reserve(size_t(count_));
+        loader_ = std::move(loader);
+    } else {
+        loader->finish();
+        count_ = int(ids_.size());
+    }
     endResetModel();
+    if (loader_)
+        sliceTimer_.start();
+    else
+        emit loaded();
 }
 
 void TreeListModel::clear()
 {
+    sliceTimer_.stop();
+    loader_.reset();
     beginResetModel();
+    count_ = 0;
+    countKnown_ = false;
+    keep_.clear();
     ids_.clear();
     ids_.shrink_to_fit();
     pages_.clear();
     endResetModel();
 }
 
+bool TreeListModel::readIds(int row, qint64 budgetNs) const
+{
+    if (!loader_)
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    int n = 0;
+    while (int(ids_.size()) <= row) {
+        if (!loader_->next()) {
+            endLoading();
+            return false;
+        }
+        const qint64 id = loader_->value(0).toLongLong();
+        if (keep_.empty() || (id >= 0 && id < qint64(keep_.size()) && keep_[size_t(id)]))
+            ids_.push_back(id);
+        if (budgetNs > 0 && ++n % 1024 == 0 && timer.nsecsElapsed() > budgetNs)
+            return true;
+    }
+    // Every record of the list has been read: the rest of the index is not.
+    if (int(ids_.size()) >= count_ && !keep_.empty())
+        endLoading();
+    return true;
+}
+
+void TreeListModel::endLoading() const
+{
+    loader_->finish();
+    loader_.reset();
+    keep_.clear();
+    keep_.shrink_to_fit();
+    // The list changed between its count and its reading (another program
+    // wrote the database): the row count follows what was read.
+    if (int(ids_.size()) != count_) {
+        QMetaObject::invokeMethod(
+            const_cast<TreeListModel*>(this),
+            [this] {
+                auto* self = const_cast<TreeListModel*>(this);
+                if (self->loader_ || int(ids_.size()) == count_)
+                    return;
+                self->beginResetModel();
+                self->count_ = int(ids_.size());
+                pages_.clear();
+                self->endResetModel();
+            },
+            Qt::QueuedConnection);
+    }
+    QMetaObject::invokeMethod(const_cast<TreeListModel*>(this), &TreeListModel::loaded, Qt::QueuedConnection);
+}
+
+void TreeListModel::readSlice()
+{
+    if (!loader_)
+        return;
+    try {
+        // A slice of the work at a time, so that the window answers the user.
+        if (readIds(count_, 15'000'000))
+            sliceTimer_.start();
+    } catch (const DbError&) {
+        loader_.reset();
+    }
+}
+
+void TreeListModel::finishLoading()
+{
+    sliceTimer_.stop();
+    try {
+        readIds(count_, 0);
+    } catch (const DbError&) {
+        loader_.reset();
+    }
+}
+
 qint64 TreeListModel::idAt(int row) const
 {
-    return row >= 0 && row < int(ids_.size()) ? ids_[size_t(row)] : -1;
+    if (row < 0 || row >= count_)
+        return -1;
+    if (row >= int(ids_.size())) {
+        try {
+            readIds(row, 0);
+        } catch (const DbError&) {
+            return -1;
+        }
+    }
+    return row < int(ids_.size()) ? ids_[size_t(row)] : -1;
 }
 
 int TreeListModel::rowOf(qint64 id) const
@@ -151,7 +487,7 @@ int TreeListModel::rowOf(qint64 id) const
 
 void TreeListModel::rowChanged(int row)
 {
-    if (row < 0 || row >= int(ids_.size()))
+    if (row < 0 || row >= count_)
         return;
     const int first = row / PageSize * PageSize;
     pages_.erase(std::remove_if(pages_.begin(), pages_.end(), [first](const Page& p) { return p.first == first; }),
@@ -159,9 +495,22 @@ void TreeListModel::rowChanged(int row)
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
+void TreeListModel::removeListRow(int row)
+{
+    if (row < 0 || row >= count_)
+        return;
+    finishLoading();
+    beginRemoveRows({}, row, row);
+    if (row < int(ids_.size()))
+        ids_.erase(ids_.begin() + row);
+    --count_;
+    pages_.clear();
+    endRemoveRows();
+}
+
 int TreeListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(ids_.size());
+    return parent.isValid() ? 0 : count_;
 }
 
 int TreeListModel::columnCount(const QModelIndex& parent) const
@@ -173,7 +522,10 @@ TreeListModel::Page TreeListModel::readPage(int pageIndex) const
 {
     Page result;
     result.first = pageIndex * PageSize;
-    const int count = std::min<int>(PageSize, int(ids_.size()) - result.first);
+    const int last = std::min(count_, result.first + PageSize) - 1;
+    if (last >= int(ids_.size()))
+        readIds(last, 0);
+    const int count = std::max(0, std::min<int>(PageSize, int(ids_.size()) - result.first));
     if (!pageQueryReady_) {
         pageQuery_ = db_.prepare(pageStatement());
         pageQueryReady_ = true;
@@ -192,9 +544,9 @@ TreeListModel::Page TreeListModel::readPage(int pageIndex) const
         byId.insert(pageQuery_.value(0).toLongLong(), cells);
     }
     pageQuery_.finish();
-    result.rows.reserve(size_t(count));
-    for (int i = 0; i < count; ++i)
-        result.rows.push_back(byId.value(ids_[size_t(result.first + i)]));
+    result.rows.reserve(size_t(std::min(PageSize, count_ - result.first)));
+    for (int i = 0; i < std::min(PageSize, count_ - result.first); ++i)
+        result.rows.push_back(i < count ? byId.value(ids_[size_t(result.first + i)]) : QStringList());
     return result;
 }
 
@@ -218,7 +570,7 @@ const TreeListModel::Page& TreeListModel::page(int pageIndex) const
         // A page that cannot be read shows empty cells; it is tried again
         // when it is next shown.
         unreadable_.first = first;
-        unreadable_.rows.assign(size_t(std::min<int>(PageSize, int(ids_.size()) - first)), QStringList());
+        unreadable_.rows.assign(size_t(std::min<int>(PageSize, count_ - first)), QStringList());
         return unreadable_;
     }
     pages_.push_front(std::move(fresh));
@@ -229,14 +581,17 @@ const TreeListModel::Page& TreeListModel::page(int pageIndex) const
 
 QVariant TreeListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(ids_.size()) || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= count_ || index.column() >= columnCount())
         return {};
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(treeGridColumns()[size_t(index.column())].alignment);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};
     const Page& p = page(index.row() / PageSize);
-    const QStringList& cells = p.rows[size_t(index.row() - p.first)];
+    const size_t at = size_t(index.row() - p.first);
+    if (at >= p.rows.size())
+        return QString();
+    const QStringList& cells = p.rows[at];
     return index.column() < cells.size() ? cells.at(index.column()) : QString();
 }
 

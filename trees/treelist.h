@@ -1,16 +1,20 @@
 #pragma once
 // The list of survey records the Tree editor browses: its six sort orders,
-// the street filter, and a table model that holds only the record IDs of
-// the list and reads the shown rows page by page, so that a list of a
-// hundred thousand records opens at once and memory stays flat however far
-// the user scrolls.
+// the sort by a column of the grid, the street filter and the search, and a
+// table model that holds only the record IDs of the list and reads the shown
+// rows page by page, so that memory stays flat however far the user scrolls.
+// A list of a million records shows its first rows at once: the model counts
+// the list, reads the IDs of its first rows, and reads the others a slice at
+// a time while the window is idle.
 
 #include <QAbstractTableModel>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace kolva {
@@ -21,25 +25,66 @@ class Database;
 QString allStreetsEntry(); // "-- ALL STREETS -- "
 
 constexpr int SortOptionCount = 6;
-// The captions of the sort options 0 to 5.
+// The captions of the sort options 0 to 5, with their access keys.
 QStringList sortOptionCaptions();
 // "ORDER BY Tree_ID,Date_Evaluated" for option 0, and so on.
 QString sortOrderClause(int option);
+
+// What the search box found to look for.
+struct TreeSearch {
+    enum class Kind {
+        None,       // nothing typed: every record
+        TreeNumber, // digits only: the tree of that number
+        Address,    // a house number, then words of the street's name
+        Names,      // words of a street's or a species' name
+    };
+    Kind kind = Kind::None;
+    qint64 treeNumber = 0;
+    QString houseNumber;
+    QStringList streets; // the street names the words begin a word of
+    QStringList species; // the species names the words begin a word of
+
+    bool operator==(const TreeSearch&) const = default;
+};
+
+// Reads what the user typed into the search box. "12" is tree 12; "12 ELM"
+// is house number 12 on a street with a word that begins "ELM"; "red maple"
+// finds the streets and species one of whose words begins "RED MAPLE"
+// (without regard to case; "ACRU-RED MAPLE" is found). The names come from
+// the street and species lists of the editor.
+TreeSearch parseTreeSearch(const QString& typed, const QStringList& streetNames, const QStringList& speciesNames);
 
 // Which records the list holds, in which order.
 struct TreeListSource {
     // 0 to 5: a sort option; -1: the order the editor opens with, by tree number.
     int sortOption = -1;
+    // A column of the grid the list is sorted by instead of the option, or -1.
+    int sortColumn = -1;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
     // Only the records of this street; empty for every street.
     QString street;
+    // Only the records the search found.
+    TreeSearch search;
 
     bool operator==(const TreeListSource&) const = default;
 };
 
-// The statement that lists the record IDs of a source; the street, if any,
-// is its one bound value. Rows of equal sort keys keep the order of their
-// IDs, so that the list does not shuffle between refreshes.
-QString treeListStatement(const TreeListSource& source);
+// A statement and its bound values.
+struct BoundStatement {
+    QString sql;
+    QVariantList values;
+};
+
+// The statement that lists the record IDs of a source. Rows of equal sort
+// keys keep the order of their IDs, so that the list does not shuffle between
+// refreshes. The names a search found are read from the table the model
+// fills first (see TreeListModel::setSource).
+BoundStatement treeListStatement(const TreeListSource& source);
+// The statement that counts the records of a source.
+BoundStatement treeCountStatement(const TreeListSource& source);
+// The statements that find the IDs of the records of a source, in no order;
+// a record may be found by more than one.
+std::vector<BoundStatement> treeMatchStatements(const TreeListSource& source);
 
 // A column of the grid.
 struct TreeGridColumn {
@@ -61,17 +106,26 @@ public:
     explicit TreeListModel(Database& db, QObject* parent = nullptr);
     ~TreeListModel() override;
 
-    // Lists the records of source (throws DbError); the model is reset.
-    void setSource(const TreeListSource& source);
+    // Lists the records of source (throws DbError); the model is reset. The
+    // count and the first rows are known at once, the other IDs follow.
+    // Without recount, the same records in another order keep their count.
+    void setSource(const TreeListSource& source, bool recount = true);
     const TreeListSource& source() const { return source_; }
     // Empties the list.
     void clear();
+    // True until every ID of the list has been read.
+    bool isLoading() const { return loader_.has_value(); }
+    // Reads the IDs that are still to come at once. Called before the
+    // database is written, so that the reading never sees a half-made change.
+    void finishLoading();
 
     qint64 idAt(int row) const;
     // The row of the record with that ID, or -1.
     int rowOf(qint64 id) const;
     // Reads the row again when it is next shown (after the record was saved).
     void rowChanged(int row);
+    // Takes the row of a deleted record out of the list.
+    void removeListRow(int row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -81,17 +135,33 @@ public:
     // How many pages of rows are held now (never more than CachedPages).
     int cachedPageCount() const { return int(pages_.size()); }
 
+signals:
+    // Every ID of the list has been read.
+    void loaded();
+
 private:
     struct Page {
-        int first = 0;                        // the first row of the page
-        std::vector<QStringList> rows;        // the shown texts of each row
+        int first = 0;                 // the first row of the page
+        std::vector<QStringList> rows; // the shown texts of each row
     };
     const Page& page(int pageIndex) const;
     Page readPage(int pageIndex) const;
+    // Reads IDs until row is known or the time is up (0: no limit); false
+    // when the list has come to its end.
+    bool readIds(int row, qint64 budgetNs) const;
+    void readSlice();
+    void endLoading() const;
 
     Database& db_;
     TreeListSource source_;
-    std::vector<qint64> ids_;
+    int count_ = 0;                    // the rows of the list
+    bool countKnown_ = false;
+    mutable std::vector<qint64> ids_;  // the IDs read so far, in list order
+    // While a filtered list is read in the order of the whole list: the IDs
+    // (by index) of the records it keeps.
+    mutable std::vector<bool> keep_;
+    mutable std::optional<QSqlQuery> loader_;
+    QTimer sliceTimer_;
     mutable std::deque<Page> pages_; // most recently used first
     mutable Page unreadable_;        // what a page that cannot be read shows
     mutable QSqlQuery pageQuery_;

@@ -5,7 +5,12 @@
 #include "store/numbers.h"
 #include "store/surveycolumns.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 #include <cmath>
 #include <stdexcept>
@@ -37,6 +42,16 @@ TreeColumn bound(const char* name, const char* label)
     case SurveyColumnKind::YesNo:
         break;
     }
+    return made;
+}
+
+// A column the editor reads and checks in its own way.
+TreeColumn bound(const char* name, const char* label, TreeColumnKind kind, qint64 minimum, qint64 maximum)
+{
+    TreeColumn made = bound(name, label);
+    made.kind = kind;
+    made.minimum = minimum;
+    made.maximum = maximum;
     return made;
 }
 
@@ -102,6 +117,11 @@ const std::vector<TreeColumn>& boundTreeColumns()
         bound("Desc_OtherRisk", "description of the other risk"),
         bound("CorrectiveActions", "Corrective Actions"),
         bound("Note", "Note"),
+        // Shown and checked on the Details page: the year a whole number, the
+        // coordinates within the earth's.
+        bound("ReinspectYear", "Reinspect Year", TreeColumnKind::YearText, 0, 9999),
+        bound("Latitude", "Latitude", TreeColumnKind::Decimal, -90, 90),
+        bound("Longitude", "Longitude", TreeColumnKind::Decimal, -180, 180),
     };
     return columns;
 }
@@ -138,7 +158,32 @@ QString shownValue(const TreeColumn& column, const QVariant& stored)
         const QDateTime when = fromDbDateTime(stored);
         return when.isValid() ? when.date().toString(DayFormat) : QString();
     }
+    if (column.kind == TreeColumnKind::Decimal && stored.typeId() == QMetaType::Double)
+        return QString::number(stored.toDouble(), 'g', QLocale::FloatingPointShortest);
     return stored.toString();
+}
+
+QString notADateMessage(const QString& typed)
+{
+    static const QRegularExpression parts(QStringLiteral(R"(^\s*(\d{1,2})[/-](\d{1,2})[/-](\d{4}|\d{2})\s*$)"));
+    const QRegularExpressionMatch m = parts.match(typed);
+    QString reason = QStringLiteral("type it as month/day/year, for example 05/12/2009");
+    if (m.hasMatch()) {
+        int year = m.captured(3).toInt();
+        if (m.captured(3).size() == 2)
+            year += year < 30 ? 2000 : 1900;
+        const int month = m.captured(1).toInt();
+        const int day = m.captured(2).toInt();
+        const QLocale english(QLocale::English, QLocale::UnitedStates);
+        if (month < 1 || month > 12) {
+            reason = QStringLiteral("there is no month %1").arg(month);
+        } else if (day < 1 || day > QDate(year, month, 1).daysInMonth()) {
+            reason = QStringLiteral("%1 %2 has %3 days")
+                         .arg(english.monthName(month), QString::number(year))
+                         .arg(QDate(year, month, 1).daysInMonth());
+        }
+    }
+    return QStringLiteral("\"%1\" is not a date: %2.").arg(typed.trimmed(), reason);
 }
 
 TreeRecordRefused::TreeRecordRefused(QString column, QString userMessage)
@@ -178,47 +223,173 @@ QVariant storedValue(const TreeColumn& column, const QString& shown, const QVari
     case TreeColumnKind::DateTime: {
         if (shown.trimmed().isEmpty())
             return QVariant(QMetaType::fromType<QString>());
-        const QDate day = QDate::fromString(shown, DayFormat);
+        QDate day = QDate::fromString(shown, DayFormat);
         if (!day.isValid()) {
-            throw TreeRecordRefused(column.name,
-                                    QStringLiteral("The record was not saved: \"%1\" is not a date.").arg(shown));
+            if (const auto typed = parseUsDateTime(shown))
+                day = typed->date();
         }
+        if (!day.isValid())
+            throw TreeRecordRefused(column.name, QStringLiteral("The record was not saved: ") + notADateMessage(shown));
         const QDateTime before = fromDbDateTime(original);
         return toDbDateTime(QDateTime(day, before.isValid() ? before.time() : QTime(0, 0)));
+    }
+    case TreeColumnKind::YearText: {
+        const QString trimmed = shown.trimmed();
+        if (trimmed.isEmpty())
+            return QVariant(QMetaType::fromType<QString>());
+        bool ok = false;
+        const int year = trimmed.toInt(&ok);
+        if (!ok || year < column.minimum || year > column.maximum) {
+            throw TreeRecordRefused(column.name,
+                                    QStringLiteral("The record was not saved: the %1 must be a whole number from %2 to "
+                                                   "%3, and \"%4\" is not.")
+                                        .arg(column.label, QString::number(column.minimum),
+                                             QString::number(column.maximum), shown));
+        }
+        return QString::number(year);
+    }
+    case TreeColumnKind::Decimal: {
+        const QString trimmed = shown.trimmed();
+        if (trimmed.isEmpty())
+            return QVariant(QMetaType::fromType<double>());
+        bool ok = false;
+        const double value = trimmed.toDouble(&ok);
+        if (!ok || !std::isfinite(value) || value < double(column.minimum) || value > double(column.maximum)) {
+            throw TreeRecordRefused(column.name,
+                                    QStringLiteral("The record was not saved: the %1 must be a number from %2 to %3, "
+                                                   "and \"%4\" is not.")
+                                        .arg(column.label, QString::number(column.minimum),
+                                             QString::number(column.maximum), shown));
+        }
+        return value;
     }
     }
     return shown;
 }
 
-void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values)
+QString multiLineShown(const QString& stored)
+{
+    QString shown = stored;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+namespace {
+
+// The index in stored of the character at index at of multiLineShown(stored)
+// (or of its end).
+qsizetype storedIndex(const QString& stored, qsizetype at)
+{
+    qsizetype s = 0;
+    for (qsizetype shown = 0; shown < at && s < stored.size(); ++shown) {
+        if (stored.at(s) == QLatin1Char('\r') && s + 1 < stored.size() && stored.at(s + 1) == QLatin1Char('\n'))
+            s += 2;
+        else
+            ++s;
+    }
+    return s;
+}
+
+} // namespace
+
+QString mergeEditedText(const QString& stored, const QString& shownBefore, const QString& shownNow)
+{
+    if (shownBefore == shownNow)
+        return stored;
+    // Only a text shown the known way can be merged; any other is taken as shown.
+    if (multiLineShown(stored) != shownBefore)
+        return shownNow;
+    qsizetype prefix = 0;
+    const qsizetype shortest = std::min(shownBefore.size(), shownNow.size());
+    while (prefix < shortest && shownBefore.at(prefix) == shownNow.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shortest - prefix &&
+           shownBefore.at(shownBefore.size() - 1 - suffix) == shownNow.at(shownNow.size() - 1 - suffix))
+        ++suffix;
+    // A line end of the stored text is one character on the screen: keep
+    // the edit's ends off the middle of a stored "\r\n".
+    const qsizetype from = storedIndex(stored, prefix);
+    const qsizetype to = storedIndex(stored, shownBefore.size() - suffix);
+    QString typed = shownNow.mid(prefix, shownNow.size() - suffix - prefix);
+    const qsizetype lineEnd = stored.indexOf(QLatin1Char('\r'));
+    if (lineEnd >= 0) {
+        const bool crlf = lineEnd + 1 < stored.size() && stored.at(lineEnd + 1) == QLatin1Char('\n');
+        typed.replace(QLatin1Char('\n'), crlf ? QStringLiteral("\r\n") : QStringLiteral("\r"));
+    }
+    return stored.left(from) + typed + stored.mid(to);
+}
+
+namespace {
+
+bool sameStoredValue(const QVariant& a, const QVariant& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    const auto numeric = [](const QVariant& v) {
+        const int type = v.typeId();
+        return type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Double ||
+               type == QMetaType::UInt || type == QMetaType::ULongLong;
+    };
+    if (numeric(a) && numeric(b))
+        return a.toDouble() == b.toDouble();
+    if (numeric(a) != numeric(b))
+        return false;
+    return a.toString() == b.toString();
+}
+
+} // namespace
+
+void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values,
+                     const HistoryStamp& stamp)
 {
     if (values.empty())
         return;
+    QStringList names;
     QStringList assignments;
     QVariantList bound;
     for (const auto& [name, value] : values) {
         if (!findTreeColumn(name))
             throw std::logic_error("not a column of the Tree editor: " + name.toStdString());
+        names << name;
         assignments << name + QStringLiteral("=?");
         bound << value;
     }
     bound << id;
-    int changed = 0;
     try {
-        changed = db.exec(QStringLiteral("UPDATE _Archived_SurveyData SET %1 WHERE ID=?")
-                              .arg(assignments.join(QLatin1Char(','))),
-                          bound);
+        Transaction transaction(db);
+        QSqlQuery before = db.query(
+            QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE ID=?").arg(names.join(QLatin1Char(','))), {id});
+        if (!before.next())
+            throw TreeRecordRefused({}, QStringLiteral("The record was not saved: it is no longer in the database."));
+        std::vector<FieldChange> changes;
+        for (int i = 0; i < names.size(); ++i) {
+            const QVariant old = before.value(i);
+            if (!sameStoredValue(old, values[size_t(i)].second))
+                changes.push_back({names.at(i), old, values[size_t(i)].second});
+        }
+        before.finish();
+        db.exec(QStringLiteral("UPDATE _Archived_SurveyData SET %1 WHERE ID=?").arg(assignments.join(QLatin1Char(','))),
+                bound);
+        recordFieldChanges(db, id, changes, stamp);
+        transaction.commit();
     } catch (const DbError& error) {
         throw TreeRecordRefused({}, QStringLiteral("The record was not saved: the database refused it.\n\n%1")
                                         .arg(error.message()));
     }
-    if (changed == 0)
-        throw TreeRecordRefused({}, QStringLiteral("The record was not saved: it is no longer in the database."));
 }
 
-void deleteTreeRecord(Database& db, qint64 id)
+bool deleteTreeRecord(Database& db, qint64 id, const HistoryStamp& stamp)
 {
+    Transaction transaction(db);
+    const QString whole = readableSurveyRecord(db, id);
+    if (whole.isEmpty())
+        return false;
+    recordDeletion(db, id, whole, stamp);
     db.exec(QStringLiteral("DELETE FROM _Archived_SurveyData WHERE ID=?"), {id});
+    transaction.commit();
+    return true;
 }
 
 QString recordNotSavedCaption()
@@ -277,6 +448,41 @@ QString correctiveActionText(const CorrectiveActionBoxes& boxes)
     return text;
 }
 
+QString correctiveActionText(const CorrectiveActionBoxes& boxes, const QString& stored)
+{
+    std::vector<std::pair<double, QString>> numbered;
+    QStringList unnumbered;
+    for (int i = 0; i < CorrectiveActionCount; ++i) {
+        if (boxes[size_t(i)])
+            numbered.emplace_back(i + 1, QString::number(i + 1));
+    }
+    for (const QString& piece : stored.split(QLatin1Char(','))) {
+        const QString kept = piece.trimmed();
+        if (kept.isEmpty())
+            continue;
+        const double code = leadingNumber(kept);
+        if (code == std::trunc(code) && code >= 1 && code <= CorrectiveActionCount)
+            continue; // a box stands for it
+        bool isNumber = false;
+        kept.toDouble(&isNumber);
+        if (isNumber)
+            numbered.emplace_back(code, kept);
+        else
+            unnumbered << kept;
+    }
+    std::stable_sort(numbered.begin(), numbered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList pieces;
+    for (const auto& [code, text] : numbered) {
+        if (!pieces.contains(text))
+            pieces << text;
+    }
+    for (const QString& text : unnumbered) {
+        if (!pieces.contains(text))
+            pieces << text;
+    }
+    return pieces.join(QLatin1Char(','));
+}
+
 CorrectiveActionBoxes correctiveActionBoxes(const QString& stored)
 {
     CorrectiveActionBoxes boxes{};
@@ -309,6 +515,35 @@ MessageRequest deleteTreeMessage(const QVariant& treeId, const QVariant& species
 {
     return {deleteTreeQuestion(treeId, species, dbh, dateEvaluated), QStringLiteral("Confirm Delete"),
             MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No};
+}
+
+QString deletedRecordSummary(const QString& wholeRecord)
+{
+    std::map<QString, QVariant> fields;
+    for (const QString& line : wholeRecord.split(QLatin1Char('\n'))) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        if (colon <= 0)
+            continue;
+        const QJsonDocument value = QJsonDocument::fromJson("[" + line.mid(colon + 2).toUtf8() + "]");
+        if (value.isArray() && !value.array().isEmpty())
+            fields[line.left(colon)] = value.array().at(0).toVariant();
+    }
+    const auto text = [&fields](const char* name) {
+        const auto found = fields.find(QString::fromLatin1(name));
+        return found == fields.end() || found->second.isNull() ? QString() : found->second.toString();
+    };
+    QStringList parts;
+    parts << QStringLiteral("Tree ID ") + text("Tree_ID");
+    if (!text("Species").isEmpty())
+        parts << text("Species");
+    if (!text("DBH").isEmpty())
+        parts << QStringLiteral("DBH ") + text("DBH");
+    if (const QDateTime when = fromDbDateTime(text("Date_Evaluated")); when.isValid())
+        parts << when.toString(QStringLiteral("MM/dd/yyyy"));
+    const QString address = (text("StreetNum") + QLatin1Char(' ') + text("StreetName")).trimmed();
+    if (!address.isEmpty())
+        parts << address;
+    return parts.join(QStringLiteral(", "));
 }
 
 QString formatEntryCount(qint64 count)

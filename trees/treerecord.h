@@ -6,6 +6,7 @@
 
 #include "platform/prompter.h"
 #include "store/correctiveactions.h"
+#include "store/surveyhistory.h"
 
 #include <QDateTime>
 #include <QString>
@@ -24,14 +25,20 @@ namespace kolva {
 class Database;
 
 // What a bound column holds.
-enum class TreeColumnKind { Text, WholeNumber, DateTime };
+enum class TreeColumnKind {
+    Text,
+    WholeNumber, // an integer column
+    DateTime,    // shown as its day, stored as "yyyy-MM-dd HH:mm:ss"
+    YearText,    // a whole number kept as text (the reinspection year)
+    Decimal,     // a real column (latitude, longitude)
+};
 
 struct TreeColumn {
     QString name;  // the column of _Archived_SurveyData
     TreeColumnKind kind = TreeColumnKind::Text;
     QString label; // what the user knows the field by
     qint64 minimum = 0;
-    qint64 maximum = 0; // the range of a whole number
+    qint64 maximum = 0; // the range of a number
 };
 
 // Every column a control of the Details page is bound to.
@@ -46,8 +53,13 @@ using TreeRecord = std::map<QString, QVariant>;
 std::optional<TreeRecord> readTreeRecord(Database& db, qint64 id);
 
 // The text a control shows for a stored value: a null is the empty text, a
-// whole number its decimal form, a date its day as "yyyy-MM-dd".
+// whole number its decimal form, a date its day as "yyyy-MM-dd", a real
+// number its shortest exact decimal form.
 QString shownValue(const TreeColumn& column, const QVariant& stored);
+
+// Why a typed date is not one: "02/30/2009 is not a date: February 2009 has
+// 28 days." The user types month/day/year.
+QString notADateMessage(const QString& typed);
 
 // A corrected value that cannot be stored, or a row the database refused.
 // The record is left as it was.
@@ -63,15 +75,34 @@ private:
     QString userMessage_;
 };
 
-// The value to store for what a control shows. An empty whole number or date
-// is stored as null; a date keeps the time of day of the stored value.
-// Throws TreeRecordRefused for a number that is not whole or does not fit
-// its column, and for a day that is not a date.
+// The value to store for what a control shows. An empty number, year or
+// date is stored as null; a date keeps the time of day of the stored value
+// and may be shown as "yyyy-MM-dd" or typed as month/day/year. Throws
+// TreeRecordRefused for a number that is not whole or does not fit its
+// column, and for a date that is not one.
 QVariant storedValue(const TreeColumn& column, const QString& shown, const QVariant& original);
 
-// Writes the values into the record with that ID in one statement. Throws
-// TreeRecordRefused when the database refuses the row; it is then unchanged.
-void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values);
+// A text the user edited, written back so that the characters the user did
+// not touch stay as stored. shownBefore is what the control showed of stored
+// (its line ends as "\n"), shownNow what it shows now; the part between
+// their common beginning and end is the edit. New line ends take the form
+// of the stored text's first one.
+QString mergeEditedText(const QString& stored, const QString& shownBefore, const QString& shownNow);
+// How a multi-line box shows a stored text: every line end ("\r\n", "\r")
+// as "\n"; nothing else changes.
+QString multiLineShown(const QString& stored);
+
+// Writes the values into the record with that ID and, for every field whose
+// stored value changes, a 'changed' row of its history, in one transaction.
+// Throws TreeRecordRefused when the database refuses the row; it and its
+// history are then unchanged.
+void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values,
+                     const HistoryStamp& stamp);
+
+// Deletes the record with that ID and keeps the whole of it in the history,
+// in one transaction. False when the record is no longer there; throws
+// DbError when the database refuses, and then nothing is changed.
+bool deleteTreeRecord(Database& db, qint64 id, const HistoryStamp& stamp);
 
 // The caption of the message that tells a record was not saved.
 QString recordNotSavedCaption();
@@ -92,18 +123,24 @@ QString riskRatingText(const std::array<QString, 4>& answers);
 using CorrectiveActionBoxes = std::array<bool, CorrectiveActionCount>;
 // The codes of the ticked boxes, ascending, joined by "," ("1,5,11").
 QString correctiveActionText(const CorrectiveActionBoxes& boxes);
+// The list after the user clicked a box: the codes of the ticked boxes and
+// every piece of the stored list that no box stands for ("12"), ascending by
+// number, pieces without a number last; empty pieces are dropped. "3,12"
+// with boxes 0 and 2 ticked gives "1,3,12".
+QString correctiveActionText(const CorrectiveActionBoxes& boxes, const QString& stored);
 // The boxes of a stored list: a box is ticked when any comma-separated piece
 // reads as its code. "3, 1,3" ticks boxes 0 and 2; "12" ticks none.
 CorrectiveActionBoxes correctiveActionBoxes(const QString& stored);
-
-// Deletes the record with that ID. Throws DbError.
-void deleteTreeRecord(Database& db, qint64 id);
 
 // "Delete Tree ID:12, (Red Maple DBH=14)\nsurveyed on Tuesday, 05/12/2009?"
 QString deleteTreeQuestion(const QVariant& treeId, const QVariant& species, const QVariant& dbh,
                            const QVariant& dateEvaluated);
 MessageRequest deleteTreeMessage(const QVariant& treeId, const QVariant& species, const QVariant& dbh,
                                  const QVariant& dateEvaluated);
+
+// A deleted record as its history keeps it (readableRecord()), in short:
+// "Tree ID 12, Red Maple, DBH 14, 05/12/2009, 12 ELM ST".
+QString deletedRecordSummary(const QString& wholeRecord);
 
 // A count with thousands separated by commas, "0" for none ("1,234").
 QString formatEntryCount(qint64 count);

@@ -29,33 +29,51 @@ TEST(KeyFilter, DecimalBoxTakesDigitsAndThePointOnly)
     EXPECT_EQ(typed(IsIntegerKey, "-1.2x"), "-12");
 }
 
-TEST(KeyFilter, BackspaceAndMovementKeysStillWork)
+// A key as the keyboard sends it: Delete carries the character 0x7F.
+void press(QWidget* box, Qt::Key key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QTest::sendKeyEvent(QTest::Press, box, key, text, mods);
+    QTest::sendKeyEvent(QTest::Release, box, key, text, mods);
+}
+
+TEST(KeyFilter, BackspaceDeleteAndMovementKeysStillWork)
 {
     QLineEdit box;
     installKeyFilter(&box, IsDecimalKey);
     box.show();
     QTest::keyClicks(&box, "123");
-    QTest::keyClick(&box, Qt::Key_Backspace);
-    QTest::keyClick(&box, Qt::Key_Home);
-    QTest::keyClick(&box, Qt::Key_Delete);
-    QTest::keyClick(&box, Qt::Key_End);
+    press(&box, Qt::Key_Backspace, "\b");
+    press(&box, Qt::Key_Home, "");
+    press(&box, Qt::Key_Delete, QString(QChar(0x7F)));
+    press(&box, Qt::Key_End, "");
     QTest::keyClicks(&box, "9");
     EXPECT_EQ(box.text(), "29");
 }
 
-TEST(KeyFilter, PasteCutAndCopyShortcutsDoNothing)
+TEST(KeyFilter, EditingShortcutsWorkAndAPasteTakesOnlyWhatTypingWould)
 {
-    QApplication::clipboard()->setText("abc");
     QLineEdit box;
     installKeyFilter(&box, IsDecimalKey);
     box.show();
     QTest::keyClicks(&box, "42");
-    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(box.text(), "42");
-    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier); // select all refused too
+    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(&box, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(box.text(), "42");
-    EXPECT_EQ(QApplication::clipboard()->text(), "abc");
+    EXPECT_EQ(box.text(), "");
+    EXPECT_EQ(QApplication::clipboard()->text(), "42") << "select all and cut";
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), "42") << "undo";
+
+    const struct {
+        const char* clipboard;
+        const char* after;
+    } pastes[] = {{"7.5", "427.5"}, {" 13\r\n", "4213"}, {"abc", "42"}, {"-1", "42"}, {"1 2", "42"}};
+    for (const auto& p : pastes) {
+        box.setText("42");
+        box.end(false);
+        QApplication::clipboard()->setText(p.clipboard);
+        QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(box.text(), p.after) << p.clipboard;
+    }
 }
 
 TEST(KeyFilter, KeyCodesAreTheCharactersTyped)
@@ -74,6 +92,7 @@ TEST(KeyFilter, KeyCodesAreTheCharactersTyped)
         {Qt::Key_Left, Qt::NoModifier, "", -1},
         {Qt::Key_Tab, Qt::NoModifier, "\t", -1},
         {Qt::Key_Return, Qt::NoModifier, "\r", -1},
+        {Qt::Key_Delete, Qt::NoModifier, "\x7f", -1},
     };
     for (const auto& c : cases) {
         QKeyEvent event(QEvent::KeyPress, c.key, c.mods, c.text);

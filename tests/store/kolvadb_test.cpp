@@ -299,6 +299,17 @@ QStringList tablesOf(Database& db)
     return names;
 }
 
+// Every index as "table: statement".
+QStringList indexesOf(Database& db)
+{
+    QStringList indexes;
+    QSqlQuery q = db.query("SELECT tbl_name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL "
+                           "ORDER BY name");
+    while (q.next())
+        indexes << q.value(0).toString() + ": " + q.value(1).toString();
+    return indexes;
+}
+
 TEST(UpgradeSchema, BringsAVersion1FileUpToDateKeepingItsData)
 {
     TempProgramDir dir(false);
@@ -312,6 +323,7 @@ TEST(UpgradeSchema, BringsAVersion1FileUpToDateKeepingItsData)
     EXPECT_EQ(tablesOf(*db), tablesOf(*supplied));
     for (const QString& table : tablesOf(*supplied))
         EXPECT_EQ(columnsOf(*db, table), columnsOf(*supplied, table)) << table.toStdString();
+    EXPECT_EQ(indexesOf(*db), indexesOf(*supplied));
     EXPECT_EQ(db->scalar("SELECT StreetName FROM _Archived_SurveyData WHERE Tree_ID = 7").toString(), "O'NEIL ST");
     EXPECT_EQ(db->scalar("SELECT Mobilize_Cost FROM _tblMobilization WHERE ID = 1").toDouble(), 0.0);
     EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _Survey_History").toInt(), 0);

@@ -26,7 +26,7 @@ protected:
     TestContext t;
 };
 
-TEST_F(RiskQuestionsTest, ReadingTakesOffTheBlankThatSavingAdds)
+TEST_F(RiskQuestionsTest, ReadingTakesOffTheBlankThatSavingAddsAndNamesTheRowsNoBoxShows)
 {
     setRiskRows(*t.db, {{1, -1, "Size "},
                         {1, 0, "Two blanks  "},
@@ -35,30 +35,49 @@ TEST_F(RiskQuestionsTest, ReadingTakesOffTheBlankThatSavingAdds)
                         {2, 5, "Only box five "},
                         {5, 1, "Question five "},
                         {3, 8, "Order eight "},
-                        {3, -2, "Order minus two "}});
-    const RiskQuestions q = readRiskQuestions(*t.db);
+                        {2, 5, "Box five again "}});
+    const RiskQuestionTable table = readRiskQuestionTable(*t.db);
+    const RiskQuestions& q = table.questions;
     EXPECT_EQ(q.titles[0], "Size");
     EXPECT_EQ(q.responses[0][0], "Two blanks ");
     EXPECT_EQ(q.responses[0][7], "No blank");
     EXPECT_EQ(q.titles[1], "A title far longer than twenty-five characters") << "read whole, never cut";
-    EXPECT_EQ(q.responses[1][5], "Only box five");
-    EXPECT_EQ(q.titles[2], "") << "rows of an order outside -1 to 7 are left out";
-    for (const auto& responses : q.responses)
-        for (const QString& r : responses)
-            EXPECT_FALSE(r.contains("Question five") || r.contains("Order")) << r.toStdString();
+    EXPECT_EQ(q.responses[1][5], "Only box five") << "the first of two rows of one box";
+    EXPECT_EQ(q.titles[2], "");
+    EXPECT_EQ(table.hiddenRows, (QStringList{"answer 1 of question 5 \"Question five\"",
+                                             "answer 8 of question 3 \"Order eight\"",
+                                             "a second row for answer 5 of question 2 \"Box five again\""}));
+    EXPECT_TRUE(hiddenRiskRowsNote(table.hiddenRows).contains("kept as they are"));
+    EXPECT_EQ(hiddenRiskRowsNote({}), "");
 }
 
-TEST_F(RiskQuestionsTest, SavingWithoutEditsLeavesTheTableAsItWas)
+TEST_F(RiskQuestionsTest, SavingWithoutEditsWritesNothingAndAnEditKeepsTheRowsNoBoxShows)
 {
+    setRiskRows(*t.db, {{1, -1, "Size "}, {1, 2, "Medium "}, {1, 9, "Answer nine "}, {5, 1, "Question five "},
+                        {1, 2, "Medium again "}, {2, 1, "Low"}});
     const QStringList before = riskRows(*t.db);
-    ASSERT_FALSE(before.isEmpty()) << "the supplied questions";
-    for (int round = 0; round < 3; ++round)
-        writeRiskQuestions(*t.db, readRiskQuestions(*t.db));
+    t.db->exec("CREATE TRIGGER no_writes BEFORE UPDATE ON Risk_Rating BEGIN SELECT RAISE(ABORT, 'written'); END");
+    const RiskQuestionTable read = readRiskQuestionTable(*t.db);
+    writeRiskQuestions(*t.db, read, read.questions);
     EXPECT_EQ(riskRows(*t.db), before);
+    t.db->exec("DROP TRIGGER no_writes");
+
+    RiskQuestions edited = read.questions;
+    edited.responses[0][2] = "Middling";
+    edited.responses[0][3] = "Large";
+    edited.responses[1][1] = "  ";
+    edited.titles[2] = "New question";
+    writeRiskQuestions(*t.db, read, edited);
+    EXPECT_EQ(riskRows(*t.db), (QStringList{"1|-1|Size ", "1|2|Medium again ", "1|2|Middling ", "1|3|Large ",
+                                            "1|9|Answer nine ", "2|-1| ", "3|-1|New question ",
+                                            "5|1|Question five "}))
+        << "question 2 lost its only answer and got the title row it lacked";
 }
 
 TEST_F(RiskQuestionsTest, SavingWritesATitleRowAndOneRowPerFilledBox)
 {
+    setRiskRows(*t.db, {});
+    const RiskQuestionTable empty = readRiskQuestionTable(*t.db);
     RiskQuestions q;
     q.titles = {"Size", "", "Owner's tree", "   "};
     q.responses[0][0] = "None";
@@ -66,7 +85,7 @@ TEST_F(RiskQuestionsTest, SavingWritesATitleRowAndOneRowPerFilledBox)
     q.responses[0][4] = "   ";
     q.responses[1][5] = "Only box five";
     q.responses[2][1] = "It's near the school";
-    writeRiskQuestions(*t.db, q);
+    writeRiskQuestions(*t.db, empty, q);
     EXPECT_EQ(riskRows(*t.db), (QStringList{"1|-1|Size ", "1|0|None ", "1|3| Padded  ", "2|-1| ", "2|5|Only box five ",
                                             "3|-1|Owner's tree ", "3|1|It's near the school ", "4|-1|    "}));
     q.responses[0][4].clear(); // a blank box is not stored
@@ -78,10 +97,12 @@ TEST_F(RiskQuestionsTest, AFailedSaveLeavesTheOldQuestionsAndTellsTheError)
     const QStringList before = riskRows(*t.db);
     t.db->exec("CREATE TRIGGER refuse_q3 BEFORE INSERT ON Risk_Rating WHEN NEW.Risk_Question_Num = 3 "
                "BEGIN SELECT RAISE(ABORT, 'the table is full'); END");
-    RiskQuestions q = readRiskQuestions(*t.db);
+    const RiskQuestionTable read = readRiskQuestionTable(*t.db);
+    RiskQuestions q = read.questions;
     q.titles[0] = "Changed";
+    q.responses[2][7] = "Seven";
     try {
-        writeRiskQuestions(*t.db, q);
+        writeRiskQuestions(*t.db, read, q);
         ADD_FAILURE() << "the save did not fail";
     } catch (const DbError& error) {
         const MessageRequest m = riskQuestionSaveErrorMessage(error);
@@ -144,7 +165,8 @@ TEST_F(RatingWindowTest, ShowsTheStoredQuestionsInItsBoxes)
               "the questions,  just delete all the response alternatives and, while it WILL show on the PDA, that "
               "question will  NOT be counted in the calculated Risk Rating.");
     EXPECT_EQ(child<QPushButton>(w, "cmdExit")->text(), "E&xit and Save Changes");
-    EXPECT_EQ(child<QPushButton>(w, "cmdCancel")->text(), "E&xit and Discard Changes");
+    EXPECT_EQ(child<QPushButton>(w, "cmdCancel")->text(), "Exit and &Discard Changes") << "an access key of its own";
+    EXPECT_FALSE(child<QLabel>(w, "lblHiddenRows")->isVisible());
 }
 
 TEST_F(RatingWindowTest, SavingStoresTheEditsClosesAndTheTreeEditorOffersThem)
@@ -176,6 +198,22 @@ TEST_F(RatingWindowTest, SavingStoresTheEditsClosesAndTheTreeEditorOffersThem)
     editor.close();
 }
 
+TEST_F(RatingWindowTest, TellsOfTheRowsItCannotShowAndKeepsThem)
+{
+    TempProgramDir* d = &dir;
+    setRiskRows(*Database::open(d->databasePath()), {{1, -1, "Size "}, {1, 9, "Answer nine "}, {5, 1, "Question five "}});
+    frmRating* w = openRating();
+    ASSERT_NE(w, nullptr);
+    auto* note = child<QLabel>(w, "lblHiddenRows");
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().contains("answer 9 of question 1 \"Answer nine\"")) << note->text().toStdString();
+    EXPECT_TRUE(note->text().contains("answer 1 of question 5 \"Question five\""));
+    QTest::keyClicks(box(w, "txtQ1_Response(1)"), "Small");
+    QTest::mouseClick(child(w, "cmdExit"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(riskRows(db()), (QStringList{"1|-1|Size ", "1|1|Small ", "1|9|Answer nine ", "5|1|Question five "}));
+}
+
 TEST_F(RatingWindowTest, DiscardingLeavesTheTableAsItWas)
 {
     frmRating* w = openRating();
@@ -198,6 +236,7 @@ TEST_F(RatingWindowTest, AFailedSaveIsReportedKeepsTheOldQuestionsAndCloses)
     db().exec("CREATE TRIGGER refuse_q3 BEFORE INSERT ON Risk_Rating WHEN NEW.Risk_Question_Num = 3 "
               "BEGIN SELECT RAISE(ABORT, 'the table is full'); END");
     box(w, "txtQ1_Label")->setText("Changed");
+    box(w, "txtQ3_Response(7)")->setText("Seven");
     prompter.answer(MsgAnswer::Ok);
     QTest::mouseClick(child(w, "cmdExit"), Qt::LeftButton);
     settle();

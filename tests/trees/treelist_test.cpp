@@ -6,12 +6,31 @@
 #include "trees/treelist.h"
 #include "trees/treelookups.h"
 
+#include <QSignalSpy>
+
 #include <gtest/gtest.h>
 
 using namespace kolva;
 using namespace kolva::test;
 
 namespace {
+
+// The sources of the lists the tests read.
+TreeListSource byOption(int option, const QString& street = {}, const TreeSearch& search = {})
+{
+    TreeListSource source;
+    source.sortOption = option;
+    source.street = street;
+    source.search = search;
+    return source;
+}
+TreeListSource byColumn(int column, Qt::SortOrder order = Qt::AscendingOrder)
+{
+    TreeListSource source;
+    source.sortColumn = column;
+    source.sortOrder = order;
+    return source;
+}
 
 class TreeListTest : public ::testing::Test {
 protected:
@@ -61,17 +80,155 @@ TEST_F(TreeListTest, EachSortOptionOrdersTheRecordsByItsKeys)
         {5, {"r3", "r6", "r2", "r4", "r5", "r1"}},  // surveyor, date, tree number
     };
     for (const auto& c : cases)
-        EXPECT_EQ(order({c.option, {}}), c.order) << "option " << c.option;
+        EXPECT_EQ(order(byOption(c.option)), c.order) << "option " << c.option;
 }
 
 TEST_F(TreeListTest, TheStreetFilterKeepsTheRecordsOfOneStreetInTheChosenOrder)
 {
     addSix();
-    EXPECT_EQ(order({0, "O'NEIL ST"}), (QStringList{"r3", "r1", "r5"}));
-    EXPECT_EQ(order({4, "O'NEIL ST"}), (QStringList{"r5", "r3", "r1"}));
-    EXPECT_EQ(order({0, "o'neil st"}), (QStringList{"r3", "r1", "r5"})) << "names compare without regard to case";
-    EXPECT_EQ(order({0, "PARK DR"}), QStringList());
-    EXPECT_EQ(order({0, "O'NEIL ST' OR 'a'='a"}), QStringList()) << "the name is a value, not SQL";
+    EXPECT_EQ(order(byOption(0, "O'NEIL ST")), (QStringList{"r3", "r1", "r5"}));
+    EXPECT_EQ(order(byOption(4, "O'NEIL ST")), (QStringList{"r5", "r3", "r1"}));
+    EXPECT_EQ(order(byOption(0, "o'neil st")), (QStringList{"r3", "r1", "r5"}))
+        << "names compare without regard to case";
+    EXPECT_EQ(order(byOption(0, "PARK DR")), QStringList());
+    EXPECT_EQ(order(byOption(0, "O'NEIL ST' OR 'a'='a")), QStringList()) << "the name is a value, not SQL";
+}
+
+TEST_F(TreeListTest, AColumnSortOrdersByThatColumnEitherWay)
+{
+    addSix();
+    t.db->exec("UPDATE _Archived_SurveyData SET DBH = CAST(substr(StreetNum, 2) AS INTEGER) * 7 % 5");
+    const struct {
+        int column;
+        Qt::SortOrder order;
+        QStringList list;
+    } cases[] = {
+        {3, Qt::AscendingOrder, {"r5", "r3", "r1", "r6", "r4", "r2"}}, // DBH 0, 1, 2, 2, 3, 4
+        {3, Qt::DescendingOrder, {"r2", "r4", "r1", "r6", "r3", "r5"}}, // ties keep the order of their IDs
+        {6, Qt::DescendingOrder, {"r5", "r2", "r3", "r1", "r4", "r6"}},
+        {8, Qt::AscendingOrder, {"r2", "r4", "r6", "r1", "r3", "r5"}}, // street, then house number
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(order(byColumn(c.column, c.order)), c.list) << "column " << c.column;
+}
+
+TEST_F(TreeListTest, HouseNumbersSortByTheirValueThenTheirText)
+{
+    for (const char* number : {"100", "12A", "9", "12", "", "B2"})
+        addTree(*t.db, {{"StreetNum", number}});
+    EXPECT_EQ(order(byColumn(9)), (QStringList{"", "B2", "9", "12", "12A", "100"}));
+    EXPECT_EQ(order(byColumn(9, Qt::DescendingOrder)),
+              (QStringList{"100", "12A", "12", "9", "B2", ""}));
+}
+
+TEST(TreeSearch, FindsATreeNumberAnAddressOrTheNamesWhoseWordsBeginWithTheText)
+{
+    const QStringList streets = {"ELM ST", "ELMWOOD AVE", "HELMS RD", "O'NEIL ST", "MAIN ST"};
+    const QStringList species = {"ACRU-RED MAPLE", "ACPL-NORWAY MAPLE", "QURU-NORTHERN RED OAK", "Elm"};
+    using K = TreeSearch::Kind;
+    const struct {
+        const char* typed;
+        K kind;
+        qint64 number;
+        const char* house;
+        QStringList streets;
+        QStringList species;
+    } cases[] = {
+        {"", K::None, 0, "", {}, {}},
+        {"   ", K::None, 0, "", {}, {}},
+        {" 12 ", K::TreeNumber, 12, "", {}, {}},
+        {"12 elm", K::Address, 0, "12", {"ELM ST", "ELMWOOD AVE"}, {}},
+        {"12A  o'neil", K::Address, 0, "12A", {"O'NEIL ST"}, {}},
+        {"elm", K::Names, 0, "", {"ELM ST", "ELMWOOD AVE"}, {"Elm"}},
+        {"red maple", K::Names, 0, "", {}, {"ACRU-RED MAPLE"}},
+        {"Maple", K::Names, 0, "", {}, {"ACRU-RED MAPLE", "ACPL-NORWAY MAPLE"}},
+        {"acru", K::Names, 0, "", {}, {"ACRU-RED MAPLE"}},
+        {"lms", K::Names, 0, "", {}, {}}, // not the beginning of a word
+        {"99999999999", K::Names, 0, "", {}, {}},
+    };
+    for (const auto& c : cases) {
+        const TreeSearch s = parseTreeSearch(c.typed, streets, species);
+        EXPECT_EQ(s.kind, c.kind) << c.typed;
+        EXPECT_EQ(s.treeNumber, c.number) << c.typed;
+        EXPECT_EQ(s.houseNumber, c.house) << c.typed;
+        EXPECT_EQ(s.streets, c.streets) << c.typed;
+        EXPECT_EQ(s.species, c.species) << c.typed;
+    }
+}
+
+TEST_F(TreeListTest, ASearchNarrowsTheListInItsOrderAndWithTheStreetFilter)
+{
+    addSix();
+    addTree(*t.db, {{"StreetNum", "r7"}, {"Tree_ID", 10}, {"Species", "Red Maple"}, {"StreetName", "OAK AVE"}});
+    addTree(*t.db, {{"StreetNum", "12A"}, {"Tree_ID", 20}, {"StreetName", "O'NEIL ST"}});
+    addTree(*t.db, {{"StreetNum", "12"}, {"Tree_ID", 21}, {"StreetName", "O'NEIL ST"}});
+    const QStringList streets = readReferenceList(*t.db, ReferenceList::Streets);
+    const QStringList species = readReferenceList(*t.db, ReferenceList::Species);
+    const auto found = [&](const char* typed, const QString& street = {}) {
+        return order(byOption(0, street, parseTreeSearch(typed, streets, species)));
+    };
+    EXPECT_EQ(found("10"), (QStringList{"r5", "r7"}));
+    EXPECT_EQ(found("12a o'neil"), (QStringList{"12A"}));
+    EXPECT_EQ(found("12 O'NEIL ST"), (QStringList{"12"}));
+    EXPECT_EQ(found("12 elm"), QStringList());
+    EXPECT_EQ(found("cedar"), (QStringList{"r4", "r3"}));
+    EXPECT_EQ(found("oak"), (QStringList{"r7"})) << "the street OAK AVE";
+    EXPECT_EQ(found("maple"), (QStringList{"r7", "12A", "12"})) << "Red Maple";
+    EXPECT_EQ(found("ash", "O'NEIL ST"), (QStringList{"r5"}));
+    EXPECT_EQ(found("no such thing"), QStringList());
+}
+
+TEST_F(TreeListTest, ALongListCountsAtOnceAndReadsItsIdsWhileIdle)
+{
+    {
+        Transaction batch(*t.db);
+        for (int i = 0; i < 1000; ++i)
+            addTree(*t.db, {{"Tree_ID", 1000 - i}});
+        batch.commit();
+    }
+    TreeListModel model(*t.db);
+    QSignalSpy loaded(&model, &TreeListModel::loaded);
+    model.setSource(byOption(0));
+    EXPECT_EQ(model.rowCount(), 1000);
+    EXPECT_TRUE(model.isLoading());
+    EXPECT_EQ(model.data(model.index(150, 0)).toInt(), 151);
+    EXPECT_EQ(model.data(model.index(999, 0)).toInt(), 1000) << "a row not yet read is read when shown";
+    EXPECT_TRUE(loaded.wait(5000));
+    EXPECT_FALSE(model.isLoading());
+    EXPECT_EQ(model.rowOf(model.idAt(500)), 500);
+
+    model.setSource(byOption(4));
+    model.removeListRow(150);
+    EXPECT_FALSE(model.isLoading()) << "the list is read to its end before it changes";
+    EXPECT_EQ(model.rowCount(), 999);
+    EXPECT_EQ(model.data(model.index(150, 0)).toInt(), 152);
+}
+
+TEST_F(TreeListTest, AFilterThatKeepsManyRecordsReadsThemInTheOrderOfTheWholeList)
+{
+    // 6,000 records on ELM ST, every seventh on OAK AVE, tree numbers descending.
+    {
+        Transaction batch(*t.db);
+        for (int i = 0; i < 7000; ++i)
+            addTree(*t.db, {{"Tree_ID", 7000 - i}, {"StreetName", i % 7 == 3 ? "OAK AVE" : "ELM ST"},
+                            {"StreetNum", QString::number(7000 - i)}});
+        batch.commit();
+    }
+    TreeListModel model(*t.db);
+    QSignalSpy loaded(&model, &TreeListModel::loaded);
+    model.setSource(byOption(0, "ELM ST"));
+    ASSERT_EQ(model.rowCount(), 6000);
+    // Tree numbers 1 to 7000 in order, without those of OAK AVE (7000 - i with i % 7 == 3).
+    std::vector<int> expected;
+    for (int n = 1; n <= 7000; ++n) {
+        if ((7000 - n) % 7 != 3)
+            expected.push_back(n);
+    }
+    for (int row : {0, 150, 199, 200, 3001, 5999})
+        EXPECT_EQ(model.data(model.index(row, 0)).toInt(), expected[size_t(row)]) << "row " << row;
+    EXPECT_TRUE(loaded.count() == 1 || loaded.wait(5000));
+    EXPECT_EQ(model.idAt(5999), model.idAt(model.rowOf(model.idAt(5999))));
+    EXPECT_EQ(model.data(model.index(5998, 9)).toString(), QString::number(expected[5998]));
 }
 
 TEST_F(TreeListTest, TheGridShowsTenColumnsWithDatesAsMonthDayYear)
@@ -81,7 +238,7 @@ TEST_F(TreeListTest, TheGridShowsTenColumnsWithDatesAsMonthDayYear)
                     {"StreetName", "O'NEIL ST"}, {"StreetNum", "1410"}});
     addTree(*t.db, {{"Tree_ID", 13}, {"Species", QVariant()}, {"DBH", QVariant()}, {"Date_Evaluated", QVariant()}});
     TreeListModel model(*t.db);
-    model.setSource({0, {}});
+    model.setSource(byOption(0));
     ASSERT_EQ(model.rowCount(), 2);
     ASSERT_EQ(model.columnCount(), 10);
     const QStringList captions = {"Tree ID", "Date", "Species", "DBH", "Site", "Loc.", "Risk", "Surveyor",
@@ -110,7 +267,7 @@ TEST_F(TreeListTest, RowsAreReadInPagesAndOnlyAFewPagesAreHeld)
         batch.commit();
     }
     TreeListModel model(*t.db);
-    model.setSource({0, {}});
+    model.setSource(byOption(0));
     ASSERT_EQ(model.rowCount(), 1050);
     EXPECT_EQ(model.cachedPageCount(), 0) << "nothing is read before it is shown";
     for (int row = 0; row < model.rowCount(); ++row)
@@ -124,7 +281,7 @@ TEST_F(TreeListTest, AChangedRowShowsItsNewValuesAfterRowChanged)
 {
     const qint64 id = addTree(*t.db, {{"Species", "Red Maple"}});
     TreeListModel model(*t.db);
-    model.setSource({0, {}});
+    model.setSource(byOption(0));
     EXPECT_EQ(model.data(model.index(0, 2)).toString(), "Red Maple");
     t.db->exec("UPDATE _Archived_SurveyData SET Species='Pin Oak' WHERE ID=?", {id});
     EXPECT_EQ(model.data(model.index(0, 2)).toString(), "Red Maple") << "held until told";
@@ -160,7 +317,7 @@ TEST_F(TreeListTest, AReferenceListUnitesTheTableAndTheStoredValuesSortedAndOnce
 TEST_F(TreeListTest, ARiskQuestionListsItsAnswersUnderItsTitle)
 {
     setRiskRows(*t.db, {{1, -1, "Size "}, {1, 2, "Medium "}, {1, 0, "None "}, {2, -1, "Empty question "},
-                        {3, -1, "Gap "}, {3, 5, "Only box five "}});
+                        {3, -1, "Gap "}, {3, 5, "Only box five "}, {4, 1, "No title "}});
     const struct {
         int question;
         const char* title;
@@ -169,8 +326,9 @@ TEST_F(TreeListTest, ARiskQuestionListsItsAnswersUnderItsTitle)
         {1, "Size ", {"0. None ", "2. Medium "}},
         {2, "Empty question ", {}},
         {3, "Gap ", {"5. Only box five "}},
-        {4, "** UNDEFINED **", {}},
+        {4, "", {"1. No title "}}, // an answer is never taken for the title
     };
+    EXPECT_EQ(readRiskQuestionList(*t.db, 5).title, "** UNDEFINED **");
     for (const auto& c : cases) {
         const RiskQuestionList list = readRiskQuestionList(*t.db, c.question);
         EXPECT_EQ(list.title, c.title);
