@@ -4,6 +4,9 @@
 #include "app/frmMain.h"
 #include "app/startup.h"
 #include "card/frmMakeStorageCard.h"
+#include "lists/frmImportKelmarSpecies.h"
+#include "lists/frmLookupList.h"
+#include "lists/frmStreetList.h"
 #include "reports/frmReinspectionReportOptions.h"
 #include "reports/frmSpecificCA_Options.h"
 #include "reports/frmTreesNeedingCA_Options.h"
@@ -29,6 +32,16 @@ void bindMenuWindows(frmMain& main)
                     [context] { return new frmSpecificCA_Options(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuCreateStorageCard")), OpenMode::Modal,
                     [context] { return new frmMakeStorageCard(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuSurveyor")), OpenMode::HideOpener,
+                    [context] { return new frmSurveyors(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuSpecies")), OpenMode::HideOpener,
+                    [context] { return new frmSpecies(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuRiskZone")), OpenMode::HideOpener,
+                    [context] { return new frmRiskZone(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuStreet")), OpenMode::HideOpener,
+                    [context] { return new frmStreetList(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuImportSpecies")), OpenMode::Modal,
+                    [context] { return new frmImportKelmarSpecies(context); });
 }
 
 } // namespace kolva

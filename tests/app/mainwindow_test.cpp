@@ -126,10 +126,10 @@ TEST_F(MainWindowTest, OnlyItemsWithAWindowOrActionAreEnabled)
     ASSERT_NE(main, nullptr);
     const QStringList enabled = {"mnuExit",          "mnuCA_RefSheet",        "mnuGraphicReport",
                                  "mnuAbout",         "mnuReinspectionReport", "mnuTreesNeedingCA",
-                                 "mnuSpecificActionReport", "mnuEditTree", "mnuRating", "mnuCreateStorageCard"};
-    const QStringList disabled = {"mnuSurveyor",   "mnuImportSpecies", "mnuSpecies",    "mnuRiskZone",
-                                  "mnuStreet",     "mnuExcelExport",   "mnuCostSetup",  "mnuCostReport",
-                                  "mnuArbovia_Import"};
+                                 "mnuSpecificActionReport", "mnuEditTree", "mnuRating", "mnuCreateStorageCard",
+                                 "mnuSurveyor",      "mnuImportSpecies",      "mnuSpecies",
+                                 "mnuRiskZone",      "mnuStreet"};
+    const QStringList disabled = {"mnuExcelExport", "mnuCostSetup", "mnuCostReport", "mnuArbovia_Import"};
     for (const QString& name : enabled)
         EXPECT_TRUE(main->menuItem(name)->isEnabled()) << name.toStdString();
     for (const QString& name : disabled)
