@@ -4,6 +4,9 @@
 #include "app/frmMain.h"
 #include "app/startup.h"
 #include "card/frmMakeStorageCard.h"
+#include "costing/frmCostReportOptions.h"
+#include "costing/frmEnterCosts.h"
+#include "costing/frmExcelExport.h"
 #include "lists/frmImportKelmarSpecies.h"
 #include "lists/frmLookupList.h"
 #include "lists/frmStreetList.h"
@@ -32,6 +35,12 @@ void bindMenuWindows(frmMain& main)
                     [context] { return new frmSpecificCA_Options(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuCreateStorageCard")), OpenMode::Modal,
                     [context] { return new frmMakeStorageCard(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuCostSetup")), OpenMode::HideOpener,
+                    [context] { return new frmEnterCosts(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuCostReport")), OpenMode::HideOpener,
+                    [context] { return new frmCostReportOptions(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuExcelExport")), OpenMode::Modal,
+                    [context] { return new frmExcelExport(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuSurveyor")), OpenMode::HideOpener,
                     [context] { return new frmSurveyors(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuSpecies")), OpenMode::HideOpener,

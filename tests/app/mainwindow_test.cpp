@@ -128,8 +128,9 @@ TEST_F(MainWindowTest, OnlyItemsWithAWindowOrActionAreEnabled)
                                  "mnuAbout",         "mnuReinspectionReport", "mnuTreesNeedingCA",
                                  "mnuSpecificActionReport", "mnuEditTree", "mnuRating", "mnuCreateStorageCard",
                                  "mnuSurveyor",      "mnuImportSpecies",      "mnuSpecies",
-                                 "mnuRiskZone",      "mnuStreet"};
-    const QStringList disabled = {"mnuExcelExport", "mnuCostSetup", "mnuCostReport", "mnuArbovia_Import"};
+                                 "mnuRiskZone",      "mnuStreet",             "mnuCostSetup",
+                                 "mnuCostReport",    "mnuExcelExport"};
+    const QStringList disabled = {"mnuArbovia_Import"};
     for (const QString& name : enabled)
         EXPECT_TRUE(main->menuItem(name)->isEnabled()) << name.toStdString();
     for (const QString& name : disabled)

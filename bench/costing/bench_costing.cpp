@@ -1,0 +1,363 @@
+// Times the two clicks of the costing windows over generated trees, as they
+// run in the program (on a connection of their own, as the worker opens one):
+//
+// - "Create File" of the CSV export: every tree of the period, 44 items a
+//   line; side by side with the sqlite3 shell writing the same 44 columns of
+//   the same rows with -csv (the floor of public tools). The export's file is
+//   synced to the disk before it replaces the target; the shell's is not.
+// - "Print Report" of the cost summary with the options window's defaults
+//   (all actions, ratings 0 to the highest, sorted by cost), every tree in
+//   the period, 11 actions of 6 DBH ranges each: the build (pricing, the work
+//   table, the sorted listing, the pages), the PDF, and the memory the build
+//   takes and the document holds; side by side with the sqlite3 shell
+//   selecting and sorting the same trees.
+//
+//   bench_costing [trees ...]     (default: 10000 100000)
+
+#include "costing/costmatrix.h"
+#include "costing/costsummary.h"
+#include "costing/costtable.h"
+#include "costing/csvexport.h"
+#include "platform/progress.h"
+#include "reports/reportdata.h"
+#include "reports/reportdocument.h"
+#include "store/database.h"
+#include "store/kolvadb.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+using namespace kolva;
+
+namespace {
+
+const char* const Streets[] = {"MAIN ST", "ELM ST", "OAK AVE", "PARK DR", "MAPLE AVE", "CHURCH ST", "HIGH ST",
+                               "WASHINGTON BLVD", "LINCOLN AVE", "RIVER RD"};
+const char* const Species[] = {"ACPL-NORWAY MAPLE", "ACRU-RED MAPLE", "QURU-NORTHERN RED OAK", "GLTR-HONEYLOCUST",
+                               "PLAC-LONDON PLANETREE", "TICO-LITTLELEAF LINDEN"};
+const char* const Zones[] = {"ARTERIAL ROADS", "DOWNTOWN", "PARKS", "RESIDENTIAL", "SCHOOL ZONES"};
+const char* const Actions[] = {"3", "3,9", "1,5,7", "", "5", "2,4,6,8,10", "11", "9,3"};
+const QDateTime Printed(QDate(2008, 1, 5), QTime(9, 30));
+const DatePeriod Year2007{QDate(2007, 1, 1), QDate(2007, 12, 31)};
+
+// n trees evaluated in 2007 with every column filled as the handheld fills
+// it; 11 actions of 6 ranges each.
+void generate(Database& db, int n)
+{
+    Transaction t(db);
+    QSqlQuery insert = db.prepare(QStringLiteral(
+        "INSERT INTO _Archived_SurveyData (Surveyor, Date_Evaluated, RiskZone, StreetNum, StreetName, Tree_ID, "
+        "Location, Species, DBH, Site, Obstructions_Physical, Obstructions_Visual, Crown_Canker, Crown_Crack, "
+        "Crown_Deadwood, Crown_Decay, Crown_Arch_1, Crown_Arch_2, Crown_Arch_3, WeakUnion, Trunk_Canker, "
+        "Trunk_Crack, Trunk_Decay, TrunkDecay_Shell, TrunkDecay_Diam, TrunkDecay_Pct, Trunk_Arch_1, Trunk_Arch_2, "
+        "Roots_Deep, Roots_Injury, Roots_Decay, Roots_Arch1, Roots_Arch2, Size_Defect, Prob_Failure, "
+        "Prob_TargetImpact, OtherRisk, Hazard_Rating, Desc_OtherRisk, ReinspectYear, CorrectiveActions, Note, "
+        "Date_Added, Utility_Conflict, Latitude, Longitude) "
+        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    const QString coded[] = {QStringLiteral("0. None"), QStringLiteral("1. Fungal"), QStringLiteral("2. Minor"),
+                             QStringLiteral("3. Major")};
+    for (int i = 0; i < n; ++i) {
+        int c = 0;
+        const auto bind = [&](const QVariant& v) { insert.bindValue(c++, v); };
+        bind(QStringLiteral("SMITH"));
+        bind(QDate(2007, 1, 1).addDays(i % 365).toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 10:00:00"));
+        bind(QString::fromLatin1(Zones[i % 5]));
+        bind(QString::number(100 + (i * 7) % 900));
+        bind(QString::fromLatin1(Streets[i % 10]));
+        bind(i + 1);
+        bind(QStringLiteral("FRONT"));
+        bind(QString::fromLatin1(Species[i % 6]));
+        bind(4 + i % 40);
+        for (int k = 0; k < 14; ++k) // Site .. Trunk_Decay
+            bind(coded[(i + k) % 4]);
+        bind(i % 5);
+        bind(i % 9);
+        bind(i % 100);
+        for (int k = 0; k < 11; ++k) // Trunk_Arch_1 .. OtherRisk
+            bind(coded[(i + k) % 4]);
+        bind(i % 14);
+        bind(i % 3 == 0 ? QStringLiteral("Leaning, \"hollow\"") : QString());
+        bind(QStringLiteral("2009"));
+        bind(QString::fromLatin1(Actions[i % 8]));
+        bind(i % 7 == 0 ? QVariant() : QVariant(QStringLiteral("Check again after the storm, near the wires")));
+        bind(QStringLiteral("2008-01-02 09:00:00"));
+        bind(QStringLiteral("N"));
+        bind(i % 4 == 0 ? QVariant() : QVariant(44.0 + (i % 1000) / 10000.0));
+        bind(i % 4 == 0 ? QVariant() : QVariant(-71.0 - (i % 1000) / 10000.0));
+        Database::run(insert);
+    }
+    insert.finish();
+    for (int action = 1; action <= 11; ++action) {
+        for (int r = 0; r < 6; ++r)
+            addCostRange(db, action, r * 8, r * 8 + 8, 100 * action + 25 * r);
+    }
+    t.commit();
+}
+
+double ms(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Resident memory of the process, in MiB, after giving freed memory back.
+double residentMiB()
+{
+    malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * 4096 / (1024.0 * 1024.0);
+}
+
+// The highest resident memory of the process so far, in MiB.
+double peakMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Starts a new high-water mark of the resident memory.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double best(const std::vector<double>& v)
+{
+    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
+}
+
+// Processor time of the finished child processes, in ms.
+double childCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// The sqlite3 shell running a script on the database; its time, -1 on
+// failure; its processor time in *cpu.
+double sqliteShellMs(const QString& path, const QString& script, const QStringList& options = {}, double* cpu = nullptr)
+{
+    const double cpuBefore = childCpuMs();
+    QProcess shell;
+    QElapsedTimer timer;
+    timer.start();
+    shell.start(QStringLiteral("sqlite3"), QStringList(options) << path);
+    shell.write(script.toUtf8());
+    shell.closeWriteChannel();
+    if (!shell.waitForFinished(300000) || shell.exitCode() != 0) {
+        std::fprintf(stderr, "sqlite3: %s\n", shell.readAllStandardError().constData());
+        return -1;
+    }
+    if (cpu)
+        *cpu = childCpuMs() - cpuBefore;
+    return ms(timer);
+}
+
+// The same 44 columns of the same rows, written by the sqlite3 shell's CSV mode.
+QString sqliteCsvScript(const QString& out)
+{
+    return QStringLiteral(
+               ".output %1\n"
+               "SELECT Surveyor AS \"Surveyor\", strftime('%m/%d/%Y', Date_Evaluated) AS \"Date\", RiskZone AS \"Risk Zone\", "
+               "StreetNum AS \"Street #\", StreetName AS \"Street Name\", coalesce(nullif(Latitude, ''), ' ') AS "
+               "\"Latitude\", coalesce(nullif(Longitude, ''), ' ') AS \"Longitude\", Tree_ID, Location, Species, DBH, "
+               "Site, Obstructions_Visual, Obstructions_Physical, Crown_Canker, Crown_Crack, Crown_Deadwood, "
+               "Crown_Decay, Crown_Arch_1, Crown_Arch_2, Crown_Arch_3, WeakUnion, Trunk_Canker, Trunk_Crack, "
+               "Trunk_Decay, TrunkDecay_Shell, TrunkDecay_Diam, TrunkDecay_Pct, Trunk_Arch_1, Trunk_Arch_2, "
+               "Roots_Deep, Roots_Injury, Roots_Decay, Roots_Arch1, Roots_Arch2, Size_Defect, Prob_Failure, "
+               "Prob_TargetImpact, OtherRisk, Hazard_Rating, Desc_OtherRisk, ReinspectYear, CorrectiveActions, Note "
+               "FROM _Archived_SurveyData WHERE Date_Evaluated BETWEEN '2007-01-01 00:00:00' AND "
+               "'2007-12-31 23:59:59' ORDER BY ID;\n")
+        .arg(out);
+}
+
+void benchCsv(const QString& path, const QString& dir, int n)
+{
+    const QString ours = QDir(dir).filePath(QStringLiteral("ours.csv"));
+    const QString theirs = QDir(dir).filePath(QStringLiteral("sqlite3.csv"));
+    std::vector<double> times, cpus, floors, floorCpus;
+    qint64 records = 0;
+    for (int run = 0; run < 5; ++run) {
+        NullProgress progress;
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = cpuMs();
+        {
+            const std::unique_ptr<Database> db = Database::open(path);
+            records = exportSurveyCsv(*db, {Year2007, ours}, progress).records;
+        }
+        times.push_back(ms(timer));
+        cpus.push_back(cpuMs() - cpu);
+        double floorCpu = 0;
+        floors.push_back(sqliteShellMs(path, sqliteCsvScript(theirs), {QStringLiteral("-csv"), QStringLiteral("-header")},
+                                       &floorCpu));
+        floorCpus.push_back(floorCpu);
+    }
+    std::printf("\nCSV export of %lld trees (of %d), 44 columns, 5 runs one after the other\n",
+                static_cast<long long>(records), n);
+    std::printf("  export (own connection, file written and put in place): median %6.0f ms, best %6.0f ms "
+                "(processor %4.0f ms)   limit 1500 ms\n",
+                median(times), best(times), median(cpus));
+    std::printf("  floor: sqlite3 -csv, the same 44 columns and rows:       median %6.0f ms, best %6.0f ms "
+                "(processor %4.0f ms)\n",
+                median(floors), best(floors), median(floorCpus));
+    std::printf("  export / floor (medians): %.2f   limit 2\n", median(times) / median(floors));
+    std::printf("  file sizes: export %.1f MB, sqlite3 %.1f MB\n", double(QFileInfo(ours).size()) / 1e6,
+                double(QFileInfo(theirs).size()) / 1e6);
+}
+
+void benchSummary(const QString& path, const QString& dir, int n)
+{
+    CostReportOptions options;
+    {
+        const std::unique_ptr<Database> db = Database::open(path);
+        options.toText = QString::number(highestRiskRating(*db));
+    }
+    options.period = Year2007;
+    std::printf("\ncost summary of %d trees, 11 actions of 6 ranges, ratings %s to %s, by cost\n", n,
+                qPrintable(options.fromText), qPrintable(options.toText));
+
+    std::vector<double> builds, cpus, pdfs, floors;
+    double held = 0, peak = 0;
+    int pages = 0;
+    for (int run = 0; run < 3; ++run) {
+        const double before = residentMiB();
+        resetPeak();
+        NullProgress progress;
+        auto document = std::make_unique<ReportDocument>();
+        document->SetOrientation(ReportDocument::Landscape);
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = cpuMs();
+        {
+            const std::unique_ptr<Database> db = Database::open(path);
+            buildCostSummary(*document, *db, options, Printed, progress);
+        }
+        builds.push_back(ms(timer));
+        cpus.push_back(cpuMs() - cpu);
+        peak = peakMiB() - before;
+        held = residentMiB() - before;
+        pages = document->pageCount();
+        const QString pdf = QDir(dir).filePath(QStringLiteral("summary.pdf"));
+        timer.restart();
+        document->SaveAsPdf(pdf);
+        pdfs.push_back(ms(timer));
+        floors.push_back(sqliteShellMs(
+            path, QStringLiteral(".output /dev/null\n"
+                                 "SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, "
+                                 "CorrectiveActions FROM _Archived_SurveyData WHERE Date_Evaluated BETWEEN "
+                                 "'2007-01-01 00:00:00' AND '2007-12-31 23:59:59' AND coalesce(Hazard_Rating, 0) "
+                                 "BETWEEN %1 AND %2 ORDER BY DBH DESC, StreetName, CAST(StreetNum AS INTEGER), "
+                                 "StreetNum;\n")
+                      .arg(options.fromText, options.toText)));
+    }
+    // Where the time of a build goes.
+    double fillMs = 0, listMs = 0, pagesMs = 0;
+    {
+        NullProgress progress;
+        const std::unique_ptr<Database> db = Database::open(path);
+        QElapsedTimer timer;
+        timer.start();
+        const CostTotals totals = fillCostReportTable(*db, options, progress);
+        fillMs = ms(timer);
+        timer.restart();
+        RowStore rows = readCostReportRows(*db, options.sort, progress);
+        listMs = ms(timer);
+        timer.restart();
+        ReportDocument document;
+        composeCostSummary(document, options.sort, std::move(rows), totals, 0, Printed);
+        pagesMs = ms(timer);
+    }
+    std::printf("  %d landscape pages\n", pages);
+    std::printf("  of one build: pricing into the work table %.0f ms, sorted listing %.0f ms, pages %.0f ms\n", fillMs,
+                listMs, pagesMs);
+    std::printf("  build (own connection, pricing, work table, sorted listing, pages): median %6.0f ms, best %6.0f ms "
+                "(processor %4.0f ms)   limit 2000 ms\n",
+                median(builds), best(builds), median(cpus));
+    std::printf("    floor: sqlite3 shell selecting and sorting the same trees:       median %6.0f ms\n",
+                median(floors));
+    std::printf("  save as PDF:                                                       median %6.0f ms, best %6.0f ms"
+                "   limit 3000 ms\n",
+                median(pdfs), best(pdfs));
+    std::printf("  memory: %.1f MiB more at the highest during the build, %.1f MiB held by the finished document\n",
+                peak, held);
+}
+
+void run(int n)
+{
+    QTemporaryDir dir;
+    // KOLVA_BENCH_KEEP=1 keeps the database, the files and the cost matrix
+    // as matrix.pdf, to look at or to measure again by hand.
+    const bool keep = qEnvironmentVariableIsSet("KOLVA_BENCH_KEEP");
+    dir.setAutoRemove(!keep);
+    const QString path = dir.filePath(QStringLiteral("KOLVA.MDB"));
+    createKolvaDatabase(path);
+    {
+        auto db = openKolvaDatabase(path);
+        generate(*db, n);
+    }
+    benchCsv(path, dir.path(), n);
+    benchSummary(path, dir.path(), n);
+    if (keep) {
+        ReportDocument matrix;
+        {
+            const std::unique_ptr<Database> db = Database::open(path);
+            BuildCostMatrix(matrix, *db, Printed);
+        }
+        matrix.SaveAsPdf(dir.filePath(QStringLiteral("matrix.pdf")));
+        std::printf("  kept in %s\n", qPrintable(dir.path()));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
+    if (sizes.empty())
+        sizes = {10000, 100000};
+    for (const int n : sizes)
+        run(n);
+    return 0;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The CSV export: every survey record evaluated in a period, one line each,
+// 44 items in a fixed order under a header line, for a spreadsheet.
+//
+// Items are separated by "," and every line ends with CR LF. Texts are in
+// double quotes (a quote inside doubled), numbers bare with "." as the
+// decimal point, a missing value is #NULL#; the evaluation date is the text
+// MM/DD/YYYY; an empty latitude or longitude is a quoted blank. The file is
+// in the system's code page without a byte-order mark.
+//
+// Nothing here touches a widget: the export window runs it on a worker
+// thread, and a command line can run it without a display.
+
+#include "costing/period.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace kolva {
+
+class Database;
+class Progress;
+
+struct CsvExportOptions {
+    DatePeriod period;
+    QString path; // the file to write
+};
+
+// The export could not be written: the file error's number and description.
+class CsvExportError : public std::runtime_error {
+public:
+    CsvExportError(int number, const QString& description);
+    int number() const { return number_; }
+    QString description() const { return description_; }
+
+private:
+    int number_;
+    QString description_;
+};
+
+struct CsvExportResult {
+    qint64 records = 0;     // lines written below the header; 0: no file written
+    bool cancelled = false; // stopped by the user; no file written
+};
+
+// The header line's 44 titles, in order.
+QStringList surveyCsvTitles();
+
+// Writes the records of the period to options.path. The file is written
+// under a temporary name and put in place only when complete, so that a
+// failure or a cancel leaves an existing file as it was; when the period
+// holds no record nothing is written. Throws CsvExportError for a file that
+// cannot be written, DbError for the database.
+CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, Progress& progress);
+
+} // namespace kolva

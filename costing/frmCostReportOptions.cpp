@@ -1,0 +1,226 @@
+#include "costing/frmCostReportOptions.h"
+
+#include "costing/periodblock.h"
+#include "platform/busycursor.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/prompter.h"
+#include "platform/windows.h"
+#include "reports/reportdata.h"
+#include "store/database.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace kolva {
+
+frmCostReportOptions::frmCostReportOptions(const AppContext& context, QWidget* parent)
+    : QWidget(parent), context_(context)
+{
+    setObjectName(QStringLiteral("frmCostReportOptions"));
+    setWindowTitle(QStringLiteral("Cost Report Options"));
+
+    // The corrective actions to price.
+    auto* Frame1 = new QGroupBox(QStringLiteral("Corrective Actions to Include "), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* actions = new QGridLayout(Frame1);
+    const QStringList captions = costActionCaptions();
+    for (int code = 1; code <= 11; ++code) {
+        auto* box = new QCheckBox(captions.at(code - 1), Frame1);
+        box->setObjectName(QStringLiteral("chkCA(%1)").arg(code));
+        box->setChecked(true);
+        chkCA_[size_t(code - 1)] = box;
+        actions->addWidget(box, (code - 1) % 6, (code - 1) / 6);
+    }
+    cmdAll_ = makeButton(QStringLiteral("cmdAll"), QStringLiteral("All"), Frame1);
+    cmdNone_ = makeButton(QStringLiteral("cmdNone"), QStringLiteral("None"), Frame1);
+    auto* allNone = new QHBoxLayout;
+    allNone->addWidget(cmdAll_);
+    allNone->addWidget(cmdNone_);
+    actions->addLayout(allNone, 6, 0, 1, 2);
+
+    // The range of risk ratings: from 0 to the highest the risk questions give.
+    auto* Frame4 = new QGroupBox(QStringLiteral("Include Trees With Risk Ratings "), this);
+    Frame4->setObjectName(QStringLiteral("Frame4"));
+    auto* Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral(">="), Frame4);
+    txtRiskFrom_ = makeIntegerBox(QStringLiteral("txtRiskFrom"), QStringLiteral("Risk Ratings from"), Frame4);
+    txtRiskFrom_->setText(QStringLiteral("0"));
+    Label1->setBuddy(txtRiskFrom_);
+    auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("And <="), Frame4);
+    txtRiskTo_ = makeIntegerBox(QStringLiteral("txtRiskTo"), QStringLiteral("Risk Ratings to"), Frame4);
+    Label2->setBuddy(txtRiskTo_);
+    for (QLineEdit* box : {txtRiskFrom_, txtRiskTo_}) {
+        box->setMaxLength(6);
+        box->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+    }
+    int highest = 12;
+    try {
+        highest = highestRiskRating(context_.db);
+    } catch (const DbError&) {
+        // The written default.
+    }
+    txtRiskTo_->setText(QString::number(highest));
+    auto* ratings = new QHBoxLayout(Frame4);
+    ratings->addWidget(Label1);
+    ratings->addWidget(txtRiskFrom_);
+    ratings->addSpacing(12);
+    ratings->addWidget(Label2);
+    ratings->addWidget(txtRiskTo_);
+    ratings->addStretch(1);
+
+    period_ = new PeriodBlock(context_.db, context_.prompter, context_.clock, QStringLiteral("Frame2"), this);
+
+    auto* Frame3 = new QGroupBox(QStringLiteral("Report Sort Order"), this);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    auto* sorts = new QVBoxLayout(Frame3);
+    const QStringList sortCaptions = costSortCaptions();
+    for (int i = 0; i < CostSortCount; ++i) {
+        optSort_[size_t(i)] = new QRadioButton(sortCaptions.at(i), Frame3);
+        optSort_[size_t(i)]->setObjectName(QStringLiteral("optSort(%1)").arg(i));
+        sorts->addWidget(optSort_[size_t(i)]);
+    }
+    optSort_[0]->setChecked(true);
+
+    // Not read: the report always opens in its window first.
+    chkPreview_ = new QCheckBox(QStringLiteral("Preview before Printing"), this);
+    chkPreview_->setObjectName(QStringLiteral("chkPreview"));
+    chkPreview_->setChecked(true);
+    cmdDoIt_ = makeButton(QStringLiteral("cmdDoIt"), QStringLiteral("&Print Report"), this);
+    cmdDoIt_->setDefault(true);
+    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(Frame1);
+    left->addWidget(Frame4);
+    auto* right = new QVBoxLayout;
+    right->addWidget(Frame3);
+    right->addWidget(chkPreview_);
+    right->addStretch(1);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdDoIt_);
+    buttons->addWidget(cmdExit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addWidget(period_);
+    layout->addLayout(buttons);
+
+    connect(cmdAll_, &QPushButton::clicked, this, &frmCostReportOptions::cmdAll_Click);
+    connect(cmdNone_, &QPushButton::clicked, this, &frmCostReportOptions::cmdNone_Click);
+    connect(cmdDoIt_, &QPushButton::clicked, this, &frmCostReportOptions::cmdDoIt_Click);
+    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void frmCostReportOptions::cmdAll_Click()
+{
+    for (QCheckBox* box : chkCA_)
+        box->setChecked(true);
+}
+
+void frmCostReportOptions::cmdNone_Click()
+{
+    for (QCheckBox* box : chkCA_)
+        box->setChecked(false);
+}
+
+CostReportOptions frmCostReportOptions::options() const
+{
+    CostReportOptions o;
+    for (size_t i = 0; i < chkCA_.size(); ++i)
+        o.actions[i] = chkCA_[i]->isChecked();
+    o.fromText = txtRiskFrom_->text();
+    o.toText = txtRiskTo_->text();
+    const PeriodReading reading = readPeriod(period_->txtBegin()->text(), period_->txtEnd()->text(), false);
+    if (reading.period)
+        o.period = *reading.period;
+    o.sort = CostSort::None;
+    for (int i = 0; i < CostSortCount; ++i) {
+        if (optSort_[size_t(i)]->isChecked()) {
+            o.sort = CostSort(i);
+            break;
+        }
+    }
+    return o;
+}
+
+void frmCostReportOptions::cmdDoIt_Click()
+{
+    if (report_) {
+        report_->show();
+        report_->raise();
+        report_->activateWindow();
+        return;
+    }
+    CostReportOptions chosen = options();
+    if (const std::optional<CostOptionsProblem> problem = costOptionsProblem(chosen);
+        problem && problem->field != CostOptionsProblem::Period) {
+        context_.prompter.warn(this, problem->text, QStringLiteral("Error"));
+        if (problem->field == CostOptionsProblem::Ratings)
+            txtRiskFrom_->setFocus();
+        return;
+    }
+    const std::optional<DatePeriod> period = period_->period(false);
+    if (!period)
+        return;
+    chosen.period = *period;
+
+    qint64 trees = 0;
+    {
+        BusyCursor busy;
+        try {
+            trees = countCostTrees(context_.db, chosen);
+        } catch (const DbError& error) {
+            busy.release();
+            context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(error.message()),
+                                   QStringLiteral("Error"));
+            return;
+        }
+    }
+    if (trees == 0) {
+        context_.prompter.warn(this, noCostTreesMessage(), noCostTreesCaption());
+        return;
+    }
+
+    const QDateTime printedAt = context_.clock.now();
+    report_ = new ReportPreviewWindow(
+        context_, ReportWindowTraits::of(ReportWindowKind::CostReport),
+        [chosen, printedAt](ReportDocument& document, Database& db, Progress& progress) {
+            buildCostSummary(document, db, chosen, printedAt, progress);
+        },
+        this);
+    // Not modal: the options stay usable beside it.
+    report_->setAttribute(Qt::WA_DeleteOnClose);
+    report_->show();
+    report_->raise();
+    report_->activateWindow();
+}
+
+void frmCostReportOptions::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
+}
+
+void frmCostReportOptions::closeEvent(QCloseEvent* event)
+{
+    // The report goes with its options; a build still running stops.
+    if (report_)
+        report_->close();
+    QWidget::closeEvent(event);
+}
+
+} // namespace kolva

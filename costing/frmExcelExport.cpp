@@ -1,0 +1,127 @@
+#include "costing/frmExcelExport.h"
+
+#include "costing/csvexport.h"
+#include "costing/periodblock.h"
+#include "platform/controls.h"
+#include "platform/progress.h"
+#include "platform/prompter.h"
+#include "platform/windows.h"
+#include "store/database.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace kolva {
+
+frmExcelExport::frmExcelExport(const AppContext& context, QWidget* parent) : QWidget(parent), context_(context)
+{
+    setObjectName(QStringLiteral("frmExcelExport"));
+    setWindowTitle(QStringLiteral("Excel Export"));
+
+    period_ = new PeriodBlock(context_.db, context_.prompter, context_.clock, QStringLiteral("Frame1"), this);
+    cmdDoIt_ = makeButton(QStringLiteral("cmdDoIt"), QStringLiteral("&Create File"), this);
+    Command1_ = makeButton(QStringLiteral("Command1"), QStringLiteral("E&xit"), this);
+    connect(cmdDoIt_, &QPushButton::clicked, this, &frmExcelExport::cmdDoIt_Click);
+    connect(Command1_, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdDoIt_);
+    buttons->addWidget(Command1_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(period_);
+    layout->addSpacing(12);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+}
+
+void frmExcelExport::cmdDoIt_Click()
+{
+    if (job_ && job_->isRunning())
+        return;
+    const std::optional<DatePeriod> period = period_->period(true);
+    if (!period)
+        return;
+
+    FileDialogRequest request;
+    request.title = QStringLiteral("Where do you want to place the CSV file?");
+    request.filter = QStringLiteral("Excel CSV Files(*.csv)");
+    request.defaultSuffix = QStringLiteral("CSV");
+    request.proposedName = QStringLiteral("*.csv");
+    request.folder = context_.programDir;
+    const QString path = context_.prompter.saveFileName(this, request).trimmed();
+    if (path.isEmpty() || path.compare(QStringLiteral("*.CSV"), Qt::CaseInsensitive) == 0)
+        return;
+    if (QFileInfo::exists(path)) {
+        const MsgAnswer answer = context_.prompter.message(
+            this, {path + QStringLiteral(" already exists! Overwrite it?"), QStringLiteral("Overwrite File?"),
+                   MsgIcon::Exclamation, MsgButtons::YesNo, MsgAnswer::No});
+        if (answer != MsgAnswer::Yes)
+            return;
+    }
+
+    cmdDoIt_->setEnabled(false);
+    const CsvExportOptions options{*period, path};
+    const QString databasePath = context_.db.path();
+    auto result = std::make_shared<CsvExportResult>();
+    QPointer<frmExcelExport> self(this);
+    job_ = BackgroundJob::start(
+        this, QStringLiteral("Excel Export"),
+        [options, databasePath, result](Progress& progress) {
+            const std::unique_ptr<Database> db = Database::open(databasePath);
+            *result = exportSurveyCsv(*db, options, progress);
+        },
+        [self, path, result](std::exception_ptr error) {
+            if (!self)
+                return;
+            frmExcelExport& window = *self;
+            window.cmdDoIt_->setEnabled(true);
+            Prompter& prompter = window.context_.prompter;
+            const QString errorCaption = QStringLiteral("Error");
+            try {
+                if (error)
+                    std::rethrow_exception(error);
+                if (result->cancelled) {
+                    // Stopped by the user: nothing written, nothing to say.
+                } else if (result->records == 0) {
+                    prompter.inform(&window, QStringLiteral("No trees meet your selection criteria!"),
+                                    QStringLiteral("No Data"));
+                } else {
+                    prompter.inform(&window, path + QStringLiteral(" created!"),
+                                    QStringLiteral("Excel CSV File Created"));
+                }
+            } catch (const CsvExportError& e) {
+                prompter.warn(&window, QStringLiteral("%1 - %2").arg(e.number()).arg(e.description()), errorCaption);
+            } catch (const DbError& e) {
+                const QString number = e.code().isEmpty() ? QStringLiteral("0") : e.code();
+                prompter.warn(&window, number + QStringLiteral(" - ") + e.message(), errorCaption);
+            } catch (const std::exception& e) {
+                prompter.warn(&window, QStringLiteral("0 - ") + QString::fromUtf8(e.what()), errorCaption);
+            }
+            emit window.exportFinished();
+        });
+}
+
+void frmExcelExport::closeEvent(QCloseEvent* event)
+{
+    // An export still running stops; the file it was writing is not kept.
+    if (job_)
+        job_->requestCancel();
+    QWidget::closeEvent(event);
+}
+
+void frmExcelExport::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
+}
+
+} // namespace kolva

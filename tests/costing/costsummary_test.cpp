@@ -1,0 +1,226 @@
+// The cost summary: pricing a tree, the work table, the five orders and the
+// pages.
+
+#include "costing/costsummary.h"
+#include "costing/costtable.h"
+#include "reports/reportdocument.h"
+#include "store/database.h"
+#include "tests/reports/surveydata.h"
+#include "tests/support/progressrecorder.h"
+#include "tests/support/testcontext.h"
+
+#include <gtest/gtest.h>
+
+using namespace kolva;
+using namespace kolva::test;
+
+namespace {
+
+ActionChoice only(std::initializer_list<int> codes)
+{
+    ActionChoice chosen{};
+    for (const int code : codes)
+        chosen[size_t(code - 1)] = true;
+    return chosen;
+}
+
+const ActionChoice All = only({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+
+TEST(CostPricing, PricesEachChosenActionOfTheListByDbh)
+{
+    const CostTable table({
+        {1, 3, 6, 12, 200},     {2, 3, 12, 24, 450}, {3, 9, 0, 100, 75}, {4, 5, 4, 8, 300},
+        {5, 5, 3, 6, 250},      // overlaps 4 to 8 and starts lower: it wins
+        {6, 7, QVariant(), 10, 999}, // no lower bound: holds no DBH
+        {7, 8, 0, 10, QVariant()},   // no cost: 0
+    });
+    const struct {
+        QVariant dbh;
+        QVariant list;
+        ActionChoice chosen;
+        double cost;
+    } cases[] = {
+        {12, "3", only({3}), 450},       {24, "3", only({3}), 0},        {6, "3", All, 200},
+        {11.99, "3", All, 200},          {11, "3,9", only({9}), 75},     {11, "3,9", only({1, 2}), 0},
+        {11, "", All, 0},                {11, QVariant(), All, 0},       {11, "3,,9", All, 275},
+        {11, " ", All, 0},               {11, "3;9", All, 0},            {11, "100", All, 0},
+        {11, "3,3", All, 400},           {11, " 3 , 09", All, 275},      {11, "3,", All, 200},
+        {5, "5", All, 250},              {QVariant(), "3", All, 0},      {5, "7,8", All, 0},
+        {-1, "9", All, 0},               {11, "0,-3,12", All, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ComputeTreeCost(table, c.chosen, c.dbh, c.list), c.cost)
+            << "DBH " << c.dbh.toString().toStdString() << ", list \"" << c.list.toString().toStdString() << "\"";
+    }
+}
+
+TEST(CostOptions, AreCheckedInOrder)
+{
+    CostReportOptions o;
+    o.period = {QDate(2007, 1, 1), QDate(2007, 12, 31)};
+    EXPECT_FALSE(costOptionsProblem(o));
+    o.fromText = "5";
+    o.toText = "5";
+    EXPECT_FALSE(costOptionsProblem(o)) << "a range of one rating";
+    o.fromText = "6";
+    EXPECT_EQ(costOptionsProblem(o)->text, "There is a problem with the Risk Rating range");
+    o.toText = "";
+    EXPECT_EQ(costOptionsProblem(o)->text, "Please enter a Risk Rating range");
+    o.actions = {};
+    EXPECT_EQ(costOptionsProblem(o)->text, "Please select at least ONE Corrective Action to include in the report");
+    o = {};
+    EXPECT_EQ(costOptionsProblem(o)->text, "You must select a date range");
+}
+
+class CostSummaryTest : public ::testing::Test {
+protected:
+    TestContext t;
+    CostReportOptions options;
+    NullProgress progress;
+
+    void SetUp() override
+    {
+        options.period = {QDate(2007, 5, 1), QDate(2007, 5, 31)};
+        addCostRange(*t.db, 3, 6, 12, 200);
+        addCostRange(*t.db, 3, 12, 24, 450);
+        addCostRange(*t.db, 9, 0, 100, 75);
+    }
+    // The rows of the work table in the order of its key.
+    std::vector<QStringList> workTable()
+    {
+        std::vector<QStringList> rows;
+        QSqlQuery q = t.db->query("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, Cost "
+                                  "FROM _tmp_Cost_Report ORDER BY \"Key\"");
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < 8; ++c)
+                row << (q.value(c).isNull() ? QString() : q.value(c).toString());
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    QStringList treeIds(const RowStore& rows)
+    {
+        QStringList ids;
+        for (qint64 i = 0; i < rows.size(); ++i)
+            ids << rows.row(i).at(0);
+        return ids;
+    }
+};
+
+TEST_F(CostSummaryTest, ListsEveryTreeOfThePeriodAndRatingsWithItsCost)
+{
+    addTree(*t.db, {.treeId = 1, .evaluated = "2007-05-01 00:00:00", .street = "O'NEIL AVE", .dbh = 12,
+                    .rating = 6, .actions = "3,9"});
+    addTree(*t.db, {.treeId = 2, .evaluated = "2007-05-31 23:59:59", .dbh = 8, .rating = 12, .actions = QVariant()});
+    addTree(*t.db, {.treeId = 3, .evaluated = "2007-05-15 10:00:00", .species = "QURU-RED OAK, \"BIG\"", .dbh = 30,
+                    .rating = QVariant(), .actions = "3"});
+    addTree(*t.db, {.treeId = 4, .evaluated = "2007-06-01 00:00:00", .actions = "3"}); // after the period
+    addTree(*t.db, {.treeId = 5, .evaluated = "2007-05-10 09:00:00", .rating = 13, .actions = "3"}); // above the range
+    t.db->exec("UPDATE _Archived_SurveyData SET DBH = NULL WHERE Tree_ID = 3");
+
+    EXPECT_EQ(countCostTrees(*t.db, options), 3);
+    const CostTotals totals = fillCostReportTable(*t.db, options, progress);
+    EXPECT_EQ(totals.trees, 3);
+    EXPECT_EQ(totals.cost, 525);
+    const std::vector<QStringList> rows = workTable();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], QStringList({"1", "10", "O'NEIL AVE", "FRONT", "ACRU-RED MAPLE", "12", "6", "525"}));
+    EXPECT_EQ(rows[1].at(7), "0") << "no corrective actions";
+    EXPECT_EQ(rows[2].at(4), "QURU-RED OAK, \"BIG\"");
+    EXPECT_EQ(rows[2].at(5), "") << "no DBH: listed";
+    EXPECT_EQ(rows[2].at(6), "") << "no rating: counted as 0";
+    EXPECT_EQ(rows[2].at(7), "0");
+
+    // Only the chosen actions count; the rating range is inclusive.
+    options.actions = only({9});
+    options.fromText = "6";
+    options.toText = "6";
+    fillCostReportTable(*t.db, options, progress);
+    ASSERT_EQ(workTable().size(), 1u) << "the table is made anew";
+    EXPECT_EQ(workTable()[0].at(7), "75");
+}
+
+TEST_F(CostSummaryTest, ListsInEachOfTheFiveOrders)
+{
+    // Tree, street number, street, rating, DBH, actions (cost).
+    addTree(*t.db, {.treeId = 40, .streetNum = "9", .street = "ELM ST", .dbh = 12, .rating = 3, .actions = "3"}); // 450
+    addTree(*t.db, {.treeId = 10, .streetNum = "100", .street = "ELM ST", .dbh = 6, .rating = 9, .actions = "3"}); // 200
+    addTree(*t.db, {.treeId = 30, .streetNum = "12", .street = "ASH ST", .dbh = 6, .rating = 9, .actions = "9"}); // 75
+    addTree(*t.db, {.treeId = 20, .streetNum = "5", .street = "ASH ST", .dbh = 12, .rating = 1, .actions = "3"}); // 450
+    options.period = {QDate(2007, 1, 1), QDate(2007, 12, 31)};
+    fillCostReportTable(*t.db, options, progress);
+    const struct {
+        CostSort sort;
+        QStringList ids;
+    } cases[] = {
+        {CostSort::CostHighToLow, {"20", "40", "10", "30"}},
+        {CostSort::CostLowToHigh, {"30", "10", "20", "40"}},
+        {CostSort::RatingHighToLow, {"30", "10", "40", "20"}},
+        {CostSort::StreetThenCost, {"20", "30", "40", "10"}},
+        {CostSort::TreeId, {"10", "20", "30", "40"}},
+        {CostSort::None, {"40", "10", "30", "20"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(treeIds(readCostReportRows(*t.db, c.sort, progress)), c.ids) << int(c.sort);
+}
+
+TEST_F(CostSummaryTest, ComposesTheLandscapePagesWithTheTotalsLast)
+{
+    for (int i = 1; i <= 120; ++i)
+        addTree(*t.db, {.treeId = i, .streetNum = QString::number(i), .dbh = 12, .actions = i % 2 ? "3" : "9"});
+    writeMobilizationCost(*t.db, 350);
+    options.sort = CostSort::TreeId;
+    ReportDocument document;
+    const CostTotals totals =
+        buildCostSummary(document, *t.db, options, QDateTime(QDate(2008, 1, 2), QTime(14, 5)), progress);
+    EXPECT_EQ(totals.trees, 120);
+    EXPECT_EQ(totals.cost, 60 * 450 + 60 * 75);
+    ASSERT_GE(document.pageCount(), 2);
+    EXPECT_EQ(document.orientation(), ReportDocument::Landscape);
+    EXPECT_EQ(document.headerLines(1), QStringList({"Risk Reduction Cost Summary", "Sorted by Tree ID"}));
+    EXPECT_TRUE(document.footerLines(1).join(' ').contains("Printed : 02-Jan-08 02:05 PM"));
+    const auto first = document.tableRows(1);
+    ASSERT_GE(first.size(), 2u);
+    EXPECT_TRUE(first[0].header);
+    EXPECT_EQ(first[0].cells,
+              QStringList({"Tree ID", "Street #", "Street Name", "Location", "Species", "DBH", "Risk Rating", "Cost"}));
+    EXPECT_EQ(first[1].cells, QStringList({"1", "1", "MAIN ST", "FRONT", "ACRU-RED MAPLE", "12", "6", "450"}));
+    const int last = document.pageCount();
+    const auto lastRows = document.tableRows(last);
+    EXPECT_EQ(lastRows.back().cells.at(0), "120");
+    EXPECT_TRUE(lastRows.front().header) << "the header row again on a continued page";
+    EXPECT_EQ(document.paragraphLines(last).last(),
+              "Trees listed: 120     Cost of the listed work: $31,500.00     Cost to mobilize (not included): $350.00");
+}
+
+TEST_F(CostSummaryTest, SaysSoWhenNoTreeIsLeftToList)
+{
+    ReportDocument document;
+    composeCostSummary(document, CostSort::None, RowStore(), {}, 0, QDateTime(QDate(2008, 1, 2), QTime(9, 0)));
+    EXPECT_EQ(document.headerLines(1).first(), "Risk Reduction Cost Summary");
+    EXPECT_TRUE(document.tableRows(1).empty());
+    EXPECT_TRUE(document.paragraphLines(1).contains("*** NO TREES MEET YOUR SELECTION CRITERIA *** "));
+}
+
+TEST_F(CostSummaryTest, CancelledKeepsTheTableOfTheLastBuild)
+{
+    {
+        Transaction transaction(*t.db);
+        for (int i = 1; i <= 3000; ++i)
+            addTree(*t.db, {.treeId = i, .actions = "3"});
+        transaction.commit();
+    }
+    options.fromText = "6";
+    options.toText = "6";
+    fillCostReportTable(*t.db, options, progress);
+    ASSERT_EQ(workTable().size(), 3000u);
+    ProgressRecorder recorder;
+    recorder.cancelAt("Pricing", 1000);
+    options.toText = "12";
+    EXPECT_THROW(fillCostReportTable(*t.db, options, recorder), ReportCancelled);
+    EXPECT_EQ(workTable().size(), 3000u);
+    EXPECT_TRUE(recorder.stages().front().cancellable);
+}
+
+} // namespace
