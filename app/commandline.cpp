@@ -293,6 +293,8 @@ int runCommand(const QStringList& arguments, const QString& programDir)
             return writeCardCommand(arguments, programDir);
         if (command == QLatin1String("report"))
             return reportCommand(arguments, programDir);
+        if (command == QLatin1String("export-csv"))
+            return exportCsvCommand(arguments, programDir);
         return usageError(unknownCommand(command));
     } catch (const CommandEnd& end) {
         if (end.status() == WrongUsage)

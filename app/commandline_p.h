@@ -6,12 +6,16 @@
 
 #include "store/database.h"
 
+#include "costing/costsummary.h"
+#include "costing/period.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace kolva::cli {
@@ -93,9 +97,27 @@ void checkOverwrite(const CommandOptions& options, const QString& path);
 // characters); ends the command otherwise.
 QString ratingText(const CommandOptions& options, const QString& name, const QString& fallback);
 
+// The report period: --from and --to, or --period NAME ("last-month"),
+// checked as the period block of the options windows checks the dates.
+void addPeriodOptions(CommandOptions& options);
+struct PeriodChoice {
+    std::optional<PeriodPreset> preset;
+    std::optional<DatePeriod> dates;
+};
+PeriodChoice periodChoice(const CommandOptions& options, bool refuseReversed);
+// The dates of the choice; none when nothing was chosen. All on file without
+// any record ends the command with noTrees.
+std::optional<DatePeriod> chosenPeriod(const PeriodChoice& choice, Database& db, const QDate& today,
+                                       const QString& noTrees);
+
+// The options of the cost summary from the command line, checked as its
+// options window checks them; what is not given is as the window opens.
+CostReportOptions costSummaryOptions(const CommandOptions& options, Database& db, const QDate& today);
+
 // The commands.
 int importCommand(const QStringList& arguments, const QString& programDir);
 int writeCardCommand(const QStringList& arguments, const QString& programDir);
 int reportCommand(const QStringList& arguments, const QString& programDir);
+int exportCsvCommand(const QStringList& arguments, const QString& programDir);
 
 } // namespace kolva::cli

@@ -36,19 +36,26 @@ PDF" does. KIND is one of:
   needing-ca     the trees needing corrective action
   specific-ca    the trees needing one chosen corrective action (marks them
                  in Report_Flag first, as the window does)
+  cost-summary   the risk reduction cost summary: the trees of a period
+                 and a range of risk ratings, each priced by its DBH for the
+                 corrective actions chosen (writes its work table
+                 _tmp_Cost_Report, as the window does)
 
 Runs without any display. Prints "FILE created!" and the number of pages;
 progress goes to standard error. An existing FILE is replaced only with
 --overwrite, and only once the new file is complete.
 
 Exit status: 0 done; 1 the report could not be made or written (the reason
-on standard error); 2 wrong command line or options the window would refuse.
+on standard error); 2 wrong command line or options the window would refuse;
+3 no tree in the period and rating range of the cost summary (nothing
+written).
 
 Examples:
   kolva report reinspection --pdf due-2026.pdf --year 2026 --quarters 1,2
   kolva report reinspection --pdf parks.pdf --zone PARKS --sort street
   kolva report needing-ca --pdf worklist.pdf --rating-from 8 --divide-by-zone
   kolva report specific-ca --pdf removals.pdf --action 3 --overwrite
+  kolva report cost-summary --pdf costs.pdf --period last-quarter --actions 3,9
 
 Options of every report:
   --pdf FILE         the PDF file to write (required)
@@ -78,9 +85,26 @@ needing-ca and specific-ca:
 specific-ca:
   --action ACTION    the corrective action: its code (3, 03) or description
                      ("Remove Tree"); default: the first of the list
+
+cost-summary:
+  --actions LIST     the corrective actions to price, by code: 3,9, or all
+                     (the default)
+  --rating-from N    the lowest risk rating (default 0)
+  --rating-to N      the highest risk rating (default 12)
+  --from DATE        the first day of the survey dates (default: 365 days
+                     before today)
+  --to DATE          the last day (default: today)
+  --period NAME      a named period instead of the dates: all-on-file,
+                     current-month, current-quarter, current-year,
+                     month-to-date, quarter-to-date, year-to-date,
+                     last-month, last-quarter, last-year
+  --sort ORDER       cost (highest first; the default), cost-low, rating
+                     (highest first), street (then cost) or tree-id
+
+Dates: Jan 05 2007, Jan 5, 2007, 1/5/2007 (month first) or 2007-01-05.
 )HELP";
 
-enum class Kind { Reinspection, NeedingCA, SpecificCA };
+enum class Kind { Reinspection, NeedingCA, SpecificCA, CostSummary };
 
 struct KindInfo {
     Kind kind;
@@ -102,6 +126,10 @@ const std::map<QString, KindInfo>& kinds()
          {Kind::SpecificCA, ReportWindowKind::SpecificCAReport,
           {QStringLiteral("rating-from"), QStringLiteral("zone"), QStringLiteral("divide-by-zone"),
            QStringLiteral("action")}}},
+        {QStringLiteral("cost-summary"),
+         {Kind::CostSummary, ReportWindowKind::CostReport,
+          {QStringLiteral("actions"), QStringLiteral("rating-from"), QStringLiteral("rating-to"), QStringLiteral("from"),
+           QStringLiteral("to"), QStringLiteral("period"), QStringLiteral("sort")}}},
     };
     return all;
 }
@@ -114,6 +142,8 @@ const std::vector<std::pair<QString, QString>>& reportOptions()
         {QStringLiteral("rating-from"), QStringLiteral("N")},   {QStringLiteral("rating-to"), QStringLiteral("N")},
         {QStringLiteral("zone"), QStringLiteral("NAME")},       {QStringLiteral("sort"), QStringLiteral("ORDER")},
         {QStringLiteral("divide-by-zone"), QString()},          {QStringLiteral("action"), QStringLiteral("ACTION")},
+        {QStringLiteral("actions"), QStringLiteral("LIST")},    {QStringLiteral("from"), QStringLiteral("DATE")},
+        {QStringLiteral("to"), QStringLiteral("DATE")},         {QStringLiteral("period"), QStringLiteral("NAME")},
     };
     return all;
 }
@@ -284,6 +314,16 @@ int reportCommand(const QStringList& arguments, const QString& programDir)
                 buildSpecificCAReport(document, *db, o, now, progress);
             else
                 buildTreesNeedingCAReport(document, *db, o, now, progress);
+        };
+        break;
+    }
+    case Kind::CostSummary: {
+        const CostReportOptions o = costSummaryOptions(options, *db, now.date());
+        build = [&, o](ReportDocument& document, Progress& progress) {
+            // As the options window: no report without a tree to list.
+            if (countCostTrees(*db, o) == 0)
+                throw CommandEnd(NothingToDo, noCostTreesMessage());
+            buildCostSummary(document, *db, o, now, progress);
         };
         break;
     }

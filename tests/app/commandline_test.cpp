@@ -101,7 +101,7 @@ TEST(CommandLine, HelpGivesExamples)
 {
     const ProcessRun general = kolva({"--help"});
     EXPECT_EQ(general.status, 0);
-    for (const char* command : {"import", "write-card", "report", "convert"}) {
+    for (const char* command : {"import", "write-card", "report", "export-csv", "convert"}) {
         EXPECT_TRUE(general.out.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
         const ProcessRun help = kolva({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
@@ -201,26 +201,32 @@ TEST(CommandLine, WriteCardWritesTheEightLists)
     EXPECT_EQ(tree.readAll(), treeFile(1));
 }
 
+// Three trees: 501 (May 2007, DOWNTOWN, rated 9, actions 3,9, due 2009),
+// 502 (November 2007, PARKS, 2, action 5, due 2009) and 503 (February 2007,
+// DOWNTOWN, 4, no action, due 2010).
+void addThreeTrees(const QString& database)
+{
+    auto db = Database::open(database);
+    const auto add = [&db](int id, const char* evaluated, const char* zone, int rating, const char* actions,
+                           const char* reinspectYear) {
+        Tree t;
+        t.treeId = id;
+        t.evaluated = evaluated;
+        t.zone = zone;
+        t.rating = rating;
+        t.actions = actions;
+        t.reinspectYear = reinspectYear;
+        addTree(*db, t);
+    };
+    add(501, "2007-05-10 09:00:00", "DOWNTOWN", 9, "3,9", "2009");
+    add(502, "2007-11-10 09:00:00", "PARKS", 2, "5", "2009");
+    add(503, "2007-02-10 09:00:00", "DOWNTOWN", 4, "", "2010");
+}
+
 TEST(CommandLine, ReportsAreWrittenAsPdfWithoutADisplay)
 {
     TempProgramDir dir;
-    {
-        auto db = Database::open(dir.databasePath());
-        const auto add = [&db](int id, const char* evaluated, const char* zone, int rating, const char* actions,
-                               const char* reinspectYear) {
-            Tree t;
-            t.treeId = id;
-            t.evaluated = evaluated;
-            t.zone = zone;
-            t.rating = rating;
-            t.actions = actions;
-            t.reinspectYear = reinspectYear;
-            addTree(*db, t);
-        };
-        add(501, "2007-05-10 09:00:00", "DOWNTOWN", 9, "3,9", "2009");
-        add(502, "2007-11-10 09:00:00", "PARKS", 2, "5", "2009");
-        add(503, "2007-02-10 09:00:00", "DOWNTOWN", 4, "", "2010");
-    }
+    addThreeTrees(dir.databasePath());
     const struct {
         QStringList arguments;
         const char* header;
@@ -232,6 +238,10 @@ TEST(CommandLine, ReportsAreWrittenAsPdfWithoutADisplay)
         {{"needing-ca", "--rating-from", "5"}, "Trees Needing Corrective Actions - Risk Rating >= 5", {"501"}, {"502", "503"}},
         {{"needing-ca", "--divide-by-zone"}, "Risk Zone: PARKS", {"501", "502"}, {"503"}},
         {{"specific-ca", "--action", "remove tree"}, "Trees Needing 03 - Remove Tree", {"501"}, {"502"}},
+        {{"cost-summary", "--from", "2007-03-01", "--to", "Dec 31 2007", "--sort", "tree-id"}, "Sorted by Tree ID",
+         {"501", "502"}, {"503"}},
+        {{"cost-summary", "--period", "all-on-file", "--rating-from", "3", "--actions", "3,9"},
+         "Risk Reduction Cost Summary", {"501", "503"}, {"502"}},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -260,6 +270,44 @@ TEST(CommandLine, ReportsAreWrittenAsPdfWithoutADisplay)
     const ProcessRun replaced = kolva({"report", "needing-ca", "--pdf", pdf, "--overwrite", "--database", dir.databasePath()});
     EXPECT_EQ(replaced.status, 0) << replaced.err.toStdString();
     EXPECT_TRUE(pdfText(pdf).contains("Trees Needing Corrective Actions"));
+}
+
+TEST(CommandLine, ExportCsvWritesThePeriodOrAllOnFile)
+{
+    TempProgramDir dir;
+    addThreeTrees(dir.databasePath());
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* says;
+        QStringList trees; // the Tree IDs of the lines written
+    } cases[] = {
+        {{}, 0, "3 records from 2007-02-10 to 2007-11-10", {"501", "502", "503"}},
+        {{"--from", "3/1/2007", "--to", "2007-11-10"}, 0, "2 records from 2007-03-01 to 2007-11-10", {"501", "502"}},
+        {{"--period", "Last-Year"}, 3, "No trees meet your selection criteria!", {}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString csv = dir.filePath(QStringLiteral("export%1.csv").arg(++n));
+        const ProcessRun run = kolva(QStringList{"export-csv", csv, "--database", dir.databasePath()} + c.arguments);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.status, c.status) << what << ": " << run.err.toStdString();
+        EXPECT_TRUE((c.status == 0 ? run.out : run.err).contains(c.says)) << what << ": " << run.out.toStdString();
+        QFile file(csv);
+        if (c.trees.isEmpty()) {
+            EXPECT_FALSE(file.exists()) << what;
+            continue;
+        }
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << what;
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        ASSERT_EQ(lines.size(), c.trees.size() + 2) << what; // the header, and nothing after the last CR LF
+        EXPECT_TRUE(lines[0].startsWith("\"Surveyor\",\"Date\""));
+        QStringList trees;
+        for (qsizetype i = 1; i + 1 < lines.size(); ++i)
+            trees << QString::fromLatin1(lines[i].split(',').value(7));
+        trees.sort();
+        EXPECT_EQ(trees, c.trees) << what;
+    }
 }
 
 TEST(CommandLine, BadInputIsRefusedWithItsReasonAndStatus)
@@ -304,6 +352,20 @@ TEST(CommandLine, BadInputIsRefusedWithItsReasonAndStatus)
          "cannot be given with --zone"},
         {{"report", "specific-ca", "--pdf", pdf, "--action", "99", "--database", db}, 2, "There is no corrective action \"99\""},
         {{"report", "needing-ca", "--pdf", dir.filePath("no/folder/out.pdf"), "--database", db}, 1, "out.pdf"},
+        {{"report", "cost-summary", "--pdf", pdf, "--zone", "PARKS"}, 2, "--zone is not an option of the cost-summary"},
+        {{"report", "cost-summary", "--pdf", pdf, "--actions", "", "--database", db}, 2,
+         "Please select at least ONE Corrective Action"},
+        {{"report", "cost-summary", "--pdf", pdf, "--actions", "12", "--database", db}, 2, "--actions takes"},
+        {{"report", "cost-summary", "--pdf", pdf, "--from", "Feb 30 2007", "--to", "2007-03-01", "--database", db}, 2,
+         "Entry in Date Field MUST be a Valid Date"},
+        {{"report", "cost-summary", "--pdf", pdf, "--database", db}, 3, "There are no trees which meet your selection criteria"},
+        {{"export-csv", dir.filePath("out.csv"), "--database", db}, 3, "No trees meet your selection criteria!"},
+        {{"export-csv", dir.filePath("out.csv"), "--from", "2008-01-01", "--to", "2007-01-01", "--database", db}, 2,
+         "Something is wrong with your date range"},
+        {{"export-csv", dir.filePath("out.csv"), "--from", "2008-01-01", "--database", db}, 2, "You must select a date range"},
+        {{"export-csv", dir.filePath("out.csv"), "--period", "last-month", "--to", "2008-01-01"}, 2,
+         "--period cannot be given with --from or --to"},
+        {{"export-csv"}, 2, "needs the CSV file to write"},
     };
     const QByteArray before = sha256(db);
     for (const auto& c : cases) {
@@ -316,6 +378,7 @@ TEST(CommandLine, BadInputIsRefusedWithItsReasonAndStatus)
     EXPECT_EQ(sha256(db), before);
     EXPECT_EQ(card.trees(), QStringList{"a.tree"});
     EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.csv")));
 }
 
 // Another KOLVA holding the database: the command says so within the wait
@@ -326,16 +389,19 @@ TEST(CommandLine, ALockedDatabaseFailsWithinTheWait)
     Card card;
     writeFile(card.dir.filePath("a.tree"), treeFile(1));
     const QString db = dir.databasePath();
+    addThreeTrees(db);
     const struct {
         const char* lock; // EXCLUSIVE: saving its changes; IMMEDIATE: in the middle of an import
         QStringList arguments;
         const char* says;
     } cases[] = {
         {"BEGIN EXCLUSIVE", {"write-card", card.root()}, "could not be opened:\ndatabase is locked"},
-        {"BEGIN EXCLUSIVE", {"report", "needing-ca", "--pdf", dir.filePath("out.pdf")}, "database is locked"},
+        {"BEGIN EXCLUSIVE", {"export-csv", dir.filePath("out.csv")}, "database is locked"},
         {"BEGIN IMMEDIATE", {"import", card.root(), "--backup-folder", dir.path()},
          "The field data could not be saved in the database: database is locked"},
         {"BEGIN IMMEDIATE", {"report", "specific-ca", "--pdf", dir.filePath("out.pdf")},
+         "The report could not be made: database is locked"},
+        {"BEGIN IMMEDIATE", {"report", "cost-summary", "--pdf", dir.filePath("out.pdf"), "--period", "all-on-file"},
          "The report could not be made: database is locked"},
     };
     for (const auto& c : cases) {
@@ -354,8 +420,9 @@ TEST(CommandLine, ALockedDatabaseFailsWithinTheWait)
         other->exec("ROLLBACK");
     }
     EXPECT_EQ(card.trees(), QStringList{"a.tree"});
-    EXPECT_EQ(surveyCount(db), 0);
+    EXPECT_EQ(surveyCount(db), 3);
     EXPECT_FALSE(QFile::exists(dir.filePath("out.pdf")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.csv")));
 }
 
 } // namespace
