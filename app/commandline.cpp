@@ -1,38 +1,53 @@
 #include "app/commandline.h"
 
+#include "app/commandline_p.h"
 #include "app/startup.h"
 #include "platform/progress.h"
 #include "store/conversion.h"
 #include "store/kolvadb.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QRegularExpression>
 
+#include <cmath>
 #include <cstdio>
 
 namespace kolva {
 
+namespace cli {
+
 namespace {
 
-const char* const generalHelp = R"(Usage: kolva [--database FILE]
+const char* const generalHelp = R"HELP(Usage: kolva [--database FILE]
        kolva COMMAND [options] [arguments]
 
 Without a command, KOLVA starts its windows on the database beside the
-program (or on FILE).
+program (or on FILE). With a command it does that one job without any window
+or display, prints what it did, and ends.
 
-Commands (kolva COMMAND --help tells more of each):
-  convert    convert a KOLVA.MDB of an earlier version (an Access file)
-             into a KOLVA database
+Commands (kolva COMMAND --help tells more of each, with examples):
+  import       import the field data of a storage card
+  write-card   write the reference lists onto a storage card
+  report       make a report as a PDF file: reinspection, needing-ca,
+               specific-ca, cost-summary
+  export-csv   write the survey records of a period to a CSV file
+  convert      convert a KOLVA.MDB of an earlier version (an Access file)
+               into a KOLVA database
+
+Exit status: 0 done; 1 the job failed (the reason on standard error);
+2 wrong command line; 3 nothing to do (no field data on the card, no tree
+in the period): nothing was written.
 
 Options:
   --database FILE   work on FILE instead of KOLVA.MDB beside the program
   -h, --help        show this help
-)";
+)HELP";
 
-const char* const convertHelp = R"(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE]
+const char* const convertHelp = R"HELP(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE]
 
 Converts a KOLVA.MDB of an earlier version of KOLVA (a Microsoft Access
 database) into a KOLVA database. The Access file is only read. Every table of
@@ -57,55 +72,38 @@ Examples:
 Options:
   --database FILE   the database to convert when ACCESS.MDB is not given
   -h, --help        show this help
-)";
+)HELP";
 
-void out(const QString& text)
+const QStringList& commandNames()
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
+    static const QStringList names = {QStringLiteral("import"), QStringLiteral("write-card"),
+                                      QStringLiteral("report"), QStringLiteral("export-csv"),
+                                      QStringLiteral("convert")};
+    return names;
 }
 
-void err(const QString& text)
+QString unknownCommand(const QString& command)
 {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
+    return QStringLiteral("unknown command \"%1\"; the commands are: %2").arg(command, commandNames().join(QStringLiteral(", ")));
 }
 
 int usageError(const QString& what, const QString& command = {})
 {
     err(QStringLiteral("kolva: %1\nTry \"kolva %2--help\".\n").arg(what, command.isEmpty() ? QString() : command + ' '));
-    return 2;
-}
-
-QCommandLineOption databaseOption()
-{
-    return QCommandLineOption(QStringList{QStringLiteral("database")}, QStringLiteral("The database."),
-                              QStringLiteral("FILE"));
+    return WrongUsage;
 }
 
 int convertCommand(const QStringList& arguments, const QString& programDir)
 {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption database = databaseOption();
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Help."));
-    parser.addOption(database);
-    parser.addOption(help);
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText(), QStringLiteral("convert"));
-    if (parser.isSet(help)) {
-        out(QString::fromUtf8(convertHelp));
-        return 0;
-    }
-    const QStringList paths = parser.positionalArguments().mid(1);
+    CommandOptions options(QStringLiteral("convert"), convertHelp, false);
+    if (const int status = options.parse(arguments); status >= 0)
+        return status;
+    const QStringList paths = options.positional();
     if (paths.size() > 2)
-        return usageError(QStringLiteral("convert takes at most two files: ACCESS.MDB and NEW.MDB"),
-                          QStringLiteral("convert"));
+        wrongUsage(QStringLiteral("convert takes at most two files: ACCESS.MDB and NEW.MDB"));
 
     ConversionRequest request;
-    request.accessPath = !paths.isEmpty()          ? paths[0]
-                         : parser.isSet(database) ? parser.value(database)
-                                                  : databasePath(programDir);
+    request.accessPath = !paths.isEmpty() ? paths[0] : options.databasePath(programDir);
     request.targetPath = paths.size() > 1 ? paths[1] : QString();
     request.now = QDateTime::currentDateTime();
     request.user = currentUserName();
@@ -113,23 +111,25 @@ int convertCommand(const QStringList& arguments, const QString& programDir)
     try {
         const ConversionResult result = convertAccessDatabase(request, progress);
         out(result.summary() + QLatin1Char('\n'));
-        return 0;
+        return Done;
     } catch (const ConversionFailed& failed) {
-        err(failed.message() + QLatin1Char('\n'));
-    } catch (const std::exception& other) {
-        err(QString::fromLocal8Bit(other.what()) + QLatin1Char('\n'));
+        fail(failed.message());
     }
-    return 1;
 }
 
-// The options that take a value: ours and the window system's own.
+// The options that take a value, of every command and of the window system.
 bool takesValue(const QString& option)
 {
     static const QStringList names = {
-        QStringLiteral("database"),   QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
-        QStringLiteral("platformtheme"), QStringLiteral("plugin"),       QStringLiteral("style"),
-        QStringLiteral("stylesheet"), QStringLiteral("session"),         QStringLiteral("display"),
-        QStringLiteral("geometry"),   QStringLiteral("title"),           QStringLiteral("name"),
+        // ours
+        QStringLiteral("database"), QStringLiteral("wait"), QStringLiteral("backup-folder"), QStringLiteral("pdf"),
+        QStringLiteral("year"), QStringLiteral("quarters"), QStringLiteral("rating-from"), QStringLiteral("rating-to"),
+        QStringLiteral("zone"), QStringLiteral("sort"), QStringLiteral("action"), QStringLiteral("actions"),
+        QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("period"),
+        // the window system's
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("session"),
+        QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("title"), QStringLiteral("name"),
         QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"),
     };
     QString name = option;
@@ -143,6 +143,8 @@ QString commandOf(const QStringList& arguments)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
+        if (a == QLatin1String("--"))
+            return i + 1 < arguments.size() ? arguments[i + 1] : QString();
         if (a.startsWith(QLatin1Char('-'))) {
             if (takesValue(a))
                 ++i;
@@ -153,27 +155,170 @@ QString commandOf(const QStringList& arguments)
     return {};
 }
 
+// Whether the arguments name a window system platform (-platform NAME).
+bool platformGiven(const QStringList& arguments)
+{
+    for (const QString& a : arguments) {
+        if (a == QLatin1String("-platform") || a == QLatin1String("--platform") ||
+            a.startsWith(QLatin1String("-platform=")) || a.startsWith(QLatin1String("--platform=")))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+void out(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void err(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+CommandOptions::CommandOptions(QString command, const char* help, bool waits)
+    : command_(std::move(command)), help_(help), waits_(waits)
+{
+    parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    add(QStringLiteral("database"), QStringLiteral("FILE"));
+    if (waits_)
+        add(QStringLiteral("wait"), QStringLiteral("SECONDS"));
+    parser_.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Help.")));
+}
+
+void CommandOptions::add(const QString& name, const QString& valueName)
+{
+    parser_.addOption(QCommandLineOption(name, name, valueName));
+}
+
+int CommandOptions::parse(const QStringList& arguments)
+{
+    if (!parser_.parse(arguments))
+        return usageError(parser_.errorText(), command_);
+    if (parser_.isSet(QStringLiteral("help"))) {
+        out(QString::fromUtf8(help_));
+        return Done;
+    }
+    if (waits_ && parser_.isSet(QStringLiteral("wait"))) {
+        bool ok = false;
+        const double seconds = parser_.value(QStringLiteral("wait")).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 24 * 3600)
+            return usageError(QStringLiteral("--wait takes a number of seconds from 0 to 86400, not \"%1\"")
+                                  .arg(parser_.value(QStringLiteral("wait"))),
+                              command_);
+        busyTimeoutMs_ = int(std::lround(seconds * 1000));
+    }
+    return -1;
+}
+
+QStringList CommandOptions::positional() const
+{
+    return parser_.positionalArguments().mid(1);
+}
+
+QString CommandOptions::databasePath(const QString& programDir) const
+{
+    return parser_.isSet(QStringLiteral("database")) ? parser_.value(QStringLiteral("database"))
+                                                     : kolva::databasePath(programDir);
+}
+
+std::unique_ptr<Database> CommandOptions::openDatabase(const QString& programDir) const
+{
+    const QString path = databasePath(programDir);
+    try {
+        return openKolvaDatabase(path, busyTimeoutMs_);
+    } catch (const DatabaseRefused& refused) {
+        QString message = refused.userMessage();
+        if (refused.reason() == DatabaseRefused::Reason::EarlierVersion)
+            message += QStringLiteral("\n\"kolva convert\" converts it into a KOLVA database.");
+        else if (isLockedMessage(message))
+            message = databaseFailure(message, path, busyTimeoutMs_);
+        fail(message);
+    }
+}
+
+bool isLockedMessage(const QString& engineMessage)
+{
+    return engineMessage.contains(QLatin1String("database is locked")) ||
+           engineMessage.contains(QLatin1String("database table is locked"));
+}
+
+QString databaseFailure(const QString& engineMessage, const QString& databasePath, int busyTimeoutMs)
+{
+    if (!isLockedMessage(engineMessage))
+        return engineMessage;
+    const double seconds = busyTimeoutMs / 1000.0;
+    return engineMessage +
+           QStringLiteral("\nThe database %1 is in use: another program (KOLVA running elsewhere, say) is writing to "
+                          "it and kept it locked longer than the %2 %3 this command waits. Nothing was changed. Try "
+                          "again when it has finished, or let the command wait longer with --wait SECONDS.")
+               .arg(QDir::toNativeSeparators(QFileInfo(databasePath).absoluteFilePath()))
+               .arg(seconds)
+               .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
+}
+
+void checkOverwrite(const CommandOptions& options, const QString& path)
+{
+    if (QFileInfo::exists(path) && !options.isSet(QStringLiteral("overwrite")))
+        fail(QStringLiteral("%1 already exists; nothing was written. Give --overwrite to replace it.").arg(path));
+}
+
+QString ratingText(const CommandOptions& options, const QString& name, const QString& fallback)
+{
+    if (!options.isSet(name))
+        return fallback;
+    const QString text = options.value(name);
+    static const QRegularExpression whole(QStringLiteral("^-?[0-9]{1,5}$"));
+    if (!whole.match(text).hasMatch())
+        wrongUsage(QStringLiteral("--%1 takes a whole number (a risk rating), not \"%2\"").arg(name, text));
+    return text;
+}
+
+} // namespace cli
 
 int runCommand(const QStringList& arguments, const QString& programDir)
 {
+    using namespace cli;
     const QString command = commandOf(arguments);
-    if (command == QLatin1String("convert"))
-        return convertCommand(arguments, programDir);
-    return usageError(QStringLiteral("unknown command \"%1\"; the commands are: convert").arg(command));
+    try {
+        if (command == QLatin1String("convert"))
+            return convertCommand(arguments, programDir);
+        if (command == QLatin1String("import"))
+            return importCommand(arguments, programDir);
+        if (command == QLatin1String("write-card"))
+            return writeCardCommand(arguments, programDir);
+        if (command == QLatin1String("report"))
+            return reportCommand(arguments, programDir);
+        if (command == QLatin1String("export-csv"))
+            return exportCsvCommand(arguments, programDir);
+        return usageError(unknownCommand(command));
+    } catch (const CommandEnd& end) {
+        if (end.status() == WrongUsage)
+            return usageError(end.message(), command);
+        err(end.message() + QLatin1Char('\n'));
+        return end.status();
+    } catch (const DbError& error) {
+        err(error.message() + QLatin1Char('\n'));
+    } catch (const std::exception& other) {
+        err(QString::fromLocal8Bit(other.what()) + QLatin1Char('\n'));
+    }
+    return Failed;
 }
 
 int parseWindowOptions(const QStringList& arguments, QString& database)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption option = databaseOption();
+    const QCommandLineOption option(QStringLiteral("database"), QStringLiteral("The database."), QStringLiteral("FILE"));
     parser.addOption(option);
     if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+        return cli::usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unknown command \"%1\"; the commands are: convert")
-                              .arg(parser.positionalArguments().first()));
+        return cli::usageError(cli::unknownCommand(parser.positionalArguments().first()));
     database = parser.value(option);
     return -1;
 }
@@ -183,13 +328,32 @@ int runKolvaMain(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (!commandOf(arguments).isEmpty()) {
-        // A command needs no display: a core application only.
+    const QString command = cli::commandOf(arguments);
+    if (command == QLatin1String("report")) {
+        // A report measures its text with the system's fonts, which takes a
+        // GUI application, but no display: unless a platform was asked for,
+        // the offscreen one serves where no display exists (a server, a
+        // scheduled job).
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !cli::platformGiven(arguments))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A scheduled job has no XDG_RUNTIME_DIR, and the platform's start
+        // says so on every run; nothing the user can act on.
+        static QtMessageHandler qtHandler = nullptr;
+        qtHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+                return;
+            qtHandler(type, context, text);
+        });
+        QGuiApplication app(argc, argv);
+        return runCommand(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+    }
+    if (!command.isEmpty()) {
+        // The other commands need no display: a core application only.
         QCoreApplication app(argc, argv);
         return runCommand(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
     }
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        out(QString::fromUtf8(generalHelp));
+        cli::out(QString::fromUtf8(cli::generalHelp));
         return 0;
     }
     return runKolva(argc, argv);

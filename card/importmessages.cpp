@@ -68,10 +68,9 @@ QStringList whereNow(const QList<NamedFile>& files, const QString& what, const C
 }
 
 // The files named after "Done!" (or after a move that stopped), and the log.
-QStringList namedFiles(const CardImportResult& result)
+QStringList namedFiles(const CardImportResult& result, int room)
 {
     QStringList lines;
-    int room = ListedNames;
     lines << whereNow(result.refused, QStringLiteral("could not be imported|could not be imported"), result, room);
     if (!result.leftAlone.isEmpty())
         lines << listed(counted(result.leftAlone.size(), "1 file was left on the storage card in %2 without being read:",
@@ -123,7 +122,7 @@ MessageRequest alreadyImportedPrompt(const AlreadyImported& already)
             MsgButtons::YesNo, MsgAnswer::No};
 }
 
-MessageRequest closingMessage(const CardImportResult& result)
+MessageRequest closingMessage(const CardImportResult& result, int listedNames)
 {
     using Stop = CardImportResult::Stop;
     const QString drive = displayFolder(result.cardRoot);
@@ -180,7 +179,7 @@ MessageRequest closingMessage(const CardImportResult& result)
     } else {
         lines << QStringLiteral("Done!");
     }
-    lines << namedFiles(result);
+    lines << namedFiles(result, listedNames);
     const bool warn = moveStopped || !result.refused.isEmpty() || !result.leftAlone.isEmpty();
     const QString caption = moveStopped && !result.moveCancelled ? DriveErrorCaption
                                                                   : QStringLiteral("Data Import Completed");

@@ -12,10 +12,11 @@ QString notACardMessage(const QString& drive);
 QString countMessage(int count);
 // The question about files imported before: Yes or No, No the default.
 MessageRequest alreadyImportedPrompt(const AlreadyImported& already);
-// The message that ends an import, whichever way it ended.
-MessageRequest closingMessage(const CardImportResult& result);
-
 // A message names this many files at most; the import log has all.
 constexpr int ListedNames = 20;
+
+// The message that ends an import, whichever way it ended, naming at most
+// listedNames files (a command line names them all).
+MessageRequest closingMessage(const CardImportResult& result, int listedNames = ListedNames);
 
 } // namespace kolva::importsd

@@ -11,6 +11,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace kolva {
 
 DbError::DbError(const QString& message, const QString& statement, const QString& code)
@@ -102,7 +104,7 @@ Database::Database(QString path, QString connectionName)
 {
 }
 
-std::unique_ptr<Database> Database::connect(const QString& path, bool create)
+std::unique_ptr<Database> Database::connect(const QString& path, bool create, int busyTimeoutMs)
 {
     const QString name = nextConnectionName();
     QString message;
@@ -114,7 +116,7 @@ std::unique_ptr<Database> Database::connect(const QString& path, bool create)
         QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
         uri.setQuery(create ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(std::max(0, busyTimeoutMs)));
         if (db.open()) {
             auto result = std::unique_ptr<Database>(new Database(path, name));
             return result;
@@ -129,16 +131,16 @@ std::unique_ptr<Database> Database::connect(const QString& path, bool create)
     throw DbError(message, {}, code);
 }
 
-std::unique_ptr<Database> Database::open(const QString& path)
+std::unique_ptr<Database> Database::open(const QString& path, int busyTimeoutMs)
 {
-    return connect(path, false);
+    return connect(path, false, busyTimeoutMs);
 }
 
 std::unique_ptr<Database> Database::create(const QString& path)
 {
     if (QFileInfo::exists(path))
         throw DbError(QStringLiteral("the file %1 already exists").arg(path));
-    return connect(path, true);
+    return connect(path, true, DefaultBusyTimeoutMs);
 }
 
 Database::~Database()

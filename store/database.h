@@ -30,10 +30,14 @@ private:
     QString code_;
 };
 
+// How long a statement waits for a lock that another connection (another
+// KOLVA saving, say) holds before it fails with "database is locked".
+constexpr int DefaultBusyTimeoutMs = 5000;
+
 class Database {
 public:
     // Opens an existing database file for reading and writing; never creates one.
-    static std::unique_ptr<Database> open(const QString& path);
+    static std::unique_ptr<Database> open(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
     // Creates a new, empty database file; fails when the file exists.
     static std::unique_ptr<Database> create(const QString& path);
 
@@ -72,7 +76,7 @@ public:
 
 private:
     Database(QString path, QString connectionName);
-    static std::unique_ptr<Database> connect(const QString& path, bool create);
+    static std::unique_ptr<Database> connect(const QString& path, bool create, int busyTimeoutMs);
 
     QString path_;
     QString connectionName_;

@@ -162,7 +162,7 @@ QString accessDescription(const QString& path, bool& earlierVersion)
 
 } // namespace
 
-std::unique_ptr<Database> openKolvaDatabase(const QString& path)
+std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs)
 {
     if (QFileInfo::exists(path)) {
         switch (sniff(path)) {
@@ -183,7 +183,7 @@ std::unique_ptr<Database> openKolvaDatabase(const QString& path)
 
     std::unique_ptr<Database> db;
     try {
-        db = Database::open(path);
+        db = Database::open(path, busyTimeoutMs);
         db->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")); // reads the header now
     } catch (const DbError& error) {
         throw DatabaseRefused(DatabaseRefused::Reason::EngineError, path,

@@ -46,7 +46,8 @@ private:
 // SQLite database (an Access file of an earlier version, say) or made by a
 // newer version is refused with a DatabaseRefused and left untouched; a file
 // of an older schema version is upgraded in one transaction.
-std::unique_ptr<Database> openKolvaDatabase(const QString& path);
+// busyTimeoutMs: how long its statements wait for another connection's lock.
+std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
 
 // Brings a database of an older schema version up to the current one.
 void upgradeSchema(Database& db);

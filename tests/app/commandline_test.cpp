@@ -1,13 +1,18 @@
 // The command line run as a scheduled job runs it: a process of its own,
 // with no display at all.
 
+#include "tests/reports/pdftext.h"
+#include "tests/reports/surveydata.h"
 #include "tests/support/testcontext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -96,10 +101,328 @@ TEST(CommandLine, HelpGivesExamples)
 {
     const ProcessRun general = kolva({"--help"});
     EXPECT_EQ(general.status, 0);
-    EXPECT_TRUE(general.out.contains("convert")) << general.out.toStdString();
-    const ProcessRun convert = kolva({"convert", "--help"});
-    EXPECT_EQ(convert.status, 0);
-    EXPECT_TRUE(convert.out.contains("Examples:\n  kolva convert")) << convert.out.toStdString();
+    for (const char* command : {"import", "write-card", "report", "export-csv", "convert"}) {
+        EXPECT_TRUE(general.out.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
+        const ProcessRun help = kolva({command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_TRUE(help.out.contains(QStringLiteral("Examples:\n  kolva %1").arg(command))) << help.out.toStdString();
+    }
+}
+
+// A .tree file as the handheld writes it.
+QByteArray treeFile(int treeId, const char* date = "5/10/2007 09:00")
+{
+    QByteArrayList lines = {"PDA", QByteArray::number(treeId), "SMITH", date, "DOWNTOWN", "12", "MAIN ST", "FRONT",
+                            "ACRU-RED MAPLE", "12", "S"};
+    for (int i = 12; i <= 24; ++i)
+        lines << "0. None";
+    lines << "0" << "0" << "0";
+    for (int i = 28; i <= 38; ++i)
+        lines << "0. None";
+    lines << "6" << "" << "2009" << "3,9" << "NOTE" << "";
+    return lines.join("\r\n") + "\r\n";
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
+}
+
+// A folder that stands for a storage card.
+struct Card {
+    QTemporaryDir dir;
+    explicit Card(bool marked = true)
+    {
+        if (marked)
+            writeFile(dir.filePath("RiskRating_1.txt"), "x\r\n");
+    }
+    QString root() const { return dir.path(); }
+    QStringList trees() const { return QDir(dir.path()).entryList({"*.tree"}, QDir::Files, QDir::Name); }
+};
+
+qint64 surveyCount(const QString& database)
+{
+    return Database::open(database)->scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toLongLong();
+}
+
+TEST(CommandLine, ImportTakesTheCardsFieldDataAndSaysWhatItDid)
+{
+    TempProgramDir dir;
+    Card card;
+    writeFile(card.dir.filePath("a.tree"), treeFile(101));
+    writeFile(card.dir.filePath("b.tree"), treeFile(102));
+    writeFile(card.dir.filePath("bad.tree"), treeFile(103, "2/30/2008"));
+    const QStringList common = {"--database", dir.databasePath(), "--backup-folder", dir.path()};
+
+    const ProcessRun run = kolva(QStringList{"import", card.root()} + common);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    for (const char* line : {"There are 3 .TREE files on the selected storage card", "2 records were saved in the database.",
+                             "3 files were moved into the backup folder", "bad.tree: 2/30/2008 is not a date"})
+        EXPECT_TRUE(run.out.contains(line)) << line << "\n" << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains("Importing the .tree files")) << "progress goes to standard error";
+    EXPECT_EQ(surveyCount(dir.databasePath()), 2);
+    EXPECT_TRUE(card.trees().isEmpty());
+    const QStringList backups = QDir(dir.path()).entryList({"backup_*"}, QDir::Dirs);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_EQ(QDir(dir.filePath(backups[0])).entryList({"*.tree"}, QDir::Files).size(), 3);
+
+    // The same files again: skipped as the window's default answer does,
+    // imported again only when asked; --no-backup leaves them on the card.
+    for (const char* name : {"a.tree", "b.tree"})
+        ASSERT_TRUE(QFile::copy(dir.filePath(backups[0] + '/' + name), card.dir.filePath(name)));
+    const ProcessRun again = kolva(QStringList{"import", card.root(), "--no-backup"} + common);
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("2 files were already imported and were not imported again")) << again.out.toStdString();
+    EXPECT_TRUE(again.out.contains("--import-again"));
+    EXPECT_EQ(surveyCount(dir.databasePath()), 2);
+    const ProcessRun forced = kolva(QStringList{"import", card.root(), "--no-backup", "--import-again"} + common);
+    EXPECT_EQ(forced.status, 0) << forced.err.toStdString();
+    EXPECT_TRUE(forced.out.contains("2 records were saved in the database.")) << forced.out.toStdString();
+    EXPECT_EQ(surveyCount(dir.databasePath()), 4);
+    EXPECT_EQ(card.trees(), QStringList({"a.tree", "b.tree"}));
+}
+
+TEST(CommandLine, WriteCardWritesTheEightLists)
+{
+    TempProgramDir dir;
+    Card card(false);
+    writeFile(card.dir.filePath("field.tree"), treeFile(1));
+    const ProcessRun run = kolva({"write-card", card.root(), "--database", dir.databasePath()});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Storage Card initialized successfully!\n8 files written")) << run.out.toStdString();
+    EXPECT_EQ(QDir(card.root()).entryList(QDir::Files).size(), 9);
+    QFile surveyors(card.dir.filePath("Surveyors.txt"));
+    ASSERT_TRUE(surveyors.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(surveyors.readAll().startsWith("-- UNKNOWN/OTHER -\r\n"));
+    QFile tree(card.dir.filePath("field.tree"));
+    ASSERT_TRUE(tree.open(QIODevice::ReadOnly));
+    EXPECT_EQ(tree.readAll(), treeFile(1));
+}
+
+// Three trees: 501 (May 2007, DOWNTOWN, rated 9, actions 3,9, due 2009),
+// 502 (November 2007, PARKS, 2, action 5, due 2009) and 503 (February 2007,
+// DOWNTOWN, 4, no action, due 2010).
+void addThreeTrees(const QString& database)
+{
+    auto db = Database::open(database);
+    const auto add = [&db](int id, const char* evaluated, const char* zone, int rating, const char* actions,
+                           const char* reinspectYear) {
+        Tree t;
+        t.treeId = id;
+        t.evaluated = evaluated;
+        t.zone = zone;
+        t.rating = rating;
+        t.actions = actions;
+        t.reinspectYear = reinspectYear;
+        addTree(*db, t);
+    };
+    add(501, "2007-05-10 09:00:00", "DOWNTOWN", 9, "3,9", "2009");
+    add(502, "2007-11-10 09:00:00", "PARKS", 2, "5", "2009");
+    add(503, "2007-02-10 09:00:00", "DOWNTOWN", 4, "", "2010");
+}
+
+TEST(CommandLine, ReportsAreWrittenAsPdfWithoutADisplay)
+{
+    TempProgramDir dir;
+    addThreeTrees(dir.databasePath());
+    const struct {
+        QStringList arguments;
+        const char* header;
+        QStringList listed;
+        QStringList notListed;
+    } cases[] = {
+        {{"reinspection", "--year", "2009", "--quarters", "Q2,4"}, "Reinspection Report FOR 2009", {"501", "502"}, {"503"}},
+        {{"reinspection", "--year", "2009", "--zone", "parks", "--sort", "tree-id"}, "(RISK ZONE: PARKS ONLY)", {"502"}, {"501"}},
+        {{"needing-ca", "--rating-from", "5"}, "Trees Needing Corrective Actions - Risk Rating >= 5", {"501"}, {"502", "503"}},
+        {{"needing-ca", "--divide-by-zone"}, "Risk Zone: PARKS", {"501", "502"}, {"503"}},
+        {{"specific-ca", "--action", "remove tree"}, "Trees Needing 03 - Remove Tree", {"501"}, {"502"}},
+        {{"cost-summary", "--from", "2007-03-01", "--to", "Dec 31 2007", "--sort", "tree-id"}, "Sorted by Tree ID",
+         {"501", "502"}, {"503"}},
+        {{"cost-summary", "--period", "all-on-file", "--rating-from", "3", "--actions", "3,9"},
+         "Risk Reduction Cost Summary", {"501", "503"}, {"502"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString pdf = dir.filePath(QStringLiteral("report%1.pdf").arg(++n));
+        const ProcessRun run = kolva(QStringList{"report"} + c.arguments + QStringList{"--pdf", pdf, "--database", dir.databasePath()});
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.status, 0) << what << ": " << run.err.toStdString();
+        EXPECT_EQ(run.out, pdf + " created!\n1 page\n") << what;
+        const QString text = pdfText(pdf);
+        EXPECT_TRUE(text.contains(c.header)) << what << "\n" << text.toStdString();
+        for (const QString& id : c.listed)
+            EXPECT_TRUE(text.contains(QRegularExpression("\\b" + id + "\\b"))) << what << ": " << id.toStdString();
+        for (const QString& id : c.notListed)
+            EXPECT_FALSE(text.contains(QRegularExpression("\\b" + id + "\\b"))) << what << ": " << id.toStdString();
+    }
+    // The specific report marks its trees as the window's does.
+    EXPECT_EQ(Database::open(dir.databasePath())->scalar("SELECT Tree_ID FROM _Archived_SurveyData WHERE Report_Flag").toInt(), 501);
+
+    // An existing file is replaced only when asked.
+    const QString pdf = dir.filePath("report1.pdf");
+    const QByteArray before = sha256(pdf);
+    const ProcessRun kept = kolva({"report", "needing-ca", "--pdf", pdf, "--database", dir.databasePath()});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_TRUE(kept.err.contains("already exists")) << kept.err.toStdString();
+    EXPECT_EQ(sha256(pdf), before);
+    const ProcessRun replaced = kolva({"report", "needing-ca", "--pdf", pdf, "--overwrite", "--database", dir.databasePath()});
+    EXPECT_EQ(replaced.status, 0) << replaced.err.toStdString();
+    EXPECT_TRUE(pdfText(pdf).contains("Trees Needing Corrective Actions"));
+}
+
+TEST(CommandLine, ExportCsvWritesThePeriodOrAllOnFile)
+{
+    TempProgramDir dir;
+    addThreeTrees(dir.databasePath());
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* says;
+        QStringList trees; // the Tree IDs of the lines written
+    } cases[] = {
+        {{}, 0, "3 records from 2007-02-10 to 2007-11-10", {"501", "502", "503"}},
+        {{"--from", "3/1/2007", "--to", "2007-11-10"}, 0, "2 records from 2007-03-01 to 2007-11-10", {"501", "502"}},
+        {{"--period", "Last-Year"}, 3, "No trees meet your selection criteria!", {}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString csv = dir.filePath(QStringLiteral("export%1.csv").arg(++n));
+        const ProcessRun run = kolva(QStringList{"export-csv", csv, "--database", dir.databasePath()} + c.arguments);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.status, c.status) << what << ": " << run.err.toStdString();
+        EXPECT_TRUE((c.status == 0 ? run.out : run.err).contains(c.says)) << what << ": " << run.out.toStdString();
+        QFile file(csv);
+        if (c.trees.isEmpty()) {
+            EXPECT_FALSE(file.exists()) << what;
+            continue;
+        }
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << what;
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        ASSERT_EQ(lines.size(), c.trees.size() + 2) << what; // the header, and nothing after the last CR LF
+        EXPECT_TRUE(lines[0].startsWith("\"Surveyor\",\"Date\""));
+        QStringList trees;
+        for (qsizetype i = 1; i + 1 < lines.size(); ++i)
+            trees << QString::fromLatin1(lines[i].split(',').value(7));
+        trees.sort();
+        EXPECT_EQ(trees, c.trees) << what;
+    }
+}
+
+TEST(CommandLine, BadInputIsRefusedWithItsReasonAndStatus)
+{
+    TempProgramDir dir;
+    Card card;
+    Card notACard(false);
+    Card noTrees;
+    writeFile(card.dir.filePath("a.tree"), treeFile(1));
+    writeFile(notACard.dir.filePath("a.tree"), treeFile(1));
+    const QString db = dir.databasePath();
+    const QString pdf = dir.filePath("out.pdf");
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"import", dir.filePath("missing"), "--database", db}, 1, "missing does not exist"},
+        {{"import", notACard.root(), "--database", db}, 1, "does not contain the KOLVA files"},
+        {{"import", noTrees.root(), "--database", db}, 3, "does NOT contain any field data"},
+        {{"import", card.root(), "--database", dir.filePath("none.mdb")}, 1, "could not be opened"},
+        {{"import", card.root(), "--database", testDataPath("legacy_kolva.mdb")}, 1, "\"kolva convert\" converts it"},
+        {{"import", card.root(), "--backup-folder", dir.filePath("nowhere"), "--database", db}, 1, "does not exist"},
+        {{"import", card.root(), "--keep-backup", "--no-backup"}, 2, "cannot be given together"},
+        {{"import", card.root(), "--wait", "soon"}, 2, "--wait takes a number of seconds"},
+        {{"import"}, 2, "needs the folder of the storage card"},
+        {{"import", "--frobnicate"}, 2, "Unknown option 'frobnicate'"},
+        {{"write-card", dir.filePath("missing"), "--database", db}, 1, "cannot be found"},
+        {{"write-card", card.root(), card.root()}, 2, "one too many"},
+        {{"report"}, 2, "needs the kind of report"},
+        {{"report", "weekly", "--pdf", pdf}, 2, "unknown report \"weekly\""},
+        {{"report", "reinspection", "--database", db}, 2, "needs --pdf FILE"},
+        {{"report", "needing-ca", "--pdf", pdf, "--year", "2020"}, 2, "--year is not an option of the needing-ca report"},
+        {{"report", "reinspection", "--pdf", pdf, "--rating-from", "7", "--rating-to", "5", "--database", db}, 2,
+         "There is a problem with the Risk Rating range"},
+        {{"report", "reinspection", "--pdf", pdf, "--quarters", "", "--database", db}, 2, "Please select at least ONE quarter"},
+        {{"report", "reinspection", "--pdf", pdf, "--quarters", "5", "--database", db}, 2, "--quarters takes"},
+        {{"report", "reinspection", "--pdf", pdf, "--year", "next", "--database", db}, 2, "year"},
+        {{"report", "needing-ca", "--pdf", pdf, "--rating-from", "high", "--database", db}, 2, "takes a whole number"},
+        {{"report", "needing-ca", "--pdf", pdf, "--zone", "NOWHERE", "--database", db}, 2, "There is no risk zone \"NOWHERE\""},
+        {{"report", "needing-ca", "--pdf", pdf, "--zone", "DOWNTOWN", "--divide-by-zone", "--database", db}, 2,
+         "cannot be given with --zone"},
+        {{"report", "specific-ca", "--pdf", pdf, "--action", "99", "--database", db}, 2, "There is no corrective action \"99\""},
+        {{"report", "needing-ca", "--pdf", dir.filePath("no/folder/out.pdf"), "--database", db}, 1, "out.pdf"},
+        {{"report", "cost-summary", "--pdf", pdf, "--zone", "PARKS"}, 2, "--zone is not an option of the cost-summary"},
+        {{"report", "cost-summary", "--pdf", pdf, "--actions", "", "--database", db}, 2,
+         "Please select at least ONE Corrective Action"},
+        {{"report", "cost-summary", "--pdf", pdf, "--actions", "12", "--database", db}, 2, "--actions takes"},
+        {{"report", "cost-summary", "--pdf", pdf, "--from", "Feb 30 2007", "--to", "2007-03-01", "--database", db}, 2,
+         "Entry in Date Field MUST be a Valid Date"},
+        {{"report", "cost-summary", "--pdf", pdf, "--database", db}, 3, "There are no trees which meet your selection criteria"},
+        {{"export-csv", dir.filePath("out.csv"), "--database", db}, 3, "No trees meet your selection criteria!"},
+        {{"export-csv", dir.filePath("out.csv"), "--from", "2008-01-01", "--to", "2007-01-01", "--database", db}, 2,
+         "Something is wrong with your date range"},
+        {{"export-csv", dir.filePath("out.csv"), "--from", "2008-01-01", "--database", db}, 2, "You must select a date range"},
+        {{"export-csv", dir.filePath("out.csv"), "--period", "last-month", "--to", "2008-01-01"}, 2,
+         "--period cannot be given with --from or --to"},
+        {{"export-csv"}, 2, "needs the CSV file to write"},
+    };
+    const QByteArray before = sha256(db);
+    for (const auto& c : cases) {
+        const ProcessRun run = kolva(c.arguments);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.status, c.status) << what << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.says)) << what << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << what << ": " << run.out.toStdString();
+    }
+    EXPECT_EQ(sha256(db), before);
+    EXPECT_EQ(card.trees(), QStringList{"a.tree"});
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.csv")));
+}
+
+// Another KOLVA holding the database: the command says so within the wait
+// it was given, and changes nothing.
+TEST(CommandLine, ALockedDatabaseFailsWithinTheWait)
+{
+    TempProgramDir dir;
+    Card card;
+    writeFile(card.dir.filePath("a.tree"), treeFile(1));
+    const QString db = dir.databasePath();
+    addThreeTrees(db);
+    const struct {
+        const char* lock; // EXCLUSIVE: saving its changes; IMMEDIATE: in the middle of an import
+        QStringList arguments;
+        const char* says;
+    } cases[] = {
+        {"BEGIN EXCLUSIVE", {"write-card", card.root()}, "could not be opened:\ndatabase is locked"},
+        {"BEGIN EXCLUSIVE", {"export-csv", dir.filePath("out.csv")}, "database is locked"},
+        {"BEGIN IMMEDIATE", {"import", card.root(), "--backup-folder", dir.path()},
+         "The field data could not be saved in the database: database is locked"},
+        {"BEGIN IMMEDIATE", {"report", "specific-ca", "--pdf", dir.filePath("out.pdf")},
+         "The report could not be made: database is locked"},
+        {"BEGIN IMMEDIATE", {"report", "cost-summary", "--pdf", dir.filePath("out.pdf"), "--period", "all-on-file"},
+         "The report could not be made: database is locked"},
+    };
+    for (const auto& c : cases) {
+        auto other = Database::open(db);
+        other->exec(c.lock);
+        other->exec("UPDATE _Archived_SurveyData SET Note = 'other'");
+        QElapsedTimer clock;
+        clock.start();
+        const ProcessRun run = kolva(c.arguments + QStringList{"--database", db, "--wait", "1"});
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_LT(clock.elapsed(), 20000) << what;
+        EXPECT_EQ(run.status, 1) << what;
+        EXPECT_TRUE(run.err.contains(c.says)) << what << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("is in use: another program")) << what;
+        EXPECT_TRUE(run.err.contains("the 1 second this command waits")) << what;
+        other->exec("ROLLBACK");
+    }
+    EXPECT_EQ(card.trees(), QStringList{"a.tree"});
+    EXPECT_EQ(surveyCount(db), 3);
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.pdf")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.csv")));
 }
 
 } // namespace
