@@ -6,6 +6,7 @@
 #include "costing/csvexport.h"
 #include "costing/period.h"
 #include "platform/progress.h"
+#include "reports/reportdata.h"
 
 #include <QDate>
 #include <QDir>
@@ -180,7 +181,8 @@ CostReportOptions costSummaryOptions(const CommandOptions& options, Database& db
         }
     }
     o.fromText = ratingText(options, QStringLiteral("rating-from"), o.fromText);
-    o.toText = ratingText(options, QStringLiteral("rating-to"), o.toText);
+    // As the options window opens: the highest rating the risk questions can give.
+    o.toText = ratingText(options, QStringLiteral("rating-to"), QString::number(highestRiskRating(db)));
     if (options.isSet(QStringLiteral("sort"))) {
         static const QStringList names = {QStringLiteral("cost"), QStringLiteral("cost-low"), QStringLiteral("rating"),
                                           QStringLiteral("street"), QStringLiteral("tree-id")};

@@ -90,7 +90,8 @@ cost-summary:
   --actions LIST     the corrective actions to price, by code: 3,9, or all
                      (the default)
   --rating-from N    the lowest risk rating (default 0)
-  --rating-to N      the highest risk rating (default 12)
+  --rating-to N      the highest risk rating (default: the highest the risk
+                     questions can give)
   --from DATE        the first day of the survey dates (default: 365 days
                      before today)
   --to DATE          the last day (default: today)

@@ -218,7 +218,8 @@ void addThreeTrees(const QString& database)
         t.reinspectYear = reinspectYear;
         addTree(*db, t);
     };
-    add(501, "2007-05-10 09:00:00", "DOWNTOWN", 9, "3,9", "2009");
+    // 501 has the highest rating the supplied risk questions can give: every default range holds it.
+    add(501, "2007-05-10 09:00:00", "DOWNTOWN", 13, "3,9", "2009");
     add(502, "2007-11-10 09:00:00", "PARKS", 2, "5", "2009");
     add(503, "2007-02-10 09:00:00", "DOWNTOWN", 4, "", "2010");
 }
