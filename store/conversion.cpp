@@ -33,11 +33,11 @@ namespace {
 
 // The tables of the data model, in the order they are copied, with the
 // names the closing message gives them.
-struct TableSpec {
+struct ModelTable {
     const char* table;
     const char* label;
 };
-constexpr TableSpec dataModelTables[] = {
+constexpr ModelTable dataModelTables[] = {
     {"_Archived_SurveyData", "Survey records"},
     {"Surveyors", "Surveyors"},
     {"Species", "Species"},
@@ -396,12 +396,12 @@ void Converter::planTables(AccessFile& access, Database& db)
 {
     const QStringList accessTables = access.tableNames();
     QSet<QString> known;
-    for (const TableSpec& spec : dataModelTables) {
-        const QString name = QString::fromLatin1(spec.table);
+    for (const ModelTable& model : dataModelTables) {
+        const QString name = QString::fromLatin1(model.table);
         known.insert(name.toLower());
         ConvertedTable counts;
         counts.table = name;
-        counts.label = QString::fromLatin1(spec.label);
+        counts.label = QString::fromLatin1(model.label);
         QString accessName;
         for (const QString& t : accessTables) {
             if (t.compare(name, Qt::CaseInsensitive) == 0)
