@@ -22,6 +22,7 @@
 #include "platform/prompter.h"
 #include "platform/shell.h"
 #include "store/database.h"
+#include "bench/measure.h"
 #include "store/kolvadb.h"
 
 #include <QApplication>
@@ -213,11 +214,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir work;
-    // KOLVA_BENCH_KEEP=1 keeps the generated card, database and CSV file.
-    if (qEnvironmentVariableIntValue("KOLVA_BENCH_KEEP")) {
-        work.setAutoRemove(false);
-        std::printf("generated files kept in %s\n", qPrintable(work.path()));
-    }
+    bench::keepWhenAsked(work);
     const QString cardDir = work.filePath(QStringLiteral("card"));
     const QString programDir = work.filePath(QStringLiteral("program"));
     QDir().mkpath(cardDir);

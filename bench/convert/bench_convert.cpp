@@ -8,6 +8,7 @@
 #include "platform/progress.h"
 #include "store/conversion.h"
 #include "store/database.h"
+#include "bench/measure.h"
 #include "store/kolvadb.h"
 
 #include <QCoreApplication>
@@ -23,15 +24,12 @@
 #include <vector>
 
 using namespace kolva;
+using kolva::bench::cpuMs;
+using kolva::bench::median;
+using kolva::bench::ms;
+using kolva::bench::residentMiB;
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 } // namespace
 

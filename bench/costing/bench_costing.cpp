@@ -22,6 +22,7 @@
 #include "reports/reportdata.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
+#include "bench/measure.h"
 #include "store/kolvadb.h"
 
 #include <QApplication>
@@ -41,6 +42,10 @@
 #include <vector>
 
 using namespace kolva;
+using kolva::bench::cpuMs;
+using kolva::bench::median;
+using kolva::bench::ms;
+using kolva::bench::residentMiB;
 
 namespace {
 
@@ -107,29 +112,6 @@ void generate(Database& db, int n)
     t.commit();
 }
 
-double ms(const QElapsedTimer& timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-// Resident memory of the process, in MiB, after giving freed memory back.
-double residentMiB()
-{
-    malloc_trim(0);
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * 4096 / (1024.0 * 1024.0);
-}
-
 // The highest resident memory of the process so far, in MiB.
 double peakMiB()
 {
@@ -149,12 +131,6 @@ void resetPeak()
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 double best(const std::vector<double>& v)

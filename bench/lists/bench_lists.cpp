@@ -19,6 +19,7 @@
 #include "platform/shell.h"
 #include "store/accessfile.h"
 #include "store/database.h"
+#include "bench/measure.h"
 #include "store/kolvadb.h"
 
 #include <QApplication>
@@ -136,10 +137,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir work;
-    if (qEnvironmentVariableIntValue("KOLVA_BENCH_KEEP")) {
-        work.setAutoRemove(false);
-        std::printf("generated files kept in %s\n", qPrintable(work.path()));
-    }
+    bench::keepWhenAsked(work);
 
     // A database with 5,000 streets, every tenth ticked.
     const QString base = work.filePath(QStringLiteral("base.mdb"));

@@ -16,6 +16,7 @@
 #include "reports/reportdocument.h"
 #include "reports/reportpreview.h"
 #include "store/database.h"
+#include "bench/measure.h"
 #include "store/kolvadb.h"
 
 #include <QApplication>
@@ -37,6 +38,10 @@
 #include <thread>
 
 using namespace kolva;
+using kolva::bench::cpuMs;
+using kolva::bench::median;
+using kolva::bench::ms;
+using kolva::bench::residentMiB;
 
 namespace {
 
@@ -74,31 +79,6 @@ void generate(Database& db, int due)
     }
     insert.finish();
     t.commit();
-}
-
-double ms(const QElapsedTimer& timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// Processor time of the whole process (all its threads), in ms: what a step
-// costs whatever else the machine is running.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-// Resident memory of the process, in MiB, after giving freed memory back.
-double residentMiB()
-{
-    malloc_trim(0);
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * 4096 / (1024.0 * 1024.0);
 }
 
 // A progress the benchmark cancels from outside, as the Cancel button does.
