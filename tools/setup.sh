@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config
+  g++ cmake make pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6test6 libgl-dev
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
