@@ -1,5 +1,5 @@
-# One function registers a test executable with ctest: every test case runs
-# in its own process, offscreen, in a fixed locale, with the sanitizers'
+# One function registers a test executable with ctest: its cases run in a
+# few processes (see below), offscreen, in a fixed locale, with the sanitizers'
 # leak check off (Qt keeps some allocations for the life of the process).
 include(GoogleTest)
 find_package(GTest REQUIRED)
@@ -19,8 +19,23 @@ function(kolva_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE kolva_testsupport ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${KOLVA_TEST_ENVIRONMENT}" TIMEOUT 300)
+  # One process per test file rather than per test case: the executable's
+  # cases are split into as many GoogleTest shards as it has test files, so
+  # every case runs exactly once and ctest can still spread them over cores.
+  set(shards 0)
+  foreach(source ${T_SOURCES})
+    if(source MATCHES "_test\\.cpp$")
+      math(EXPR shards "${shards} + 1")
+    endif()
+  endforeach()
+  if(shards LESS 1)
+    set(shards 1)
+  endif()
+  math(EXPR last "${shards} - 1")
+  foreach(index RANGE ${last})
+    add_test(NAME ${name}.shard${index}of${shards} COMMAND ${name})
+    set_tests_properties(${name}.shard${index}of${shards} PROPERTIES
+      ENVIRONMENT "${KOLVA_TEST_ENVIRONMENT};GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${index}"
+      TIMEOUT 600)
+  endforeach()
 endfunction()
