@@ -323,7 +323,7 @@ int reportCommand(const QStringList& arguments, const QString& programDir)
         build = [&, o](ReportDocument& document, Progress& progress) {
             // As the options window: no report without a tree to list.
             if (countCostTrees(*db, o) == 0)
-                throw CommandEnd(NothingToDo, noCostTreesMessage());
+                throw CommandEnd(NothingToDo, noCostTreesMessage(countUnratedCostTrees(*db, o)));
             buildCostSummary(document, *db, o, now, progress);
         };
         break;
