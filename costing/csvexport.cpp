@@ -129,7 +129,7 @@ public:
     void appendQuoted(QByteArrayView utf8)
     {
         bytes_.append('"');
-        if (spreadsheet_ && !utf8.isEmpty() && std::strchr("=+-@\t\r", utf8.front()))
+        if (spreadsheet_ && !utf8.isEmpty() && std::memchr("=+-@\t\r", utf8.front(), 6))
             bytes_.append('\'');
         qsizetype from = 0;
         for (;;) {
