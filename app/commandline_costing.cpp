@@ -18,12 +18,20 @@ namespace kolva::cli {
 
 namespace {
 
-const char* const exportHelp = R"HELP(Usage: kolva export-csv FILE [--from DATE --to DATE | --period NAME] [--overwrite]
-                        [--database FILE] [--wait SECONDS]
+const char* const exportHelp = R"HELP(Usage: kolva export-csv FILE [--from DATE --to DATE | --period NAME] [--bom]
+                        [--overwrite] [--database FILE] [--wait SECONDS]
 
 Writes the survey records evaluated in a period to the CSV file FILE for a
 spreadsheet, as "Excel Export" does: a header line and one line of 44 items
-per record. Without dates every record on file is written.
+per record. Without dates (or with --period all-on-file) every record on
+file is written, those without an evaluation date too, with their Date
+empty; the output says how many have none.
+
+The file is UTF-8. With --bom it is written for a spreadsheet, as the
+window's "for a spreadsheet" writes it: with a byte-order mark, by which
+spreadsheet programs recognise UTF-8, and with a text that would start a
+formula (=, +, -, @ first) written after an apostrophe, so that opening the
+file never runs what a text holds.
 
 The file is written under a temporary name and put in place only when
 complete; an existing FILE is replaced only with --overwrite. When the
@@ -37,6 +45,7 @@ Examples:
   kolva export-csv trees.csv
   kolva export-csv 2007.csv --from 2007-01-01 --to 2007-12-31
   kolva export-csv /srv/gis/kolva-last-month.csv --period last-month --overwrite
+  kolva export-csv trees-for-excel.csv --period last-year --bom
 
 Options:
   --from DATE        the first day of the period
@@ -45,6 +54,7 @@ Options:
                      current-month, current-quarter, current-year,
                      month-to-date, quarter-to-date, year-to-date,
                      last-month, last-quarter, last-year
+  --bom              write the file for a spreadsheet (see above)
   --overwrite        replace FILE when it exists
   --database FILE    work on FILE instead of KOLVA.MDB beside the program
   --wait SECONDS     how long to wait for a database another KOLVA is writing
@@ -115,6 +125,7 @@ int exportCsvCommand(const QStringList& arguments, const QString& programDir)
 {
     CommandOptions options(QStringLiteral("export-csv"), exportHelp);
     addPeriodOptions(options);
+    options.add(QStringLiteral("bom"));
     options.add(QStringLiteral("overwrite"));
     if (const int status = options.parse(arguments); status >= 0)
         return status;
@@ -132,23 +143,30 @@ int exportCsvCommand(const QStringList& arguments, const QString& programDir)
     const QString noTrees = QStringLiteral("No trees meet your selection criteria!");
     CsvExportOptions exportOptions;
     exportOptions.path = path;
+    exportOptions.forSpreadsheet = options.isSet(QStringLiteral("bom"));
     try {
-        // Without dates: every record on file.
-        std::optional<DatePeriod> period = chosenPeriod(choice, *db, QDate::currentDate(), noTrees);
-        if (!period)
+        // Without dates: every record on file, dated or not.
+        std::optional<DatePeriod> period;
+        if ((!choice.preset && !choice.dates) || choice.preset == PeriodPreset::AllOnFile) {
+            exportOptions.everyRecord = true;
             period = surveyDatePeriod(*db);
-        if (!period)
-            throw CommandEnd(NothingToDo, noTrees);
-        exportOptions.period = *period;
+        } else {
+            period = chosenPeriod(choice, *db, QDate::currentDate(), noTrees);
+            exportOptions.period = period.value();
+        }
         StreamProgress progress(stderr);
         const CsvExportResult result = exportSurveyCsv(*db, exportOptions, progress);
         if (result.records == 0)
             throw CommandEnd(NothingToDo, noTrees);
-        out(QStringLiteral("%1 created!\n%2 %3 from %4 to %5\n")
-                .arg(path)
-                .arg(result.records)
-                .arg(result.records == 1 ? QStringLiteral("record") : QStringLiteral("records"),
-                     exportOptions.period.begin.toString(Qt::ISODate), exportOptions.period.end.toString(Qt::ISODate)));
+        QString said = QStringLiteral("%1 created!\n%2 %3").arg(path).arg(result.records).arg(
+            result.records == 1 ? QStringLiteral("record") : QStringLiteral("records"));
+        if (period && result.undated < result.records)
+            said += QStringLiteral(" from %1 to %2").arg(period->begin.toString(Qt::ISODate),
+                                                       period->end.toString(Qt::ISODate));
+        said += QLatin1Char('\n');
+        if (result.undated > 0)
+            said += undatedRecordsNote(result.undated) + QLatin1Char('\n');
+        out(said);
         return Done;
     } catch (const CsvExportError& error) {
         fail(QStringLiteral("%1 - %2\nThe CSV file %3 was not written.")
@@ -192,9 +210,16 @@ CostReportOptions costSummaryOptions(const CommandOptions& options, Database& db
                            .arg(names.join(QStringLiteral(", ")), options.value(QStringLiteral("sort"))));
         o.sort = CostSort(index);
     }
-    // The options window opens on the last 365 days.
-    o.period = chosenPeriod(periodChoice(options, false), db, today, noCostTreesMessage())
-                   .value_or(DatePeriod{today.addDays(-365), today});
+    // The options window opens on the last 365 days. All on file takes every
+    // record, those without a date too.
+    const PeriodChoice period = periodChoice(options, false);
+    if (period.preset == PeriodPreset::AllOnFile) {
+        o.allOnFile = true;
+        o.period = surveyDatePeriod(db).value_or(DatePeriod{});
+    } else {
+        o.period = chosenPeriod(period, db, today, noCostTreesMessage())
+                       .value_or(DatePeriod{today.addDays(-365), today});
+    }
     if (const std::optional<CostOptionsProblem> problem = costOptionsProblem(o))
         wrongUsage(problem->text);
     return o;

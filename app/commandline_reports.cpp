@@ -39,7 +39,9 @@ PDF" does. KIND is one of:
   cost-summary   the risk reduction cost summary: the trees of a period
                  and a range of risk ratings, each priced by its DBH for the
                  corrective actions chosen (writes its work table
-                 _tmp_Cost_Report, as the window does)
+                 _tmp_Cost_Report, as the window does); a tree without a
+                 rating is in no range, and the summary says how many it
+                 left out
 
 Runs without any display. Prints "FILE created!" and the number of pages;
 progress goes to standard error. An existing FILE is replaced only with
@@ -95,7 +97,8 @@ cost-summary:
   --from DATE        the first day of the survey dates (default: 365 days
                      before today)
   --to DATE          the last day (default: today)
-  --period NAME      a named period instead of the dates: all-on-file,
+  --period NAME      a named period instead of the dates: all-on-file
+                     (every tree, also those without a date),
                      current-month, current-quarter, current-year,
                      month-to-date, quarter-to-date, year-to-date,
                      last-month, last-quarter, last-year
@@ -323,7 +326,7 @@ int reportCommand(const QStringList& arguments, const QString& programDir)
         build = [&, o](ReportDocument& document, Progress& progress) {
             // As the options window: no report without a tree to list.
             if (countCostTrees(*db, o) == 0)
-                throw CommandEnd(NothingToDo, noCostTreesMessage());
+                throw CommandEnd(NothingToDo, noCostTreesMessage(countUnratedCostTrees(*db, o)));
             buildCostSummary(document, *db, o, now, progress);
         };
         break;

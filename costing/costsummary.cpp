@@ -5,6 +5,7 @@
 #include "reports/reportcommon.h"
 #include "reports/reportdata.h"
 #include "reports/reportdocument.h"
+#include "store/correctiveactions.h"
 #include "store/database.h"
 #include "store/numbers.h"
 #include "store/rowcursor.h"
@@ -67,14 +68,20 @@ std::optional<CostOptionsProblem> costOptionsProblem(const CostReportOptions& op
     if (wholeNumberValue(options.toText) < wholeNumberValue(options.fromText))
         return CostOptionsProblem{CostOptionsProblem::Ratings,
                                   QStringLiteral("There is a problem with the Risk Rating range")};
-    if (!options.period.begin.isValid() || !options.period.end.isValid())
+    if (!options.allOnFile && (!options.period.begin.isValid() || !options.period.end.isValid()))
         return CostOptionsProblem{CostOptionsProblem::Period, noDateRangeMessage()};
     return std::nullopt;
 }
 
-QString noCostTreesMessage()
+QString noCostTreesMessage(qint64 unrated)
 {
-    return QStringLiteral("There are no trees which meet your selection criteria");
+    const QString message = QStringLiteral("There are no trees which meet your selection criteria");
+    if (unrated <= 0)
+        return message;
+    return message
+           + (unrated == 1 ? QStringLiteral("\n\n1 tree of the period has no risk rating and is in no range.")
+                           : QStringLiteral("\n\n%1 trees of the period have no risk rating and are in no range.")
+                                 .arg(unrated));
 }
 
 QString noCostTreesCaption()
@@ -117,17 +124,9 @@ double CostTable::actionCost(int action, double dbh) const
 
 std::vector<int> actionCodesOfList(const QVariant& list)
 {
-    std::vector<int> codes;
     if (list.isNull())
-        return codes;
-    const QString text = list.toString();
-    for (QStringView piece : QStringView(text).split(QLatin1Char(','))) {
-        bool ok = false;
-        const int code = piece.trimmed().toInt(&ok);
-        if (ok)
-            codes.push_back(code);
-    }
-    return codes;
+        return {};
+    return correctiveActionCodes(list.toString());
 }
 
 double treeCost(const CostTable& table, const ActionChoice& chosen, std::optional<double> dbh, QStringView actionList)
@@ -135,10 +134,8 @@ double treeCost(const CostTable& table, const ActionChoice& chosen, std::optiona
     if (!dbh)
         return 0;
     double total = 0;
-    for (QStringView piece : actionList.split(QLatin1Char(','))) {
-        bool ok = false;
-        const int code = piece.trimmed().toInt(&ok);
-        if (ok && code >= 1 && code <= int(chosen.size()) && chosen[size_t(code - 1)])
+    for (const int code : correctiveActionCodes(actionList)) {
+        if (code >= 1 && code <= int(chosen.size()) && chosen[size_t(code - 1)])
             total += table.actionCost(code, *dbh);
     }
     return total;
@@ -159,7 +156,8 @@ double ComputeTreeCost(const CostTable& table, const ActionChoice& chosen, const
 namespace {
 
 // The survey records of the options: in the period, and with a rating in
-// the range (a tree without a rating counts as 0).
+// the range, as the inspection reports select them (a tree without a rating
+// is in no range).
 struct Selection {
     QString where;
     QVariantList values;
@@ -167,9 +165,18 @@ struct Selection {
 
 Selection selectionOf(const CostReportOptions& options)
 {
-    const PeriodBounds bounds = periodBounds(options.period);
-    return {QStringLiteral(" WHERE Date_Evaluated BETWEEN ? AND ? AND COALESCE(Hazard_Rating, 0) BETWEEN ? AND ?"),
-            {bounds.from, bounds.to, wholeNumberValue(options.fromText), wholeNumberValue(options.toText)}};
+    PeriodCondition period = periodCondition(options.period, options.allOnFile);
+    period.values << wholeNumberValue(options.fromText) << wholeNumberValue(options.toText);
+    // The unary "+" leaves the choice of index to the date, as before.
+    return {QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?"),
+            period.values};
+}
+
+// The trees of the period that no rating range holds.
+Selection unratedOf(const CostReportOptions& options)
+{
+    const PeriodCondition period = periodCondition(options.period, options.allOnFile);
+    return {QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND Hazard_Rating IS NULL"), period.values};
 }
 
 const QString WorkTable = QStringLiteral("_tmp_Cost_Report");
@@ -209,6 +216,13 @@ qint64 countCostTrees(Database& db, const CostReportOptions& options)
         .toLongLong();
 }
 
+qint64 countUnratedCostTrees(Database& db, const CostReportOptions& options)
+{
+    const Selection selection = unratedOf(options);
+    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData") + selection.where, selection.values)
+        .toLongLong();
+}
+
 CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, Progress& progress)
 {
     CostTotals totals;
@@ -216,6 +230,7 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
         progress.setCancellable(true);
         const Selection selection = selectionOf(options);
         progress.beginStage(QStringLiteral("Pricing the trees"), countCostTrees(db, options));
+        totals.unrated = countUnratedCostTrees(db, options);
         const CostTable table = CostTable::read(db);
 
         // Made anew in one transaction: a cancel or a failure leaves the
@@ -270,6 +285,7 @@ RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress)
                                              "Hazard_Rating, Cost FROM _tmp_Cost_Report")
                                   + orderClause(sort));
         constexpr int Columns = 8;
+        constexpr int CostColumn = 7;
         QString cells[Columns];
         qint64 count = 0;
         while (listing.next()) {
@@ -281,10 +297,12 @@ RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress)
                     cells[c].clear();
                     break;
                 case RowCursor::Kind::Integer:
-                    cells[c] = QString::number(listing.integer(c));
+                    cells[c] = c == CostColumn ? formatDollars(double(listing.integer(c)))
+                                               : QString::number(listing.integer(c));
                     break;
                 case RowCursor::Kind::Real:
-                    cells[c] = QString::number(listing.real(c), 'g', QLocale::FloatingPointShortest);
+                    cells[c] = c == CostColumn ? formatDollars(listing.real(c))
+                                               : QString::number(listing.real(c), 'g', QLocale::FloatingPointShortest);
                     break;
                 case RowCursor::Kind::Text:
                     cells[c] = QString::fromUtf8(listing.text(c));
@@ -308,8 +326,13 @@ RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress)
 QString costTotalsLine(const CostTotals& totals, double mobilization)
 {
     static const QLocale us(QLocale::English, QLocale::UnitedStates);
-    return QStringLiteral("Trees listed: %1     Cost of the listed work: %2     Cost to mobilize (not included): %3")
-        .arg(us.toString(totals.trees), formatDollars(totals.cost), formatDollars(mobilization));
+    QString line =
+        QStringLiteral("Trees listed: %1     Cost of the listed work: %2     Cost to mobilize (not included): %3")
+            .arg(us.toString(totals.trees), formatDollars(totals.cost), formatDollars(mobilization));
+    if (totals.unrated > 0)
+        line += QStringLiteral("     Trees of the period left out for having no risk rating: %1")
+                    .arg(us.toString(totals.unrated));
+    return line;
 }
 
 void composeCostSummary(ReportDocument& document, CostSort sort, RowStore rows, const CostTotals& totals,

@@ -52,6 +52,9 @@ struct CostReportOptions {
     QString fromText = QStringLiteral("0"); // risk ratings from..to, as typed
     QString toText = QStringLiteral("12");
     DatePeriod period;
+    // "All on File": every survey record, those without a date included; the
+    // period is not read.
+    bool allOnFile = false;
     CostSort sort = CostSort::CostHighToLow;
 };
 
@@ -63,11 +66,12 @@ struct CostOptionsProblem {
 };
 // The first problem, in the order the options window checks them: no action
 // chosen, a rating bound empty, the upper rating below the lower, a period
-// without valid dates.
+// without valid dates (unless all on file).
 std::optional<CostOptionsProblem> costOptionsProblem(const CostReportOptions& options);
 
-// The message when no tree is in the period and rating range, and its caption.
-QString noCostTreesMessage();
+// The message when no tree is in the period and rating range, and its
+// caption; it says how many trees of the period have no rating, if any.
+QString noCostTreesMessage(qint64 unrated = 0);
 QString noCostTreesCaption();
 
 // The cost table as the pricing reads it: read once, looked up per tree.
@@ -89,9 +93,10 @@ private:
     std::array<std::vector<Range>, 12> ranges_; // by code; 0 holds nothing
 };
 
-// The codes of a corrective action list ("3,9"), in order: each piece that
-// is a whole number, blanks around allowed; empty, blank and other pieces
-// ("3;9") name no action. A missing list names none.
+// The codes of a corrective action list ("3,9"), in order, read as every
+// report reads them (correctiveActionCodes: "3", " 03", "3.0" are 3; empty,
+// blank and other pieces such as "3;9" name no action). A missing list names
+// none.
 std::vector<int> actionCodesOfList(const QVariant& list);
 
 // The cost of one tree: the sum over the codes of its list that are chosen
@@ -101,13 +106,17 @@ double ComputeTreeCost(const CostTable& table, const ActionChoice& chosen, const
                        const QVariant& actionList);
 double treeCost(const CostTable& table, const ActionChoice& chosen, std::optional<double> dbh, QStringView actionList);
 
-// How many survey records the options select.
+// How many survey records the options select: those of the period whose
+// risk rating lies in the range. A tree without a rating is in no range.
 qint64 countCostTrees(Database& db, const CostReportOptions& options);
+// How many survey records of the period are left out for having no rating.
+qint64 countUnratedCostTrees(Database& db, const CostReportOptions& options);
 
 // What a build of the work table found.
 struct CostTotals {
     qint64 trees = 0;
     double cost = 0;
+    qint64 unrated = 0; // trees of the period left out for having no rating
 };
 
 // Drops and makes again _tmp_Cost_Report and writes into it one row per
@@ -116,11 +125,13 @@ struct CostTotals {
 CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, Progress& progress);
 
 // The rows of _tmp_Cost_Report in the order of the options: Tree ID, street
-// number, street name, location, species, DBH, risk rating, cost.
+// number, street name, location, species, DBH, risk rating, cost (as money:
+// "$1,434.50").
 RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress);
 
 // The closing line: the number of trees, the cost of the listed work and
-// the cost to mobilize, apart.
+// the cost to mobilize, apart, and how many trees of the period were left out
+// for having no rating, when any were.
 QString costTotalsLine(const CostTotals& totals, double mobilization);
 
 // Composes the summary page by page from the rows.

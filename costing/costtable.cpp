@@ -95,6 +95,17 @@ QString plainNumber(const QVariant& value)
     }
 }
 
+namespace {
+
+// A whole number with thousands separators: "32,767", "-32,768".
+QString formatWhole(double value)
+{
+    static const QLocale us(QLocale::English, QLocale::UnitedStates);
+    return us.toString(qint64(value));
+}
+
+} // namespace
+
 QString formatCost(double value)
 {
     static const QLocale us(QLocale::English, QLocale::UnitedStates);
@@ -107,6 +118,16 @@ QString formatDollars(double value)
 {
     const QString amount = formatCost(std::abs(value));
     return (value <= -0.005 ? QStringLiteral("-$") : QStringLiteral("$")) + amount;
+}
+
+bool isCostInRange(double cost)
+{
+    return cost >= 0 && cost <= MaximumCost;
+}
+
+QString mobilizationCostProblem()
+{
+    return QStringLiteral("Please enter a cost to mobilize from $0 to $%1").arg(formatWhole(MaximumCost));
 }
 
 std::optional<double> typedNumber(const QString& text)
@@ -128,12 +149,24 @@ CostEntryReading readCostEntry(const QString& fromText, const QString& toText, c
     if (!lower || !upper || *upper <= *lower)
         return {std::nullopt,
                 CostEntryProblem{CostEntryProblem::From, QStringLiteral("There is an error in your specified DBH range")}};
+    const QString outside = QStringLiteral("There is an error in your specified DBH range: a DBH lies between %1 and %2")
+                                .arg(formatWhole(MinimumDbh), formatWhole(MaximumDbh));
+    if (*lower < MinimumDbh || *lower > MaximumDbh)
+        return {std::nullopt, CostEntryProblem{CostEntryProblem::From, outside}};
+    if (*upper < MinimumDbh || *upper > MaximumDbh)
+        return {std::nullopt, CostEntryProblem{CostEntryProblem::To, outside}};
     const std::optional<double> cost = typedNumber(costText);
     if (!cost)
         return {std::nullopt,
                 CostEntryProblem{CostEntryProblem::Cost,
                                  QStringLiteral("Please enter a cost estimate for this corrective action and DBH range")}};
-    return {CostEntry{*lower, *upper, *cost}, std::nullopt};
+    if (!isCostInRange(*cost))
+        return {std::nullopt,
+                CostEntryProblem{CostEntryProblem::Cost,
+                                 QStringLiteral("Please enter a cost estimate from $0 to %1 for this corrective action "
+                                                "and DBH range")
+                                     .arg(QLatin1Char('$') + formatWhole(MaximumCost))}};
+    return {CostEntry{*lower, *upper, *cost + 0.0}, std::nullopt}; // no "-0"
 }
 
 } // namespace kolva

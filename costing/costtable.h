@@ -52,13 +52,24 @@ QString formatCost(double value);
 QString formatDollars(double value);
 
 // A range as typed into the add panel, or why it cannot be added.
+// What the DBH field of a survey record holds, and the largest cost the
+// table takes for one tree.
+constexpr double MinimumDbh = -32768;
+constexpr double MaximumDbh = 32767;
+constexpr double MaximumCost = 999'999'999;
+
+// The message for a cost to mobilize outside 0 to MaximumCost.
+QString mobilizationCostProblem();
+// Whether a cost lies within 0 to MaximumCost.
+bool isCostInRange(double cost);
+
 struct CostEntry {
     double lower = 0;
     double upper = 0;
     double cost = 0;
 };
 struct CostEntryProblem {
-    enum Field { From, Cost };
+    enum Field { From, To, Cost };
     Field field;
     QString text;
 };
@@ -68,10 +79,11 @@ struct CostEntryReading {
 };
 // The checks, in order: both bounds given ("Please enter a DBH range"); both
 // bounds numbers and the upper above the lower ("There is an error in your
-// specified DBH range"); a cost given that is a number ("Please enter a cost
-// estimate for this corrective action and DBH range"). A number is read from
-// the start of the text ("12" and "12 in" are 12); a text without a leading
-// number ("-", "abc") is none.
+// specified DBH range"); both bounds within what the DBH of a tree can be,
+// MinimumDbh to MaximumDbh; a cost given that is a number ("Please enter a
+// cost estimate for this corrective action and DBH range"), from 0 to
+// MaximumCost. A number is read from the start of the text ("12" and "12 in"
+// are 12); a text without a leading number ("-", "abc") is none.
 CostEntryReading readCostEntry(const QString& fromText, const QString& toText, const QString& costText);
 
 // The number a typed text begins with ("12", "-3", "12.5 in"), if it begins

@@ -79,6 +79,8 @@ constexpr std::array<ExportColumn, 44> Columns = {{
     {"Note", "Note"},
 }};
 
+constexpr int DateColumn = 1;
+
 // The kind of each column, from the survey table's description.
 std::array<SurveyColumnKind, 44> columnKinds()
 {
@@ -91,22 +93,25 @@ std::array<SurveyColumnKind, 44> columnKinds()
     return kinds;
 }
 
-QString selectStatement()
+QString selectStatement(const QString& condition)
 {
     QStringList fields;
     for (const ExportColumn& column : Columns)
         fields << QString::fromLatin1(column.field);
-    return QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE Date_Evaluated BETWEEN ? AND ? ORDER BY ID")
-        .arg(fields.join(QStringLiteral(", ")));
+    return QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE %2 ORDER BY ID")
+        .arg(fields.join(QStringLiteral(", ")), condition);
 }
 
-// The file's bytes: in the system's code page. On systems whose code page is
-// UTF-8 (all but Windows) the texts go out as the engine holds them.
+// The file's bytes: in the system's code page, or UTF-8 for a spreadsheet.
+// Where they are UTF-8 (all systems but Windows) the texts go out as the
+// engine holds them.
 class Output {
 public:
-    Output() : encode_(QStringConverter::System)
+    explicit Output(bool forSpreadsheet) : encode_(QStringConverter::System), spreadsheet_(forSpreadsheet)
     {
-        utf8_ = QStringEncoder(QStringConverter::System).encode(QStringView(u"\u00e9\u20ac")) == QByteArray("\xc3\xa9\xe2\x82\xac");
+        utf8_ = forSpreadsheet
+                || QStringEncoder(QStringConverter::System).encode(QStringView(u"\u00e9\u20ac"))
+                       == QByteArray("\xc3\xa9\xe2\x82\xac");
         bytes_.reserve(1 << 20);
     }
     QByteArray& bytes() { return bytes_; }
@@ -119,10 +124,13 @@ public:
             bytes_.append(encode_(QString::fromUtf8(utf8)));
         }
     }
-    // A text in double quotes, a quote inside written twice.
+    // A text in double quotes, a quote inside written twice; for a
+    // spreadsheet a text that would start a formula after an apostrophe.
     void appendQuoted(QByteArrayView utf8)
     {
         bytes_.append('"');
+        if (spreadsheet_ && !utf8.isEmpty() && std::memchr("=+-@\t\r", utf8.front(), 6))
+            bytes_.append('\'');
         qsizetype from = 0;
         for (;;) {
             const qsizetype quote = utf8.indexOf('"', from);
@@ -138,6 +146,7 @@ public:
 
 private:
     QStringEncoder encode_;
+    bool spreadsheet_ = false;
     bool utf8_ = true;
     QByteArray bytes_;
 };
@@ -168,6 +177,10 @@ void appendUsDate(Output& out, QByteArrayView stored)
 void appendItem(Output& out, const RowCursor& row, int column, SurveyColumnKind kind, Special special)
 {
     const RowCursor::Kind stored = row.kind(column);
+    if (special == Special::Date && stored == RowCursor::Kind::Null) {
+        out.bytes().append("\"\""); // a record without a date
+        return;
+    }
     if (special == Special::Coordinate && (stored == RowCursor::Kind::Null
                                            || (stored == RowCursor::Kind::Text && row.text(column).isEmpty()))) {
         out.bytes().append("\" \"");
@@ -214,21 +227,20 @@ QStringList surveyCsvTitles()
 
 CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, Progress& progress)
 {
-    const PeriodBounds bounds = periodBounds(options.period);
-    const QVariantList values{bounds.from, bounds.to};
+    const PeriodCondition period = periodCondition(options.period, options.everyRecord);
 
     progress.beginStage(QStringLiteral("Counting the trees"), 0);
     const qint64 total =
-        db.scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData WHERE Date_Evaluated BETWEEN ? AND ?"), values)
+        db.scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData WHERE ") + period.sql, period.values)
             .toLongLong();
     if (total == 0)
         return {};
 
-    RowCursor row(db, selectStatement(), values);
+    RowCursor row(db, selectStatement(period.sql), period.values);
     QSaveFile file(options.path);
     if (!file.open(QIODevice::WriteOnly))
         fileFailed(file);
-    Output out;
+    Output out(options.forSpreadsheet);
     const auto flush = [&] {
         if (file.write(out.bytes()) != out.bytes().size())
             fileFailed(file);
@@ -237,6 +249,8 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
 
     progress.beginStage(QStringLiteral("Writing the CSV file"), total);
     progress.setCancellable(true);
+    if (options.forSpreadsheet)
+        out.bytes().append("\xEF\xBB\xBF"); // the byte-order mark
     for (size_t i = 0; i < Columns.size(); ++i) {
         if (i > 0)
             out.bytes().append(',');
@@ -246,7 +260,10 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
 
     static const std::array<SurveyColumnKind, 44> kinds = columnKinds();
     qint64 records = 0;
+    qint64 undated = 0;
     while (row.next()) {
+        if (row.kind(DateColumn) == RowCursor::Kind::Null)
+            ++undated;
         for (int i = 0; i < int(Columns.size()); ++i) {
             if (i > 0)
                 out.bytes().append(',');
@@ -269,7 +286,15 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
     progress.setCancellable(false);
     if (!file.commit())
         fileFailed(file);
-    return {records, false};
+    return {records, false, undated};
+}
+
+QString undatedRecordsNote(qint64 undated)
+{
+    if (undated <= 0)
+        return {};
+    return undated == 1 ? QStringLiteral("1 record has no evaluation date; its Date is empty.")
+                        : QStringLiteral("%1 records have no evaluation date; their Date is empty.").arg(undated);
 }
 
 } // namespace kolva

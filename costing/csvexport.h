@@ -5,8 +5,14 @@
 // Items are separated by "," and every line ends with CR LF. Texts are in
 // double quotes (a quote inside doubled), numbers bare with "." as the
 // decimal point, a missing value is #NULL#; the evaluation date is the text
-// MM/DD/YYYY; an empty latitude or longitude is a quoted blank. The file is
-// in the system's code page without a byte-order mark.
+// MM/DD/YYYY, an empty text for a record without one; an empty latitude or
+// longitude is a quoted blank. The file is in the system's code page (UTF-8
+// on all but Windows) without a byte-order mark.
+//
+// Written for a spreadsheet, the file is UTF-8 with a byte-order mark, by
+// which spreadsheet programs recognise it, and a text that would start a
+// formula (=, +, -, @, a tab or a carriage return first) is written after an
+// apostrophe, so that opening the file never runs what a text holds.
 //
 // Nothing here touches a widget: the export window runs it on a worker
 // thread, and a command line can run it without a display.
@@ -26,6 +32,11 @@ class Progress;
 struct CsvExportOptions {
     DatePeriod period;
     QString path; // the file to write
+    // "All on File": every record, those without a date included; the period
+    // is not read.
+    bool everyRecord = false;
+    // UTF-8 with a byte-order mark, no text read as a formula.
+    bool forSpreadsheet = false;
 };
 
 // The export could not be written: the file error's number and description.
@@ -43,7 +54,12 @@ private:
 struct CsvExportResult {
     qint64 records = 0;     // lines written below the header; 0: no file written
     bool cancelled = false; // stopped by the user; no file written
+    qint64 undated = 0;     // of the records, those written without a date
 };
+
+// What the closing message adds about the records written without a date;
+// empty when there were none.
+QString undatedRecordsNote(qint64 undated);
 
 // The header line's 44 titles, in order.
 QStringList surveyCsvTitles();

@@ -144,6 +144,7 @@ CostReportOptions frmCostReportOptions::options() const
     const PeriodReading reading = readPeriod(period_->txtBegin()->text(), period_->txtEnd()->text(), false);
     if (reading.period)
         o.period = *reading.period;
+    o.allOnFile = period_->allOnFile();
     o.sort = CostSort::None;
     for (int i = 0; i < CostSortCount; ++i) {
         if (optSort_[size_t(i)]->isChecked()) {
@@ -170,16 +171,21 @@ void frmCostReportOptions::cmdDoIt_Click()
             txtRiskFrom_->setFocus();
         return;
     }
-    const std::optional<DatePeriod> period = period_->period(false);
-    if (!period)
-        return;
-    chosen.period = *period;
+    if (!chosen.allOnFile) {
+        const std::optional<DatePeriod> period = period_->period(false);
+        if (!period)
+            return;
+        chosen.period = *period;
+    }
 
     qint64 trees = 0;
+    qint64 unrated = 0;
     {
         BusyCursor busy;
         try {
             trees = countCostTrees(context_.db, chosen);
+            if (trees == 0)
+                unrated = countUnratedCostTrees(context_.db, chosen);
         } catch (const DbError& error) {
             busy.release();
             context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(error.message()),
@@ -188,7 +194,7 @@ void frmCostReportOptions::cmdDoIt_Click()
         }
     }
     if (trees == 0) {
-        context_.prompter.warn(this, noCostTreesMessage(), noCostTreesCaption());
+        context_.prompter.warn(this, noCostTreesMessage(unrated), noCostTreesCaption());
         return;
     }
 

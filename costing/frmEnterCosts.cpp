@@ -247,7 +247,10 @@ void frmEnterCosts::cmdAddSave_Click()
     const CostEntryReading reading = readCostEntry(txtDBHFrom_->text(), txtDBHTo_->text(), txtCost_->text());
     if (reading.problem) {
         context_.prompter.warn(this, reading.problem->text, ErrorCaption);
-        (reading.problem->field == CostEntryProblem::From ? txtDBHFrom_ : txtCost_)->setFocus();
+        QLineEdit* box = reading.problem->field == CostEntryProblem::From ? txtDBHFrom_
+                         : reading.problem->field == CostEntryProblem::To ? txtDBHTo_
+                                                                          : txtCost_;
+        box->setFocus();
         return;
     }
     try {
@@ -304,6 +307,12 @@ void frmEnterCosts::closeEvent(QCloseEvent* event)
     // The cost to mobilize is kept with the cost table.
     if (txtMobilize_->text() != storedMobilize_) {
         const double cost = typedNumber(txtMobilize_->text()).value_or(0);
+        if (!isCostInRange(cost)) {
+            context_.prompter.warn(this, mobilizationCostProblem(), ErrorCaption);
+            txtMobilize_->setFocus();
+            event->ignore();
+            return;
+        }
         try {
             writeMobilizationCost(context_.db, cost);
             storedMobilize_ = txtMobilize_->text();

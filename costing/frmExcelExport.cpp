@@ -8,6 +8,7 @@
 #include "platform/windows.h"
 #include "store/database.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -24,6 +25,15 @@ frmExcelExport::frmExcelExport(const AppContext& context, QWidget* parent) : QWi
     setWindowTitle(QStringLiteral("Excel Export"));
 
     period_ = new PeriodBlock(context_.db, context_.prompter, context_.clock, QStringLiteral("Frame1"), this);
+    // UTF-8 with a byte-order mark, which spreadsheet programs recognise, and
+    // no text taken for a formula; without it the file is plain UTF-8 for
+    // other programs.
+    chkSpreadsheet_ = new QCheckBox(QStringLiteral("Write the file for a &spreadsheet"), this);
+    chkSpreadsheet_->setObjectName(QStringLiteral("chkSpreadsheet"));
+    chkSpreadsheet_->setChecked(true);
+    chkSpreadsheet_->setToolTip(QStringLiteral(
+        "UTF-8 with a byte-order mark, so that a spreadsheet shows accented names right, and texts that begin with "
+        "=, +, - or @ kept as text. Clear it for a program that wants plain UTF-8."));
     cmdDoIt_ = makeButton(QStringLiteral("cmdDoIt"), QStringLiteral("&Create File"), this);
     Command1_ = makeButton(QStringLiteral("Command1"), QStringLiteral("E&xit"), this);
     connect(cmdDoIt_, &QPushButton::clicked, this, &frmExcelExport::cmdDoIt_Click);
@@ -35,6 +45,7 @@ frmExcelExport::frmExcelExport(const AppContext& context, QWidget* parent) : QWi
     buttons->addWidget(Command1_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(period_);
+    layout->addWidget(chkSpreadsheet_);
     layout->addSpacing(12);
     layout->addStretch(1);
     layout->addLayout(buttons);
@@ -44,9 +55,17 @@ void frmExcelExport::cmdDoIt_Click()
 {
     if (job_ && job_->isRunning())
         return;
-    const std::optional<DatePeriod> period = period_->period(true);
-    if (!period)
-        return;
+    // "All on File" takes every record, also those without a date (and
+    // needs no dates when none has one).
+    const bool everyRecord = period_->allOnFile();
+    std::optional<DatePeriod> period;
+    if (everyRecord) {
+        period = DatePeriod{};
+    } else {
+        period = period_->period(true);
+        if (!period)
+            return;
+    }
 
     FileDialogRequest request;
     request.title = QStringLiteral("Where do you want to place the CSV file?");
@@ -66,7 +85,7 @@ void frmExcelExport::cmdDoIt_Click()
     }
 
     cmdDoIt_->setEnabled(false);
-    const CsvExportOptions options{*period, path};
+    const CsvExportOptions options{*period, path, everyRecord, chkSpreadsheet_->isChecked()};
     const QString databasePath = context_.db.path();
     auto result = std::make_shared<CsvExportResult>();
     QPointer<frmExcelExport> self(this);
@@ -92,7 +111,10 @@ void frmExcelExport::cmdDoIt_Click()
                     prompter.inform(&window, QStringLiteral("No trees meet your selection criteria!"),
                                     QStringLiteral("No Data"));
                 } else {
-                    prompter.inform(&window, path + QStringLiteral(" created!"),
+                    const QString note = undatedRecordsNote(result->undated);
+                    prompter.inform(&window,
+                                    path + QStringLiteral(" created!")
+                                        + (note.isEmpty() ? QString() : QStringLiteral("\n\n") + note),
                                     QStringLiteral("Excel CSV File Created"));
                 }
             } catch (const CsvExportError& e) {

@@ -1,5 +1,6 @@
 #pragma once
-// The CSV export window: a period of survey dates, "Create File" and "Exit".
+// The CSV export window: a period of survey dates, whether the file is for a
+// spreadsheet, "Create File" and "Exit".
 // The file is written on a worker thread with a progress dialog; the window
 // stays responsive meanwhile.
 
@@ -9,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QCheckBox;
 class QPushButton;
 
 namespace kolva {
@@ -21,6 +23,7 @@ public:
     explicit frmExcelExport(const AppContext& context, QWidget* parent = nullptr);
 
     PeriodBlock* periodBlock() const { return period_; }
+    QCheckBox* chkSpreadsheet() const { return chkSpreadsheet_; }
     QPushButton* cmdDoIt() const { return cmdDoIt_; }
     QPushButton* Command1() const { return Command1_; }
     // The export that is running, if any.
@@ -40,6 +43,7 @@ private:
     AppContext context_;
     bool centred_ = false;
     PeriodBlock* period_ = nullptr;
+    QCheckBox* chkSpreadsheet_ = nullptr;
     QPushButton* cmdDoIt_ = nullptr;
     QPushButton* Command1_ = nullptr;
     QPointer<BackgroundJob> job_;

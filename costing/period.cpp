@@ -207,6 +207,14 @@ PeriodBounds periodBounds(const DatePeriod& period)
             toDbDateTime(QDateTime(period.end, QTime(23, 59, 59)))};
 }
 
+PeriodCondition periodCondition(const DatePeriod& period, bool everyRecord)
+{
+    if (everyRecord)
+        return {QStringLiteral("(1 = 1)"), {}};
+    const PeriodBounds bounds = periodBounds(period);
+    return {QStringLiteral("(Date_Evaluated BETWEEN ? AND ?)"), {bounds.from, bounds.to}};
+}
+
 // ---------------------------------------------------------------- checks
 
 QString noDateRangeMessage()

@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <optional>
 
@@ -82,6 +83,16 @@ struct PeriodBounds {
     QString to;   // "2007-03-31 23:59:59"
 };
 PeriodBounds periodBounds(const DatePeriod& period);
+
+// The condition on Date_Evaluated that selects the survey records of a
+// period, with its values. With everyRecord the period is not read and the
+// condition holds for every record on file, those without a date included
+// ("All on File").
+struct PeriodCondition {
+    QString sql;
+    QVariantList values;
+};
+PeriodCondition periodCondition(const DatePeriod& period, bool everyRecord);
 
 // Why the two date texts of a period block cannot make a period.
 struct PeriodProblem {

@@ -61,6 +61,7 @@ void PeriodBlock::ApplyPeriodPreset()
         return;
     const auto preset = PeriodPreset(index);
     std::optional<DatePeriod> onFile;
+    allOnFileRead_ = false;
     if (preset == PeriodPreset::AllOnFile) {
         try {
             onFile = surveyDatePeriod(db_);
@@ -68,8 +69,11 @@ void PeriodBlock::ApplyPeriodPreset()
             prompter_.warn(this, error.message(), QStringLiteral("Error"));
             return;
         }
+        allOnFileRead_ = true;
+        allOnFileBegin_ = onFile ? onFile->begin : QDate();
+        allOnFileEnd_ = onFile ? onFile->end : QDate();
         if (!onFile) {
-            // Nothing on file: no dates, so that a run asks for a range.
+            // No record with a date: no dates.
             txtBegin_->clear();
             txtEnd_->clear();
             return;
@@ -125,6 +129,20 @@ bool PeriodBlock::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QGroupBox::eventFilter(watched, event);
+}
+
+bool PeriodBlock::allOnFile() const
+{
+    if (!allOnFileRead_ || Combo1_->currentIndex() != int(PeriodPreset::AllOnFile))
+        return false;
+    // The date a box shows, whichever form it is in; an invalid date for none.
+    const auto shows = [](const QLineEdit* box, const QDate& date) {
+        if (box->text().trimmed().isEmpty())
+            return !date.isValid();
+        const std::optional<QDate> shown = parseTypedDate(box->text());
+        return shown && *shown == date;
+    };
+    return shows(txtBegin_, allOnFileBegin_) && shows(txtEnd_, allOnFileEnd_);
 }
 
 std::optional<DatePeriod> PeriodBlock::period(bool refuseReversed)

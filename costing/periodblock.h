@@ -45,6 +45,11 @@ public:
     // focus on the date, and gives nothing.
     std::optional<DatePeriod> period(bool refuseReversed);
 
+    // Whether the period is "All on File" as it was chosen: the list shows it
+    // and the dates are still those it wrote (none when no record has a
+    // date). Such a period takes every record, those without a date too.
+    bool allOnFile() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -59,6 +64,10 @@ private:
     QLabel* Label3_ = nullptr;
     QLineEdit* txtEnd_ = nullptr;
     bool checking_ = false;
+    // The dates "All on File" last wrote (invalid for none), if it wrote any.
+    bool allOnFileRead_ = false;
+    QDate allOnFileBegin_;
+    QDate allOnFileEnd_;
     QLineEdit* refused_ = nullptr; // the box whose date was last refused
     QString refusedText_;          // and its text then
 };

@@ -280,14 +280,8 @@ bool ListHasCode(const QVariant& list, int code)
 {
     if (list.isNull())
         return false;
-    const QStringList pieces = list.toString().split(QLatin1Char(','));
-    for (const QString& piece : pieces) {
-        bool ok = false;
-        const double value = piece.trimmed().toDouble(&ok);
-        if (ok && value == code)
-            return true;
-    }
-    return false;
+    const std::vector<int> codes = correctiveActionCodes(list.toString());
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
 void ClearReportFlags(Database& db)

@@ -74,9 +74,9 @@ void buildSpecificCAReport(ReportDocument& document, Database& db, const ActionR
 // options: "03 - Remove Tree".
 QString correctiveActionItem(const CorrectiveAction& action);
 
-// True when the comma-separated list holds the code: a piece whose number
-// equals it (" 1" and "01" are 1). An empty or missing list, and pieces that
-// are not numbers, hold nothing.
+// True when the comma-separated list holds the code, read as the cost
+// summary reads it (correctiveActionCodes): " 1", "01" and "1.0" are 1. An
+// empty or missing list, and pieces that are not numbers, hold nothing.
 bool ListHasCode(const QVariant& list, int code);
 
 // Clears Report_Flag on every tree.

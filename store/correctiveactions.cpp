@@ -2,7 +2,28 @@
 
 #include "store/database.h"
 
+#include <cmath>
+
 namespace kolva {
+
+std::optional<int> correctiveActionCode(QStringView piece)
+{
+    bool ok = false;
+    const double value = piece.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value != std::trunc(value) || std::abs(value) > 1e9)
+        return std::nullopt;
+    return int(value);
+}
+
+std::vector<int> correctiveActionCodes(QStringView list)
+{
+    std::vector<int> codes;
+    for (QStringView piece : list.split(QLatin1Char(','))) {
+        if (const std::optional<int> code = correctiveActionCode(piece))
+            codes.push_back(*code);
+    }
+    return codes;
+}
 
 std::vector<CorrectiveAction> readCorrectiveActions(Database& db)
 {

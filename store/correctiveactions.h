@@ -5,7 +5,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
+#include <optional>
 #include <vector>
 
 namespace kolva {
@@ -24,6 +26,17 @@ inline QStringList correctiveActionCaptions()
 }
 
 class Database;
+
+// The code one piece of a corrective-action list stands for: the piece's
+// numeric value, blanks around it ignored, when that value is a whole number
+// ("3", " 03", "3.0", "3e0" are all 3). A piece that is empty, not a number
+// ("3a", "3;9") or not whole ("3.5") stands for no code.
+std::optional<int> correctiveActionCode(QStringView piece);
+
+// The codes of a corrective-action list ("3,9"), piece by piece in the order
+// written, a code written twice given twice; pieces that stand for no code
+// are left out. Every report that reads a tree's list reads it with this.
+std::vector<int> correctiveActionCodes(QStringView list);
 
 struct CorrectiveAction {
     int code = 0;

@@ -277,14 +277,24 @@ TEST(CommandLine, ExportCsvWritesThePeriodOrAllOnFile)
 {
     TempProgramDir dir;
     addThreeTrees(dir.databasePath());
+    {
+        auto db = Database::open(dir.databasePath());
+        Tree undated;
+        undated.treeId = 504;
+        addTree(*db, undated);
+        db->exec("UPDATE _Archived_SurveyData SET Date_Evaluated = NULL WHERE Tree_ID = 504");
+    }
+    const QString undated = "4 records from 2007-02-10 to 2007-11-10\n"
+                            "1 record has no evaluation date; its Date is empty.\n";
     const struct {
         QStringList arguments;
         int status;
-        const char* says;
+        QString says;
         QStringList trees; // the Tree IDs of the lines written
     } cases[] = {
-        {{}, 0, "3 records from 2007-02-10 to 2007-11-10", {"501", "502", "503"}},
-        {{"--from", "3/1/2007", "--to", "2007-11-10"}, 0, "2 records from 2007-03-01 to 2007-11-10", {"501", "502"}},
+        {{}, 0, undated, {"501", "502", "503", "504"}},
+        {{"--period", "all-on-file", "--bom"}, 0, undated, {"501", "502", "503", "504"}},
+        {{"--from", "3/1/2007", "--to", "2007-11-10"}, 0, "2 records from 2007-03-01 to 2007-11-10\n", {"501", "502"}},
         {{"--period", "Last-Year"}, 3, "No trees meet your selection criteria!", {}},
     };
     int n = 0;
@@ -293,7 +303,7 @@ TEST(CommandLine, ExportCsvWritesThePeriodOrAllOnFile)
         const ProcessRun run = kolva(QStringList{"export-csv", csv, "--database", dir.databasePath()} + c.arguments);
         const std::string what = c.arguments.join(' ').toStdString();
         EXPECT_EQ(run.status, c.status) << what << ": " << run.err.toStdString();
-        EXPECT_TRUE((c.status == 0 ? run.out : run.err).contains(c.says)) << what << ": " << run.out.toStdString();
+        EXPECT_TRUE(c.status == 0 ? run.out.endsWith(c.says) : run.err.contains(c.says)) << what << ": " << run.out.toStdString();
         QFile file(csv);
         if (c.trees.isEmpty()) {
             EXPECT_FALSE(file.exists()) << what;
@@ -302,7 +312,8 @@ TEST(CommandLine, ExportCsvWritesThePeriodOrAllOnFile)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << what;
         const QList<QByteArray> lines = file.readAll().split('\n');
         ASSERT_EQ(lines.size(), c.trees.size() + 2) << what; // the header, and nothing after the last CR LF
-        EXPECT_TRUE(lines[0].startsWith("\"Surveyor\",\"Date\""));
+        const bool bom = c.arguments.contains("--bom");
+        EXPECT_TRUE(lines[0].startsWith(QByteArray(bom ? "\xEF\xBB\xBF" : "") + "\"Surveyor\",\"Date\"")) << what;
         QStringList trees;
         for (qsizetype i = 1; i + 1 < lines.size(); ++i)
             trees << QString::fromLatin1(lines[i].split(',').value(7));

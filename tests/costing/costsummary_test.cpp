@@ -47,6 +47,9 @@ TEST(CostPricing, PricesEachChosenActionOfTheListByDbh)
         {11, "3,3", All, 400},           {11, " 3 , 09", All, 275},      {11, "3,", All, 200},
         {5, "5", All, 250},              {QVariant(), "3", All, 0},      {5, "7,8", All, 0},
         {-1, "9", All, 0},               {11, "0,-3,12", All, 0},
+        // Each piece by its numeric value, as the specific corrective action report reads it.
+        {11, "3.0", All, 200},           {11, "3e0,9", All, 275},        {11, "+3", All, 200},
+        {11, "3.5", All, 0},             {11, "3a", All, 0},             {11, "inf,nan", All, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ComputeTreeCost(table, c.chosen, c.dbh, c.list), c.cost)
@@ -114,22 +117,27 @@ TEST_F(CostSummaryTest, ListsEveryTreeOfThePeriodAndRatingsWithItsCost)
                     .rating = 6, .actions = "3,9"});
     addTree(*t.db, {.treeId = 2, .evaluated = "2007-05-31 23:59:59", .dbh = 8, .rating = 12, .actions = QVariant()});
     addTree(*t.db, {.treeId = 3, .evaluated = "2007-05-15 10:00:00", .species = "QURU-RED OAK, \"BIG\"", .dbh = 30,
-                    .rating = QVariant(), .actions = "3"});
+                    .rating = 0, .actions = "3"});
     addTree(*t.db, {.treeId = 4, .evaluated = "2007-06-01 00:00:00", .actions = "3"}); // after the period
     addTree(*t.db, {.treeId = 5, .evaluated = "2007-05-10 09:00:00", .rating = 13, .actions = "3"}); // above the range
+    addTree(*t.db, {.treeId = 6, .evaluated = "2007-05-20 09:00:00", .rating = QVariant(), .actions = "3"});
+    addTree(*t.db, {.treeId = 7, .evaluated = "2007-05-21 09:00:00", .rating = QVariant(), .actions = "9"});
+    addTree(*t.db, {.treeId = 8, .evaluated = "2007-06-21 09:00:00", .rating = QVariant(), .actions = "9"});
     t.db->exec("UPDATE _Archived_SurveyData SET DBH = NULL WHERE Tree_ID = 3");
 
     EXPECT_EQ(countCostTrees(*t.db, options), 3);
+    EXPECT_EQ(countUnratedCostTrees(*t.db, options), 2);
     const CostTotals totals = fillCostReportTable(*t.db, options, progress);
     EXPECT_EQ(totals.trees, 3);
-    EXPECT_EQ(totals.cost, 525);
+    EXPECT_EQ(totals.cost, 525) << "the trees without a rating are not priced";
+    EXPECT_EQ(totals.unrated, 2) << "the trees of the period without a rating";
     const std::vector<QStringList> rows = workTable();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], QStringList({"1", "10", "O'NEIL AVE", "FRONT", "ACRU-RED MAPLE", "12", "6", "525"}));
     EXPECT_EQ(rows[1].at(7), "0") << "no corrective actions";
     EXPECT_EQ(rows[2].at(4), "QURU-RED OAK, \"BIG\"");
     EXPECT_EQ(rows[2].at(5), "") << "no DBH: listed";
-    EXPECT_EQ(rows[2].at(6), "") << "no rating: counted as 0";
+    EXPECT_EQ(rows[2].at(6), "0") << "rated 0: in the range from 0";
     EXPECT_EQ(rows[2].at(7), "0");
 
     // Only the chosen actions count; the rating range is inclusive.
@@ -185,13 +193,60 @@ TEST_F(CostSummaryTest, ComposesTheLandscapePagesWithTheTotalsLast)
     EXPECT_TRUE(first[0].header);
     EXPECT_EQ(first[0].cells,
               QStringList({"Tree ID", "Street #", "Street Name", "Location", "Species", "DBH", "Risk Rating", "Cost"}));
-    EXPECT_EQ(first[1].cells, QStringList({"1", "1", "MAIN ST", "FRONT", "ACRU-RED MAPLE", "12", "6", "450"}));
+    EXPECT_EQ(first[1].cells, QStringList({"1", "1", "MAIN ST", "FRONT", "ACRU-RED MAPLE", "12", "6", "$450.00"}));
     const int last = document.pageCount();
     const auto lastRows = document.tableRows(last);
     EXPECT_EQ(lastRows.back().cells.at(0), "120");
     EXPECT_TRUE(lastRows.front().header) << "the header row again on a continued page";
     EXPECT_EQ(document.paragraphLines(last).last(),
               "Trees listed: 120     Cost of the listed work: $31,500.00     Cost to mobilize (not included): $350.00");
+}
+
+TEST_F(CostSummaryTest, ShowsCostsAsMoneyAndSaysWhatItLeftOut)
+{
+    addCostRange(*t.db, 1, 0, 100, 1000000);
+    addCostRange(*t.db, 2, 0, 100, 1434.5);
+    addCostRange(*t.db, 4, 0, 100, 650);
+    addTree(*t.db, {.treeId = 1, .actions = "1"});
+    addTree(*t.db, {.treeId = 2, .actions = "2"});
+    addTree(*t.db, {.treeId = 3, .actions = "4"});
+    addTree(*t.db, {.treeId = 4, .rating = QVariant(), .actions = "1"});
+    addTree(*t.db, {.treeId = 5, .evaluated = "2006-05-10 09:00:00", .rating = QVariant(), .actions = "1"});
+    options.sort = CostSort::TreeId;
+    const QDateTime printedAt(QDate(2008, 1, 2), QTime(9, 0));
+    ReportDocument document;
+    const CostTotals totals = buildCostSummary(document, *t.db, options, printedAt, progress);
+    const auto rows = document.tableRows(1);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1].cells.at(7), "$1,000,000.00");
+    EXPECT_EQ(rows[2].cells.at(7), "$1,434.50");
+    EXPECT_EQ(rows[3].cells.at(7), "$650.00");
+    EXPECT_EQ(totals.unrated, 1) << "tree 5 is not of the period";
+    EXPECT_EQ(document.paragraphLines(document.pageCount()).last(),
+              "Trees listed: 3     Cost of the listed work: $1,002,084.50     Cost to mobilize (not included): $0.00"
+              "     Trees of the period left out for having no risk rating: 1");
+
+    // All on file: every tree, one without a date too; the unrated still left out.
+    t.db->exec("UPDATE _Archived_SurveyData SET Date_Evaluated = NULL WHERE Tree_ID = 3");
+    options.allOnFile = true;
+    options.period = {};
+    EXPECT_FALSE(costOptionsProblem(options)) << "all on file needs no dates";
+    ReportDocument all;
+    const CostTotals allTotals = buildCostSummary(all, *t.db, options, printedAt, progress);
+    EXPECT_EQ(allTotals.trees, 3);
+    EXPECT_EQ(allTotals.unrated, 2);
+    EXPECT_EQ(all.tableRows(1).back().cells.at(0), "3") << "the tree without a date";
+    options.allOnFile = false;
+    options.period = {QDate(2007, 5, 1), QDate(2007, 5, 31)};
+    EXPECT_EQ(countCostTrees(*t.db, options), 2) << "a period does not hold a tree without a date";
+
+    // Nothing in range: the message says why trees of the period are missing.
+    options.fromText = options.toText = "12";
+    EXPECT_EQ(countCostTrees(*t.db, options), 0);
+    EXPECT_EQ(noCostTreesMessage(countUnratedCostTrees(*t.db, options)),
+              "There are no trees which meet your selection criteria\n\n"
+              "1 tree of the period has no risk rating and is in no range.");
+    EXPECT_EQ(noCostTreesMessage(0), "There are no trees which meet your selection criteria");
 }
 
 TEST_F(CostSummaryTest, SaysSoWhenNoTreeIsLeftToList)

@@ -17,6 +17,8 @@ TEST(CostEntryCheck, RefusesWhatMakesNoRangeInOrder)
     const QString noRange = "Please enter a DBH range";
     const QString badRange = "There is an error in your specified DBH range";
     const QString noCost = "Please enter a cost estimate for this corrective action and DBH range";
+    const QString outside = "There is an error in your specified DBH range: a DBH lies between -32,768 and 32,767";
+    const QString badCost = "Please enter a cost estimate from $0 to $999,999,999 for this corrective action and DBH range";
     const struct {
         const char* from;
         const char* to;
@@ -36,7 +38,16 @@ TEST(CostEntryCheck, RefusesWhatMakesNoRangeInOrder)
         {"3", "6", "-", noCost, CostEntryProblem::Cost},
         {"3", "4", "100", {}, CostEntryProblem::From},
         {"0", "6", "0", {}, CostEntryProblem::From},
-        {"-5", "-1", "-20", {}, CostEntryProblem::From},
+        {"-5", "-1", "20", {}, CostEntryProblem::From},
+        // Bounds within what a DBH can be, costs from 0 to the largest.
+        {"-32768", "32767", "999999999", {}, CostEntryProblem::From},
+        {"-32769", "6", "100", outside, CostEntryProblem::From},
+        {"32767", "32768", "100", outside, CostEntryProblem::To},
+        {"3", "32768", "100", outside, CostEntryProblem::To},
+        {"3", "99999999999999999999", "100", outside, CostEntryProblem::To},
+        {"3", "6", "-1", badCost, CostEntryProblem::Cost},
+        {"3", "6", "-0", {}, CostEntryProblem::From},
+        {"3", "6", "1000000000", badCost, CostEntryProblem::Cost},
     };
     for (const auto& c : cases) {
         const CostEntryReading r = readCostEntry(c.from, c.to, c.cost);

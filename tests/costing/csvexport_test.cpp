@@ -48,15 +48,16 @@ void addRecord(Database& db, const QVariantMap& values)
             bound);
 }
 
-// Every record of a CSV file as Python's csv module reads it.
-std::vector<QStringList> readWithPython(const QString& path)
+// Every record of a CSV file as Python's csv module reads it; "utf-8-sig"
+// reads a byte-order mark as spreadsheet programs do.
+std::vector<QStringList> readWithPython(const QString& path, const QString& encoding = "utf-8")
 {
     QProcess python;
     python.start(QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3", {"-c",
                              "import csv, json, sys\n"
-                             "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                             "with open(sys.argv[1], newline='', encoding=sys.argv[2]) as f:\n"
                              "    print(json.dumps(list(csv.reader(f, strict=True))))\n",
-                             path});
+                             path, encoding});
     EXPECT_TRUE(python.waitForFinished(60000));
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     std::vector<QStringList> rows;
@@ -165,6 +166,77 @@ TEST(CsvExport, TakesTheWholeFirstAndLastDayOfThePeriod)
 
     // One day: that day's records.
     EXPECT_EQ(exportSurveyCsv(*t.db, {{QDate(2007, 3, 1), QDate(2007, 3, 1)}, path}, progress).records, 2);
+}
+
+TEST(CsvExport, ForASpreadsheetIsUtf8WithAMarkAndStartsNoFormula)
+{
+    TestContext t;
+    const QString hyperlink = "=HYPERLINK(\"http://example.com\",\"x\")";
+    addRecord(*t.db, {{"Species", "Café near Łódź"}, {"Note", hyperlink}, {"StreetNum", "-5"}, {"Location", "+1"},
+                      {"Desc_OtherRisk", "@SUM(A1)"}, {"Crown_Canker", "\t=1"}, {"Site", "a=b"},
+                      {"Surveyor", " =x"}, {"Longitude", -71.25}, {"Hazard_Rating", -3}});
+    const QString path = t.dir.filePath("sheet.csv");
+    NullProgress progress;
+    CsvExportOptions options{Spring2007, path};
+
+    // Plain: the texts as stored, no mark.
+    ASSERT_EQ(exportSurveyCsv(*t.db, options, progress).records, 1);
+    EXPECT_FALSE(fileBytes(path).startsWith("\xEF\xBB\xBF"));
+    std::vector<QStringList> rows = readWithPython(path);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].at(43), hyperlink);
+    EXPECT_EQ(rows[1].at(3), "-5");
+
+    options.forSpreadsheet = true;
+    ASSERT_EQ(exportSurveyCsv(*t.db, options, progress).records, 1);
+    const QByteArray bytes = fileBytes(path);
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF\"Surveyor\",\"Date\","));
+    EXPECT_TRUE(bytes.contains("\"Caf\xC3\xA9 near \xC5\x81\xC3\xB3" "d\xC5\xBA\"")) << "UTF-8";
+    rows = readWithPython(path, "utf-8-sig");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], surveyCsvTitles());
+    const QStringList& row = rows[1];
+    EXPECT_EQ(row.at(9), "Café near Łódź");
+    EXPECT_EQ(row.at(43), "'" + hyperlink);
+    EXPECT_EQ(row.at(3), "'-5");
+    EXPECT_EQ(row.at(8), "'+1");
+    EXPECT_EQ(row.at(40), "'@SUM(A1)");
+    EXPECT_EQ(row.at(14), "'\t=1");
+    EXPECT_EQ(row.at(11), "a=b") << "only the first character counts";
+    EXPECT_EQ(row.at(0), " =x");
+    EXPECT_EQ(row.at(6), "-71.25") << "numbers stay numbers";
+    EXPECT_EQ(row.at(39), "-3");
+    EXPECT_EQ(row.at(1), "03/05/2007");
+}
+
+TEST(CsvExport, EveryRecordOnFileTakesThoseWithoutADate)
+{
+    TestContext t;
+    addRecord(*t.db, {{"Tree_ID", 1}, {"Date_Evaluated", "2007-03-05 14:20:00"}});
+    addRecord(*t.db, {{"Tree_ID", 2}, {"Date_Evaluated", QVariant()}});
+    addRecord(*t.db, {{"Tree_ID", 3}, {"Date_Evaluated", "1999-12-31 23:59:59"}});
+    const QString path = t.dir.filePath("all.csv");
+    NullProgress progress;
+
+    CsvExportOptions options{Spring2007, path};
+    CsvExportResult result = exportSurveyCsv(*t.db, options, progress);
+    EXPECT_EQ(result.records, 1);
+    EXPECT_EQ(result.undated, 0);
+
+    options.everyRecord = true;
+    result = exportSurveyCsv(*t.db, options, progress);
+    EXPECT_EQ(result.records, 3);
+    EXPECT_EQ(result.undated, 1);
+    const std::vector<QStringList> rows = readWithPython(path);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[2].at(7), "2");
+    EXPECT_EQ(rows[2].at(1), "") << "no date: an empty Date";
+    EXPECT_EQ(rows[3].at(1), "12/31/1999");
+    EXPECT_TRUE(fileBytes(path).contains("\r\n\"SURVEYOR\",\"\",\"RISKZONE\""));
+
+    EXPECT_EQ(undatedRecordsNote(0), "");
+    EXPECT_EQ(undatedRecordsNote(1), "1 record has no evaluation date; its Date is empty.");
+    EXPECT_EQ(undatedRecordsNote(2), "2 records have no evaluation date; their Date is empty.");
 }
 
 TEST(CsvExport, LeavesAnExistingFileAloneWhenNothingIsWritten)

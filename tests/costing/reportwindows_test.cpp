@@ -126,7 +126,7 @@ TEST_F(CostReportOptionsTest, OpensTheReportBesideItAndOnlyOnce)
     const auto rows = document.tableRows(1);
     ASSERT_EQ(rows.size(), 2u) << "the header and the tree rated 5";
     EXPECT_EQ(rows[1].cells.at(0), "1");
-    EXPECT_EQ(rows[1].cells.at(7), "450");
+    EXPECT_EQ(rows[1].cells.at(7), "$450.00");
     EXPECT_TRUE(report->cmdPDF()->isEnabled());
 
     click(window->cmdDoIt());

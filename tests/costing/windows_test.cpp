@@ -10,6 +10,7 @@
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -162,6 +163,10 @@ TEST_F(EnterCostsTest, RefusesARangeThatIsNotOneAndKeepsWhatWasTyped)
         {"6", "3", "100", "There is an error in your specified DBH range", "txtDBHFrom"},
         {"-", "6", "100", "There is an error in your specified DBH range", "txtDBHFrom"},
         {"3", "6", "", "Please enter a cost estimate for this corrective action and DBH range", "txtCost"},
+        {"3", "32768", "100", "There is an error in your specified DBH range: a DBH lies between -32,768 and 32,767",
+         "txtDBHTo"},
+        {"3", "6", "-20", "Please enter a cost estimate from $0 to $999,999,999 for this corrective action and DBH range",
+         "txtCost"},
     };
     for (const auto& c : cases) {
         t.prompter.answer(MsgAnswer::Ok);
@@ -225,6 +230,18 @@ TEST_F(EnterCostsTest, DeletesTheCurrentRangeOnlyWhenConfirmed)
 TEST_F(EnterCostsTest, KeepsTheCostToMobilizeWhenItCloses)
 {
     frmEnterCosts* w = open();
+    // A negative cost is refused, and the window stays open on it.
+    typeInto(w->txtMobilize(), "-50");
+    t.prompter.answer(MsgAnswer::Ok);
+    click(w->cmdSave());
+    ASSERT_EQ(t.prompter.prompts().size(), 1u);
+    EXPECT_EQ(t.prompter.last().message.text, "Please enter a cost to mobilize from $0 to $999,999,999");
+    EXPECT_EQ(t.prompter.last().message.caption, "Error");
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->txtMobilize()->hasFocus());
+    EXPECT_EQ(readMobilizationCost(*t.db), 0);
+    t.prompter.clear();
+
     typeInto(w->txtMobilize(), "5.50");
     EXPECT_EQ(w->txtMobilize()->text(), "550") << "whole dollars";
     click(w->cmdSave());
@@ -290,6 +307,19 @@ TEST_F(PeriodBlockTest, OpensOnTheLast365DaysAndAppliesThePresets)
     choose("Custom Date");
     choose("All on File");
     EXPECT_EQ(dates(), "Jul 4, 2005 | Dec 1, 2006");
+
+    // All on File stays so while its dates do, whichever form they show in.
+    EXPECT_TRUE(block->allOnFile());
+    block->txtBegin()->setFocus();
+    QTest::keyClick(block->txtBegin(), Qt::Key_Tab);
+    EXPECT_EQ(block->txtBegin()->text(), "Jul 04 2005");
+    EXPECT_TRUE(block->allOnFile());
+    typeInto(block->txtEnd(), "Dec 2 2006");
+    EXPECT_FALSE(block->allOnFile()) << "another date typed";
+    typeInto(block->txtEnd(), "12/1/2006");
+    EXPECT_TRUE(block->allOnFile());
+    choose("Last Year");
+    EXPECT_FALSE(block->allOnFile());
 }
 
 TEST_F(PeriodBlockTest, ChecksATypedDateWhenItsBoxLosesTheFocus)
@@ -385,6 +415,43 @@ TEST_F(ExcelExportTest, AsksWhereAndWritesTheFile)
     ASSERT_EQ(lines.size(), 3) << "header, the tree of midnight on the 6th, and the end";
     EXPECT_TRUE(lines[1].contains("\"03/06/2007\""));
     EXPECT_TRUE(window->cmdDoIt()->isEnabled());
+}
+
+TEST_F(ExcelExportTest, AllOnFileWritesEveryRecordForASpreadsheet)
+{
+    addTree(*t.db, {.treeId = 3, .evaluated = "2007-04-01 10:00:00"});
+    t.db->exec("UPDATE _Archived_SurveyData SET Date_Evaluated = NULL WHERE Tree_ID = 3");
+    EXPECT_TRUE(window->chkSpreadsheet()->isChecked()) << "for a spreadsheet unless cleared";
+    EXPECT_EQ(window->chkSpreadsheet()->text(), "Write the file for a &spreadsheet");
+    PeriodBlock* block = window->periodBlock();
+    block->Combo1()->setCurrentIndex(block->Combo1()->findText("All on File"));
+    EXPECT_EQ(block->txtBegin()->text() + " | " + block->txtEnd()->text(), "Mar 5, 2007 | Mar 6, 2007");
+
+    const QString path = t.dir.filePath("all.csv");
+    t.prompter.answerFile(path).answer(MsgAnswer::Ok);
+    ASSERT_TRUE(runExport());
+    EXPECT_EQ(t.prompter.last().message.text,
+              path + " created!\n\n1 record has no evaluation date; its Date is empty.");
+    const auto lines = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
+    };
+    QList<QByteArray> written = lines();
+    ASSERT_EQ(written.size(), 5);
+    EXPECT_TRUE(written[0].startsWith("\xEF\xBB\xBF\"Surveyor\""));
+    EXPECT_TRUE(written[3].startsWith("\"SMITH\",\"\",")) << written[3].toStdString();
+
+    // The same dates typed by hand are a period: the tree without a date is not in it.
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->chkSpreadsheet()->isChecked(); })) << "cleared by its access key";
+    block->Combo1()->setCurrentIndex(0);
+    block->txtEnd()->setText("Mar 7 2007");
+    t.prompter.answerFile(path).answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
+    ASSERT_TRUE(runExport());
+    EXPECT_EQ(t.prompter.last().message.text, path + " created!");
+    written = lines();
+    ASSERT_EQ(written.size(), 4);
+    EXPECT_TRUE(written[0].startsWith("\"Surveyor\"")) << "no byte-order mark";
 }
 
 TEST_F(ExcelExportTest, RefusesBadDatesBeforeAskingForAFile)

@@ -434,6 +434,8 @@ TEST(ListHasCode, MatchesWholeNumbersOnly)
         {"2,10,11", 10, true}, {"2,10,11", 1, false}, {" 1", 1, true},  {"01", 1, true},   {"11,12", 1, false},
         {"3, 9", 9, true},     {"", 1, false},        {QVariant(), 1, false}, {"a,b", 0, false}, {"1a", 1, false},
         {"12", 1, false},      {",,", 0, false},
+        // The numeric value of each piece, as the cost summary prices it.
+        {"3.0", 3, true},      {"9,3e0", 3, true},    {"3.5", 3, false}, {"inf", 0, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ListHasCode(c.list, c.code), c.has) << c.list.toString().toStdString() << " ? " << c.code;
