@@ -934,10 +934,9 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
 {
     BackupResult result;
     const size_t count = read.files.size();
-    const QString copying = QStringLiteral("Moving the files into the backup folder: copying");
-    const QString flushing = QStringLiteral("Moving the files into the backup folder: putting the copies on the disk");
-    const QString deleting =
-        QStringLiteral("Moving the files into the backup folder: deleting the originals from the storage card");
+    const QString copying = QStringLiteral("Copying the files into the backup folder");
+    const QString flushing = QStringLiteral("Putting the copies on the disk");
+    const QString deleting = QStringLiteral("Deleting the moved files from the storage card");
     progress.beginStage(copying, qint64(count));
     progress.setCancellable(true);
     if (count == 0)

@@ -726,7 +726,7 @@ TEST_F(BackupTest, AFileChangedOnTheCardSinceItWasReadIsNotDeleted)
 
 TEST_F(BackupTest, EveryStepReportsAndCancelIsHeardWhileTheOriginalsAreDeleted)
 {
-    progress.cancelAt("deleting", 1);
+    progress.cancelAt("Deleting", 1);
     NullProgress quiet;
     const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
     const BackupResult result = moveToBackup(read, backupDir, files, progress);
@@ -737,10 +737,10 @@ TEST_F(BackupTest, EveryStepReportsAndCancelIsHeardWhileTheOriginalsAreDeleted)
     EXPECT_TRUE(inBackup("b.tree")) << "the verified copy stays";
     const auto stages = progress.stages();
     ASSERT_EQ(stages.size(), 3u);
-    EXPECT_EQ(stages[0].label, "Moving the files into the backup folder: copying");
+    EXPECT_EQ(stages[0].label, "Copying the files into the backup folder");
     EXPECT_EQ(stages[0].lastDone, 3);
-    EXPECT_EQ(stages[1].label, "Moving the files into the backup folder: putting the copies on the disk");
-    EXPECT_EQ(stages[2].label, "Moving the files into the backup folder: deleting the originals from the storage card");
+    EXPECT_EQ(stages[1].label, "Putting the copies on the disk");
+    EXPECT_EQ(stages[2].label, "Deleting the moved files from the storage card");
     EXPECT_EQ(stages[2].total, 3);
     EXPECT_EQ(stages[2].lastDone, 1);
     for (const auto& stage : stages)
@@ -771,7 +771,7 @@ TEST_F(BackupTest, AFileTakenOffTheCardMeanwhileIsLeftToWhoeverTookIt)
 
 TEST_F(BackupTest, CancelStopsAfterTheCurrentFileWithEveryCopyVerified)
 {
-    progress.cancelAt("Moving", 0);
+    progress.cancelAt("Copying", 0);
     NullProgress quiet;
     const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
     const BackupResult result = moveToBackup(read, backupDir, files, progress);

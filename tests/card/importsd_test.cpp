@@ -523,7 +523,7 @@ TEST_F(ImportSdTest, CancelWhileTheOriginalsAreDeletedStopsTheMoveAfterTheCurren
     auto* bar = dialog->findChild<QProgressBar*>("barProgress");
     auto* cancel = dialog->findChild<QPushButton*>("cmdCancel");
     QTRY_COMPARE(label->text(),
-                 QString("Moving the files into the backup folder: deleting the originals from the storage card"));
+                 QString("Deleting the moved files from the storage card"));
     EXPECT_EQ(bar->text(), "1 of 3");
     QTRY_VERIFY(cancel->isEnabled());
     QTest::mouseClick(cancel, Qt::LeftButton);
