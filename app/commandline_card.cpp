@@ -110,11 +110,6 @@ QString folderProblem(const QString& path)
     return QStringLiteral("%1 cannot be read.").arg(shown);
 }
 
-QString counted(qsizetype n, const char* one, const char* many)
-{
-    return n == 1 ? QString::fromLatin1(one) : QString::fromLatin1(many).arg(n);
-}
-
 } // namespace
 
 int importCommand(const QStringList& arguments, const QString& programDir)
@@ -177,15 +172,10 @@ int importCommand(const QStringList& arguments, const QString& programDir)
     if (!result.moveError.isEmpty())
         fail(message);
 
+    // The window's closing message, with the count the window tells before
+    // the import.
     QStringList lines = message.split(QLatin1Char('\n'));
-    QStringList counts{importsd::countMessage(result.found),
-                       counted(result.imported, "1 record was saved in the database.",
-                               "%1 records were saved in the database.")};
-    if (result.keepBackup)
-        counts << counted(result.moved.size(), "1 file was moved into the backup folder %2.",
-                          "%1 files were moved into the backup folder %2.")
-                      .arg(displayFolder(result.backupDir));
-    lines.insert(1, counts.join(QLatin1Char('\n')));
+    lines.insert(1, importsd::countMessage(result.found));
     if (!result.skipped.isEmpty() && !importAgain)
         lines << QStringLiteral("Give --import-again to import the files imported before again.");
     out(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));

@@ -4,6 +4,7 @@
 #include "platform/progress.h"
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/textroutines.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -53,9 +54,9 @@ QString systemMessage(int number)
     return QString::fromLocal8Bit(std::strerror(number));
 }
 
-// A name as the user sees it: UTF-8 when the bytes are UTF-8, else the
-// handheld's code page (a card mounted with another code page).
-QString shownName(const std::filesystem::path& name)
+// A name as it is: UTF-8 when the bytes are UTF-8, else the handheld's code
+// page (a card mounted with another code page).
+QString decodedName(const std::filesystem::path& name)
 {
 #ifdef Q_OS_WIN
     return QString::fromStdWString(name.native());
@@ -67,6 +68,13 @@ QString shownName(const std::filesystem::path& name)
         return text;
     return fromWindows1252(QByteArrayView(raw.data(), qsizetype(raw.size())));
 #endif
+}
+
+// A name as the user sees it in messages and logs: a line break or a
+// direction override inside it is shown, not obeyed.
+QString shownName(const std::filesystem::path& name)
+{
+    return visibleText(decodedName(name));
 }
 
 std::filesystem::path fsPath(const QString& path)
@@ -525,28 +533,42 @@ public:
         QStringList marks;
         for (int i = 0; i < Chunk; ++i)
             marks << QStringLiteral("?");
-        query_ = db.prepare(QStringLiteral("SELECT Digest, MAX(Imported_At) FROM _Imported_Files WHERE Digest IN (%1) "
-                                           "GROUP BY Digest")
+        query_ = db.prepare(QStringLiteral("SELECT Digest, MAX(Imported_At), MAX(ID) FROM _Imported_Files "
+                                           "WHERE Digest IN (%1) GROUP BY Digest")
                                 .arg(marks.join(QLatin1Char(','))));
     }
-    // Sets importedBefore of the files [from, to), at most Chunk of them.
-    void lookUp(std::vector<CardFile>& files, size_t from, size_t to)
+    struct Found {
+        QDateTime last; // the last import of the bytes
+        qint64 row = 0; // its row in the record of imported files
+    };
+    // The imports of the files [from, to), at most Chunk of them, by digest.
+    QHash<QByteArray, Found> find(const std::vector<CardFile>& files, size_t from, size_t to)
     {
+        QHash<QByteArray, Found> found;
         if (from >= to)
-            return;
-        QHash<QString, QDateTime> found;
+            return found;
         for (int i = 0; i < Chunk; ++i) {
             const size_t k = from + size_t(i);
             query_.bindValue(i, k < to ? QVariant(QString::fromLatin1(files[k].digest)) : QVariant());
         }
         Database::run(query_);
         while (query_.next())
-            found.insert(query_.value(0).toString(), fromDbDateTime(query_.value(1)));
+            found.insert(query_.value(0).toString().toLatin1(),
+                         {fromDbDateTime(query_.value(1)), query_.value(2).toLongLong()});
         query_.finish();
+        return found;
+    }
+    // Sets importedBefore and importSeen of the files [from, to).
+    void lookUp(std::vector<CardFile>& files, size_t from, size_t to)
+    {
+        const QHash<QByteArray, Found> found = find(files, from, to);
         if (found.isEmpty())
             return;
-        for (size_t k = from; k < to; ++k)
-            files[k].importedBefore = found.value(QString::fromLatin1(files[k].digest));
+        for (size_t k = from; k < to; ++k) {
+            const Found earlier = found.value(files[k].digest);
+            files[k].importedBefore = earlier.last;
+            files[k].importSeen = earlier.row;
+        }
     }
 
 private:
@@ -662,7 +684,7 @@ QString TreeFileImporter::addRecord(const SurveyValues& values, const CardFile* 
         return error.message();
     }
     if (file)
-        files_.push_back({file->digest, file->entry.name, file->size, insert_.lastInsertId()});
+        files_.push_back({file->digest, decodedName(file->entry.fsName), file->size, insert_.lastInsertId()});
     return {};
 }
 
@@ -715,9 +737,27 @@ SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDa
     const ImportSettings settings(db);
     Transaction transaction(db);
     {
+        // The files may have been imported since they were read (by another
+        // window, or the scheduled command line, while this import waited
+        // for its question): looked up again inside the transaction that
+        // saves, which no other import can enter, they are not saved twice.
+        std::vector<std::optional<QDateTime>> meanwhile(read.files.size());
+        {
+            DigestLookup lookup(db);
+            for (size_t from = 0; from < read.files.size(); from += DigestLookup::Chunk) {
+                const size_t to = std::min(read.files.size(), from + DigestLookup::Chunk);
+                const auto found = lookup.find(read.files, from, to);
+                for (size_t k = from; k < to; ++k) {
+                    const auto now = found.constFind(read.files[k].digest);
+                    if (now != found.constEnd() && now->row > read.files[k].importSeen)
+                        meanwhile[k] = now->last;
+                }
+            }
+        }
         TreeFileImporter importer(db, added, user);
         qint64 done = 0;
-        for (const CardFile& file : read.files) {
+        for (size_t k = 0; k < read.files.size(); ++k) {
+            const CardFile& file = read.files[k];
             if (progress.cancelRequested()) {
                 result = SaveResult{};
                 result.cancelled = true;
@@ -725,6 +765,10 @@ SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDa
             }
             if (!file.values) {
                 result.refused.append({file.entry.name, file.refusal});
+            } else if (meanwhile[k]) {
+                result.skipped.append(
+                    {file.entry.name,
+                     QStringLiteral("imported meanwhile by another import, on %1").arg(shownDate(*meanwhile[k]))});
             } else if (file.importedBefore.isValid() && !importAgain) {
                 result.skipped.append(
                     {file.entry.name, QStringLiteral("already imported on %1").arg(shownDate(file.importedBefore))});
@@ -741,7 +785,13 @@ SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDa
         }
         importer.finish();
     }
+    // A Cancel pressed up to here is honoured; from here on it is not offered.
     progress.setCancellable(false);
+    if (progress.cancelRequested()) {
+        result = SaveResult{};
+        result.cancelled = true;
+        return result;
+    }
     transaction.commit();
     return result;
 }
@@ -884,7 +934,10 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
 {
     BackupResult result;
     const size_t count = read.files.size();
-    progress.beginStage(QStringLiteral("Moving the files into the backup folder"), qint64(count));
+    const QString copying = QStringLiteral("Copying the files into the backup folder");
+    const QString flushing = QStringLiteral("Putting the copies on the disk");
+    const QString deleting = QStringLiteral("Deleting the moved files from the storage card");
+    progress.beginStage(copying, qint64(count));
     progress.setCancellable(true);
     if (count == 0)
         return result;
@@ -900,18 +953,40 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
             result.error = why;
         }
     };
+    const auto cancelled = [&] {
+        if (progress.cancelRequested())
+            result.cancelled = true;
+        return result.cancelled;
+    };
+    // A file no longer on the card while the card is still there was taken
+    // by someone else (another import moving the same card): it is theirs.
+    // A card pulled out is not that.
+    const auto takenOffTheCard = [&](const CardFile& file) {
+        std::error_code ignored;
+        return std::filesystem::symlink_status(card / file.entry.fsName, ignored).type() ==
+                   std::filesystem::file_type::not_found &&
+               isKolvaCard(read.root);
+    };
 
     size_t next = 0;
+    qint64 handled = 0; // moved, or taken off the card by someone else
     while (next < count && result.error.isEmpty() && !result.cancelled) {
+        if (next > 0)
+            progress.beginStage(copying, qint64(count));
+        progress.advance(qint64(next));
         // Copy a batch, from the bytes already read.
         std::vector<size_t> copied;
         std::vector<QByteArray> reread(MoveBatch);
         for (; next < count && copied.size() < MoveBatch; ++next) {
-            if (progress.cancelRequested()) {
-                result.cancelled = true;
+            if (cancelled())
                 break;
-            }
             const CardFile& file = read.files[next];
+            if (takenOffTheCard(file)) {
+                result.gone << file.entry.name;
+                ++handled;
+                progress.advance(qint64(next + 1));
+                continue;
+            }
             const QByteArray* bytes = &file.bytes;
             if (!file.bytesKept) {
                 FileRead again = readCardFile(card / file.entry.fsName);
@@ -931,10 +1006,12 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
                 break;
             }
             copied.push_back(next);
+            progress.advance(qint64(next + 1));
         }
         if (copied.empty())
             break;
         // Put the batch on the disk at once, before any original goes.
+        progress.beginStage(flushing, 0);
         QString why;
         if (!files.flushToDisk(backupDir, &why)) {
             stop(read.files[copied.front()].entry.name, why);
@@ -942,7 +1019,11 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
         }
         // Then check each copy against the bytes read, and delete its
         // original unless it changed since.
+        progress.beginStage(deleting, qint64(count));
+        progress.advance(handled);
         for (size_t k = 0; k < copied.size(); ++k) {
+            if (cancelled())
+                break;
             const CardFile& file = read.files[copied[k]];
             const QByteArray& expected = file.bytesKept ? file.bytes : reread[k];
             QByteArray copy;
@@ -962,12 +1043,15 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
                          .arg(file.entry.name));
                 break;
             }
-            if (!files.removeFile(card / file.entry.fsName, &why)) {
+            // Taken off the card since it was copied, the card still there:
+            // its verified copy is in the backup folder, and it is no longer
+            // on the card.
+            if ((now || !takenOffTheCard(file)) && !files.removeFile(card / file.entry.fsName, &why)) {
                 stop(file.entry.name, why);
                 break;
             }
             result.moved << file.entry.name;
-            progress.advance(result.moved.size());
+            progress.advance(++handled);
         }
     }
     return result;
@@ -975,7 +1059,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
 
 QString displayFolder(const QString& path)
 {
-    QString shown = QDir::toNativeSeparators(path);
+    QString shown = visibleText(QDir::toNativeSeparators(path));
     while (shown.size() > 1 && (shown.endsWith(QLatin1Char('/')) || shown.endsWith(QLatin1Char('\\'))))
         shown.chop(1);
     return shown;
@@ -1119,7 +1203,13 @@ void CardImport::importFiles(Progress& progress)
             return; // nothing is saved before the answer
         }
         importer.finish();
+        // A Cancel pressed up to here is honoured; from here on it is not
+        // offered, and none is left over for the move.
         progress.setCancellable(false);
+        if (progress.cancelRequested()) {
+            result_.stop = Stop::Cancelled;
+            return;
+        }
         transaction.commit();
     } catch (const CardAccessError& error) {
         result_.stop = error.cardGone() ? Stop::CardRemoved : Stop::CardUnreadable;
@@ -1180,7 +1270,9 @@ void CardImport::moveAndLog(Progress& progress)
         result_.moveStoppedAt = moved.failedName;
         result_.moveError = moved.error;
         result_.moveCancelled = moved.cancelled;
-        const QSet<QString> gone(moved.moved.begin(), moved.moved.end());
+        result_.goneFromCard = moved.gone;
+        QSet<QString> gone(moved.moved.begin(), moved.moved.end());
+        gone.unite(QSet<QString>(moved.gone.begin(), moved.gone.end()));
         for (const CardFile& file : read_.files)
             if (!gone.contains(file.entry.name))
                 result_.stillOnCard << file.entry.name;

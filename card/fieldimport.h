@@ -88,6 +88,7 @@ struct CardFile {
     std::optional<SurveyValues> values; // the record, unless refused
     QString refusal;        // why the file cannot become a record
     QDateTime importedBefore; // the last import of the same bytes, if any
+    qint64 importSeen = 0;    // the last row of _Imported_Files of the same bytes when they were looked up
     QString sameAs;         // an earlier file of this card with the same bytes
 };
 
@@ -161,9 +162,10 @@ struct SaveResult {
 };
 
 // Saves the records of the files read in one transaction: all or nothing.
-// Files imported before are saved again only with importAgain. Throws DbError
-// when the database fails; then nothing was saved. Cancel is honoured until
-// the commit begins.
+// Files imported before are saved again only with importAgain; files
+// imported since they were looked up (by another import meanwhile) are not
+// saved. Throws DbError when the database fails; then nothing was saved.
+// Cancel is honoured until the commit begins.
 SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDateTime& added, const QString& user,
                        Progress& progress);
 
@@ -194,6 +196,7 @@ CardFiles& systemCardFiles();
 
 struct BackupResult {
     QStringList moved;      // copied, on the disk, verified and deleted from the card
+    QStringList gone;       // no longer on the card when the move came to them (another import took them)
     QString failedName;     // the file the move stopped at, if a file
     QString error;          // empty when every file was moved
     bool cancelled = false; // stopped by the user after the current file
@@ -204,9 +207,11 @@ struct BackupResult {
 // batch is written from the bytes already read (replacing an older copy of
 // that name), the batch is put on the disk at once, each copy is read back
 // and compared with the bytes read, then the batch's originals are deleted.
-// A file that changed on the card since it was read is not deleted. The move
-// stops at the first failure, or after the current file when cancelled; a
-// file without a verified copy on the disk stays on the card.
+// A file that changed on the card since it was read is not deleted; a file
+// that is no longer on the card (while the card is) is left to whoever took
+// it. The move stops at the first failure, or after the current file when
+// cancelled (while the copies are written and while the originals are
+// deleted); a file without a verified copy on the disk stays on the card.
 BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFiles& files, Progress& progress);
 
 // The folder as the user sees it: native separators and no trailing
@@ -251,6 +256,7 @@ struct CardImportResult {
     bool keepBackup = false;
     QString backupDir;
     QStringList moved;        // .tree files moved into the backup folder
+    QStringList goneFromCard; // no longer on the card when they were to be moved
     QStringList stillOnCard;  // files read but not moved, when they were to be moved
     QString moveStoppedAt;    // the file the move stopped at
     QString moveError;        // why it stopped

@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace kolva::importsd {
 
 namespace {
@@ -38,31 +40,46 @@ QStringList listed(QString heading, const QList<NamedFile>& files, int& room)
 }
 
 // A group of named files with where they are now: in the backup folder, on
-// the card, or some in each.
+// the card, taken off the card by someone else meanwhile, or some in each.
 QStringList whereNow(const QList<NamedFile>& files, const QString& what, const CardImportResult& result, int& room)
 {
     if (files.isEmpty())
         return {};
     const QSet<QString> moved(result.moved.begin(), result.moved.end());
-    QList<NamedFile> inBackup;
-    QList<NamedFile> onCard;
+    const QSet<QString> gone(result.goneFromCard.begin(), result.goneFromCard.end());
+    struct Place {
+        QList<NamedFile> files;
+        QString where;   // after "it is" / "they are"
+        QString heading; // of its part of a list
+    };
+    Place places[] = {
+        {{}, QStringLiteral("in the backup folder %1").arg(displayFolder(result.backupDir)),
+         QStringLiteral("In the backup folder %1:").arg(displayFolder(result.backupDir))},
+        {{}, QStringLiteral("still on the storage card in %1").arg(displayFolder(result.cardRoot)),
+         QStringLiteral("Still on the storage card in %1:").arg(displayFolder(result.cardRoot))},
+        {{}, QStringLiteral("no longer on the storage card (taken off it meanwhile)"),
+         QStringLiteral("No longer on the storage card (taken off it meanwhile):")},
+    };
     for (const NamedFile& file : files)
-        (moved.contains(file.name) ? inBackup : onCard) << file;
-    const QString backup = QStringLiteral("in the backup folder %1").arg(displayFolder(result.backupDir));
-    const QString card = QStringLiteral("still on the storage card in %1").arg(displayFolder(result.cardRoot));
+        places[moved.contains(file.name) ? 0 : gone.contains(file.name) ? 2 : 1].files << file;
     QStringList lines;
-    if (inBackup.isEmpty() || onCard.isEmpty()) {
-        const QString& where = onCard.isEmpty() ? backup : card;
-        lines << listed(files.size() == 1 ? QStringLiteral("1 file %1; it is %2:").arg(what.section(QLatin1Char('|'), 0, 0), where)
-                                          : QStringLiteral("%1 files %2; they are %3:")
-                                                .arg(files.size())
-                                                .arg(what.section(QLatin1Char('|'), 1, 1), where),
-                        files, room);
+    const auto used = std::count_if(std::begin(places), std::end(places), [](const Place& p) { return !p.files.isEmpty(); });
+    if (used == 1) {
+        for (const Place& place : places) {
+            if (place.files.isEmpty())
+                continue;
+            lines << listed(files.size() == 1
+                                ? QStringLiteral("1 file %1; it is %2:").arg(what.section(QLatin1Char('|'), 0, 0), place.where)
+                                : QStringLiteral("%1 files %2; they are %3:")
+                                      .arg(files.size())
+                                      .arg(what.section(QLatin1Char('|'), 1, 1), place.where),
+                            files, room);
+        }
     } else {
         lines << QStringLiteral("%1 files %2.").arg(files.size()).arg(what.section(QLatin1Char('|'), 1, 1));
-        lines << listed(QStringLiteral("In the backup folder %1:").arg(displayFolder(result.backupDir)), inBackup, room);
-        lines << listed(QStringLiteral("Still on the storage card in %1:").arg(displayFolder(result.cardRoot)), onCard,
-                        room);
+        for (const Place& place : places)
+            if (!place.files.isEmpty())
+                lines << listed(place.heading, place.files, room);
     }
     return lines;
 }
@@ -81,6 +98,24 @@ QStringList namedFiles(const CardImportResult& result, int room)
                       QStringLiteral("was already imported and was not imported again|"
                                      "were already imported and were not imported again"),
                       result, room);
+    // Files whose records this import saved, taken off the card by someone
+    // else before this import could move them.
+    QSet<QString> named;
+    for (const NamedFile& file : result.refused)
+        named.insert(file.name);
+    for (const NamedFile& file : result.skipped)
+        named.insert(file.name);
+    QList<NamedFile> taken;
+    for (const QString& name : result.goneFromCard)
+        if (!named.contains(name))
+            taken.append({name, QStringLiteral("its record was saved")});
+    if (!taken.isEmpty())
+        lines << listed(counted(taken.size(),
+                                "1 file was no longer on the storage card when it was to be moved (taken off it "
+                                "meanwhile):",
+                                "%1 files were no longer on the storage card when they were to be moved (taken off it "
+                                "meanwhile):"),
+                        taken, room);
     if (!result.logFile.isEmpty())
         lines << QStringLiteral("The whole list is in the import log %1.").arg(displayFolder(result.logFile));
     return lines;
@@ -159,25 +194,45 @@ MessageRequest closingMessage(const CardImportResult& result, int listedNames)
     }
 
     const bool moveStopped = !result.moveError.isEmpty() || result.moveCancelled;
+    const QString saved =
+        counted(result.imported, "1 record was saved in the database.", "%1 records were saved in the database.");
+    const QString moved = counted(result.moved.size(), "1 file was moved into the backup folder %2.",
+                                  "%1 files were moved into the backup folder %2.")
+                              .arg(displayFolder(result.backupDir));
     QStringList lines;
     if (moveStopped) {
         lines << (result.moveCancelled ? QStringLiteral("The move into the backup folder was cancelled.") : DriveErrorText);
-        lines << counted(result.imported, "1 record was saved in the database.",
-                         "%1 records were saved in the database.");
-        lines << counted(result.moved.size(), "1 file was moved into the backup folder %2.",
-                         "%1 files were moved into the backup folder %2.")
-                     .arg(displayFolder(result.backupDir));
+        lines << saved << moved;
         if (!result.moveCancelled)
             lines << QStringLiteral("The move stopped at %1: %2").arg(result.moveStoppedAt, result.moveError);
         lines << counted(result.stillOnCard.size(), "1 .tree file is still on the storage card in %2.",
                          "%1 .tree files are still on the storage card in %2.")
                      .arg(drive);
-        lines << QStringLiteral("Their records are saved: the next import recognises these files and asks before "
-                                "importing them again; answer No to move them into the backup folder.");
+        // Only a file whose record is saved (now or before) is recognised
+        // by the next import; a file that could not be imported is not.
+        QSet<QString> refused;
+        for (const NamedFile& file : result.refused)
+            refused.insert(file.name);
+        const auto recognised = std::count_if(result.stillOnCard.begin(), result.stillOnCard.end(),
+                                              [&refused](const QString& name) { return !refused.contains(name); });
+        if (recognised == result.stillOnCard.size() && recognised > 1)
+            lines << QStringLiteral("Their records are saved: the next import recognises these files and asks before "
+                                    "importing them again; answer No to move them into the backup folder.");
+        else if (recognised == result.stillOnCard.size() && recognised == 1)
+            lines << QStringLiteral("Its record is saved: the next import recognises this file and asks before "
+                                    "importing it again; answer No to move it into the backup folder.");
+        else if (recognised > 0)
+            lines << counted(recognised,
+                             "The record of 1 of them is saved: the next import recognises that file and asks before "
+                             "importing it again; answer No to move it into the backup folder.",
+                             "The records of %1 of them are saved: the next import recognises those files and asks "
+                             "before importing them again; answer No to move them into the backup folder.");
         if (!result.moveCancelled)
             lines << QStringLiteral("Check that the card is in its reader and not write-protected, then import again.");
     } else {
-        lines << QStringLiteral("Done!");
+        lines << QStringLiteral("Done!") << saved;
+        if (result.keepBackup)
+            lines << moved;
     }
     lines << namedFiles(result, listedNames);
     const bool warn = moveStopped || !result.refused.isEmpty() || !result.leftAlone.isEmpty();

@@ -44,7 +44,9 @@ std::optional<TreeFileLines> TreeFileReader::parse(QByteArrayView bytes, QString
     const char* data = bytes.data();
     const qsizetype size = bytes.size();
     qsizetype pos = 0;
-    for (int n = 0; n < MaxLinesRead && pos < size; ++n) {
+    // Line 51 is read and thrown away, whatever it holds: only the lines kept
+    // are judged.
+    for (int n = 0; n < KeptLines && pos < size; ++n) {
         qsizetype end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
@@ -59,8 +61,7 @@ std::optional<TreeFileLines> TreeFileReader::parse(QByteArrayView bytes, QString
                 *error = QStringLiteral("not a text file (line %1 holds a NUL byte)").arg(n + 1);
             return std::nullopt;
         }
-        if (n < KeptLines)
-            lines[size_t(n)] = fromWindows1252(QByteArrayView(data + pos, length));
+        lines[size_t(n)] = fromWindows1252(QByteArrayView(data + pos, length));
         if (end == size)
             break;
         pos = end + ((data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ? 2 : 1);
@@ -340,25 +341,35 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
             *error = why;
         return std::nullopt;
     };
-    // A value as a message shows it: quoted, and cut when long.
+    // A value as a message shows it: every character that would show as
+    // nothing made visible, quoted, and cut when long.
     const auto shown = [](const QString& line) {
-        return QLatin1Char('"') + (line.size() > 40 ? line.left(40) + QStringLiteral("...") : line) +
+        return QLatin1Char('"') + visibleText(line.size() > 40 ? line.left(40) + QStringLiteral("...") : line) +
                QLatin1Char('"');
     };
     // Why a number line does not convert: empty, not a number, or a number
-    // out of range (also one too long for any range).
+    // out of range (also one too long for any range). The text judged is the
+    // one the number reader judged: only the blanks it allows around a
+    // number are taken off.
     const auto numberFault = [&](const SurveyField& field, const QString& line, qint64 min, qint64 max) {
         const QString column = QLatin1String(field.column);
-        const QString text = line.trimmed();
-        if (text.isEmpty())
+        if (line.trimmed().isEmpty())
             return QStringLiteral("%1 (line %2) is empty").arg(column).arg(field.line);
+        qsizetype from = 0;
+        qsizetype to = line.size();
+        const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+        while (from < to && blank(line[from]))
+            ++from;
+        while (to > from && blank(line[to - 1]))
+            --to;
+        const QStringView text = QStringView(line).sliced(from, to - from);
         constexpr qint64 Wide = qint64(1) << 61;
-        const bool digitsOnly = std::all_of(text.begin(), text.end(), [](QChar c) {
+        const bool digitsOnly = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
             return (c.unicode() >= '0' && c.unicode() <= '9') || c == QLatin1Char('.') || c == QLatin1Char('-') ||
                    c == QLatin1Char('+');
         });
         if (roundHalfEven(text, -Wide, Wide) || (digitsOnly && text.size() > 18 && text.count(QLatin1Char('.')) <= 1))
-            return QStringLiteral("%1 %2 is outside %3 to %4").arg(column, text.left(40)).arg(min).arg(max);
+            return QStringLiteral("%1 %2 is outside %3 to %4").arg(column, text.left(40).toString()).arg(min).arg(max);
         return QStringLiteral("%1 %2 is not a number").arg(column, shown(line));
     };
     for (size_t f = 0; f < surveyFields().size(); ++f) {
@@ -373,7 +384,7 @@ std::optional<SurveyValues> toSurveyValues(const TreeFileLines& lines, const QSt
             if (stored.isEmpty()) {
                 if (line.trimmed().isEmpty())
                     return fail(QStringLiteral("the date (line %1) is empty").arg(field.line));
-                return fail(QStringLiteral("%1 is not a date").arg(line.size() > 40 ? shown(line) : line));
+                return fail(QStringLiteral("%1 is not a date").arg(line.size() > 40 ? shown(line) : visibleText(line)));
             }
             values[f] = stored;
             break;

@@ -64,10 +64,24 @@ public:
         std::lock_guard lock(mutex_);
         done_ = done;
     }
-    void setCancellable(bool cancellable) override { cancellable_ = cancellable; }
+    void setCancellable(bool cancellable) override
+    {
+        std::lock_guard lock(cancelMutex_);
+        cancellable_ = cancellable;
+    }
     bool cancelRequested() const override { return cancel_; }
 
+    // The owner stops the job (its window closes): heard whenever it comes.
     void requestCancel() { cancel_ = true; }
+    // The user's Cancel counts only while the job offers it: a click that
+    // comes after the job has said stopping is no longer safe (the button
+    // not yet disabled) is not kept for a later step of the job.
+    void requestCancelIfOffered()
+    {
+        std::lock_guard lock(cancelMutex_);
+        if (cancellable_)
+            cancel_ = true;
+    }
     bool cancellable() const { return cancellable_; }
     void read(QString& label, qint64& total, qint64& done) const
     {
@@ -82,6 +96,7 @@ private:
     QString label_;
     qint64 total_ = 0;
     qint64 done_ = 0;
+    std::mutex cancelMutex_;
     std::atomic<bool> cancellable_{false};
     std::atomic<bool> cancel_{false};
 };
@@ -230,7 +245,11 @@ void BackgroundJob::refresh()
         return;
     if (!dialogMade_ && clock_->elapsed() >= showAfterMs_) {
         dialogMade_ = true;
-        dialog_ = new Dialog(parent_, title_, [this] { requestCancel(); });
+        dialog_ = new Dialog(parent_, title_, [this] {
+            if (reporter_)
+                reporter_->requestCancelIfOffered();
+            refresh();
+        });
         dialog_->show();
     }
     if (dialog_) {

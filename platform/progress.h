@@ -87,7 +87,8 @@ public:
     static BackgroundJob* start(QWidget* parent, const QString& title, Work work, Finished finished,
                                 int showAfterMs = 400);
 
-    // Asks the job to stop (as the Cancel button does); it stops where safe.
+    // Asks the job to stop (when the window it belongs to closes); it stops
+    // where safe. The dialog's Cancel asks only while the job offers it.
     void requestCancel();
     bool isRunning() const { return running_; }
     // The dialog, once shown (for tests).

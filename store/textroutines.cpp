@@ -29,6 +29,41 @@ QString rightTrimmed(const QString& text)
 
 } // namespace
 
+QString visibleText(QStringView text)
+{
+    const auto hidden = [](char32_t c) {
+        if (c == U' ')
+            return false;
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+        case QChar::Separator_Space:
+            return true;
+        default:
+            return false;
+        }
+    };
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        qsizetype width = 1;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            width = 2;
+        }
+        if (hidden(c))
+            shown += QStringLiteral("<U+%1>").arg(QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        else
+            shown += text.mid(i, width);
+        i += width - 1;
+    }
+    return shown;
+}
+
 QString SqlQuote(const QVariant& value)
 {
     if (isEmptyValue(value))

@@ -3,6 +3,7 @@
 // mapping and the key filters of numeric entry boxes.
 
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 
 namespace kolva {
@@ -19,6 +20,14 @@ QString& StripCommas(QString& text);
 
 // The trimmed text with "0" characters in front up to length n.
 QString PadLeftZeros(const QString& text, int n);
+
+// The text with every character that shows as nothing or moves the text
+// around made visible as "<U+XXXX>": control characters (a line break, a
+// tab, a vertical tab), format characters (direction overrides, zero-width
+// characters), line and paragraph separators, every blank but the plain one
+// (a no-break space) and lone surrogates. For names and values quoted in
+// messages and logs, so that what is shown is what is there.
+QString visibleText(QStringView text);
 
 // A single blank for a null value or the empty text, else the value.
 QVariant NullToBlank(const QVariant& value);

@@ -12,7 +12,7 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
   # The fuzz test builds its target with clang and libFuzzer.
-  packages+=(xvfb xauth mdbtools clang libclang-rt-14-dev)
+  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev)
 fi
 
 missing=()

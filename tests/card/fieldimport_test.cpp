@@ -1,4 +1,5 @@
 #include "card/fieldimport.h"
+#include "card/importmessages.h"
 #include "platform/progress.h"
 #include "store/database.h"
 #include "tests/card/cardtest.h"
@@ -519,24 +520,99 @@ TEST_F(FieldImportTest, AProgramFolderThatCannotBeWrittenIsNamedBeforeAnythingIs
 TEST(FieldImport, CancelBeforeTheCommitSavesAndMovesNothing)
 {
     // Cancelled while the files are imported, and while the files imported
-    // before are saved again after the question.
-    for (const bool again : {false, true}) {
+    // before are saved again after the question; inside the step and after
+    // its last file, just before the commit.
+    const struct {
+        bool again;
+        const char* stage;
+        qint64 at;
+    } cases[] = {{false, "Importing", 2}, {false, "Importing", 5}, {true, "Saving", 2}, {true, "Saving", 5}};
+    for (const auto& c : cases) {
+        const std::string name = std::string(c.stage) + " " + std::to_string(c.at);
         ImportScene t;
         for (int n = 1; n <= 5; ++n)
             t.card.addTree(QStringLiteral("%1.tree").arg(n), treeLines(n));
-        if (again) {
+        if (c.again) {
             ASSERT_EQ(t.import().imported, 5);
         }
         const int before = t.rows();
         const int files = t.count("_Imported_Files");
-        t.progress.cancelAt(again ? "Saving" : "Importing", 2);
-        const CardImportResult result = t.import(true, again ? std::optional<bool>(true) : std::nullopt);
-        EXPECT_EQ(result.stop, CardImportResult::Stop::Cancelled) << again;
-        EXPECT_EQ(t.rows(), before) << again;
-        EXPECT_EQ(t.count("_Imported_Files"), files) << again;
-        EXPECT_EQ(t.card.treeFiles().size(), 5) << again;
-        EXPECT_TRUE(t.progress.stages().back().cancellable) << again;
+        t.progress.cancelAt(c.stage, c.at);
+        const CardImportResult result = t.import(true, c.again ? std::optional<bool>(true) : std::nullopt);
+        EXPECT_EQ(result.stop, CardImportResult::Stop::Cancelled) << name;
+        EXPECT_EQ(t.rows(), before) << name;
+        EXPECT_EQ(t.count("_Imported_Files"), files) << name;
+        EXPECT_EQ(t.card.treeFiles().size(), 5) << name;
+        EXPECT_FALSE(QFileInfo::exists(t.backupDir)) << name;
+        EXPECT_TRUE(t.progress.stages().back().cancellable) << name;
     }
+}
+
+TEST_F(FieldImportTest, FilesImportedWhileTheQuestionWaitsAreNotSavedTwice)
+{
+    // The question is about a.tree. Meanwhile another import of the card
+    // saves the new files, and a.tree again or not; then the question is
+    // answered Yes.
+    const struct {
+        bool otherAgain;
+        int saved;
+        QStringList skipped;
+    } cases[] = {
+        {false, 1, {"b.tree", "c.tree"}},
+        {true, 0, {"a.tree", "b.tree", "c.tree"}},
+    };
+    for (const auto& c : cases) {
+        const qint64 mark = ctx.db->scalar("SELECT COALESCE(MAX(ID), 0) FROM _Archived_SurveyData").toLongLong();
+        card.addTree("a.tree", treeLines(1));
+        ASSERT_EQ(import(false, true).imported, 1);
+        card.addTree("b.tree", treeLines(2));
+        card.addTree("c.tree", treeLines(3));
+        const int before = rows();
+        CardImport waiting(request(false));
+        ASSERT_TRUE(waiting.prepare());
+        waiting.importFiles(progress);
+        ASSERT_TRUE(waiting.alreadyImported());
+        EXPECT_EQ(waiting.alreadyImported()->count, 1);
+
+        ASSERT_EQ(import(false, c.otherAgain).imported, c.otherAgain ? 3 : 2);
+        waiting.finish(progress, true);
+        const CardImportResult& result = waiting.result();
+        EXPECT_EQ(result.stop, CardImportResult::Stop::None);
+        EXPECT_EQ(result.imported, c.saved) << c.otherAgain;
+        QStringList skipped;
+        for (const QString& name : c.skipped)
+            skipped << name + ": imported meanwhile by another import, on 01/02/2008";
+        EXPECT_EQ(names(result.skipped, true), skipped) << c.otherAgain;
+        EXPECT_EQ(rows(), before + (c.otherAgain ? 3 : 2) + c.saved) << c.otherAgain;
+        for (int tree : {2, 3})
+            EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM _Archived_SurveyData WHERE Tree_ID = ? AND ID > ?",
+                                     {tree, mark})
+                          .toInt(),
+                      1)
+                << "tree " << tree;
+        ctx.db->exec("DELETE FROM _Imported_Files");
+        for (const char* name : {"b.tree", "c.tree"})
+            QFile::remove(card.path(name));
+    }
+}
+
+TEST_F(FieldImportTest, NamesAreShownWithTheirControlCharactersVisible)
+{
+    card.addRaw(QString::fromUtf8("two\nlines.tree"), "x\r\n");
+    card.addRaw(QString::fromUtf8("gpj.\u202Eexe.tree"), "x\r\n");
+    card.addTree("tab\tbed.tree", treeLines(1));
+    const CardImportResult result = import(true);
+    EXPECT_EQ(names(result.refused), QStringList({"gpj.<U+202E>exe.tree", "two<U+000A>lines.tree"}));
+    EXPECT_EQ(result.moved, QStringList({"gpj.<U+202E>exe.tree", "tab<U+0009>bed.tree", "two<U+000A>lines.tree"}));
+    const QString message = importsd::closingMessage(result).text;
+    EXPECT_TRUE(message.contains("\ntwo<U+000A>lines.tree: the date (line 4) is empty\n")) << message.toStdString();
+    EXPECT_FALSE(message.contains(QChar(0x202E)));
+    const QByteArray log = readBytes(result.logFile);
+    EXPECT_TRUE(log.contains("\ngpj.<U+202E>exe.tree: the date (line 4) is empty\n")) << log.toStdString();
+    EXPECT_FALSE(log.contains("two\nlines"));
+    EXPECT_EQ(ctx.db->scalar("SELECT File_Name FROM _Imported_Files").toString(), "tab\tbed.tree")
+        << "the record of imported files keeps the name as it is";
+    EXPECT_TRUE(QFileInfo::exists(QDir(backupDir).filePath("two\nlines.tree")));
 }
 
 TEST(CardFolder, TheMarkerAndTheTreePatternMatchInAnyCase)
@@ -648,9 +724,54 @@ TEST_F(BackupTest, AFileChangedOnTheCardSinceItWasReadIsNotDeleted)
     EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
 }
 
+TEST_F(BackupTest, EveryStepReportsAndCancelIsHeardWhileTheOriginalsAreDeleted)
+{
+    progress.cancelAt("Deleting", 1);
+    NullProgress quiet;
+    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
+    const BackupResult result = moveToBackup(read, backupDir, files, progress);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(result.error.isEmpty());
+    EXPECT_EQ(result.moved, QStringList({"a.tree"}));
+    EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
+    EXPECT_TRUE(inBackup("b.tree")) << "the verified copy stays";
+    const auto stages = progress.stages();
+    ASSERT_EQ(stages.size(), 3u);
+    EXPECT_EQ(stages[0].label, "Copying the files into the backup folder");
+    EXPECT_EQ(stages[0].lastDone, 3);
+    EXPECT_EQ(stages[1].label, "Putting the copies on the disk");
+    EXPECT_EQ(stages[2].label, "Deleting the moved files from the storage card");
+    EXPECT_EQ(stages[2].total, 3);
+    EXPECT_EQ(stages[2].lastDone, 1);
+    for (const auto& stage : stages)
+        EXPECT_TRUE(stage.cancellable) << stage.label.toStdString();
+}
+
+TEST_F(BackupTest, AFileTakenOffTheCardMeanwhileIsLeftToWhoeverTookIt)
+{
+    NullProgress quiet;
+    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
+    ASSERT_TRUE(QFile::remove(card.path("b.tree")));
+    const BackupResult result = moveToBackup(read, backupDir, files, progress);
+    EXPECT_TRUE(result.ok()) << result.error.toStdString();
+    EXPECT_EQ(result.moved, QStringList({"a.tree", "c.tree"}));
+    EXPECT_EQ(result.gone, QStringList({"b.tree"}));
+    EXPECT_FALSE(inBackup("b.tree"));
+
+    // A card pulled out is not that: the move stops.
+    BackupScene pulled;
+    const CardRead all = readCard(scanCard(pulled.card.root()), ImportTime, quiet);
+    QDir(pulled.card.root()).removeRecursively();
+    const BackupResult stopped = moveToBackup(all, pulled.backupDir, pulled.files, pulled.progress);
+    EXPECT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.failedName, "a.tree");
+    EXPECT_TRUE(stopped.gone.isEmpty());
+    EXPECT_TRUE(stopped.moved.isEmpty());
+}
+
 TEST_F(BackupTest, CancelStopsAfterTheCurrentFileWithEveryCopyVerified)
 {
-    progress.cancelAt("Moving", 0);
+    progress.cancelAt("Copying", 0);
     NullProgress quiet;
     const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
     const BackupResult result = moveToBackup(read, backupDir, files, progress);

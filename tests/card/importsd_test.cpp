@@ -8,11 +8,18 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QProgressBar>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
+
+#include <atomic>
+#include <functional>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -38,7 +45,18 @@ void expectMessage(const PromptRecord& record, const Expected& e)
     EXPECT_FALSE(record.busyCursor) << "the normal pointer shows with " << e.text.toStdString();
 }
 
-const Expected DoneMessage{"Done!", "Data Import Completed", MsgIcon::Information};
+// The closing message of an import that went through.
+Expected doneMessage(int saved, int moved = -1, const QString& backup = {})
+{
+    QString text = "Done!\n" + (saved == 1 ? QString("1 record was saved in the database.")
+                                           : QString("%1 records were saved in the database.").arg(saved));
+    if (moved >= 0)
+        text += moved == 1 ? QString("\n1 file was moved into the backup folder %1.").arg(QDir::toNativeSeparators(backup))
+                           : QString("\n%1 files were moved into the backup folder %2.")
+                                 .arg(moved)
+                                 .arg(QDir::toNativeSeparators(backup));
+    return {text, "Data Import Completed", MsgIcon::Information};
+}
 const Expected DriveError{"There is a problem accessing the selected location.", "File/Drive Error",
                           MsgIcon::Exclamation};
 
@@ -113,7 +131,7 @@ TEST_F(ImportSdTest, ImportsEveryFileAndMovesThemIntoTheBackupFolderOfTheDay)
     ASSERT_EQ(prompter.prompts().size(), 2u);
     expectMessage(prompter.prompts()[0],
                   {"There are 3 .TREE files on the selected storage card", "Tree Count", MsgIcon::Information});
-    expectMessage(prompter.prompts()[1], DoneMessage);
+    expectMessage(prompter.prompts()[1], doneMessage(3, 3, backupDir()));
     EXPECT_EQ(listed(), QStringList({"A.TREE", "b.tree", "c.tree"}));
     EXPECT_EQ(rows(), before + 3);
     QSqlQuery added = session->context().db.query(
@@ -141,9 +159,10 @@ TEST_F(ImportSdTest, OneFileGivesTheSingularCountAndAClearBoxLeavesTheFilesOnThe
     clickImport();
     clickImport();
     EXPECT_EQ(prompter.messageTexts(),
-              QStringList({"There is 1 .TREE file on the selected storage card", "Done!",
+              QStringList({"There is 1 .TREE file on the selected storage card", doneMessage(1).text,
                            "There is 1 .TREE file on the selected storage card",
-                           "1 file on the card was already imported on 01/02/2008. Import it again?", "Done!"}));
+                           "1 file on the card was already imported on 01/02/2008. Import it again?",
+                           doneMessage(1).text}));
     expectMessage(prompter.prompts()[3], {"1 file on the card was already imported on 01/02/2008. Import it again?",
                                           "Already Imported", MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No});
     EXPECT_EQ(rows(), before + 2) << "imported again when the user says so";
@@ -179,7 +198,7 @@ TEST_F(ImportSdTest, TheSystemVolumeIsAskedAboutAndCancelChangesNothing)
     clickImport();
     ASSERT_EQ(prompter.prompts().size(), 3u);
     expectMessage(prompter.prompts()[0], question);
-    expectMessage(prompter.last(), DoneMessage);
+    expectMessage(prompter.last(), doneMessage(1, 1, backupDir()));
     EXPECT_EQ(rows(), before + 1);
     EXPECT_TRUE(enabledWhilePrompting[0]) << "nothing has started while the question shows";
     enabledWhilePrompting.erase(enabledWhilePrompting.begin());
@@ -244,7 +263,8 @@ TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedWithTheirReasonsAndLogge
         prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
         clickImport();
         ASSERT_EQ(prompter.prompts().size(), 2u);
-        expectMessage(prompter.prompts()[1], {"Done!\n2 files could not be imported; " + c.where +
+        expectMessage(prompter.prompts()[1], {doneMessage(1, c.save ? 3 : -1, backupDir()).text +
+                                                  "\n2 files could not be imported; " + c.where +
                                                   ":\n2.tree: 2/30/2008 is not a date\n3.tree: the date (line 4) is "
                                                   "empty\nThe whole list is in the import log " + logPath(c.save) + ".",
                                               "Data Import Completed", MsgIcon::Exclamation});
@@ -293,7 +313,8 @@ TEST_F(ImportSdTest, ABackupMoveThatStopsSaysWhatWasSavedWhatIsLeftAndWhy)
     clickImport();
     EXPECT_EQ(prompter.messageTexts().mid(1),
               QStringList({"2 files on the card were already imported on 01/02/2008. Import them again?",
-                           "Done!\n2 files were already imported and were not imported again; they are in the backup "
+                           doneMessage(0, 2, backupDir()).text +
+                               "\n2 files were already imported and were not imported again; they are in the backup "
                            "folder " + backup + ":\nb.tree: already imported on 01/02/2008\nc.tree: already imported on "
                            "01/02/2008\nThe whole list is in the import log " + logPath(true) + "."}));
     EXPECT_EQ(prompter.last().message.icon, MsgIcon::Information);
@@ -346,6 +367,13 @@ TEST_F(ImportSdTest, ACardFileThatCannotBeDeletedStaysWithItsCopyInTheBackup)
     EXPECT_TRUE(text.contains("The move stopped at a.tree: a.tree cannot be deleted: Read-only file system\n"));
     EXPECT_TRUE(text.contains("\n1 file could not be imported; it is still on the storage card in " +
                               QDir::toNativeSeparators(card.root()) + ":\nb.tree: the date (line 4) is empty"));
+    // Only a.tree's record is saved: only it is recognised next time.
+    EXPECT_TRUE(text.contains("\n2 .tree files are still on the storage card in " +
+                              QDir::toNativeSeparators(card.root()) +
+                              ".\nThe record of 1 of them is saved: the next import recognises that file and asks "
+                              "before importing it again; answer No to move it into the backup folder.\n"))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains("Their records are saved"));
     EXPECT_EQ(card.treeFiles(), QStringList({"a.tree", "b.tree"}));
     EXPECT_EQ(backupFiles(), QStringList({"a.tree", "b.tree", "import_20080102_103000.log"}));
     expectIdleAfterwards();
@@ -374,6 +402,148 @@ TEST_F(ImportSdTest, ADatabaseThatCannotSaveTheImportLeavesEverythingAsItWas)
     expectIdleAfterwards();
 }
 
+// The card holds a.tree, imported before, and two new files. While this
+// window asks about a.tree, other() imports the same card; then the question
+// is answered No. The new files' records are saved once, by the other import.
+class OverlappingImportTest : public ImportSdTest {
+protected:
+    void importWhileAnotherImports(const std::function<void()>& other)
+    {
+        ASSERT_NE(startOnCard(), nullptr);
+        main->chkSavePDAFiles()->setChecked(false);
+        card.addTree("a.tree", treeLines(1));
+        prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+        clickImport();
+        main->chkSavePDAFiles()->setChecked(true);
+        card.addTree("b.tree", treeLines(2));
+        card.addTree("c.tree", treeLines(3));
+        const int before = rows();
+
+        prompter.clear();
+        enabledWhilePrompting.clear();
+        prompter.onPrompt = [&](const PromptRecord& record) {
+            enabledWhilePrompting.push_back(main->cmdImportSD()->isEnabled());
+            if (record.message.caption == "Already Imported")
+                other();
+        };
+        prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::No).answer(MsgAnswer::Ok);
+        clickImport();
+
+        EXPECT_EQ(rows(), before + 2) << "b.tree and c.tree, once";
+        EXPECT_EQ(session->context().db.scalar("SELECT COUNT(*) FROM _Archived_SurveyData WHERE Tree_ID IN (2, 3)"), 2);
+        EXPECT_TRUE(card.treeFiles().isEmpty()) << "the other import moved them";
+        ASSERT_EQ(prompter.prompts().size(), 3u);
+        const QString closing = prompter.last().message.text;
+        EXPECT_TRUE(closing.startsWith(
+            doneMessage(0, 0, backupDir()).text +
+            "\n3 files were already imported and were not imported again; they are no longer on the storage card "
+            "(taken off it meanwhile):\na.tree: already imported on 01/02/2008\n"
+            "b.tree: imported meanwhile by another import, on "))
+            << closing.toStdString();
+        EXPECT_TRUE(closing.contains("\nc.tree: imported meanwhile by another import, on ")) << closing.toStdString();
+        EXPECT_EQ(prompter.last().message.icon, MsgIcon::Information);
+        expectIdleAfterwards();
+    }
+};
+
+TEST_F(OverlappingImportTest, ASecondWindowImportingMeanwhileIsNotSavedAgain)
+{
+    ScriptedPrompter otherPrompter;
+    std::unique_ptr<KolvaSession> second;
+    importWhileAnotherImports([&] {
+        second = startKolva(dir.path(), otherPrompter, shell, drives, clock);
+        ASSERT_TRUE(second);
+        frmMain* other = second->mainWindow();
+        ASSERT_TRUE(other->chkSavePDAFiles()->isChecked());
+        otherPrompter.answer(MsgAnswer::Ok).answer(MsgAnswer::No).answer(MsgAnswer::Ok);
+        QTest::mouseClick(other->cmdImportSD(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(otherPrompter.scriptDone() && other->cmdImportSD()->isEnabled(), 60000);
+        EXPECT_EQ(otherPrompter.last().message.text,
+                  doneMessage(2, 3, backupDir()).text + "\n1 file was already imported and was not imported again; "
+                  "it is in the backup folder " + QDir::toNativeSeparators(backupDir()) +
+                  ":\na.tree: already imported on 01/02/2008\nThe whole list is in the import log " +
+                  logPath(true) + ".");
+    });
+    second.reset();
+}
+
+TEST_F(OverlappingImportTest, TheScheduledCommandLineImportingMeanwhileIsNotSavedAgain)
+{
+    QString out;
+    importWhileAnotherImports([&] {
+        QProcess kolva;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
+            env.remove(name);
+        kolva.setProcessEnvironment(env);
+        kolva.start(QStringLiteral(KOLVA_PROGRAM_DIR "/kolva"),
+                    {"import", card.root(), "--database", session->context().db.path(), "--backup-folder", dir.path()});
+        ASSERT_TRUE(kolva.waitForFinished(60000));
+        out = QString::fromLocal8Bit(kolva.readAllStandardOutput());
+        EXPECT_EQ(kolva.exitCode(), 0) << kolva.readAllStandardError().toStdString();
+    });
+    EXPECT_TRUE(out.contains("\n2 records were saved in the database.\n3 files were moved into the backup folder"))
+        << out.toStdString();
+}
+
+// Deleting the originals from the card waits at the second file until the
+// test lets it go.
+class HeldCard : public CardFiles {
+public:
+    bool removeFile(const std::filesystem::path& path, QString* error) override
+    {
+        if (removed == 1) {
+            held = true;
+            while (!released)
+                QThread::msleep(2);
+        }
+        ++removed;
+        return CardFiles::removeFile(path, error);
+    }
+    std::atomic<int> removed{0};
+    std::atomic<bool> held{false};
+    std::atomic<bool> released{false};
+};
+
+TEST_F(ImportSdTest, CancelWhileTheOriginalsAreDeletedStopsTheMoveAfterTheCurrentFile)
+{
+    ASSERT_NE(startOnCard(), nullptr);
+    for (const char* name : {"a.tree", "b.tree", "c.tree"})
+        card.addTree(name, treeLines(name[0]));
+    const int before = rows();
+    HeldCard files;
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    bool done = false;
+    importFieldData(main->context(), {main, main->Drive1(), main->File1(), main->chkSavePDAFiles(), main->cmdImportSD()},
+                    files, [&] { done = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(files.held, 20000);
+    QWidget* dialog = nullptr;
+    QTRY_VERIFY((dialog = main->findChild<QWidget*>("dlgProgress")) && dialog->isVisible());
+    auto* label = dialog->findChild<QLabel*>("lblProgress");
+    auto* bar = dialog->findChild<QProgressBar*>("barProgress");
+    auto* cancel = dialog->findChild<QPushButton*>("cmdCancel");
+    QTRY_COMPARE(label->text(),
+                 QString("Deleting the moved files from the storage card"));
+    EXPECT_EQ(bar->text(), "1 of 3");
+    QTRY_VERIFY(cancel->isEnabled());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    files.released = true;
+    QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    expectMessage(prompter.prompts()[1],
+                  {"The move into the backup folder was cancelled.\n3 records were saved in the database.\n2 files "
+                   "were moved into the backup folder " + QDir::toNativeSeparators(backupDir()) +
+                       ".\n1 .tree file is still on the storage card in " + QDir::toNativeSeparators(card.root()) +
+                       ".\nIts record is saved: the next import recognises this file and asks before importing it "
+                       "again; answer No to move it into the backup folder.\nThe whole list is in the import log " +
+                       logPath(true) + ".",
+                   "Data Import Completed", MsgIcon::Exclamation});
+    EXPECT_EQ(rows(), before + 3);
+    EXPECT_EQ(card.treeFiles(), QStringList({"c.tree"}));
+    expectIdleAfterwards();
+}
+
 TEST(ClosingMessage, NamesTwentyFilesInAllAndPointsToTheLogForTheRest)
 {
     CardImportResult result;
@@ -390,13 +560,15 @@ TEST(ClosingMessage, NamesTwentyFilesInAllAndPointsToTheLogForTheRest)
     result.moved << "x.tree";
     const MessageRequest message = importsd::closingMessage(result);
     const QStringList lines = message.text.split('\n');
-    ASSERT_EQ(lines.size(), 25);
-    EXPECT_EQ(lines[1], "25 files could not be imported; they are in the backup folder /opt/kolva/backup_20080102:");
-    EXPECT_EQ(lines[21], "19.tree: 2/30/2008 is not a date");
-    EXPECT_EQ(lines[22], "... and 5 more");
-    EXPECT_EQ(lines[23], "1 file was already imported and was not imported again; it is in the backup folder "
+    ASSERT_EQ(lines.size(), 27);
+    EXPECT_EQ(lines[1], "0 records were saved in the database.");
+    EXPECT_EQ(lines[2], "26 files were moved into the backup folder /opt/kolva/backup_20080102.");
+    EXPECT_EQ(lines[3], "25 files could not be imported; they are in the backup folder /opt/kolva/backup_20080102:");
+    EXPECT_EQ(lines[23], "19.tree: 2/30/2008 is not a date");
+    EXPECT_EQ(lines[24], "... and 5 more");
+    EXPECT_EQ(lines[25], "1 file was already imported and was not imported again; it is in the backup folder "
                          "/opt/kolva/backup_20080102.");
-    EXPECT_EQ(lines[24], "The whole list is in the import log /opt/kolva/backup_20080102/import_20080102_103000.log.");
+    EXPECT_EQ(lines[26], "The whole list is in the import log /opt/kolva/backup_20080102/import_20080102_103000.log.");
     EXPECT_EQ(message.icon, MsgIcon::Exclamation);
     EXPECT_EQ(message.caption, "Data Import Completed");
 }

@@ -62,6 +62,30 @@ TEST(TreeFileReading, KeepsFiftyLinesAndReadsNoFurtherThanTheFiftyFirst)
     ASSERT_TRUE(lines) << error.toStdString();
     EXPECT_EQ((*lines)[0], "line 1");
     EXPECT_EQ((*lines)[49], "line 50");
+
+    // Line 51 is thrown away whatever it holds; line 50 is judged.
+    const struct {
+        const char* name;
+        int line;
+        QByteArray text;
+        bool readable;
+    } cases[] = {
+        {"line 51 too long", 51, QByteArray(treefile::MaxLineBytes + 1, 'x'), true},
+        {"line 51 with a NUL", 51, QByteArray("bin\0ary", 7), true},
+        {"line 50 too long", 50, QByteArray(treefile::MaxLineBytes + 1, 'x'), false},
+        {"line 50 with a NUL", 50, QByteArray("bin\0ary", 7), false},
+    };
+    for (const auto& c : cases) {
+        QByteArrayList file = treeLines();
+        file << "line 51" << "line 52";
+        file[c.line - 1] = c.text;
+        for (const QByteArray& eol : {QByteArray("\r\n"), QByteArray("\n")}) {
+            writeBytes(dir.filePath("t.tree"), joinLines(file, eol));
+            const auto read = reader.read(dir.filePath("t.tree"), &error);
+            EXPECT_EQ(bool(read), c.readable) << c.name << ": " << error.toStdString();
+            EXPECT_EQ(bool(TreeFileReader::parse(joinLines(file, eol), nullptr)), c.readable) << c.name;
+        }
+    }
 }
 
 TEST(TreeFileReading, GarbageAndOverlongLinesAbandonTheFile)
@@ -162,6 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"DbhBeyond16Bits", 10, "32768", "DBH", {}, "DBH 32768 is outside -32768 to 32767"},
         ValueCase{"DbhHugeNumber", 10, "99999999999999999999999", "DBH", {}, "DBH 99999999999999999999999 is outside -32768 to 32767"},
         ValueCase{"DbhNotANumber", 10, "large", "DBH", {}, "DBH \"large\" is not a number"},
+        ValueCase{"DbhBlanksAround", 10, " \t12 ", "DBH", 12},
+        ValueCase{"DbhVerticalTabAfter", 10, "12\v", "DBH", {}, "DBH \"12<U+000B>\" is not a number"},
+        ValueCase{"DbhNoBreakSpaceAfter", 10, "12\xa0", "DBH", {}, "DBH \"12<U+00A0>\" is not a number"},
+        ValueCase{"TreeIdControlInside", 2, "4\x81" "2", "Tree_ID", {}, "Tree_ID \"4<U+0081>2\" is not a number"},
         ValueCase{"ShellEmptyIsZero", 25, "", "TrunkDecay_Shell", 0},
         ValueCase{"PctBeyond16Bits", 27, "-40000", "TrunkDecay_Pct", {}, "TrunkDecay_Pct -40000 is outside -32768 to 32767"},
         ValueCase{"RatingHalf", 39, "6.5", "Hazard_Rating", 6},
@@ -171,6 +199,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"DateImpossible", 4, "2/30/2008", "Date_Evaluated", {}, "2/30/2008 is not a date"},
         ValueCase{"DateEmpty", 4, "", "Date_Evaluated", {}, "the date (line 4) is empty"},
         ValueCase{"DateIso", 4, "2008-01-02", "Date_Evaluated", {}, "2008-01-02 is not a date"},
+        ValueCase{"DateNoBreakSpaceAfter", 4, "1/2/2008\xa0", "Date_Evaluated", {}, "1/2/2008<U+00A0> is not a date"},
+        ValueCase{"DateControlAfter", 4, "1/2/2008 \x81", "Date_Evaluated", {}, "1/2/2008 <U+0081> is not a date"},
         ValueCase{"TextKeptWhole", 43, "  it's \"big\"; '' --  ", "Note", QString("  it's \"big\"; '' --  ")},
         ValueCase{"TextEmptyNotNull", 40, "", "Desc_OtherRisk", QString("")},
         ValueCase{"YearIsText", 41, "2010", "ReinspectYear", QString("2010")}),

@@ -76,6 +76,45 @@ TEST(BackgroundJob, ShowsTheStepAndCountAndOffersCancelOnlyWhereSafe)
     EXPECT_FALSE(busyCursorShown());
 }
 
+TEST(BackgroundJob, ACancelClickedAfterTheJobStoppedOfferingItIsNotKeptForItsNextStep)
+{
+    QWidget window;
+    window.show();
+    std::atomic<int> phase{0};
+    std::atomic<bool> heardInTheNextStep{true};
+    BackgroundJob* job = BackgroundJob::start(
+        &window, "Importing",
+        [&](Progress& progress) {
+            progress.beginStage("Saving records", 10);
+            progress.setCancellable(true);
+            phase = 1;
+            while (phase == 1)
+                QThread::msleep(5);
+            progress.setCancellable(false); // the commit begins
+            phase = 3;
+            while (phase == 3)
+                QThread::msleep(5);
+            progress.beginStage("Moving files", 10);
+            progress.setCancellable(true);
+            heardInTheNextStep = progress.cancelRequested();
+        },
+        [](std::exception_ptr error) { EXPECT_FALSE(error); }, 0);
+    QTRY_VERIFY(phase == 1);
+    QTRY_VERIFY(job->dialog() && job->dialog()->isVisible());
+    auto* cancel = job->dialog()->findChild<QPushButton*>("cmdCancel");
+    QTRY_VERIFY(cancel->isEnabled());
+    phase = 2;
+    // No window event runs meanwhile: the button still offers Cancel when
+    // the job has already stopped offering it.
+    while (phase != 3)
+        QThread::msleep(1);
+    ASSERT_TRUE(cancel->isEnabled());
+    cancel->click();
+    phase = 4;
+    ASSERT_TRUE(waitDone(job));
+    EXPECT_FALSE(heardInTheNextStep);
+}
+
 TEST(BackgroundJob, PassesTheWorksExceptionToFinishedAndShowsNoDialogForAQuickJob)
 {
     QWidget window;
