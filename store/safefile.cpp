@@ -41,6 +41,11 @@ QString kindOf(mode_t mode)
     return QStringLiteral("not a regular file");
 }
 
+int numberFor(mode_t mode)
+{
+    return S_ISLNK(mode) ? ELOOP : S_ISDIR(mode) ? EISDIR : EEXIST;
+}
+
 QString describe(const QString& path, mode_t mode)
 {
     return QStringLiteral("%1 is %2").arg(entryName(path), kindOf(mode));
@@ -141,13 +146,17 @@ QString SafeFileWriter::open()
     discard();
     const QByteArray target = QFile::encodeName(path_);
     struct stat st {};
+    errorNumber_ = 0;
     if (::lstat(target.constData(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
+        if (!S_ISREG(st.st_mode)) {
+            errorNumber_ = numberFor(st.st_mode);
             return describe(path_, st.st_mode);
+        }
         keepMode_ = true;
         keptMode_ = st.st_mode & 07777;
     } else if (errno != ENOENT) {
-        return failed(path_, errno);
+        errorNumber_ = errno;
+        return failed(path_, errorNumber_);
     } else {
         keepMode_ = false;
     }
@@ -167,9 +176,12 @@ QString SafeFileWriter::open()
             device_ = std::make_unique<Device>(fd_);
             return {};
         }
-        if (errno != EEXIST)
-            return failed(path_, errno);
+        if (errno != EEXIST) {
+            errorNumber_ = errno;
+            return failed(path_, errorNumber_);
+        }
     }
+    errorNumber_ = EEXIST;
     return failed(path_, EEXIST);
 }
 
@@ -179,10 +191,27 @@ QIODevice& SafeFileWriter::device()
     return *device_;
 }
 
+QString SafeFileWriter::flush()
+{
+    if (!device_) {
+        errorNumber_ = EBADF;
+        return failed(path_, EBADF);
+    }
+    int error = device_->flushPending();
+    if (error == 0 && ::fsync(fd_) != 0)
+        error = errno;
+    if (error == 0)
+        return {};
+    errorNumber_ = error;
+    return failed(path_, error);
+}
+
 QString SafeFileWriter::commit()
 {
-    if (!device_)
+    if (!device_) {
+        errorNumber_ = EBADF;
         return failed(path_, EBADF);
+    }
     int error = device_->flushPending();
     if (error == 0 && keepMode_) {
         struct stat st {};
@@ -199,18 +228,21 @@ QString SafeFileWriter::commit()
     fd_ = -1;
     if (error != 0) {
         discard();
+        errorNumber_ = error;
         return failed(path_, error);
     }
     // The entry may have changed since open(): still nothing but a regular file
     // is replaced.
-    if (const QString refused = notARegularFile(path_); !refused.isEmpty()) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path_).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         discard();
-        return refused;
+        errorNumber_ = numberFor(st.st_mode);
+        return describe(path_, st.st_mode);
     }
     if (::rename(QFile::encodeName(tempPath_).constData(), QFile::encodeName(path_).constData()) != 0) {
-        error = errno;
+        errorNumber_ = errno;
         discard();
-        return failed(path_, error);
+        return failed(path_, errorNumber_);
     }
     tempPath_.clear();
     // The new name on disk too; a file system that cannot sync a folder

@@ -37,6 +37,13 @@ public:
     QString open();
     QIODevice& device();
     QString commit();
+    // Puts what was written so far on the disk, without putting the file in
+    // place: a full disk shows before anything else is changed. "" or the reason.
+    QString flush();
+    // After open() or commit() failed: the system's error number (errno);
+    // for an entry refused for what it is, the number the system gives for
+    // it (ELOOP for a link, EISDIR for a folder, EEXIST for anything else).
+    int errorNumber() const { return errorNumber_; }
 
 private:
     class Device;
@@ -46,6 +53,7 @@ private:
     QString tempPath_;
     std::unique_ptr<Device> device_;
     int fd_ = -1;
+    int errorNumber_ = 0;
     bool keepMode_ = false;
     unsigned keptMode_ = 0;
 };
