@@ -81,8 +81,16 @@ QStringList namedFiles(const CardImportResult& result, int room)
                       QStringLiteral("was already imported and was not imported again|"
                                      "were already imported and were not imported again"),
                       result, room);
+    if (!result.renamed.isEmpty())
+        lines << listed(counted(result.renamed.size(),
+                                "1 file has a namesake from another card in the backup folder %2; both are kept:",
+                                "%1 files have namesakes from another card in the backup folder %2; both are kept:")
+                            .arg(displayFolder(result.backupDir)),
+                        result.renamed, room);
     if (!result.logFile.isEmpty())
         lines << QStringLiteral("The whole list is in the import log %1.").arg(displayFolder(result.logFile));
+    if (!result.logError.isEmpty())
+        lines << QStringLiteral("The import log could not be written: %1").arg(result.logError);
     return lines;
 }
 
@@ -161,7 +169,13 @@ MessageRequest closingMessage(const CardImportResult& result, int listedNames)
     const bool moveStopped = !result.moveError.isEmpty() || result.moveCancelled;
     QStringList lines;
     if (moveStopped) {
-        lines << (result.moveCancelled ? QStringLiteral("The move into the backup folder was cancelled.") : DriveErrorText);
+        if (result.moveCancelled)
+            lines << QStringLiteral("The move into the backup folder was cancelled.");
+        else if (result.moveFailedInBackup)
+            lines << QStringLiteral("There is a problem writing into the backup folder %1.")
+                         .arg(displayFolder(result.backupDir));
+        else
+            lines << DriveErrorText;
         lines << counted(result.imported, "1 record was saved in the database.",
                          "%1 records were saved in the database.");
         lines << counted(result.moved.size(), "1 file was moved into the backup folder %2.",
@@ -174,7 +188,10 @@ MessageRequest closingMessage(const CardImportResult& result, int listedNames)
                      .arg(drive);
         lines << QStringLiteral("Their records are saved: the next import recognises these files and asks before "
                                 "importing them again; answer No to move them into the backup folder.");
-        if (!result.moveCancelled)
+        if (result.moveFailedInBackup)
+            lines << QStringLiteral("Check that the disk of the backup folder has room and can be written, then "
+                                    "import again.");
+        else if (!result.moveCancelled)
             lines << QStringLiteral("Check that the card is in its reader and not write-protected, then import again.");
     } else {
         lines << QStringLiteral("Done!");
