@@ -7,6 +7,8 @@
 #include "costing/periodblock.h"
 #include "store/database.h"
 #include "tests/reports/surveydata.h"
+#include "tests/support/fulldisk.h"
+#include "tests/support/oddentries.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
 
@@ -384,6 +386,30 @@ TEST_F(ExcelExportTest, AsksWhereAndWritesTheFile)
     const QList<QByteArray> lines = file.readAll().split('\n');
     ASSERT_EQ(lines.size(), 3) << "header, the tree of midnight on the 6th, and the end";
     EXPECT_TRUE(lines[1].contains("\"03/06/2007\""));
+    EXPECT_TRUE(window->cmdDoIt()->isEnabled());
+}
+
+TEST_F(ExcelExportTest, AFullDiskGivesTheSystemsReasonAndKeepsTheOldFile)
+{
+    const QString folder = fullDiskFolder();
+    if (folder.isEmpty())
+        return;
+    const QString path = folder + "/trees.csv";
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old export\r\n");
+    }
+    fillFileSystem(folder);
+    setDates("Mar 5 2007", "Mar 6 2007");
+    t.prompter.answerFile(path).answer(MsgAnswer::Yes).answer(MsgAnswer::Ok); // overwrite it
+    ASSERT_TRUE(runExport());
+    EXPECT_EQ(t.prompter.last().message.text, "28 - Could not write trees.csv: No space left on device");
+    EXPECT_EQ(t.prompter.last().message.caption, "Error");
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "old export\r\n");
+    EXPECT_TRUE(leftTemporaryFiles(folder).isEmpty());
     EXPECT_TRUE(window->cmdDoIt()->isEnabled());
 }
 
