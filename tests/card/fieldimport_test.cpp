@@ -656,17 +656,23 @@ TEST_F(FieldImportTest, AFullBackupDiskIsNotBlamedOnTheCardAndLeavesNoEmptyLog)
         << "no copy, no temporary file, no empty log";
 }
 
-TEST_F(FieldImportTest, TheImportLogIsNeverWrittenThroughALink)
+TEST(FieldImport, TheImportLogIsNeverWrittenThroughALinkPipeOrFolder)
 {
-    card.addRaw("b.tree", "KOLVA\r\n");
-    QTemporaryDir elsewhere;
-    const QString outside = elsewhere.filePath("KOLVA.MDB");
-    makeOddEntry(OddEntry::DanglingLink, ctx.dir.filePath("import_20080102_164530.log"), outside);
-    const CardImportResult result = import();
-    EXPECT_EQ(result.refused.size(), 1);
-    EXPECT_TRUE(result.logFile.isEmpty());
-    EXPECT_EQ(result.logError, "import_20080102_164530.log is a symbolic link");
-    expectOddEntryKept(OddEntry::DanglingLink, ctx.dir.filePath("import_20080102_164530.log"), outside);
+    for (const auto& odd : oddEntryCases) {
+        SCOPED_TRACE(odd.says);
+        ImportScene t;
+        t.card.addRaw("b.tree", "KOLVA\r\n"); // refused: the import has a log to write
+        QTemporaryDir elsewhere;
+        const QString outside = elsewhere.filePath("KOLVA.MDB");
+        const QString log = t.ctx.dir.filePath("import_20080102_164530.log");
+        makeOddEntry(odd.kind, log, outside);
+        const CardImportResult result = t.import();
+        EXPECT_EQ(result.refused.size(), 1);
+        EXPECT_TRUE(result.logFile.isEmpty());
+        EXPECT_EQ(result.logError, QString("import_20080102_164530.log ") + odd.says);
+        expectOddEntryKept(odd.kind, log, outside);
+        EXPECT_TRUE(leftTemporaryFiles(t.ctx.dir.path()).isEmpty());
+    }
 }
 
 TEST(Backup, AFailureKeepsEveryFileWithoutAVerifiedCopyOnTheCard)
