@@ -3,10 +3,10 @@
 #include "store/codepage.h"
 #include "card/fieldimport.h"
 #include "store/database.h"
+#include "store/safefile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 
@@ -137,8 +137,8 @@ CardWriteResult writeStorageCard(Database& db, const QString& root)
             throw CardWriteError(QStringLiteral("The lists cannot be read from the database: ") + error.message());
         }
         const QString path = card.filePath(QString::fromLatin1(list.name));
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        // Never through a link on the card, nor into a pipe or device in the file's place.
+        if (const QString failure = writeFileSafely(path, bytes); !failure.isEmpty()) {
             if (isWriteProtected(root))
                 throw CardWriteError(QStringLiteral("The storage card in %1 is write-protected: nothing can be written "
                                                     "on it. Slide the lock switch on the side of the card away from "
@@ -146,7 +146,7 @@ CardWriteResult writeStorageCard(Database& db, const QString& root)
                                          .arg(displayFolder(root)),
                                      true);
             throw CardWriteError(QStringLiteral("%1 cannot be written on the storage card in %2: %3")
-                                     .arg(QString::fromLatin1(list.name), displayFolder(root), out.errorString()));
+                                     .arg(QString::fromLatin1(list.name), displayFolder(root), failure));
         }
         result.written << QString::fromLatin1(list.name);
     }

@@ -60,8 +60,9 @@ bool isWriteProtected(const QString& root);
 QByteArray cardListBytes(Database& db, const CardListFile& file, QList<AlteredEntry>* altered = nullptr);
 
 // Writes the eight files into the card folder, in order, each replacing a
-// file of the same name; a file is written under a temporary name and
-// renamed when complete. Stops at the first failure with a CardWriteError;
+// regular file of the same name; a file is written under a temporary name
+// and renamed when complete. A link, folder, pipe or device in a file's place
+// is refused and left as it is. Stops at the first failure with a CardWriteError;
 // the files written before it stay. The .tree files on the card are never
 // touched.
 CardWriteResult writeStorageCard(Database& db, const QString& root);

@@ -5,7 +5,9 @@
 #include "store/database.h"
 #include "store/dates.h"
 #include "store/textroutines.h"
+#include "store/safefile.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -51,7 +53,7 @@ void setError(QString* error, const QString& text)
 
 QString systemMessage(int number)
 {
-    return QString::fromLocal8Bit(std::strerror(number));
+    return systemReason(number);
 }
 
 // A name as it is: UTF-8 when the bytes are UTF-8, else the handheld's code
@@ -820,66 +822,117 @@ bool CardFiles::makeFolder(const QString& path, QString* error)
     return false;
 }
 
-bool CardFiles::writeCopy(const QByteArray& bytes, const std::filesystem::path& to, QString* error)
+namespace {
+
+// "b.tree" -> "b-2.tree": the name of the n-th file of that name in one folder.
+std::filesystem::path numberedName(const std::filesystem::path& name, int n)
+{
+    if (n < 2)
+        return name;
+    std::filesystem::path numbered = name.stem();
+    numbered += "-" + std::to_string(n);
+    numbered += name.extension();
+    return numbered;
+}
+
+} // namespace
+
+bool CardFiles::writeCopy(const QByteArray& bytes, std::filesystem::path& to, QString* error)
 {
     // A short temporary name: the card's own name plus a suffix may pass
     // the file system's limit of 255 bytes.
     static std::atomic<quint64> counter{0};
-    const std::filesystem::path partial =
-        to.parent_path() / QStringLiteral(".kolva-%1.partial").arg(counter.fetch_add(1)).toStdString();
+    const std::filesystem::path folder = to.parent_path();
+    const std::filesystem::path name = to.filename();
+    std::filesystem::path partial;
     const auto fail = [&](const QString& why) {
         setError(error, QStringLiteral("%1 cannot be written: %2").arg(shownPath(to), why));
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
+        if (!partial.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(partial, ignored);
+        }
         return false;
     };
 #ifdef Q_OS_UNIX
-    // Where no copy of that name exists yet, the copy is written in place:
-    // then no earlier copy can be harmed.
-    bool inPlace = true;
-    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-        inPlace = false;
-        fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // The copy is written under a new name of its own (never through a link
+    // or into a file that is there) and then given its name, without
+    // replacing anything: a copy of that name from another card stays.
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        partial = folder / QStringLiteral(".kolva-%1-%2.partial")
+                               .arg(QCoreApplication::applicationPid())
+                               .arg(counter.fetch_add(1))
+                               .toStdString();
+        fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
     }
-    if (fd < 0)
-        return fail(systemMessage(errno));
-    const auto failWritten = [&](int number) {
-        if (inPlace) {
-            std::error_code ignored;
-            std::filesystem::remove(to, ignored);
-        }
-        return fail(systemMessage(number));
-    };
+    if (fd < 0) {
+        const int number = errno;
+        partial.clear();
+        return fail(systemReason(number));
+    }
     qsizetype written = 0;
-    while (written < bytes.size()) {
+    int number = 0;
+    while (written < bytes.size() && number == 0) {
         const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            const int number = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            return failWritten(number);
-        }
-        written += n;
+        if (n <= 0)
+            number = n < 0 ? errno : EIO;
+        else
+            written += n;
     }
-    if (::close(fd) != 0)
-        return failWritten(errno);
-    if (inPlace)
-        return true;
+    if (::close(fd) != 0 && number == 0)
+        number = errno;
+    if (number != 0)
+        return fail(systemReason(number));
+    for (int n = 1; n < 1000; ++n) {
+        to = folder / numberedName(name, n);
+        // The same bytes under that name already: that copy is this file's.
+        FileRead there = readCardFile(to);
+        if (there.kind == FileRead::Kind::Read && there.bytes == bytes) {
+            std::error_code ignored;
+            std::filesystem::remove(partial, ignored);
+            return true;
+        }
+        if (::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return true;
+        if (errno == EINVAL) {
+            // A file system without that kind of rename: a second link
+            // refuses a name that exists just the same.
+            if (::link(partial.c_str(), to.c_str()) == 0) {
+                std::error_code ignored;
+                std::filesystem::remove(partial, ignored);
+                return true;
+            }
+        }
+        if (errno != EEXIST)
+            return fail(systemReason(errno));
+    }
+    to = folder / name;
+    return fail(systemReason(EEXIST));
 #else
+    partial = folder / QStringLiteral(".kolva-%1.partial").arg(counter.fetch_add(1)).toStdString();
     QFile out(QString::fromStdWString(partial.native()));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+    if (!out.open(QIODevice::NewOnly) || out.write(bytes) != bytes.size())
         return fail(out.errorString());
     out.close();
     if (out.error() != QFileDevice::NoError)
         return fail(out.errorString());
+    for (int n = 1; n < 1000; ++n) {
+        to = folder / numberedName(name, n);
+        FileRead there = readCardFile(to);
+        if (there.kind == FileRead::Kind::Read && there.bytes == bytes) {
+            out.remove();
+            return true;
+        }
+        if (out.rename(QString::fromStdWString(to.native())))
+            return true; // QFile::rename never replaces a file
+    }
+    to = folder / name;
+    return fail(out.errorString());
 #endif
-    std::error_code failure;
-    std::filesystem::rename(partial, to, failure);
-    if (failure)
-        return fail(QString::fromLocal8Bit(failure.message()));
-    return true;
 }
 
 bool CardFiles::readBack(const std::filesystem::path& path, QByteArray* bytes, QString* error)
@@ -943,14 +996,16 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
         return result;
     if (!files.makeFolder(backupDir, &result.error)) {
         result.failedName = read.files.front().entry.name;
+        result.failedInBackup = true;
         return result;
     }
     const std::filesystem::path card = fsPath(read.root);
     const std::filesystem::path backup = fsPath(backupDir);
-    const auto stop = [&result](const QString& name, const QString& why) {
+    const auto stop = [&result](const QString& name, const QString& why, bool inBackup = false) {
         if (result.error.isEmpty()) {
             result.failedName = name;
             result.error = why;
+            result.failedInBackup = inBackup;
         }
     };
     const auto cancelled = [&] {
@@ -976,6 +1031,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
         progress.advance(qint64(next));
         // Copy a batch, from the bytes already read.
         std::vector<size_t> copied;
+        std::vector<std::filesystem::path> copies; // where each copy went
         std::vector<QByteArray> reread(MoveBatch);
         for (; next < count && copied.size() < MoveBatch; ++next) {
             if (cancelled())
@@ -1001,12 +1057,14 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
                 bytes = &reread[copied.size()];
             }
             QString why;
-            if (!files.writeCopy(*bytes, backup / file.entry.fsName, &why)) {
-                stop(file.entry.name, why);
+            std::filesystem::path copy = backup / file.entry.fsName;
+            if (!files.writeCopy(*bytes, copy, &why)) {
+                stop(file.entry.name, why, true);
                 break;
             }
             copied.push_back(next);
             progress.advance(qint64(next + 1));
+            copies.push_back(copy);
         }
         if (copied.empty())
             break;
@@ -1014,7 +1072,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
         progress.beginStage(flushing, 0);
         QString why;
         if (!files.flushToDisk(backupDir, &why)) {
-            stop(read.files[copied.front()].entry.name, why);
+            stop(read.files[copied.front()].entry.name, why, true);
             break;
         }
         // Then check each copy against the bytes read, and delete its
@@ -1027,13 +1085,15 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
             const CardFile& file = read.files[copied[k]];
             const QByteArray& expected = file.bytesKept ? file.bytes : reread[k];
             QByteArray copy;
-            if (!files.readBack(backup / file.entry.fsName, &copy, &why)) {
-                stop(file.entry.name, why);
+            if (!files.readBack(copies[k], &copy, &why)) {
+                stop(file.entry.name, why, true);
                 break;
             }
             if (copy != expected) {
-                stop(file.entry.name, QStringLiteral("The copy of %1 in %2 differs from the file read.")
-                                          .arg(file.entry.name, displayFolder(backupDir)));
+                stop(file.entry.name,
+                     QStringLiteral("The copy of %1 in %2 differs from the file read.")
+                         .arg(file.entry.name, displayFolder(backupDir)),
+                     true);
                 break;
             }
             const std::optional<FileStamp> now = stampOf(card / file.entry.fsName);
@@ -1051,6 +1111,9 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
                 break;
             }
             result.moved << file.entry.name;
+            if (copies[k].filename() != file.entry.fsName)
+                result.renamed << NamedFile{file.entry.name,
+                                            QStringLiteral("kept as ") + shownName(copies[k].filename())};
             progress.advance(++handled);
         }
     }
@@ -1269,6 +1332,8 @@ void CardImport::moveAndLog(Progress& progress)
         result_.moved = moved.moved;
         result_.moveStoppedAt = moved.failedName;
         result_.moveError = moved.error;
+        result_.moveFailedInBackup = moved.failedInBackup;
+        result_.renamed = moved.renamed;
         result_.moveCancelled = moved.cancelled;
         result_.goneFromCard = moved.gone;
         QSet<QString> gone(moved.moved.begin(), moved.moved.end());
@@ -1279,7 +1344,7 @@ void CardImport::moveAndLog(Progress& progress)
     }
     progress.setCancellable(false);
     if (!result_.refused.isEmpty() || !result_.leftAlone.isEmpty() || !result_.skipped.isEmpty() ||
-        !result_.moveError.isEmpty() || result_.moveCancelled)
+        !result_.renamed.isEmpty() || !result_.moveError.isEmpty() || result_.moveCancelled)
         writeLog();
 }
 
@@ -1308,6 +1373,8 @@ void CardImport::writeLog()
     section(QStringLiteral("Could not be imported (%1):"), result_.refused);
     section(QStringLiteral("Left on the storage card without being read (%1):"), result_.leftAlone);
     section(QStringLiteral("Not imported again (%1):"), result_.skipped);
+    section(QStringLiteral("Kept in the backup folder under another name, beside a file of that name (%1):"),
+            result_.renamed);
     if (!result_.moveError.isEmpty() || result_.moveCancelled) {
         lines << QString();
         if (result_.moveCancelled)
@@ -1318,10 +1385,12 @@ void CardImport::writeLog()
         lines << QStringLiteral("Still on the storage card (%1):").arg(result_.stillOnCard.size());
         lines << result_.stillOnCard;
     }
-    QFile log(path);
-    if (log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) &&
-        log.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()) >= 0 && log.flush())
+    // Written whole or not at all: never an empty or cut-short log.
+    const QString failure = writeFileSafely(path, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    if (failure.isEmpty())
         result_.logFile = path;
+    else
+        result_.logError = failure;
 }
 
 CardImportResult importCard(const CardImportRequest& request, Progress& progress,

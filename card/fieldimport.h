@@ -182,10 +182,13 @@ public:
     virtual bool canWriteIn(const QString& folder, QString* error);
     // Makes the folder (and its parents) unless it exists.
     virtual bool makeFolder(const QString& path, QString* error);
-    // Writes the bytes as the file to, replacing a file of that name. Where
-    // one exists they go under a short temporary name first and are renamed
-    // when complete, so that an earlier copy is never left half overwritten.
-    virtual bool writeCopy(const QByteArray& bytes, const std::filesystem::path& to, QString* error);
+    // Writes the bytes as a new file named to. They go under a short
+    // temporary name first and are renamed when complete; nothing that is
+    // there is replaced or written through: where another file (or a link,
+    // a folder) has that name, the copy takes the first free name with a
+    // number ("b-2.tree"), and to is set to the name taken. A file of that
+    // name with the same bytes already is taken as the copy.
+    virtual bool writeCopy(const QByteArray& bytes, std::filesystem::path& to, QString* error);
     // The bytes of a file, read back.
     virtual bool readBack(const std::filesystem::path& path, QByteArray* bytes, QString* error);
     virtual bool removeFile(const std::filesystem::path& path, QString* error);
@@ -199,13 +202,15 @@ struct BackupResult {
     QStringList gone;       // no longer on the card when the move came to them (another import took them)
     QString failedName;     // the file the move stopped at, if a file
     QString error;          // empty when every file was moved
+    bool failedInBackup = false; // the backup folder failed (a full disk), not the card
+    QList<NamedFile> renamed; // copies kept under another name (the reason), beside a file of that name
     bool cancelled = false; // stopped by the user after the current file
     bool ok() const { return error.isEmpty() && !cancelled; }
 };
 
 // Moves the files read into the backup folder, in batches: each file of a
-// batch is written from the bytes already read (replacing an older copy of
-// that name), the batch is put on the disk at once, each copy is read back
+// batch is written from the bytes already read (under a numbered name where
+// another file of that name is there: renamed), the batch is put on the disk at once, each copy is read back
 // and compared with the bytes read, then the batch's originals are deleted.
 // A file that changed on the card since it was read is not deleted; a file
 // that is no longer on the card (while the card is) is left to whoever took
@@ -260,8 +265,11 @@ struct CardImportResult {
     QStringList stillOnCard;  // files read but not moved, when they were to be moved
     QString moveStoppedAt;    // the file the move stopped at
     QString moveError;        // why it stopped
+    bool moveFailedInBackup = false; // the backup folder failed, not the card
+    QList<NamedFile> renamed; // backup copies kept under another name, beside a file of that name
     bool moveCancelled = false;
     QString logFile;          // the import log, when one was written
+    QString logError;         // why the import log could not be written
 
     bool saved() const { return stop == Stop::None; }
 };

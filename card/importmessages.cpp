@@ -116,8 +116,16 @@ QStringList namedFiles(const CardImportResult& result, int room)
                                 "%1 files were no longer on the storage card when they were to be moved (taken off it "
                                 "meanwhile):"),
                         taken, room);
+    if (!result.renamed.isEmpty())
+        lines << listed(counted(result.renamed.size(),
+                                "1 file has a namesake from another card in the backup folder %2; both are kept:",
+                                "%1 files have namesakes from another card in the backup folder %2; both are kept:")
+                            .arg(displayFolder(result.backupDir)),
+                        result.renamed, room);
     if (!result.logFile.isEmpty())
         lines << QStringLiteral("The whole list is in the import log %1.").arg(displayFolder(result.logFile));
+    if (!result.logError.isEmpty())
+        lines << QStringLiteral("The import log could not be written: %1").arg(result.logError);
     return lines;
 }
 
@@ -201,7 +209,13 @@ MessageRequest closingMessage(const CardImportResult& result, int listedNames)
                               .arg(displayFolder(result.backupDir));
     QStringList lines;
     if (moveStopped) {
-        lines << (result.moveCancelled ? QStringLiteral("The move into the backup folder was cancelled.") : DriveErrorText);
+        if (result.moveCancelled)
+            lines << QStringLiteral("The move into the backup folder was cancelled.");
+        else if (result.moveFailedInBackup)
+            lines << QStringLiteral("There is a problem writing into the backup folder %1.")
+                         .arg(displayFolder(result.backupDir));
+        else
+            lines << DriveErrorText;
         lines << saved << moved;
         if (!result.moveCancelled)
             lines << QStringLiteral("The move stopped at %1: %2").arg(result.moveStoppedAt, result.moveError);
@@ -227,7 +241,10 @@ MessageRequest closingMessage(const CardImportResult& result, int listedNames)
                              "importing it again; answer No to move it into the backup folder.",
                              "The records of %1 of them are saved: the next import recognises those files and asks "
                              "before importing them again; answer No to move them into the backup folder.");
-        if (!result.moveCancelled)
+        if (result.moveFailedInBackup)
+            lines << QStringLiteral("Check that the disk of the backup folder has room and can be written, then "
+                                    "import again.");
+        else if (!result.moveCancelled)
             lines << QStringLiteral("Check that the card is in its reader and not write-protected, then import again.");
     } else {
         lines << QStringLiteral("Done!") << saved;

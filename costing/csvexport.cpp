@@ -4,9 +4,9 @@
 #include "platform/progress.h"
 #include "store/database.h"
 #include "store/rowcursor.h"
+#include "store/safefile.h"
 #include "store/surveycolumns.h"
 
-#include <QSaveFile>
 #include <QStringEncoder>
 
 #include <array>
@@ -210,9 +210,10 @@ void appendItem(Output& out, const RowCursor& row, int column, SurveyColumnKind 
     }
 }
 
-[[noreturn]] void fileFailed(const QSaveFile& file)
+// The system's number and reason, e.g. "No space left on device".
+[[noreturn]] void fileFailed(const SafeFileWriter& file, const QString& reason)
 {
-    throw CsvExportError(int(file.error()), file.errorString());
+    throw CsvExportError(file.errorNumber(), reason);
 }
 
 } // namespace
@@ -237,13 +238,15 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
         return {};
 
     RowCursor row(db, selectStatement(period.sql), period.values);
-    QSaveFile file(options.path);
-    if (!file.open(QIODevice::WriteOnly))
-        fileFailed(file);
+    // Beside the target and renamed over it when complete: never through a
+    // link, and a failure or a cancel leaves the old file as it was.
+    SafeFileWriter file(options.path);
+    if (const QString reason = file.open(); !reason.isEmpty())
+        fileFailed(file, reason);
     Output out(options.forSpreadsheet);
     const auto flush = [&] {
-        if (file.write(out.bytes()) != out.bytes().size())
-            fileFailed(file);
+        if (file.device().write(out.bytes()) != out.bytes().size())
+            fileFailed(file, file.commit()); // gives the write's reason and removes the temporary file
         out.bytes().clear();
     };
 
@@ -275,17 +278,15 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
             flush();
         if (records % 1000 == 0) {
             progress.advance(records);
-            if (progress.cancelRequested()) {
-                file.cancelWriting();
-                return {0, true};
-            }
+            if (progress.cancelRequested())
+                return {0, true}; // the temporary file goes with the writer
         }
     }
     flush();
     progress.advance(records);
     progress.setCancellable(false);
-    if (!file.commit())
-        fileFailed(file);
+    if (const QString reason = file.commit(); !reason.isEmpty())
+        fileFailed(file, reason);
     return {records, false, undated};
 }
 

@@ -39,7 +39,8 @@ struct CsvExportOptions {
     bool forSpreadsheet = false;
 };
 
-// The export could not be written: the file error's number and description.
+// The export could not be written: the system's error number and the reason
+// in words ("Could not write trees.csv: No space left on device").
 class CsvExportError : public std::runtime_error {
 public:
     CsvExportError(int number, const QString& description);
@@ -66,7 +67,8 @@ QStringList surveyCsvTitles();
 
 // Writes the records of the period to options.path. The file is written
 // under a temporary name and put in place only when complete, so that a
-// failure or a cancel leaves an existing file as it was; when the period
+// failure or a cancel leaves an existing file as it was; a link, folder, pipe
+// or device in the file's place is refused and left alone. When the period
 // holds no record nothing is written. Throws CsvExportError for a file that
 // cannot be written, DbError for the database.
 CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, Progress& progress);

@@ -2,6 +2,7 @@
 
 #include "platform/progress.h"
 #include "reports/pdfwriter.h"
+#include "store/safefile.h"
 
 #include <QFont>
 #include <QFontInfo>
@@ -13,7 +14,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QThread>
 
 #include <algorithm>
@@ -1210,9 +1210,17 @@ void ReportDocument::SaveAsPdf(const QString& path, Progress* progress) const
         progress->beginStage(QStringLiteral("Writing the PDF file"), count);
         progress->setCancellable(true);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ReportError(int(file.error()), file.errorString());
+    // Beside the target and renamed over it when complete: never through a
+    // link, and a failure or a cancel leaves an old file as it was.
+    SafeFileWriter saved(path);
+    if (const QString reason = saved.open(); !reason.isEmpty())
+        throw ReportError(saved.errorNumber(), reason);
+    QIODevice& file = saved.device();
+    // The write's reason; the temporary file goes.
+    const auto failed = [&saved] {
+        const QString reason = saved.commit();
+        return ReportError(saved.errorNumber(), reason);
+    };
     if (savesWithStandardFonts()) {
         // One resource per standard font; the document's fonts name theirs.
         std::vector<QByteArray> names;
@@ -1261,12 +1269,12 @@ void ReportDocument::SaveAsPdf(const QString& path, Progress* progress) const
             for (const QByteArray& page : made)
                 writer.addPage(page);
             if (writer.failed())
-                throw ReportError(int(file.error()), file.errorString());
+                throw failed();
             if (progress)
                 progress->advance(first + n - 1);
         }
         if (!writer.finish())
-            throw ReportError(int(file.error()), file.errorString());
+            throw failed();
     } else {
         QPdfWriter writer(&file);
         writer.setResolution(int(Dpi));
@@ -1277,8 +1285,8 @@ void ReportDocument::SaveAsPdf(const QString& path, Progress* progress) const
     }
     if (progress && progress->cancelRequested())
         throw ReportCancelled();
-    if (!file.commit())
-        throw ReportError(int(file.error()), file.errorString());
+    if (const QString reason = saved.commit(); !reason.isEmpty())
+        throw ReportError(saved.errorNumber(), reason);
 }
 
 } // namespace kolva

@@ -133,7 +133,9 @@ public:
     void setProgress(Progress* progress);
 
     // Writes the document as a PDF file; an existing file is replaced only
-    // when the new one is complete. Throws ReportError; with a progress,
+    // when the new one is complete, and a link, folder, pipe or device in
+    // its place is refused. Throws ReportError (the system's error number
+    // and reason, "... No space left on device"); with a progress,
     // reports the pages written and throws ReportCancelled, leaving no file,
     // when cancellation is asked for.
     void SaveAsPdf(const QString& path, Progress* progress = nullptr) const;

@@ -1,4 +1,5 @@
 #include "store/conversion.h"
+#include "store/safefile.h"
 
 #include "platform/progress.h"
 #include "store/accessfile.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <QSqlQuery>
 
@@ -714,17 +714,26 @@ ConversionResult Converter::run()
     else
         result_.keptAccessPath.clear();
     result_.logPath = target + QStringLiteral(".conversion.log");
-    QSaveFile log(result_.logPath);
+    // Never read from or written through a link, a pipe or a device.
+    SafeFileWriter log(result_.logPath);
+    QString logFailure = log.open();
     QByteArray earlier;
-    {
+    if (logFailure.isEmpty() && QFileInfo::exists(result_.logPath)) {
+        // The new lines go below the earlier ones, which are never lost.
         QFile old(result_.logPath);
         if (old.open(QIODevice::ReadOnly))
             earlier = old.readAll();
+        if (old.error() != QFileDevice::NoError)
+            logFailure = QStringLiteral("the earlier log cannot be read: ") + old.errorString();
     }
-    if (!log.open(QIODevice::WriteOnly) || log.write(earlier) != earlier.size()
-        || log.write(logText().toUtf8()) < 0 || !log.flush())
+    if (logFailure.isEmpty()) {
+        log.device().write(earlier);
+        log.device().write(logText().toUtf8());
+        logFailure = log.flush();
+    }
+    if (!logFailure.isEmpty())
         failed(QStringLiteral("the conversion log %1 could not be written: %2")
-                   .arg(QDir::toNativeSeparators(result_.logPath), log.errorString()));
+                   .arg(QDir::toNativeSeparators(result_.logPath), logFailure));
 
     progress_.setCancellable(false);
     progress_.beginStage(QStringLiteral("Putting the new database in place"), 0);
@@ -741,9 +750,9 @@ ConversionResult Converter::run()
     temporary.keep();
     QFile::remove(temp + QStringLiteral(".partial"));
     syncFolder(folder);
-    if (!log.commit())
-        result_.notes.append(QStringLiteral("The conversion log %1 could not be written.")
-                                 .arg(QDir::toNativeSeparators(result_.logPath)));
+    if (const QString failure = log.commit(); !failure.isEmpty())
+        result_.notes.append(QStringLiteral("The conversion log %1 could not be written: %2")
+                                 .arg(QDir::toNativeSeparators(result_.logPath), failure));
     return result_;
 }
 

@@ -184,6 +184,21 @@ TEST(CommandLine, ImportTakesTheCardsFieldDataAndSaysWhatItDid)
     EXPECT_EQ(card.trees(), QStringList({"a.tree", "b.tree"}));
 }
 
+TEST(CommandLine, WriteCardNeverWritesThroughALinkOnTheCard)
+{
+    TempProgramDir dir;
+    Card card(false);
+    // A card whose species list points at the program's own database.
+    ASSERT_TRUE(QFile::link(dir.databasePath(), card.dir.filePath("Species.txt")));
+    const QByteArray before = sha256(dir.databasePath());
+    const ProcessRun run = kolva({"write-card", card.root(), "--database", dir.databasePath()});
+    EXPECT_EQ(run.status, 1) << run.out.toStdString();
+    EXPECT_FALSE(run.out.contains("successfully")) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains("Species.txt is a symbolic link")) << run.err.toStdString();
+    EXPECT_EQ(sha256(dir.databasePath()), before);
+    EXPECT_TRUE(QFileInfo(card.dir.filePath("Species.txt")).isSymLink());
+}
+
 TEST(CommandLine, WriteCardWritesTheEightLists)
 {
     TempProgramDir dir;

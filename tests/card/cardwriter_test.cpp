@@ -1,9 +1,12 @@
 #include "card/cardwriter.h"
 #include "store/database.h"
 #include "tests/card/cardtest.h"
+#include "tests/support/fulldisk.h"
+#include "tests/support/oddentries.h"
 #include "tests/support/testcontext.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -116,6 +119,46 @@ TEST_F(CardWriterTest, ACardThatCannotBeWrittenStopsAtTheFirstFailure)
 
     EXPECT_THROW(writeStorageCard(*ctx.db, card.path("no such folder")), CardWriteError);
     EXPECT_THROW(writeStorageCard(*ctx.db, QString()), CardWriteError) << "never the working directory";
+}
+
+TEST_F(CardWriterTest, ALinkPipeOrFolderInAListFilesPlaceIsRefusedAndNeverWrittenThrough)
+{
+    for (const char* name : {"Surveyors.txt", "Species.txt"}) {
+        for (const auto& odd : oddEntryCases) {
+            SCOPED_TRACE(std::string(name) + " " + odd.says);
+            TestCard card{false};
+            QTemporaryDir elsewhere;
+            const QString outside = elsewhere.filePath("KOLVA.MDB");
+            makeOddEntry(odd.kind, card.path(name), outside);
+            try {
+                writeStorageCard(*ctx.db, card.root());
+                ADD_FAILURE() << "no error";
+            } catch (const CardWriteError& error) {
+                EXPECT_EQ(error.description(), QStringLiteral("%1 cannot be written on the storage card in %2: %1 %3")
+                                                   .arg(name, QDir::toNativeSeparators(card.root()), odd.says));
+            }
+            expectOddEntryKept(odd.kind, card.path(name), outside);
+            EXPECT_EQ(card.has("Streets.txt"), QString(name) == "Species.txt") << "only the files before it";
+            EXPECT_TRUE(leftTemporaryFiles(card.root()).isEmpty());
+        }
+    }
+}
+
+TEST_F(CardWriterTest, AFullCardSaysSoAndKeepsTheOldList)
+{
+    const QString folder = fullDiskFolder();
+    if (folder.isEmpty())
+        return;
+    writeBytes(folder + "/Species.txt", "the old list\r\n");
+    fillFileSystem(folder);
+    try {
+        writeStorageCard(*ctx.db, folder);
+        ADD_FAILURE() << "no error";
+    } catch (const CardWriteError& error) {
+        EXPECT_TRUE(error.description().endsWith(": No space left on device")) << error.description().toStdString();
+    }
+    EXPECT_EQ(readBytes(folder + "/Species.txt"), "the old list\r\n");
+    EXPECT_TRUE(leftTemporaryFiles(folder).isEmpty());
 }
 
 TEST_F(CardWriterTest, ADatabaseErrorIsACardWriteError)

@@ -3,6 +3,8 @@
 #include "platform/progress.h"
 #include "store/database.h"
 #include "tests/card/cardtest.h"
+#include "tests/support/fulldisk.h"
+#include "tests/support/oddentries.h"
 #include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
 
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -43,7 +46,7 @@ public:
         }
         return CardFiles::canWriteIn(folder, error);
     }
-    bool writeCopy(const QByteArray& bytes, const std::filesystem::path& to, QString* error) override
+    bool writeCopy(const QByteArray& bytes, std::filesystem::path& to, QString* error) override
     {
         if (nameOf(to) == failCopyOf) {
             *error = "the backup volume is full";
@@ -663,19 +666,89 @@ struct BackupScene {
 
 class BackupTest : public ::testing::Test, public BackupScene {};
 
-TEST_F(BackupTest, MovesEveryFileAndReplacesAnOlderCopy)
+TEST_F(BackupTest, MovesEveryFileAndKeepsANamesakeFromAnotherCardBesideIt)
 {
-    writeBytes(QDir(backupDir).filePath("b.tree"), "an older copy\r\n");
+    // a.tree was copied before (the same bytes); b.tree and b-2.tree came from other cards.
+    writeBytes(QDir(backupDir).filePath("a.tree"), readBytes(card.path("a.tree")));
+    writeBytes(QDir(backupDir).filePath("b.tree"), "the first crew's file\r\n");
+    writeBytes(QDir(backupDir).filePath("b-2.tree"), "the second crew's file\r\n");
     const QByteArray b = readBytes(card.path("b.tree"));
     const BackupResult result = move();
     EXPECT_TRUE(result.ok()) << result.error.toStdString();
     EXPECT_EQ(result.moved, QStringList({"a.tree", "b.tree", "c.tree"}));
     EXPECT_TRUE(card.treeFiles().isEmpty());
-    EXPECT_EQ(readBytes(QDir(backupDir).filePath("b.tree")), b);
-    EXPECT_EQ(QDir(backupDir).entryList(QDir::Files | QDir::Hidden), QStringList({"a.tree", "b.tree", "c.tree"}))
+    EXPECT_EQ(readBytes(QDir(backupDir).filePath("b.tree")), "the first crew's file\r\n");
+    EXPECT_EQ(readBytes(QDir(backupDir).filePath("b-2.tree")), "the second crew's file\r\n");
+    EXPECT_EQ(readBytes(QDir(backupDir).filePath("b-3.tree")), b);
+    EXPECT_EQ(QDir(backupDir).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"a.tree", "b-2.tree", "b-3.tree", "b.tree", "c.tree"}))
         << "no temporary file left";
+    ASSERT_EQ(result.renamed.size(), 1);
+    EXPECT_EQ(result.renamed[0].name + ": " + result.renamed[0].reason, "b.tree: kept as b-3.tree");
     EXPECT_EQ(files.flushes, 1) << "one flush for the batch, before the first delete";
     EXPECT_EQ(progress.stages().back().lastDone, 3);
+}
+
+TEST(Backup, ALinkPipeOrFolderInTheCopysPlaceIsLeftAndTheCopyNamedBesideIt)
+{
+    for (const auto& odd : oddEntryCases) {
+        SCOPED_TRACE(odd.says);
+        BackupScene t;
+        QTemporaryDir elsewhere;
+        const QString outside = elsewhere.filePath("KOLVA.MDB");
+        QDir().mkpath(t.backupDir);
+        makeOddEntry(odd.kind, QDir(t.backupDir).filePath("c.tree"), outside);
+        const QByteArray c = readBytes(t.card.path("c.tree"));
+        const BackupResult result = t.move();
+        EXPECT_TRUE(result.ok()) << result.error.toStdString();
+        expectOddEntryKept(odd.kind, QDir(t.backupDir).filePath("c.tree"), outside);
+        EXPECT_EQ(readBytes(QDir(t.backupDir).filePath("c-2.tree")), c);
+        EXPECT_TRUE(t.card.treeFiles().isEmpty());
+    }
+}
+
+TEST_F(FieldImportTest, AFullBackupDiskIsNotBlamedOnTheCardAndLeavesNoEmptyLog)
+{
+    const QString folder = fullDiskFolder();
+    if (folder.isEmpty())
+        return;
+    card.addTree("a.tree", treeLines(1));
+    card.addRaw("b.tree", "KOLVA\r\n"); // refused: the import has a log to write
+    CardImportRequest r = request(true);
+    r.programDir = folder; // the database stays where it is
+    const QString backup = backupFolderPath(folder, ImportTime.date());
+    ASSERT_TRUE(QDir().mkpath(backup));
+    fillFileSystem(folder);
+
+    const CardImportResult result = importCard(r, progress, [](const AlreadyImported&) { return false; });
+    EXPECT_EQ(result.imported, 1);
+    EXPECT_TRUE(result.moveFailedInBackup);
+    EXPECT_TRUE(result.moveError.endsWith("a.tree cannot be written: No space left on device"))
+        << result.moveError.toStdString();
+    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree", "b.tree"}));
+    EXPECT_TRUE(result.logFile.isEmpty());
+    EXPECT_TRUE(result.logError.endsWith("No space left on device")) << result.logError.toStdString();
+    EXPECT_EQ(QDir(backup).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList())
+        << "no copy, no temporary file, no empty log";
+}
+
+TEST(FieldImport, TheImportLogIsNeverWrittenThroughALinkPipeOrFolder)
+{
+    for (const auto& odd : oddEntryCases) {
+        SCOPED_TRACE(odd.says);
+        ImportScene t;
+        t.card.addRaw("b.tree", "KOLVA\r\n"); // refused: the import has a log to write
+        QTemporaryDir elsewhere;
+        const QString outside = elsewhere.filePath("KOLVA.MDB");
+        const QString log = t.ctx.dir.filePath("import_20080102_164530.log");
+        makeOddEntry(odd.kind, log, outside);
+        const CardImportResult result = t.import();
+        EXPECT_EQ(result.refused.size(), 1);
+        EXPECT_TRUE(result.logFile.isEmpty());
+        EXPECT_EQ(result.logError, QString("import_20080102_164530.log ") + odd.says);
+        expectOddEntryKept(odd.kind, log, outside);
+        EXPECT_TRUE(leftTemporaryFiles(t.ctx.dir.path()).isEmpty());
+    }
 }
 
 TEST(Backup, AFailureKeepsEveryFileWithoutAVerifiedCopyOnTheCard)
@@ -693,9 +766,6 @@ TEST(Backup, AFailureKeepsEveryFileWithoutAVerifiedCopyOnTheCard)
         {"delete fails", [](BackupScene& t) { t.files.failRemoveOf = "b.tree"; }, {"a.tree"}, {"b.tree", "c.tree"},
          "b.tree"},
         {"flush fails", [](BackupScene& t) { t.files.failFlush = true; }, {}, {"a.tree", "b.tree", "c.tree"}, "a.tree"},
-        {"copy target is a folder",
-         [](BackupScene& t) { QDir().mkpath(QDir(t.backupDir).filePath("b.tree/inside")); }, {"a.tree"},
-         {"b.tree", "c.tree"}, "b.tree"},
         {"backup folder is a file", [](BackupScene& t) { writeBytes(t.backupDir, "not a folder"); }, {},
          {"a.tree", "b.tree", "c.tree"}, "a.tree"},
     };

@@ -280,33 +280,52 @@ TEST_F(ImportSdTest, FilesThatCouldNotBeImportedAreNamedWithTheirReasonsAndLogge
     expectIdleAfterwards();
 }
 
+// The disk of the backup folder fills up at b.tree.
+class FullBackupDisk : public CardFiles {
+public:
+    bool writeCopy(const QByteArray& bytes, std::filesystem::path& to, QString* error) override
+    {
+        if (to.filename() != "b.tree")
+            return CardFiles::writeCopy(bytes, to, error);
+        *error = QString::fromStdString(to.string()) + " cannot be written: No space left on device";
+        return false;
+    }
+};
+
 TEST_F(ImportSdTest, ABackupMoveThatStopsSaysWhatWasSavedWhatIsLeftAndWhy)
 {
     ASSERT_NE(startOnCard(), nullptr);
     for (const char* name : {"a.tree", "b.tree", "c.tree"})
         card.addTree(name, treeLines(name[0]));
-    // Where the copy of b.tree should go, a folder is in the way.
-    QDir().mkpath(QDir(backupDir()).filePath("b.tree/photos"));
     const int before = rows();
     prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
-    clickImport();
+    FullBackupDisk files;
+    bool done = false;
+    importFieldData(main->context(), {main, main->Drive1(), main->File1(), main->chkSavePDAFiles(), main->cmdImportSD()},
+                    files, [&] { done = true; });
+    QElapsedTimer waited;
+    waited.start();
+    while (!done && waited.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(done) << "the import did not end";
+    settle();
     ASSERT_EQ(prompter.prompts().size(), 2u);
     const QString backup = QDir::toNativeSeparators(backupDir());
-    const QString shown = prompter.prompts()[1].message.text;
+    // The card is not blamed for the backup folder's full disk.
     expectMessage(prompter.prompts()[1],
-                  {DriveError.text + "\n3 records were saved in the database.\n1 file was moved into the backup folder " +
-                       backup + ".\nThe move stopped at b.tree: " + backup + "/b.tree cannot be written: Is a directory" +
+                  {"There is a problem writing into the backup folder " + backup +
+                       ".\n3 records were saved in the database.\n1 file was moved into the backup folder " +
+                       backup + ".\nThe move stopped at b.tree: " + backup + "/b.tree cannot be written: No space left on device" +
                        "\n2 .tree files are still on the storage card in " + QDir::toNativeSeparators(card.root()) +
                        ".\nTheir records are saved: the next import recognises these files and asks before importing "
-                       "them again; answer No to move them into the backup folder.\nCheck that the card is in its "
-                       "reader and not write-protected, then import again.\nThe whole list is in the import log " +
+                       "them again; answer No to move them into the backup folder.\nCheck that the disk of the backup "
+                       "folder has room and can be written, then import again.\nThe whole list is in the import log " +
                        logPath(true) + ".",
                    DriveError.caption, MsgIcon::Exclamation});
     EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
     EXPECT_EQ(rows(), before + 3) << "the records were saved before any file was moved";
 
     // The retry recognises the files: No moves them without a record more.
-    QDir(QDir(backupDir()).filePath("b.tree")).removeRecursively();
     prompter.clear();
     enabledWhilePrompting.clear();
     prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::No).answer(MsgAnswer::Ok);

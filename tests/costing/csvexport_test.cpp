@@ -5,6 +5,7 @@
 #include "store/database.h"
 #include "store/rowcursor.h"
 #include "store/surveycolumns.h"
+#include "tests/support/oddentries.h"
 #include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
 
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -286,6 +288,29 @@ TEST(CsvExport, LeavesAnExistingFileAloneWhenNothingIsWritten)
 } // namespace
 
 namespace {
+
+TEST(CsvExport, ALinkPipeOrFolderInTheFilesPlaceIsRefusedAndLeftAlone)
+{
+    TestContext t;
+    addRecord(*t.db, {{"Tree_ID", 1}});
+    NullProgress progress;
+    for (const auto& odd : oddEntryCases) {
+        SCOPED_TRACE(odd.says);
+        QTemporaryDir dir, elsewhere;
+        const QString path = dir.filePath("trees.csv");
+        const QString outside = elsewhere.filePath("KOLVA.MDB");
+        makeOddEntry(odd.kind, path, outside);
+        try {
+            exportSurveyCsv(*t.db, {Spring2007, path}, progress);
+            ADD_FAILURE() << "exported";
+        } catch (const CsvExportError& e) {
+            EXPECT_EQ(e.description(), QString("trees.csv ") + odd.says);
+            EXPECT_NE(e.number(), 0);
+        }
+        expectOddEntryKept(odd.kind, path, outside);
+        EXPECT_TRUE(leftTemporaryFiles(dir.path()).isEmpty());
+    }
+}
 
 TEST(RowCursorTest, GivesEachValueAsStoredStraightFromTheEngine)
 {

@@ -7,6 +7,8 @@
 #include "costing/periodblock.h"
 #include "store/database.h"
 #include "tests/reports/surveydata.h"
+#include "tests/support/fulldisk.h"
+#include "tests/support/oddentries.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
 
@@ -452,6 +454,30 @@ TEST_F(ExcelExportTest, AllOnFileWritesEveryRecordForASpreadsheet)
     written = lines();
     ASSERT_EQ(written.size(), 4);
     EXPECT_TRUE(written[0].startsWith("\"Surveyor\"")) << "no byte-order mark";
+}
+
+TEST_F(ExcelExportTest, AFullDiskGivesTheSystemsReasonAndKeepsTheOldFile)
+{
+    const QString folder = fullDiskFolder();
+    if (folder.isEmpty())
+        return;
+    const QString path = folder + "/trees.csv";
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old export\r\n");
+    }
+    fillFileSystem(folder);
+    setDates("Mar 5 2007", "Mar 6 2007");
+    t.prompter.answerFile(path).answer(MsgAnswer::Yes).answer(MsgAnswer::Ok); // overwrite it
+    ASSERT_TRUE(runExport());
+    EXPECT_EQ(t.prompter.last().message.text, "28 - Could not write trees.csv: No space left on device");
+    EXPECT_EQ(t.prompter.last().message.caption, "Error");
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "old export\r\n");
+    EXPECT_TRUE(leftTemporaryFiles(folder).isEmpty());
+    EXPECT_TRUE(window->cmdDoIt()->isEnabled());
 }
 
 TEST_F(ExcelExportTest, RefusesBadDatesBeforeAskingForAFile)

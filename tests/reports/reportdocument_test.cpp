@@ -1,5 +1,7 @@
 #include "reports/reportdocument.h"
 #include "tests/reports/pdftext.h"
+#include "tests/support/fulldisk.h"
+#include "tests/support/oddentries.h"
 #include "tests/support/progressrecorder.h"
 
 #include <QDir>
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <thread>
 
 using namespace kolva;
@@ -285,6 +288,55 @@ TEST(ReportDocument, SavingReplacesAnOldFileAndReportsAFolderThatIsNotThere)
         EXPECT_NE(error.number(), 0);
         EXPECT_FALSE(error.description().isEmpty());
     }
+}
+
+TEST(ReportDocument, SavingRefusesALinkPipeOrFolderInTheFilesPlace)
+{
+    ReportDocument doc;
+    composeTable(doc, numberedRows(3));
+    for (const auto& odd : oddEntryCases) {
+        SCOPED_TRACE(odd.says);
+        QTemporaryDir dir, elsewhere;
+        const QString path = dir.filePath("report.pdf");
+        const QString outside = elsewhere.filePath("KOLVA.MDB");
+        makeOddEntry(odd.kind, path, outside);
+        try {
+            doc.SaveAsPdf(path);
+            ADD_FAILURE() << "saved";
+        } catch (const ReportError& error) {
+            EXPECT_EQ(error.description(), QString("report.pdf ") + odd.says);
+            EXPECT_NE(error.number(), 0);
+        }
+        expectOddEntryKept(odd.kind, path, outside);
+        EXPECT_TRUE(leftTemporaryFiles(dir.path()).isEmpty());
+    }
+}
+
+TEST(ReportDocument, AFullDiskSaysSoAndKeepsTheOldFile)
+{
+    const QString folder = fullDiskFolder();
+    if (folder.isEmpty())
+        return;
+    const QString path = folder + "/report.pdf";
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old content");
+    }
+    fillFileSystem(folder);
+    ReportDocument doc;
+    composeTable(doc, numberedRows(400));
+    try {
+        doc.SaveAsPdf(path);
+        ADD_FAILURE() << "saved";
+    } catch (const ReportError& error) {
+        EXPECT_EQ(error.description(), "Could not write report.pdf: No space left on device");
+        EXPECT_EQ(error.number(), ENOSPC);
+    }
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "old content");
+    EXPECT_TRUE(leftTemporaryFiles(folder).isEmpty());
 }
 
 // --- Row store ---------------------------------------------------------------------

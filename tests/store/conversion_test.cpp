@@ -3,6 +3,7 @@
 #include "store/accessfile.h"
 #include "store/database.h"
 #include "store/kolvadb.h"
+#include "tests/support/oddentries.h"
 #include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
 
@@ -493,6 +494,34 @@ TEST_F(ConversionTest, CancellingLeavesNothingBehind)
     EXPECT_EQ(sha256(access()), before);
     EXPECT_EQ(folderContents(dir.path()), QStringList({"KOLVA.MDB"}));
     EXPECT_TRUE(progress.stages().front().cancellable);
+}
+
+TEST_F(ConversionTest, ALinkPipeOrFolderInTheLogsPlaceStopsTheConversionAndIsLeftAlone)
+{
+    for (const auto& odd : oddEntryCases) {
+        SCOPED_TRACE(odd.says);
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        placeFixture();
+        const QByteArray before = sha256(access());
+        QTemporaryDir elsewhere;
+        const QString outside = elsewhere.filePath("other.log");
+        const QString log = access() + ".conversion.log";
+        makeOddEntry(odd.kind, log, outside);
+        try {
+            convert();
+            ADD_FAILURE() << "converted";
+        } catch (const ConversionFailed& failed) {
+            EXPECT_TRUE(failed.message().contains("KOLVA.MDB.conversion.log " + QString(odd.says)))
+                << failed.message().toStdString();
+        }
+        EXPECT_EQ(sha256(access()), before);
+        expectOddEntryKept(odd.kind, log, outside);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                             QDir::Name),
+                  QStringList({"KOLVA.MDB", "KOLVA.MDB.conversion.log"}))
+            << "nothing else left in the folder";
+    }
 }
 
 // A small file system of its own, for a full disk and a folder that cannot
