@@ -10,6 +10,7 @@
 #include "store/conversion.h"
 #include "store/database.h"
 #include "store/kolvadb.h"
+#include "store/surveyhistory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,7 +53,7 @@ void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shel
     ConversionRequest request;
     request.accessPath = path;
     request.now = clock.now();
-    request.user = currentUserName();
+    request.user = operatingSystemUser();
     auto result = std::make_shared<ConversionResult>();
     BackgroundJob::start(
         nullptr, QStringLiteral("Converting the database"),
@@ -88,6 +89,10 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
                                          Clock& clock, const StartOptions& options)
 {
     const QString path = options.databasePath.isEmpty() ? databasePath(programDir) : options.databasePath;
+    // What a conversion killed half-way left is undone before the file is
+    // looked at.
+    if (const QString recovered = recoverInterruptedConversion(path); !recovered.isEmpty())
+        prompter.inform(nullptr, recovered, QStringLiteral("KOLVA"));
     std::unique_ptr<Database> db;
     try {
         db = openKolvaDatabase(path);

@@ -17,6 +17,23 @@
 
 namespace kolva {
 
+// ---------------------------------------------------------------- termination
+
+namespace {
+std::atomic<int> terminationRequest{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+} // namespace
+
+void noteTermination(int signal)
+{
+    terminationRequest.store(signal);
+}
+
+int terminationSignal()
+{
+    return terminationRequest.load();
+}
+
 // ---------------------------------------------------------------- StreamProgress
 
 StreamProgress::StreamProgress(std::FILE* stream) : stream_(stream) {}
