@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <functional>
+#include <unistd.h>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -124,6 +125,32 @@ TEST_F(EarlierVersionTest, AFailedConversionSaysWhatFailedAndChangesNothing)
     EXPECT_TRUE(shown.text.contains("The Access file has not been changed."));
     EXPECT_EQ(sha256(dir.databasePath()), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
+}
+
+TEST_F(EarlierVersionTest, AConversionInterruptedBeforeIsUndoneAndSaidBeforeTheFileIsOffered)
+{
+    placeAccessFile();
+    // Killed between its two steps: the Access file under a second name and
+    // the unfinished new database beside it.
+    const QString kept = dir.filePath("KOLVA.MDB.access-20080102");
+    ASSERT_EQ(::link(QFile::encodeName(dir.databasePath()).constData(), QFile::encodeName(kept).constData()), 0);
+    {
+        QFile unfinished(dir.filePath("KOLVA.MDB.converting-a1b2c3d4"));
+        ASSERT_TRUE(unfinished.open(QIODevice::WriteOnly));
+        unfinished.write("half");
+    }
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::No);
+    EXPECT_EQ(start(), nullptr);
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    const MessageRequest& said = prompter.prompts()[0].message;
+    EXPECT_EQ(said.caption, "KOLVA");
+    EXPECT_EQ(said.icon, MsgIcon::Information);
+    EXPECT_TRUE(said.text.contains("was interrupted before the new database was put in place. It has been undone"))
+        << said.text.toStdString();
+    EXPECT_TRUE(said.text.contains("KOLVA.MDB.converting-a1b2c3d4")) << said.text.toStdString();
+    EXPECT_TRUE(prompter.last().message.text.contains("Convert this database now?"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
+    EXPECT_EQ(sha256(dir.databasePath()), before);
 }
 
 TEST_F(StartupTest, WithTheDatabaseTheMainWindowShows)
