@@ -29,7 +29,7 @@ namespace {
 
 const QString program = QStringLiteral(KOLVA_PROGRAM_DIR "/kolva");
 
-struct Run {
+struct ProgramRun {
     int status = -1; // the exit status; -1 when ended by a signal or not ended
     bool signalled = false;
     QString out;
@@ -46,9 +46,9 @@ void prepare(QProcess& process, const QStringList& environment)
     process.setProcessEnvironment(env);
 }
 
-Run finish(QProcess& process)
+ProgramRun finish(QProcess& process)
 {
-    Run run;
+    ProgramRun run;
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
@@ -61,7 +61,7 @@ Run finish(QProcess& process)
     return run;
 }
 
-Run kolva(const QStringList& arguments, const QStringList& environment = {}, const QString& runAs = {})
+ProgramRun kolva(const QStringList& arguments, const QStringList& environment = {}, const QString& runAs = {})
 {
     QProcess process;
     prepare(process, environment);
@@ -139,7 +139,7 @@ TEST_F(ConvertCommand, FilesThatAreNotRegularOrCannotBeReadAreSaidSoWithoutWaiti
          "is not a regular file: it is a folder."},
     };
     for (const auto& c : cases) {
-        const Run run = kolva(c.arguments);
+        const ProgramRun run = kolva(c.arguments);
         EXPECT_EQ(run.status, 1) << c.arguments.join(' ').toStdString() << "\n" << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(c.says)) << run.err.toStdString();
     }
@@ -150,7 +150,7 @@ TEST_F(ConvertCommand, FilesThatAreNotRegularOrCannotBeReadAreSaidSoWithoutWaiti
     // An Access file another user may not read is said to be unreadable.
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(access).constData(), 0600), 0);
-    const Run unreadable = kolva({"convert", access}, {}, "65534");
+    const ProgramRun unreadable = kolva({"convert", access}, {}, "65534");
     EXPECT_EQ(unreadable.status, 1) << unreadable.err.toStdString();
     EXPECT_TRUE(unreadable.err.contains("the file cannot be read: Permission denied.")) << unreadable.err.toStdString();
     EXPECT_EQ(sha256(access), accessBytes);
@@ -166,7 +166,7 @@ TEST_F(ConvertCommand, TwoConversionsOfOneFileAtOnceCannotUndoEachOther)
     ASSERT_TRUE(waitUntilStopped(first.processId()));
     ASSERT_EQ(keptFiles().size(), 1);
 
-    const Run second = kolva({"convert", access});
+    const ProgramRun second = kolva({"convert", access});
     EXPECT_EQ(second.status, 1);
     EXPECT_TRUE(second.err.contains("another conversion of this file is running")) << second.err.toStdString();
     // Nor does the start of another program take the running one for an
@@ -176,7 +176,7 @@ TEST_F(ConvertCommand, TwoConversionsOfOneFileAtOnceCannotUndoEachOther)
     EXPECT_EQ(sha256(access), accessBytes) << "still the Access file";
 
     ::kill(pid_t(first.processId()), SIGCONT);
-    const Run done = finish(first);
+    const ProgramRun done = finish(first);
     EXPECT_EQ(done.status, 0) << done.err.toStdString();
     EXPECT_TRUE(isConverted());
     ASSERT_EQ(keptFiles().size(), 1);
@@ -184,7 +184,7 @@ TEST_F(ConvertCommand, TwoConversionsOfOneFileAtOnceCannotUndoEachOther)
 
     // Once it is done, a late second run changes nothing.
     const QByteArray converted = sha256(access);
-    const Run late = kolva({"convert", access});
+    const ProgramRun late = kolva({"convert", access});
     EXPECT_EQ(late.status, 1);
     EXPECT_TRUE(late.err.contains("it may have been converted already")) << late.err.toStdString();
     EXPECT_EQ(sha256(access), converted);
@@ -202,12 +202,12 @@ TEST_F(ConvertCommand, AConversionKilledAnywhereLeavesTheDatabaseUsableAndTheNex
         {"linked", "was interrupted before the new database was put in place. It has been undone"},
     };
     for (const auto& c : cases) {
-        const Run killed = kolva({"convert", access}, {QStringLiteral("KOLVA_TEST_CONVERSION_KILL_AT=%1").arg(c.step)});
+        const ProgramRun killed = kolva({"convert", access}, {QStringLiteral("KOLVA_TEST_CONVERSION_KILL_AT=%1").arg(c.step)});
         ASSERT_TRUE(killed.signalled) << c.step;
         // The database's name still names the whole Access file.
         EXPECT_EQ(sha256(access), accessBytes) << c.step;
 
-        const Run again = kolva({"convert", access});
+        const ProgramRun again = kolva({"convert", access});
         EXPECT_EQ(again.status, 0) << c.step << ": " << again.err.toStdString();
         EXPECT_TRUE(again.err.contains(c.said)) << c.step << ": " << again.err.toStdString();
         EXPECT_TRUE(isConverted());
@@ -230,7 +230,7 @@ TEST_F(ConvertCommand, SigtermOrCtrlCStopsTheConversionCleanly)
         ASSERT_TRUE(waitUntilStopped(process.processId()));
         ::kill(pid_t(process.processId()), signal);
         ::kill(pid_t(process.processId()), SIGCONT);
-        const Run run = finish(process);
+        const ProgramRun run = finish(process);
         EXPECT_TRUE(run.signalled) << "ends by the signal, as its caller expects";
         EXPECT_TRUE(run.err.contains("The conversion was stopped. The Access database has not been changed."))
             << run.err.toStdString();
@@ -241,7 +241,7 @@ TEST_F(ConvertCommand, SigtermOrCtrlCStopsTheConversionCleanly)
 
 TEST_F(ConvertCommand, TheHistoryNamesTheRealAccountNotTheEnvironments)
 {
-    const Run run = kolva({"convert", access}, {"USER=somebody-else", "LOGNAME=somebody-else", "USERNAME=somebody-else"});
+    const ProgramRun run = kolva({"convert", access}, {"USER=somebody-else", "LOGNAME=somebody-else", "USERNAME=somebody-else"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     auto db = Database::open(access);
     EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _Survey_History WHERE Changed_By = ?", {operatingSystemUser()}).toInt(), 5);
