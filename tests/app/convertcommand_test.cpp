@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -237,6 +238,67 @@ TEST_F(ConvertCommand, SigtermOrCtrlCStopsTheConversionCleanly)
         EXPECT_EQ(sha256(access), accessBytes);
         EXPECT_EQ(folderContents(dir.path()), QStringList({"KOLVA.MDB"})) << "no temporary file is left";
     }
+}
+
+// A .tree file as the handheld writes it.
+QByteArray treeFile(int treeId)
+{
+    QByteArrayList lines = {"PDA", QByteArray::number(treeId), "SMITH", "5/10/2007 09:00", "DOWNTOWN", "12",
+                            "MAIN ST", "FRONT", "ACRU-RED MAPLE", "12", "S"};
+    for (int i = 12; i <= 24; ++i)
+        lines << "0. None";
+    lines << "0" << "0" << "0";
+    for (int i = 28; i <= 38; ++i)
+        lines << "0. None";
+    lines << "6" << "" << "2009" << "3,9" << "NOTE" << "";
+    return lines.join("\r\n") + "\r\n";
+}
+
+TEST(ImportCommand, SigtermStopsTheImportWithoutLosingOrHalfSavingAnything)
+{
+    TempProgramDir dir;
+    QTemporaryDir card;
+    constexpr int files = 3000;
+    for (int i = 0; i < files; ++i) {
+        QFile f(card.filePath(QStringLiteral("%1.tree").arg(i)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(treeFile(1000 + i));
+    }
+    QFile marker(card.filePath("RiskRating_1.txt"));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.write("x\r\n");
+    marker.close();
+
+    QProcess process;
+    prepare(process, {});
+    process.start(program, {"import", card.path(), "--database", dir.databasePath(), "--backup-folder", dir.path()});
+    QByteArray err;
+    QElapsedTimer timer;
+    timer.start();
+    while (!err.contains("Importing the .tree files") && timer.elapsed() < 60000
+           && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(100);
+        err += process.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains("Importing the .tree files")) << err.toStdString();
+    ::kill(pid_t(process.processId()), SIGTERM);
+    const ProgramRun run = finish(process);
+    EXPECT_TRUE(run.signalled) << run.err.toStdString();
+
+    // All or nothing in the database, and every file either still on the
+    // card or in the backup folder.
+    const qint64 saved = Database::open(dir.databasePath())->scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toLongLong();
+    EXPECT_TRUE(saved == 0 || saved == files) << saved;
+    qint64 onCard = QDir(card.path()).entryList({"*.tree"}, QDir::Files).size();
+    qint64 backedUp = 0;
+    for (const QString& backup : QDir(dir.path()).entryList({"backup_*"}, QDir::Dirs))
+        backedUp += QDir(dir.filePath(backup)).entryList({"*.tree"}, QDir::Files).size();
+    EXPECT_EQ(onCard + backedUp, files);
+    if (saved == 0) {
+        EXPECT_EQ(onCard, files) << "nothing saved, nothing moved";
+        EXPECT_TRUE(run.err.contains("The import was cancelled.")) << "it stopped as Cancel would, and said so";
+    }
+    EXPECT_FALSE(QFile::exists(dir.databasePath() + "-journal")) << "the transaction was ended, not cut off";
 }
 
 TEST_F(ConvertCommand, TheHistoryNamesTheRealAccountNotTheEnvironments)
