@@ -155,6 +155,10 @@ TEST_F(ConvertCommand, FilesThatAreNotRegularOrCannotBeReadAreSaidSoWithoutWaiti
     EXPECT_EQ(unreadable.status, 1) << unreadable.err.toStdString();
     EXPECT_TRUE(unreadable.err.contains("the file cannot be read: Permission denied.")) << unreadable.err.toStdString();
     EXPECT_EQ(sha256(access), accessBytes);
+    // The same of a database the commands open.
+    const ProgramRun locked = kolva({"write-card", dir.path(), "--database", access}, {}, "65534");
+    EXPECT_EQ(locked.status, 1) << locked.err.toStdString();
+    EXPECT_TRUE(locked.err.contains("cannot be read: Permission denied")) << locked.err.toStdString();
 }
 
 TEST_F(ConvertCommand, TwoConversionsOfOneFileAtOnceCannotUndoEachOther)

@@ -1,11 +1,14 @@
 #include "tests/app/apptest.h"
 
+#include "store/surveyhistory.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 
 #include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kolva;
@@ -89,6 +92,10 @@ TEST_F(EarlierVersionTest, IsOfferedForConversionAndNoLeavesItUnchanged)
 TEST_F(EarlierVersionTest, YesConvertsItAndTheMainWindowOpensOnTheNewDatabase)
 {
     placeAccessFile();
+    // The history names the account the program runs as, whatever the
+    // environment says.
+    const QByteArray user = qgetenv("USER");
+    qputenv("USER", "somebody-else");
     prompter.answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
     EXPECT_EQ(start(), nullptr) << "the Main window waits for the conversion";
     EXPECT_TRUE(converting);
@@ -106,6 +113,11 @@ TEST_F(EarlierVersionTest, YesConvertsItAndTheMainWindowOpensOnTheNewDatabase)
     EXPECT_TRUE(closing.text.contains(QDir::toNativeSeparators(kept)));
     EXPECT_EQ(sha256(kept), before);
     EXPECT_EQ(session->context().db.scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(), 5);
+    qputenv("USER", user);
+    EXPECT_EQ(session->context().db.scalar("SELECT COUNT(*) FROM _Survey_History WHERE Changed_By = ?",
+                                           {operatingSystemUser()}).toInt(),
+              5);
+    EXPECT_NE(operatingSystemUser(), "somebody-else");
 }
 
 TEST_F(EarlierVersionTest, AFailedConversionSaysWhatFailedAndChangesNothing)
@@ -151,6 +163,18 @@ TEST_F(EarlierVersionTest, AConversionInterruptedBeforeIsUndoneAndSaidBeforeTheF
     EXPECT_TRUE(prompter.last().message.text.contains("Convert this database now?"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
     EXPECT_EQ(sha256(dir.databasePath()), before);
+}
+
+TEST_F(StartupTest, APipeNamedAsTheDatabaseIsRefusedAtOnce)
+{
+    ASSERT_TRUE(QFile::remove(dir.databasePath()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.databasePath()).constData(), 0644), 0);
+    prompter.answer(MsgAnswer::Ok);
+    EXPECT_EQ(start(), nullptr); // a blocking open would hang here
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    EXPECT_EQ(prompter.last().message.icon, MsgIcon::Critical);
+    EXPECT_TRUE(prompter.last().message.text.contains("is not a regular file: it is a named pipe (FIFO)."))
+        << prompter.last().message.text.toStdString();
 }
 
 TEST_F(StartupTest, WithTheDatabaseTheMainWindowShows)
