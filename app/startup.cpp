@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/frmMain.h"
+#include "app/termination.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/progress.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QTimer>
 
 namespace kolva {
 
@@ -146,16 +148,43 @@ int runKolva(int argc, char** argv)
     StartOptions options;
     options.databasePath = databasePath;
     options.converting = &converting;
-    options.converted = [&session](std::unique_ptr<KolvaSession> converted) {
+    bool conversionEnded = false;
+    options.converted = [&session, &conversionEnded](std::unique_ptr<KolvaSession> converted) {
+        conversionEnded = true;
         session = std::move(converted);
         if (!session)
             QCoreApplication::exit(1);
     };
+    installTerminationHandlers();
     session = startKolva(QCoreApplication::applicationDirPath(), prompter, shell, drives, clock, options);
-    if (!session && !converting)
+    if (!session && !converting) {
+        endAsTerminated();
         return 1;
+    }
+    // SIGTERM or SIGINT: running jobs stop as if cancelled; the windows are
+    // closed as Exit closes them (each finishes what it holds), and the
+    // program ends by the signal.
+    QTimer terminationWatch;
+    bool closing = false;
+    QObject::connect(&terminationWatch, &QTimer::timeout, [&session, &conversionEnded, &closing] {
+        // Not while a message or a job's progress is up: the job stops
+        // first, a message waits for its answer (or the grace time).
+        if (terminationSignal() == 0 || closing || QApplication::activeModalWidget())
+            return;
+        if (session) {
+            closing = true;
+            session->mainWindow()->close(); // a window that refuses is asked again
+            closing = false;
+        } else if (conversionEnded) {
+            QCoreApplication::exit(1);
+        }
+        // else the conversion at start stops as if cancelled and says so
+    });
+    terminationWatch.start(100);
     const int status = QApplication::exec();
+    terminationWatch.stop();
     session.reset();
+    endAsTerminated();
     return status;
 }
 

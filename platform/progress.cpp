@@ -82,7 +82,9 @@ public:
         done_ = done;
     }
     void setCancellable(bool cancellable) override { cancellable_ = cancellable; }
-    bool cancelRequested() const override { return cancel_; }
+    // A termination signal stops the job as Cancel would (the program then
+    // ends as soon as its jobs have).
+    bool cancelRequested() const override { return cancel_ || terminationSignal() != 0; }
 
     void requestCancel() { cancel_ = true; }
     bool cancellable() const { return cancellable_; }

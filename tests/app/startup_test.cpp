@@ -1,5 +1,6 @@
 #include "tests/app/apptest.h"
 
+#include "platform/progress.h"
 #include "store/surveyhistory.h"
 
 #include <QCryptographicHash>
@@ -7,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <csignal>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +165,22 @@ TEST_F(EarlierVersionTest, AConversionInterruptedBeforeIsUndoneAndSaidBeforeTheF
     EXPECT_TRUE(prompter.last().message.text.contains("Convert this database now?"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
     EXPECT_EQ(sha256(dir.databasePath()), before);
+}
+
+TEST_F(EarlierVersionTest, ATerminationSignalStopsTheConversionAsCancelWould)
+{
+    placeAccessFile();
+    noteTermination(SIGTERM); // as the handler of SIGTERM notes it
+    prompter.answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
+    start();
+    const bool ended = waitForConversion();
+    noteTermination(0);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(session, nullptr);
+    EXPECT_EQ(prompter.last().message.text,
+              "The conversion was stopped. The Access database has not been changed.");
+    EXPECT_EQ(sha256(dir.databasePath()), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
 }
 
 TEST_F(StartupTest, APipeNamedAsTheDatabaseIsRefusedAtOnce)
