@@ -2,9 +2,11 @@
 
 #include "app/commandline_p.h"
 #include "app/startup.h"
+#include "app/termination.h"
 #include "platform/progress.h"
 #include "store/conversion.h"
 #include "store/kolvadb.h"
+#include "store/surveyhistory.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -106,7 +108,9 @@ int convertCommand(const QStringList& arguments, const QString& programDir)
     request.accessPath = !paths.isEmpty() ? paths[0] : options.databasePath(programDir);
     request.targetPath = paths.size() > 1 ? paths[1] : QString();
     request.now = QDateTime::currentDateTime();
-    request.user = currentUserName();
+    request.user = operatingSystemUser();
+    if (const QString recovered = recoverInterruptedConversion(request.accessPath); !recovered.isEmpty())
+        err(recovered + QLatin1Char('\n'));
     StreamProgress progress(stderr);
     try {
         const ConversionResult result = convertAccessDatabase(request, progress);
@@ -114,6 +118,8 @@ int convertCommand(const QStringList& arguments, const QString& programDir)
         return Done;
     } catch (const ConversionFailed& failed) {
         fail(failed.message());
+    } catch (const ConversionCancelled&) {
+        fail(QStringLiteral("The conversion was stopped. The Access database has not been changed."));
     }
 }
 
@@ -229,6 +235,8 @@ QString CommandOptions::databasePath(const QString& programDir) const
 std::unique_ptr<Database> CommandOptions::openDatabase(const QString& programDir) const
 {
     const QString path = databasePath(programDir);
+    if (const QString recovered = recoverInterruptedConversion(path); !recovered.isEmpty())
+        err(recovered + QLatin1Char('\n'));
     try {
         return openKolvaDatabase(path, busyTimeoutMs_);
     } catch (const DatabaseRefused& refused) {
@@ -350,7 +358,10 @@ int runKolvaMain(int argc, char** argv)
     if (!command.isEmpty()) {
         // The other commands need no display: a core application only.
         QCoreApplication app(argc, argv);
-        return runCommand(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+        installTerminationHandlers();
+        const int status = runCommand(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+        endAsTerminated();
+        return status;
     }
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
         cli::out(QString::fromUtf8(cli::generalHelp));

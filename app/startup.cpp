@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/frmMain.h"
+#include "app/termination.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/progress.h"
@@ -10,11 +11,13 @@
 #include "store/conversion.h"
 #include "store/database.h"
 #include "store/kolvadb.h"
+#include "store/surveyhistory.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QTimer>
 
 namespace kolva {
 
@@ -52,7 +55,7 @@ void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shel
     ConversionRequest request;
     request.accessPath = path;
     request.now = clock.now();
-    request.user = currentUserName();
+    request.user = operatingSystemUser();
     auto result = std::make_shared<ConversionResult>();
     BackgroundJob::start(
         nullptr, QStringLiteral("Converting the database"),
@@ -88,6 +91,10 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
                                          Clock& clock, const StartOptions& options)
 {
     const QString path = options.databasePath.isEmpty() ? databasePath(programDir) : options.databasePath;
+    // What a conversion killed half-way left is undone before the file is
+    // looked at.
+    if (const QString recovered = recoverInterruptedConversion(path); !recovered.isEmpty())
+        prompter.inform(nullptr, recovered, QStringLiteral("KOLVA"));
     std::unique_ptr<Database> db;
     try {
         db = openKolvaDatabase(path);
@@ -141,16 +148,43 @@ int runKolva(int argc, char** argv)
     StartOptions options;
     options.databasePath = databasePath;
     options.converting = &converting;
-    options.converted = [&session](std::unique_ptr<KolvaSession> converted) {
+    bool conversionEnded = false;
+    options.converted = [&session, &conversionEnded](std::unique_ptr<KolvaSession> converted) {
+        conversionEnded = true;
         session = std::move(converted);
         if (!session)
             QCoreApplication::exit(1);
     };
+    installTerminationHandlers();
     session = startKolva(QCoreApplication::applicationDirPath(), prompter, shell, drives, clock, options);
-    if (!session && !converting)
+    if (!session && !converting) {
+        endAsTerminated();
         return 1;
+    }
+    // SIGTERM or SIGINT: running jobs stop as if cancelled; the windows are
+    // closed as Exit closes them (each finishes what it holds), and the
+    // program ends by the signal.
+    QTimer terminationWatch;
+    bool closing = false;
+    QObject::connect(&terminationWatch, &QTimer::timeout, [&session, &conversionEnded, &closing] {
+        // Not while a message or a job's progress is up: the job stops
+        // first, a message waits for its answer (or the grace time).
+        if (terminationSignal() == 0 || closing || QApplication::activeModalWidget())
+            return;
+        if (session) {
+            closing = true;
+            session->mainWindow()->close(); // a window that refuses is asked again
+            closing = false;
+        } else if (conversionEnded) {
+            QCoreApplication::exit(1);
+        }
+        // else the conversion at start stops as if cancelled and says so
+    });
+    terminationWatch.start(100);
     const int status = QApplication::exec();
+    terminationWatch.stop();
     session.reset();
+    endAsTerminated();
     return status;
 }
 

@@ -129,17 +129,39 @@ QStringList readZoneSpecies(const AccessFile& file, const QString& path, const Q
         throw SpeciesFileError(SpeciesFileError::Reason::NotZoneTable,
                                QStringLiteral("The table %1 of the file %2 has no columns SpeciesCode and %3.")
                                    .arg(zone, shown, nameColumn));
+    // A code or name of a kind that is not text is a damaged table
+    // definition: its values would all read as empty.
+    const QList<AccessColumn> types = file.columns(zone);
+    for (const int at : {code, name}) {
+        const AccessType type = types.value(at).type;
+        if (type != AccessType::Text && type != AccessType::Memo)
+            throw SpeciesFileError(SpeciesFileError::Reason::Damaged,
+                                   QStringLiteral("The file %1 is damaged: the column %2 of the table %3 does not hold "
+                                                  "text. The species list has not been changed.")
+                                       .arg(shown, columns[at], zone));
+    }
     QStringList descriptions;
+    qint64 row = 0;
     try {
-        file.readRows(zone, [&](const QVariantList& row) {
-            const QString c = textOf(row.value(code)).trimmed();
-            const QString n = textOf(row.value(name)).trimmed();
+        file.readRows(zone, [&](const QVariantList& values) {
+            ++row;
+            const QString c = textOf(values.value(code)).trimmed();
+            const QString n = textOf(values.value(name)).trimmed();
+            if (c.isEmpty() && !n.isEmpty())
+                throw SpeciesFileError(SpeciesFileError::Reason::Damaged,
+                                       QStringLiteral("The file %1 cannot be used: row %2 of the table %3 (%4) has no "
+                                                      "species code. The species list has not been changed.")
+                                           .arg(shown)
+                                           .arg(row)
+                                           .arg(zone, n));
             if (!c.isEmpty() || !n.isEmpty())
                 descriptions.append(speciesDescription(c, n));
         });
     } catch (const DbError& error) {
         throw SpeciesFileError(SpeciesFileError::Reason::Damaged,
-                               QStringLiteral("The file %1 cannot be read whole: %2.").arg(shown, error.message()));
+                               QStringLiteral("The file %1 cannot be read whole: %2. The species list has not been "
+                                              "changed.")
+                                   .arg(shown, error.message()));
     }
     return descriptions;
 }

@@ -59,7 +59,8 @@ QString speciesDescription(const QString& code, const QString& name);
 // The entries of every species of one zone table, in the order stored.
 // A row without code and name gives none. Throws SpeciesFileError when the
 // zone is not in the file (NoSuchZone), lacks the columns SpeciesCode and
-// the name (NotZoneTable) or cannot be read whole (Damaged).
+// the name (NotZoneTable), cannot be read whole, has a code or name column
+// that does not hold text, or has a row with a name but no code (Damaged).
 QStringList readZoneSpecies(const AccessFile& file, const QString& path, const QString& zone, SpeciesName which);
 
 // Replaces the species list with the entries, in one transaction: when

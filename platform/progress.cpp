@@ -17,6 +17,23 @@
 
 namespace kolva {
 
+// ---------------------------------------------------------------- termination
+
+namespace {
+std::atomic<int> terminationRequest{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+} // namespace
+
+void noteTermination(int signal)
+{
+    terminationRequest.store(signal);
+}
+
+int terminationSignal()
+{
+    return terminationRequest.load();
+}
+
 // ---------------------------------------------------------------- StreamProgress
 
 StreamProgress::StreamProgress(std::FILE* stream) : stream_(stream) {}
@@ -69,7 +86,9 @@ public:
         std::lock_guard lock(cancelMutex_);
         cancellable_ = cancellable;
     }
-    bool cancelRequested() const override { return cancel_; }
+    // A termination signal stops the job as Cancel would (the program then
+    // ends as soon as its jobs have).
+    bool cancelRequested() const override { return cancel_ || terminationSignal() != 0; }
 
     // The owner stops the job (its window closes): heard whenever it comes.
     void requestCancel() { cancel_ = true; }

@@ -41,6 +41,12 @@ public:
     virtual bool cancelRequested() const = 0;
 };
 
+// A request to end the program (SIGTERM, SIGINT on the command line): the
+// number of the signal, 0 while none came. noteTermination may be called
+// from a signal handler.
+void noteTermination(int signal);
+int terminationSignal();
+
 // Reports nowhere and is never cancelled.
 class NullProgress : public Progress {
 public:
@@ -51,14 +57,15 @@ public:
 };
 
 // The command line's form: a line per step and at most one line a second
-// while a step runs, on the stream given (standard error).
+// while a step runs, on the stream given (standard error). A termination
+// signal cancels the job where it can stop.
 class StreamProgress : public Progress {
 public:
     explicit StreamProgress(std::FILE* stream);
     void beginStage(const QString& label, qint64 total) override;
     void advance(qint64 done) override;
     void setCancellable(bool) override {}
-    bool cancelRequested() const override { return false; }
+    bool cancelRequested() const override { return terminationSignal() != 0; }
 
 private:
     std::FILE* stream_;

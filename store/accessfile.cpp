@@ -1,6 +1,7 @@
 #include "store/accessfile.h"
 
 #include "store/database.h"
+#include "store/localfiles.h"
 
 #include <QDate>
 #include <QFile>
@@ -50,12 +51,8 @@ private:
     locale_t previous_ = nullptr;
 };
 
-bool looksLikeAccess(const QString& path)
+bool looksLikeAccess(const QByteArray& head)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(32);
     return head.size() >= 19 && (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB");
 }
 
@@ -161,6 +158,25 @@ QString decodeJet4Text(const unsigned char* p, qsizetype size)
     return text;
 }
 
+// Whether a stored Jet 4 text ends where a character ends.
+bool wholeJet4Text(const unsigned char* p, qsizetype size)
+{
+    if (size >= 2 && p[0] == 0xff && p[1] == 0xfe) {
+        bool compressed = true;
+        qsizetype i = 2;
+        while (i < size) {
+            if (p[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else {
+                i += compressed ? 1 : 2;
+            }
+        }
+        return i == size;
+    }
+    return size % 2 == 0;
+}
+
 [[noreturn]] void damaged(const QString& table, qint64 row, const QString& what)
 {
     throw DbError(QStringLiteral("the table %1 is damaged: row %2 %3").arg(table).arg(row + 1).arg(what));
@@ -171,19 +187,24 @@ QString decodeJet4Text(const unsigned char* p, qsizetype size)
 std::optional<QString> accessDateText(double stored)
 {
     // Access can hold 1 January 100 to 31 December 9999.
-    if (!std::isfinite(stored) || stored < -657434.0 || stored >= 2958466.0)
+    if (!std::isfinite(stored))
         return std::nullopt;
     // The whole part counts days from 30 December 1899, the fraction is the
-    // time of day after that day's midnight also for days before it.
+    // time of day after that day's midnight also for days before it: the
+    // range is a range of days (-657434.5 is noon on 1 January 100).
     const double days = std::trunc(stored);
+    if (days < -657434.0 || days > 2958465.0)
+        return std::nullopt;
     qint64 seconds = std::llround(std::fabs(stored - days) * 86400.0);
     QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(days));
     if (seconds >= 86400) {
-        date = date.addDays(1);
-        seconds -= 86400;
+        if (date == QDate(9999, 12, 31)) {
+            seconds = 86399; // the last second Access can hold, never the year 10000
+        } else {
+            date = date.addDays(1);
+            seconds -= 86400;
+        }
     }
-    if (date.year() < 100 || date.year() > 9999)
-        return std::nullopt;
     return QStringLiteral("%1-%2-%3 %4:%5:%6")
         .arg(date.year(), 4, 10, QLatin1Char('0'))
         .arg(date.month(), 2, 10, QLatin1Char('0'))
@@ -198,7 +219,14 @@ AccessFile::~AccessFile() = default;
 
 std::unique_ptr<AccessFile> AccessFile::open(const QString& path)
 {
-    if (!looksLikeAccess(path))
+    const FileHead head = readFileHead(path, 32);
+    if (head.kind == PathKind::Missing)
+        throw DbError(QStringLiteral("%1 does not exist").arg(path));
+    if (head.kind != PathKind::Regular)
+        throw DbError(QStringLiteral("%1 is not a regular file: it is %2").arg(path, pathKindName(head.kind)));
+    if (!head.error.isEmpty())
+        throw DbError(QStringLiteral("%1 cannot be read: %2").arg(path, head.error));
+    if (!looksLikeAccess(head.bytes))
         throw DbError(QStringLiteral("%1 is not a Microsoft Access database").arg(path));
     auto handle = std::make_unique<Handle>();
     handle->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
@@ -206,6 +234,11 @@ std::unique_ptr<AccessFile> AccessFile::open(const QString& path)
         throw DbError(QStringLiteral("%1 could not be read as a Microsoft Access database").arg(path));
     mdb_set_date_fmt(handle->mdb, "%Y-%m-%d %H:%M:%S");
     return std::unique_ptr<AccessFile>(new AccessFile(std::move(handle)));
+}
+
+std::optional<FileId> AccessFile::fileId() const
+{
+    return handle_->mdb->f->stream ? fileIdOf(fileno(handle_->mdb->f->stream)) : std::nullopt;
 }
 
 QString AccessFile::formatName() const
@@ -344,22 +377,37 @@ private:
         const int pageSize = static_cast<int>(mdb_->fmt->pg_size);
         if (start + size > pageSize)
             damaged(table_, count_, QStringLiteral("runs past the end of its page"));
-        if (mdb_->f->jet_version != MDB_VER_JET3) {
+        const bool jet4 = mdb_->f->jet_version != MDB_VER_JET3;
+        int rowColumns = 0;
+        int maskAt = 0;
+        std::vector<int> offsets; // where each text value starts, and the end of the last
+        if (jet4) {
             // The Jet 4 row layout: column count, fixed values, variable
             // values, their offsets and count, the null mask at the end.
             const int end = start + size - 1;
             if (size < 3)
                 damaged(table_, count_, QStringLiteral("is too short"));
-            const int rowColumns = mdb_get_int16(mdb_->pg_buf, start);
+            rowColumns = mdb_get_int16(mdb_->pg_buf, start);
             const int maskSize = (rowColumns + 7) / 8;
+            maskAt = end - maskSize + 1;
             if (2 + maskSize > size)
                 damaged(table_, count_, QStringLiteral("has a column count that does not fit it"));
             if (def_->num_var_cols > 0) {
                 if (2 + maskSize + 2 > size)
                     damaged(table_, count_, QStringLiteral("has no room for its text values"));
                 const int variable = mdb_get_int16(mdb_->pg_buf, end - maskSize - 1);
-                if (variable > rowColumns || end - maskSize - 3 - variable * 2 < start + 2)
+                const int dataEnd = end - maskSize - 3 - variable * 2; // where the offsets begin
+                if (variable > rowColumns || dataEnd < start + 2)
                     damaged(table_, count_, QStringLiteral("has a text value table that does not fit it"));
+                // Each text value starts where the one before ends, inside
+                // the row's data: anything else is damage that libmdb would
+                // read as an empty or missing value.
+                for (int i = 0; i <= variable; ++i) {
+                    const int offset = mdb_get_int16(mdb_->pg_buf, end - maskSize - 3 - i * 2);
+                    if (offset < 2 || start + offset > dataEnd || (!offsets.empty() && offset < offsets.back()))
+                        damaged(table_, count_, QStringLiteral("has a text value table that does not fit it"));
+                    offsets.push_back(offset);
+                }
             }
         }
         const int cracked = mdb_crack_row(def_, start, static_cast<size_t>(size), fields_.data());
@@ -371,8 +419,27 @@ private:
             const int column = field.colnum;
             if (column < 0 || column >= static_cast<int>(columns_.size()))
                 damaged(table_, count_, QStringLiteral("has a column the table does not know"));
+            if (jet4 && types_[column] != AccessType::Boolean)
+                checkPresence(static_cast<size_t>(column), field, rowColumns, maskAt, offsets);
             row[column] = value(static_cast<size_t>(column), field, start, size, page);
         }
+    }
+
+    // The row's null mask against what libmdb made of the value: libmdb
+    // gives NULL for a value it cannot find (a damaged row or table
+    // definition) and says so only on standard error.
+    void checkPresence(size_t column, const MdbField& field, int rowColumns, int maskAt,
+                       const std::vector<int>& offsets)
+    {
+        const MdbColumn* definition = columns_[column];
+        const int bit = definition->col_num;
+        const bool present = bit >= 0 && bit < rowColumns && (mdb_->pg_buf[maskAt + bit / 8] & (1 << (bit % 8)));
+        const QString name = QString::fromUtf8(definition->name);
+        if (present && field.is_null)
+            damaged(table_, count_, QStringLiteral("has a value of %1 that cannot be found").arg(name));
+        if (!present && !definition->is_fixed && definition->var_col_num + 1 < offsets.size()
+            && offsets[definition->var_col_num + 1] != offsets[definition->var_col_num])
+            damaged(table_, count_, QStringLiteral("marks the value of %1 as empty but holds one").arg(name));
     }
 
     QVariant value(size_t column, const MdbField& field, int rowStart, int rowSize, const unsigned char* page)
@@ -404,7 +471,10 @@ private:
             std::memcpy(&d, p, 8);
             return QVariant(d);
         }
-        case AccessType::Text: return QVariant(decodeJet4Text(p, field.siz));
+        case AccessType::Text:
+            if (mdb_->f->jet_version != MDB_VER_JET3 && !wholeJet4Text(p, field.siz))
+                damaged(table_, count_, QStringLiteral("has a text in %1 that is cut short").arg(QString::fromUtf8(columns_[column]->name)));
+            return QVariant(decodeJet4Text(p, field.siz));
         case AccessType::Memo: return QVariant(memo(column, field.start, field.siz));
         default: return QVariant();
         }

@@ -2,6 +2,8 @@
 // Read-only access to Microsoft Access (.mdb) files through libmdb: the
 // outside species database, and databases of earlier versions of the program.
 
+#include "store/localfiles.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -28,12 +30,15 @@ std::optional<QString> accessDateText(double stored);
 
 class AccessFile {
 public:
-    // Opens the file for reading; throws DbError when it is not an Access file.
+    // Opens the file for reading; throws DbError when it is missing, not a
+    // regular file, cannot be read or is not an Access file.
     static std::unique_ptr<AccessFile> open(const QString& path);
     ~AccessFile();
     AccessFile(const AccessFile&) = delete;
     AccessFile& operator=(const AccessFile&) = delete;
 
+    // The file libmdb reads, to check that it is still the one named.
+    std::optional<FileId> fileId() const;
     // "Access 2000 (Jet 4)" and the like.
     QString formatName() const;
     // The user tables, in the order the file lists them.

@@ -6,6 +6,7 @@
 #include "store/database.h"
 #include "store/dates.h"
 #include "store/kolvadb.h"
+#include "store/localfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,9 +15,13 @@
 #include <QSet>
 #include <QSqlQuery>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -307,27 +312,14 @@ private:
     quint64 hash_ = 14695981039346656037ull;
 };
 
-// Removes the files of a conversion that did not finish.
-class TemporaryFiles {
-public:
-    void add(const QString& path) { paths_.append(path); }
-    void keep() { paths_.clear(); }
-    ~TemporaryFiles()
-    {
-        for (const QString& path : std::as_const(paths_))
-            QFile::remove(path);
-    }
-
-private:
-    QStringList paths_;
-};
-
-QString freeName(const QString& base)
+// For the tests of an interrupted conversion: the process stops itself
+// (SIGSTOP) or dies (SIGKILL) at the named step when the environment asks.
+void testStop(const char* step)
 {
-    QString name = base;
-    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral(".partial")); ++n)
-        name = base + QStringLiteral("-%1").arg(n);
-    return name;
+    if (qEnvironmentVariable("KOLVA_TEST_CONVERSION_STOP_AT") == QLatin1String(step))
+        ::raise(SIGSTOP);
+    if (qEnvironmentVariable("KOLVA_TEST_CONVERSION_KILL_AT") == QLatin1String(step))
+        ::raise(SIGKILL);
 }
 
 bool syncFile(const QString& path)
@@ -383,6 +375,8 @@ private:
     void copyTable(AccessFile& access, Database& db, TableCopy& copy, ConvertedTable& counts);
     void checkTable(Database& db, const TableCopy& copy, const ConvertedTable& counts);
     QString logText() const;
+    void putInPlace(const QString& accessPath, const QString& temp);
+    void keepOwnership(int fd, const struct stat& access);
 
     const ConversionRequest& request_;
     Progress& progress_;
@@ -637,32 +631,64 @@ ConversionResult Converter::run()
     progress_.setCancellable(true);
     progress_.beginStage(QStringLiteral("Reading the Access database"), 0);
 
-    if (!QFileInfo(accessPath).isFile())
+    // The kind of file first: a pipe or a device is never opened as one.
+    const FileHead head = readFileHead(accessPath, 32);
+    if (head.kind == PathKind::Missing)
         failed(QStringLiteral("the file does not exist."));
-    if (!inPlace && QFileInfo::exists(target))
+    if (head.kind != PathKind::Regular)
+        failed(QStringLiteral("it is not a regular file: it is %1.").arg(pathKindName(head.kind)));
+    if (!head.error.isEmpty())
+        failed(QStringLiteral("the file cannot be read: %1.").arg(head.error));
+    if (!inPlace && pathEntryExists(target))
         failed(QStringLiteral("%1 already exists; KOLVA does not replace it.").arg(native(target)));
     if (!QFileInfo(folder).isDir())
         failed(QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
+
+    // One conversion of a file at a time. The lock belongs to the file
+    // itself and stays with it when it is renamed; the file that is put
+    // aside at the end must be the one locked and read.
+    FileLock lock;
+    if (!lock.tryLock(accessPath)) {
+        if (lock.busy())
+            failed(QStringLiteral("another conversion of this file is running (in another KOLVA or a scheduled "
+                                  "job). Wait for it to end."));
+        failed(QStringLiteral("the file cannot be read: %1.").arg(lock.error()));
+    }
+    const std::optional<FileId> locked = fileIdOf(lock.fd());
+    const auto stillTheFile = [&] { return locked && fileIdOf(accessPath) == locked; };
+    const QString replaced = QStringLiteral("the file was replaced while it was being converted (by another "
+                                            "conversion that ended first, say).");
+    if (!stillTheFile())
+        failed(replaced);
+    struct stat accessStat {};
+    ::fstat(lock.fd(), &accessStat);
 
     std::unique_ptr<AccessFile> access;
     try {
         access = AccessFile::open(accessPath);
     } catch (const DbError& error) {
+        if (head.bytes.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+            failed(QStringLiteral("it is not a Microsoft Access database but a SQLite database: it may have been "
+                                  "converted already."));
         failed(QStringLiteral("it is not a Microsoft Access database that can be read (%1).").arg(error.message()));
     }
+    if (access->fileId() != locked)
+        failed(replaced);
     accessFormat_ = access->formatName();
     if (!access->hasTable(QStringLiteral("_Archived_SurveyData")))
         failed(QStringLiteral("it holds no table _Archived_SurveyData, so it is not a KOLVA database of an earlier "
                               "version."));
 
-    // The new database, under a temporary name beside where it goes.
-    TemporaryFiles temporary;
-    const QString temp = freeName(target + QStringLiteral(".converting"));
-    temporary.add(temp);
-    temporary.add(temp + QStringLiteral(".partial"));
-    temporary.add(temp + QStringLiteral("-journal"));
+    // The new database, under a name of its own beside where it goes, held
+    // while it is written and removed on every way out until it is in place.
+    ScratchFile scratch(target, QString::fromLatin1(ConvertingTag));
+    if (!scratch.isOpen())
+        failed(QStringLiteral("the new database could not be made in the folder %1: %2")
+                   .arg(QDir::toNativeSeparators(folder), scratch.error()));
+    const QString temp = scratch.path();
     try {
-        createKolvaDatabase(temp);
+        auto db = Database::open(temp);
+        initializeKolvaDatabase(*db);
     } catch (const DbError& error) {
         failed(QStringLiteral("the new database could not be made in the folder %1: %2")
                    .arg(QDir::toNativeSeparators(folder), error.message()));
@@ -689,6 +715,8 @@ ConversionResult Converter::run()
             }
             transaction.commit();
         }
+        testStop("copied");
+        checkCancel();
         // Every table read back from the file as it was written.
         progress_.beginStage(QStringLiteral("Checking the new database"), 0);
         const QString check = db->scalar(QStringLiteral("PRAGMA quick_check")).toString();
@@ -703,8 +731,9 @@ ConversionResult Converter::run()
     } catch (const DbError& error) {
         failed(QStringLiteral("the new database could not be written: %1").arg(error.message()));
     }
-    if (!syncFile(temp))
-        failed(QStringLiteral("the new database could not be saved to the disk."));
+    keepOwnership(scratch.fd(), accessStat);
+    if (::fsync(scratch.fd()) != 0)
+        failed(QStringLiteral("the new database could not be saved to the disk: %1.").arg(QString::fromLocal8Bit(std::strerror(errno))));
     checkCancel();
 
     // The log beside the database, written before anything is renamed so
@@ -737,23 +766,81 @@ ConversionResult Converter::run()
 
     progress_.setCancellable(false);
     progress_.beginStage(QStringLiteral("Putting the new database in place"), 0);
+    if (!stillTheFile())
+        failed(replaced);
     if (inPlace) {
-        if (!QFile::rename(accessPath, result_.keptAccessPath))
-            failed(QStringLiteral("the Access file could not be renamed to %1.").arg(native(result_.keptAccessPath)));
-        if (!QFile::rename(temp, target)) {
-            QFile::rename(result_.keptAccessPath, accessPath);
-            failed(QStringLiteral("the new database could not be put in its place."));
-        }
-    } else if (!QFile::rename(temp, target)) {
-        failed(QStringLiteral("the new database could not be saved as %1.").arg(native(target)));
+        putInPlace(accessPath, temp);
+    } else {
+        QString why;
+        if (!renameWithoutReplacing(temp, target, &why))
+            failed(pathEntryExists(target)
+                       ? QStringLiteral("%1 already exists; KOLVA does not replace it.").arg(native(target))
+                       : QStringLiteral("the new database could not be saved as %1: %2.").arg(native(target), why));
     }
-    temporary.keep();
-    QFile::remove(temp + QStringLiteral(".partial"));
+    scratch.keep();
     syncFolder(folder);
     if (const QString failure = log.commit(); !failure.isEmpty())
         result_.notes.append(QStringLiteral("The conversion log %1 could not be written: %2")
                                  .arg(QDir::toNativeSeparators(result_.logPath), failure));
     return result_;
+}
+
+void Converter::putInPlace(const QString& accessPath, const QString& temp)
+{
+    // The database's name names a usable file at every moment: the Access
+    // file gets its kept name as a second name first, then the new database
+    // takes the first name in one step. An interruption in between leaves
+    // the Access file under both names, which the next start undoes.
+    int error = 0;
+    bool linked = false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (attempt > 0)
+            result_.keptAccessPath = keptAccessName(accessPath, request_.now.date());
+        linked = addHardLink(accessPath, result_.keptAccessPath, &error);
+        if (linked || error != EEXIST)
+            break;
+    }
+    if (linked) {
+        testStop("linked");
+        if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(accessPath).constData()) != 0) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            ::unlink(QFile::encodeName(result_.keptAccessPath).constData());
+            failed(QStringLiteral("the new database could not be put in its place: %1.").arg(why));
+        }
+        return;
+    }
+    // A file system without hard links (a shared folder of another system):
+    // two renames; an interruption between them is undone at the next start.
+    QString why;
+    if (!renameWithoutReplacing(accessPath, result_.keptAccessPath, &why))
+        failed(QStringLiteral("the Access file could not be renamed to %1: %2.").arg(native(result_.keptAccessPath), why));
+    testStop("renamed");
+    if (!renameWithoutReplacing(temp, accessPath, &why)) {
+        renameWithoutReplacing(result_.keptAccessPath, accessPath, nullptr);
+        failed(QStringLiteral("the new database could not be put in its place: %1.").arg(why));
+    }
+}
+
+void Converter::keepOwnership(int fd, const struct stat& access)
+{
+    // The office's users must be able to write the new database as they
+    // could the Access file, whoever converted it.
+    struct stat now {};
+    if (::fstat(fd, &now) == 0 && (now.st_uid != access.st_uid || now.st_gid != access.st_gid)) {
+        if (::fchown(fd, access.st_uid, access.st_gid) != 0) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            const bool group = ::fchown(fd, uid_t(-1), access.st_gid) == 0;
+            result_.notes.append(QStringLiteral("The new database could not be given the owner%1 of the Access file "
+                                                "(user %2, group %3): %4. Check that its users can write it.")
+                                     .arg(group ? QString() : QStringLiteral(" and group"))
+                                     .arg(access.st_uid)
+                                     .arg(access.st_gid)
+                                     .arg(why));
+        }
+    }
+    if (::fchmod(fd, access.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID | S_ISVTX)) != 0)
+        result_.notes.append(QStringLiteral("The new database could not be given the permissions of the Access file: %1.")
+                                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 } // namespace
@@ -793,14 +880,76 @@ QString keptAccessName(const QString& accessPath, const QDate& day)
     return name;
 }
 
-QString currentUserName()
+namespace {
+
+// The kept names of an Access file, the latest last: NAME.access-DATE,
+// then -2, -3 ... of the same day.
+QStringList keptNamesInOrder(const QDir& folder, const QString& name)
 {
-    for (const char* variable : {"USER", "USERNAME", "LOGNAME"}) {
-        const QString name = qEnvironmentVariable(variable);
-        if (!name.isEmpty())
-            return name;
+    QStringList names = folder.entryList({name + QStringLiteral(".access-*")}, QDir::Files | QDir::Hidden, QDir::Name);
+    const auto key = [&](const QString& kept) {
+        const QString tail = kept.mid(name.size() + 8); // after ".access-"
+        const qsizetype dash = tail.indexOf(QLatin1Char('-'));
+        return std::pair{tail.left(dash < 0 ? tail.size() : dash),
+                         dash < 0 ? 1 : tail.mid(dash + 1).toInt()};
+    };
+    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
+    return names;
+}
+
+bool isAccessFile(const QString& path)
+{
+    const QByteArray head = readFileHead(path, 32).bytes;
+    return head.size() >= 19 && (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB");
+}
+
+} // namespace
+
+QString recoverInterruptedConversion(const QString& databasePath)
+{
+    const QFileInfo info(databasePath);
+    const QString path = info.absoluteFilePath();
+    const QDir folder = info.absoluteDir();
+    const QString name = info.fileName();
+    const QStringList kept = keptNamesInOrder(folder, name);
+    QStringList said;
+    FileLock lock;
+    if (pathKind(path) == PathKind::Regular) {
+        // A conversion that is running holds the file: leave everything.
+        if (!lock.tryLock(path))
+            return {};
+        const std::optional<FileId> id = fileIdOf(lock.fd());
+        for (const QString& k : kept) {
+            if (id && fileIdOf(folder.filePath(k)) == id && QFile::remove(folder.filePath(k)))
+                said << QStringLiteral("A conversion of %1 was interrupted before the new database was put in place. "
+                                       "It has been undone: the Access file is as it was, and the second name it had "
+                                       "been given, %2, was removed. Nothing was lost; the conversion can be run again.")
+                            .arg(native(path), k);
+        }
+    } else if (!pathEntryExists(path)) {
+        // Stopped between two renames (a file system without hard links):
+        // the database is missing, the Access file is under its kept name
+        // and the new database beside it was not finished.
+        bool leftovers = false;
+        for (const QString& t : folder.entryList({name + QLatin1String(ConvertingTag) + QLatin1Char('*')},
+                                                 QDir::Files | QDir::Hidden)) {
+            FileLock probe;
+            leftovers = leftovers || probe.tryLock(folder.filePath(t));
+        }
+        if (leftovers && !kept.isEmpty() && isAccessFile(folder.filePath(kept.last()))
+            && lock.tryLock(folder.filePath(kept.last()))
+            && renameWithoutReplacing(folder.filePath(kept.last()), path, nullptr)) {
+            said << QStringLiteral("A conversion of %1 was interrupted while the files were renamed. It has been "
+                                   "undone: the Access file %2 is %1 again. Nothing was lost; the conversion can be "
+                                   "run again.")
+                        .arg(native(path), kept.last());
+        }
     }
-    return QStringLiteral("KOLVA");
+    const QStringList removed = removeStaleScratchFiles(path);
+    if (!removed.isEmpty())
+        said << QStringLiteral("Files left behind by an interrupted run were removed: %1.")
+                    .arg(removed.join(QStringLiteral(", ")));
+    return said.join(QLatin1Char('\n'));
 }
 
 ConversionResult convertAccessDatabase(const ConversionRequest& request, Progress& progress)

@@ -26,7 +26,7 @@ struct ConversionRequest {
     // The time of the conversion (the kept file's name, the log, the
     // record history).
     QDateTime now;
-    // Who converted (the record history).
+    // Who converted (the record history): operatingSystemUser().
     QString user;
     // For tests: the most database pages the new file may take, so that a
     // full disk can be simulated (0: no limit).
@@ -84,7 +84,13 @@ ConversionResult convertAccessDatabase(const ConversionRequest& request, Progres
 // "-3" ... added when that name is taken.
 QString keptAccessName(const QString& accessPath, const QDate& day);
 
-// The user name for the record history.
-QString currentUserName();
+// Looks beside the database for what a conversion that was killed half-way
+// left, and undoes it: the Access file under two names loses its second
+// one; a database missing while its Access file lies under the kept name and
+// an unfinished new database beside it gets the Access file back. Removes
+// the temporary files of runs that ended without cleaning up. Leaves
+// everything alone while a conversion of the file is running. Gives what it
+// did in words for the user, or nothing.
+QString recoverInterruptedConversion(const QString& databasePath);
 
 } // namespace kolva

@@ -1,6 +1,7 @@
 #include "store/kolvadb.h"
 
 #include "store/accessfile.h"
+#include "store/localfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,24 +67,35 @@ QString databasePath(const QString& programDir)
     return QDir(programDir).filePath(databaseFileName());
 }
 
+void initializeKolvaDatabase(Database& db)
+{
+    Transaction transaction(db);
+    db.execScript(resourceText(QStringLiteral(":/store/schema.sql")));
+    db.execScript(resourceText(QStringLiteral(":/store/supplied.sql")));
+    runUpgradeSteps(db, schemaVersion(db));
+    transaction.commit();
+}
+
 void createKolvaDatabase(const QString& path)
 {
-    if (QFileInfo::exists(path))
+    if (pathEntryExists(path))
         throw DbError(QStringLiteral("%1 already exists").arg(nativePath(path)));
-    const QString partial = path + QStringLiteral(".partial");
-    QFile::remove(partial);
+    // Written under a name of its own, held while it is written: a second
+    // run at the same time or the leftovers of a killed one never meet it.
+    ScratchFile partial(path, QString::fromLatin1(PartialTag));
+    if (!partial.isOpen())
+        throw DbError(QStringLiteral("could not write %1: %2").arg(nativePath(path), partial.error()));
     {
-        auto db = Database::create(partial);
-        Transaction transaction(*db);
-        db->execScript(resourceText(QStringLiteral(":/store/schema.sql")));
-        db->execScript(resourceText(QStringLiteral(":/store/supplied.sql")));
-        runUpgradeSteps(*db, schemaVersion(*db));
-        transaction.commit();
+        auto db = Database::open(partial.path());
+        initializeKolvaDatabase(*db);
     }
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
-        throw DbError(QStringLiteral("could not write %1").arg(nativePath(path)));
+    QString why;
+    if (!renameWithoutReplacing(partial.path(), path, &why)) {
+        if (pathEntryExists(path))
+            throw DbError(QStringLiteral("%1 already exists").arg(nativePath(path)));
+        throw DbError(QStringLiteral("could not write %1: %2").arg(nativePath(path), why));
     }
+    partial.keep();
 }
 
 DatabaseRefused::DatabaseRefused(Reason reason, QString path, QString userMessage)
@@ -113,12 +125,8 @@ namespace {
 // What the first bytes of the file say it is.
 enum class FileKind { SQLite, Access, Empty, Other };
 
-FileKind sniff(const QString& path)
+FileKind sniff(const QByteArray& head)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return FileKind::SQLite; // let the engine report why it cannot be read
-    const QByteArray head = file.read(32);
     if (head.isEmpty())
         return FileKind::Empty;
     if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")))
@@ -164,8 +172,19 @@ QString accessDescription(const QString& path, bool& earlierVersion)
 
 std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs)
 {
-    if (QFileInfo::exists(path)) {
-        switch (sniff(path)) {
+    const FileHead head = readFileHead(path, 32);
+    if (head.kind != PathKind::Missing && head.kind != PathKind::Regular) {
+        // Never opened: a pipe would wait for a writer for ever, a device
+        // might be changed by the engine.
+        refuse(DatabaseRefused::Reason::NotRegularFile, path,
+               QStringLiteral("is not a regular file: it is %1.").arg(pathKindName(head.kind)));
+    }
+    if (head.kind == PathKind::Regular && !head.error.isEmpty())
+        throw DatabaseRefused(DatabaseRefused::Reason::EngineError, path,
+                              QStringLiteral("The database file\n%1\ncannot be read: %2")
+                                  .arg(nativePath(path), head.error));
+    if (head.kind == PathKind::Regular) {
+        switch (sniff(head.bytes)) {
         case FileKind::Empty:
             refuse(DatabaseRefused::Reason::NotSQLite, path, QStringLiteral("is empty (0 bytes)."));
         case FileKind::Access: {

@@ -23,13 +23,17 @@ QString databasePath(const QString& programDir);
 // written under a temporary name and renamed when complete, and an existing
 // file is never replaced (throws DbError instead).
 void createKolvaDatabase(const QString& path);
+// Puts the schema and the supplied lists into an empty database, in one
+// transaction.
+void initializeKolvaDatabase(Database& db);
 
 // Why a database file could not be opened, told in words a user understands.
 class DatabaseRefused : public std::runtime_error {
 public:
     // EarlierVersion: an Access file of an earlier version of KOLVA, which
     // can be converted (store/conversion.h).
-    enum class Reason { EngineError, NotSQLite, NotKolva, TooNew, EarlierVersion };
+    // NotRegularFile: a folder, a pipe, a device: never opened.
+    enum class Reason { EngineError, NotSQLite, NotKolva, TooNew, EarlierVersion, NotRegularFile };
     DatabaseRefused(Reason reason, QString path, QString userMessage);
     Reason reason() const { return reason_; }
     QString path() const { return path_; }

@@ -1,11 +1,17 @@
 #include "tests/app/apptest.h"
 
+#include "platform/progress.h"
+#include "store/surveyhistory.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <csignal>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -88,6 +94,10 @@ TEST_F(EarlierVersionTest, IsOfferedForConversionAndNoLeavesItUnchanged)
 TEST_F(EarlierVersionTest, YesConvertsItAndTheMainWindowOpensOnTheNewDatabase)
 {
     placeAccessFile();
+    // The history names the account the program runs as, whatever the
+    // environment says.
+    const QByteArray user = qgetenv("USER");
+    qputenv("USER", "somebody-else");
     prompter.answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
     EXPECT_EQ(start(), nullptr) << "the Main window waits for the conversion";
     EXPECT_TRUE(converting);
@@ -105,6 +115,11 @@ TEST_F(EarlierVersionTest, YesConvertsItAndTheMainWindowOpensOnTheNewDatabase)
     EXPECT_TRUE(closing.text.contains(QDir::toNativeSeparators(kept)));
     EXPECT_EQ(sha256(kept), before);
     EXPECT_EQ(session->context().db.scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(), 5);
+    qputenv("USER", user);
+    EXPECT_EQ(session->context().db.scalar("SELECT COUNT(*) FROM _Survey_History WHERE Changed_By = ?",
+                                           {operatingSystemUser()}).toInt(),
+              5);
+    EXPECT_NE(operatingSystemUser(), "somebody-else");
 }
 
 TEST_F(EarlierVersionTest, AFailedConversionSaysWhatFailedAndChangesNothing)
@@ -124,6 +139,60 @@ TEST_F(EarlierVersionTest, AFailedConversionSaysWhatFailedAndChangesNothing)
     EXPECT_TRUE(shown.text.contains("The Access file has not been changed."));
     EXPECT_EQ(sha256(dir.databasePath()), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
+}
+
+TEST_F(EarlierVersionTest, AConversionInterruptedBeforeIsUndoneAndSaidBeforeTheFileIsOffered)
+{
+    placeAccessFile();
+    // Killed between its two steps: the Access file under a second name and
+    // the unfinished new database beside it.
+    const QString kept = dir.filePath("KOLVA.MDB.access-20080102");
+    ASSERT_EQ(::link(QFile::encodeName(dir.databasePath()).constData(), QFile::encodeName(kept).constData()), 0);
+    {
+        QFile unfinished(dir.filePath("KOLVA.MDB.converting-a1b2c3d4"));
+        ASSERT_TRUE(unfinished.open(QIODevice::WriteOnly));
+        unfinished.write("half");
+    }
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::No);
+    EXPECT_EQ(start(), nullptr);
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    const MessageRequest& said = prompter.prompts()[0].message;
+    EXPECT_EQ(said.caption, "KOLVA");
+    EXPECT_EQ(said.icon, MsgIcon::Information);
+    EXPECT_TRUE(said.text.contains("was interrupted before the new database was put in place. It has been undone"))
+        << said.text.toStdString();
+    EXPECT_TRUE(said.text.contains("KOLVA.MDB.converting-a1b2c3d4")) << said.text.toStdString();
+    EXPECT_TRUE(prompter.last().message.text.contains("Convert this database now?"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
+    EXPECT_EQ(sha256(dir.databasePath()), before);
+}
+
+TEST_F(EarlierVersionTest, ATerminationSignalStopsTheConversionAsCancelWould)
+{
+    placeAccessFile();
+    noteTermination(SIGTERM); // as the handler of SIGTERM notes it
+    prompter.answer(MsgAnswer::Yes).answer(MsgAnswer::Ok);
+    start();
+    const bool ended = waitForConversion();
+    noteTermination(0);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(session, nullptr);
+    EXPECT_EQ(prompter.last().message.text,
+              "The conversion was stopped. The Access database has not been changed.");
+    EXPECT_EQ(sha256(dir.databasePath()), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"KOLVA.MDB"}));
+}
+
+TEST_F(StartupTest, APipeNamedAsTheDatabaseIsRefusedAtOnce)
+{
+    ASSERT_TRUE(QFile::remove(dir.databasePath()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.databasePath()).constData(), 0644), 0);
+    prompter.answer(MsgAnswer::Ok);
+    EXPECT_EQ(start(), nullptr); // a blocking open would hang here
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    EXPECT_EQ(prompter.last().message.icon, MsgIcon::Critical);
+    EXPECT_TRUE(prompter.last().message.text.contains("is not a regular file: it is a named pipe (FIFO)."))
+        << prompter.last().message.text.toStdString();
 }
 
 TEST_F(StartupTest, WithTheDatabaseTheMainWindowShows)

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace kolva;
 using namespace kolva::test;
 
@@ -306,6 +308,63 @@ TEST_F(SpeciesImportTest, FilesThatCannotBeReadAreNamedAndNothingChanges)
     EXPECT_EQ(t.prompter.last().message.text, "Cannot open the file you selected\n\n" + t.dir.filePath("missing.mdb"));
     EXPECT_EQ(t.prompter.last().message.caption, "Error");
     EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Critical);
+}
+
+// The zone "01 Northeast" of species_zones.mdb: its data page (30) holds
+// ACRU, Red Maple first, at the page's end; its table definition (page 28)
+// describes SpeciesCode at byte 114751.
+constexpr qsizetype northeastPage = 30 * 4096;
+constexpr qsizetype speciesCodeColumn = 114751;
+
+TEST_F(SpeciesImportTest, ADamagedFileIsRefusedAndTheListStaysAsItWas)
+{
+    const struct {
+        const char* name;
+        std::function<void(QByteArray&)> damage;
+        const char* says;
+    } cases[] = {
+        // The first text value's start moved onto the second's: an empty code.
+        {"code_cut_away", [](QByteArray& b) { b[northeastPage + 4091] = 8; },
+         "row 1 of the table 01 Northeast (Red Maple) has no species code"},
+        // The null mask says no code while the row holds one.
+        {"code_marked_empty", [](QByteArray& b) { b[northeastPage + 4095] = 0x06; },
+         "row 1 marks the value of SpeciesCode as empty but holds one"},
+        // The column's kind changed to one KOLVA cannot read (OLE object).
+        {"code_column_of_unknown_kind", [](QByteArray& b) { b[speciesCodeColumn] = 0x0b; },
+         "the column SpeciesCode of the table 01 Northeast does not hold text"},
+        // The text offsets run backwards.
+        {"text_table_backwards", [](QByteArray& b) { b[northeastPage + 4089] = 1; }, "is damaged"},
+    };
+    QByteArray fixture;
+    {
+        QFile in(testDataPath("species_zones.mdb"));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        fixture = in.readAll();
+    }
+    open();
+    const QStringList before = storedSpecies(*t.db);
+    for (const auto& c : cases) {
+        QByteArray bytes = fixture;
+        c.damage(bytes);
+        const QString path = t.dir.filePath(QStringLiteral("%1.mdb").arg(c.name));
+        {
+            QFile out(path);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+        setPath(path);
+        click("cmdRefresh");
+        choose("01 Northeast");
+        t.prompter.clear();
+        t.prompter.answer(MsgAnswer::Ok);
+        import();
+        ASSERT_EQ(t.prompter.prompts().size(), 1u) << c.name << ": no confirmation, no \"Import Completed!\"";
+        const MessageRequest& m = t.prompter.last().message;
+        EXPECT_EQ(m.caption, "Database File Error") << c.name;
+        EXPECT_TRUE(m.text.contains(c.says)) << c.name << ": " << m.text.toStdString();
+        EXPECT_TRUE(m.text.contains("The species list has not been changed.")) << c.name;
+        EXPECT_EQ(storedSpecies(*t.db), before) << c.name;
+    }
 }
 
 TEST_F(SpeciesImportTest, AFailureWhileWritingKeepsTheOldList)

@@ -4,6 +4,7 @@
 #include "store/database.h"
 #include "store/kolvadb.h"
 #include "tests/support/oddentries.h"
+#include "store/localfiles.h"
 #include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
 
@@ -19,6 +20,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -440,6 +443,12 @@ TEST_P(BadAccessFile, FailsSayingWhatAndLeavesTheFileAsItWas)
 
 const qsizetype surveyPage = 27 * 4096; // the data page of the survey records
 
+// Where the first row of a data page starts, from the page's row table.
+int rowStart(const QByteArray& b, qsizetype page)
+{
+    return (uchar(b[page + 14]) | uchar(b[page + 15]) << 8) & 0x1fff;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, BadAccessFile,
     ::testing::Values(
@@ -464,6 +473,24 @@ INSTANTIATE_TEST_SUITE_P(
                      b[surveyPage + start + 1] = char(0x7f);
                  },
                  "is damaged: row 1"},
+        BadInput{"null_mask_damaged",
+                 [](QByteArray& b) {
+                     // The first row (at the page's end) says its Surveyor
+                     // (column 1) is empty while its text table holds one.
+                     const int rowColumns = uchar(b[surveyPage + rowStart(b, surveyPage)]);
+                     b[surveyPage + 4095 - (rowColumns + 7) / 8 + 1] &= char(~0x02);
+                 },
+                 "is damaged: row 1 marks the value of Surveyor as empty but holds one"},
+        BadInput{"text_count_damaged",
+                 [](QByteArray& b) {
+                     // The first row's count of text values set to 0: libmdb
+                     // would read every text of it as NULL.
+                     const int rowColumns = uchar(b[surveyPage + rowStart(b, surveyPage)]);
+                     const int at = surveyPage + 4095 - (rowColumns + 7) / 8 - 1;
+                     b[at] = 0;
+                     b[at + 1] = 0;
+                 },
+                 "is damaged: row 1 has a value of Surveyor that cannot be found"},
         BadInput{"date_Access_cannot_hold",
                  [](QByteArray& b) { putDouble(b, record1Evaluated, 1e300); },
                  "the row with ID 1 of the table _Archived_SurveyData: the value of Date_Evaluated cannot be converted"},
@@ -522,6 +549,101 @@ TEST_F(ConversionTest, ALinkPipeOrFolderInTheLogsPlaceStopsTheConversionAndIsLef
                   QStringList({"KOLVA.MDB", "KOLVA.MDB.conversion.log"}))
             << "nothing else left in the folder";
     }
+}
+
+TEST_F(ConversionTest, TheNewDatabaseKeepsTheOwnerGroupAndModeOfTheAccessFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user takes root";
+    placeFixture();
+    const QByteArray path = QFile::encodeName(access());
+    ASSERT_EQ(::chown(path.constData(), 4321, 8765), 0);
+    ASSERT_EQ(::chmod(path.constData(), 0660), 0);
+    const ConversionResult result = convert();
+    struct stat st {};
+    ASSERT_EQ(::stat(path.constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 8765u);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    EXPECT_TRUE(result.notes.isEmpty()) << result.notes.join('\n').toStdString();
+    EXPECT_EQ(Database::open(access())->scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(), 5);
+}
+
+// The states a conversion killed half-way can leave, and what the next start
+// makes of them.
+class InterruptedConversion : public ConversionTest {
+protected:
+    void touch(const QString& name)
+    {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("left behind");
+    }
+};
+
+TEST_F(InterruptedConversion, KilledAfterTheAccessFileGotItsSecondNameIsUndone)
+{
+    placeFixture();
+    const QByteArray before = sha256(access());
+    const QString kept = dir.filePath("KOLVA.MDB.access-20240305");
+    ASSERT_TRUE(::link(QFile::encodeName(access()).constData(), QFile::encodeName(kept).constData()) == 0);
+    touch("KOLVA.MDB.converting-k3x9a0b1");
+    touch("KOLVA.MDB.converting-k3x9a0b1-journal");
+    touch("KOLVA.MDB.partial");
+
+    const QString said = recoverInterruptedConversion(access());
+    EXPECT_TRUE(said.contains("was interrupted before the new database was put in place")) << said.toStdString();
+    EXPECT_TRUE(said.contains("KOLVA.MDB.access-20240305"));
+    EXPECT_TRUE(said.contains("KOLVA.MDB.converting-k3x9a0b1, KOLVA.MDB.converting-k3x9a0b1-journal")
+                || said.contains("KOLVA.MDB.converting-k3x9a0b1-journal, KOLVA.MDB.converting-k3x9a0b1"))
+        << said.toStdString();
+    EXPECT_EQ(folderContents(dir.path()), QStringList({"KOLVA.MDB"}));
+    EXPECT_EQ(sha256(access()), before);
+    EXPECT_TRUE(recoverInterruptedConversion(access()).isEmpty()) << "nothing more to do";
+
+    // And it converts as if nothing had happened.
+    EXPECT_EQ(convert().keptAccessPath, kept);
+}
+
+TEST_F(InterruptedConversion, KilledBetweenTwoRenamesGetsTheAccessFileBack)
+{
+    placeFixture();
+    const QByteArray before = sha256(access());
+    ASSERT_TRUE(QFile::rename(access(), dir.filePath("KOLVA.MDB.access-20240305")));
+    touch("KOLVA.MDB.converting-q1w2e3r4");
+    const QString said = recoverInterruptedConversion(access());
+    EXPECT_TRUE(said.contains("was interrupted while the files were renamed")) << said.toStdString();
+    EXPECT_EQ(folderContents(dir.path()), QStringList({"KOLVA.MDB"}));
+    EXPECT_EQ(sha256(access()), before);
+}
+
+TEST_F(InterruptedConversion, ARunningConversionAndAFinishedOneAreLeftAlone)
+{
+    placeFixture();
+    const QString kept = dir.filePath("KOLVA.MDB.access-20240305");
+    ASSERT_TRUE(::link(QFile::encodeName(access()).constData(), QFile::encodeName(kept).constData()) == 0);
+    {
+        // A conversion between its two steps holds the Access file.
+        FileLock running;
+        ASSERT_TRUE(running.tryLock(access()));
+        ScratchFile itsNewDatabase(access(), ".converting");
+        ASSERT_TRUE(itsNewDatabase.isOpen());
+        EXPECT_TRUE(recoverInterruptedConversion(access()).isEmpty());
+        EXPECT_TRUE(QFile::exists(kept));
+        EXPECT_TRUE(QFile::exists(itsNewDatabase.path()));
+        running.release();
+        // Its temporary file is still held: only the second name goes.
+        recoverInterruptedConversion(access());
+        EXPECT_TRUE(QFile::exists(itsNewDatabase.path()));
+    }
+    EXPECT_FALSE(QFile::exists(kept));
+
+    // A finished conversion: the kept file is another file than the database.
+    const ConversionResult done = convert();
+    const QByteArray converted = sha256(access());
+    EXPECT_TRUE(recoverInterruptedConversion(access()).isEmpty());
+    EXPECT_EQ(sha256(access()), converted);
+    EXPECT_TRUE(QFile::exists(done.keptAccessPath));
 }
 
 // A small file system of its own, for a full disk and a folder that cannot
@@ -590,10 +712,14 @@ TEST(AccessDate, StoredDaysAndFractionsBecomeIsoText)
         {0.0, "1899-12-30 00:00:00"},     {1.0, "1899-12-31 00:00:00"},
         {-1.25, "1899-12-29 06:00:00"},   {2.0 - 1e-9, "1900-01-01 00:00:00"}, // rounds up into the next day
         {-657434.0, "0100-01-01 00:00:00"}, {2958465.999988426, "9999-12-31 23:59:59"},
+        // The first day Access holds, after midnight: the time counts forward.
+        {-657434.5, "0100-01-01 12:00:00"}, {-657434.999, "0100-01-01 23:58:34"},
+        {2958465.9999999, "9999-12-31 23:59:59"}, // never rounded into the year 10000
     };
     for (const auto& c : cases)
         EXPECT_EQ(accessDateText(c.stored).value_or("none"), c.text) << c.stored;
     EXPECT_FALSE(accessDateText(-657435.0));
+    EXPECT_FALSE(accessDateText(-657435.5));
     EXPECT_FALSE(accessDateText(2958466.0));
     EXPECT_FALSE(accessDateText(std::nan("")));
 }

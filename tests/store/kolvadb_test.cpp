@@ -4,12 +4,18 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlRecord>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <functional>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -266,6 +272,48 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     DatabaseRefused::Reason::TooNew, {"newer version of KOLVA", "99"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A pipe, a folder or a device named as the database is refused at once,
+// never opened: opening a pipe for reading waits for a writer for ever.
+TEST(OpenRefusedKind, ANonRegularFileIsSaidToBeOneWithoutOpeningIt)
+{
+    const struct {
+        const char* name;
+        std::function<bool(const QString&)> make;
+        const char* says;
+    } cases[] = {
+        {"fifo", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0644) == 0; },
+         "is not a regular file: it is a named pipe (FIFO)."},
+        {"folder", [](const QString& p) { return QDir().mkdir(p); }, "is not a regular file: it is a folder."},
+        {"link_to_dev_null", [](const QString& p) { return QFile::link("/dev/null", p); },
+         "is not a regular file: it is a device."},
+    };
+    for (const auto& c : cases) {
+        TempProgramDir dir(false);
+        const QString path = dir.databasePath();
+        ASSERT_TRUE(c.make(path)) << c.name;
+        auto outcome = std::async(std::launch::async, [&]() -> QString {
+            try {
+                openKolvaDatabase(path);
+                return "accepted";
+            } catch (const DatabaseRefused& refused) {
+                return refused.reason() == DatabaseRefused::Reason::NotRegularFile ? refused.userMessage()
+                                                                                    : "wrong reason";
+            }
+        });
+        if (outcome.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            // Let the blocked reader go before failing.
+            const int writer = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            outcome.wait();
+            ::close(writer);
+            FAIL() << c.name << ": the start-up check waits on the file";
+        }
+        const QString message = outcome.get();
+        EXPECT_TRUE(message.contains(c.says)) << c.name << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(QDir::toNativeSeparators(path))) << c.name;
+        EXPECT_TRUE(QFileInfo(path).exists() || QFileInfo(path).isSymLink()) << c.name << " is left where it was";
+    }
+}
 
 } // namespace
 
