@@ -184,6 +184,34 @@ TEST_F(TreeListTest, ASearchNarrowsTheListInItsOrderAndWithTheStreetFilter)
     EXPECT_EQ(found("no such thing"), QStringList());
 }
 
+TEST_F(TreeListTest, RowsThatCannotBeReadAreSaidOnceAndReadWhenShownAgain)
+{
+    {
+        Transaction batch(*t.db);
+        for (int i = 1; i <= 250; ++i)
+            addTree(*t.db, {{"Tree_ID", i}});
+        batch.commit();
+    }
+    const auto quick = Database::open(t.db->path(), 100);
+    TreeListModel model(*quick);
+    QSignalSpy failed(&model, &TreeListModel::readFailed);
+    model.setSource(byOption(0));
+    model.finishLoading();
+    EXPECT_EQ(model.data(model.index(10, 0)).toInt(), 11);
+
+    // Another program holds the database while rows not read yet are shown.
+    const auto other = Database::open(t.db->path(), 0);
+    other->exec("BEGIN EXCLUSIVE");
+    EXPECT_EQ(model.data(model.index(240, 0)).toString(), "");
+    EXPECT_EQ(model.data(model.index(241, 0)).toString(), "");
+    ASSERT_TRUE(failed.wait(2000));
+    other->exec("ROLLBACK");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failed.count(), 1) << "said once";
+    EXPECT_TRUE(failed.at(0).at(0).toString().contains("locked")) << failed.at(0).at(0).toString().toStdString();
+    EXPECT_EQ(model.data(model.index(240, 0)).toInt(), 241) << "read when shown again";
+}
+
 TEST_F(TreeListTest, ALongListCountsAtOnceAndReadsItsIdsWhileIdle)
 {
     {
