@@ -1451,8 +1451,15 @@ bool frmEditTree::saveChanges()
         }
         return false;
     } catch (const TreeRecordRefused& refused) {
-        context_.prompter.warn(this, refused.userMessage() + QStringLiteral("\n\nCorrect it, or choose Cancel to "
-                                                                            "go back to the record as it is stored."),
+        // A value at fault is corrected; a row the database refused (held by
+        // another program, say) can be saved again later.
+        context_.prompter.warn(this,
+                               refused.userMessage() +
+                                   (refused.column().isEmpty()
+                                        ? QStringLiteral("\n\nSave again later, or choose Cancel to go back to the "
+                                                         "record as it is stored.")
+                                        : QStringLiteral("\n\nCorrect it, or choose Cancel to go back to the record "
+                                                         "as it is stored.")),
                                recordNotSavedCaption());
         focusControl(controlOf(refused.column()));
         return false;

@@ -1378,6 +1378,22 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
     EXPECT_EQ(stored(*t.db, locked, "DBH").toInt(), 32767);
     EXPECT_EQ(stored(*t.db, locked, "Surveyor").toString(), "ANNA");
     EXPECT_EQ(t.db->scalar("SELECT COUNT(*) FROM _Survey_History").toInt(), 0);
+
+    // A save while the database is held is refused in the same words and
+    // succeeds when tried again.
+    setText("txtDBH", "15");
+    other->exec("BEGIN EXCLUSIVE");
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdNext");
+    EXPECT_EQ(t.prompter.last().message.caption, "Record Not Saved");
+    EXPECT_TRUE(t.prompter.last().message.text.contains("in use by another program"));
+    EXPECT_EQ(window->currentRow(), 0);
+    other->exec("ROLLBACK");
+    click("cmdNext");
+    EXPECT_EQ(window->currentRow(), 1);
+    EXPECT_EQ(stored(*t.db, t.db->scalar("SELECT ID FROM _Archived_SurveyData WHERE Tree_ID=1").toLongLong(), "DBH")
+                  .toInt(),
+              15);
 }
 
 TEST_F(EditTreeTest, ASaveNeverOverwritesWhatAnotherWindowChangedSinceItShowedTheRecord)
