@@ -1457,6 +1457,17 @@ TEST_F(EditTreeTest, ASaveNeverOverwritesWhatAnotherWindowChangedSinceItShowedTh
     EXPECT_EQ(child<QLineEdit>(&b, "txtSite")->text(), "MEDIAN");
     EXPECT_EQ(stored(*t.db, id, "DBH").toInt(), 16);
     EXPECT_FALSE(b.hasPendingChanges());
+
+    // A record the other window deleted meanwhile: who deleted it and when.
+    t.prompter.answer(MsgAnswer::Yes);
+    press(b, "cmdDelete");
+    type(a, "txtDBH", "12");
+    t.prompter.answer(MsgAnswer::Ok);
+    press(a, "cmdSave");
+    EXPECT_EQ(t.prompter.last().message.caption, "Record Not Saved");
+    EXPECT_TRUE(t.prompter.last().message.text.contains(
+        QStringLiteral("no longer in the database (deleted by %1 on 05/12/2009 14:20)").arg(operatingSystemUser())))
+        << t.prompter.last().message.text.toStdString();
     b.close();
 }
 
