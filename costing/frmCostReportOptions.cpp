@@ -64,8 +64,14 @@ frmCostReportOptions::frmCostReportOptions(const AppContext& context, QWidget* p
     int highest = 12;
     try {
         highest = highestRiskRating(context_.db);
-    } catch (const DbError&) {
-        // The written default.
+    } catch (const DbError& error) {
+        // The written default, and the user is told why.
+        context_.prompter.warn(this,
+                               QStringLiteral("The highest risk rating could not be read from the database; \"And <=\" "
+                                              "shows %1.\n\n%2")
+                                   .arg(highest)
+                                   .arg(error.message()),
+                               QStringLiteral("Error"));
     }
     txtRiskTo_->setText(QString::number(highest));
     auto* ratings = new QHBoxLayout(Frame4);

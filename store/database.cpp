@@ -323,4 +323,25 @@ void Savepoint::rollback()
     db_.exec(QStringLiteral("RELEASE ") + name_);
 }
 
+QString holdsExactly(const QString& column)
+{
+    return column + QStringLiteral(" IS ? COLLATE BINARY");
+}
+
+QString hiddenRowKey()
+{
+    return QStringLiteral("rowid");
+}
+
+bool isDatabaseLocked(const DbError& error)
+{
+    // SQLITE_BUSY (5) and SQLITE_LOCKED (6), with their extended codes.
+    bool ok = false;
+    const int code = error.code().toInt(&ok);
+    if (ok && ((code & 0xFF) == 5 || (code & 0xFF) == 6))
+        return true;
+    return error.message().contains(QLatin1String("database is locked")) ||
+           error.message().contains(QLatin1String("database table is locked"));
+}
+
 } // namespace kolva

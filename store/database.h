@@ -135,4 +135,16 @@ private:
 // Table and savepoint names cannot be bound; they must be plain identifiers.
 bool isPlainIdentifier(const QString& name);
 
+// A condition that holds when column holds exactly the value bound to its
+// "?": null only for null, text with regard to case (text columns compare
+// without it otherwise). For a save that must not overwrite another's change.
+QString holdsExactly(const QString& column);
+
+// The engine's own key of a row, for a table without a key column of its own.
+QString hiddenRowKey();
+
+// True when the failure is another connection holding the database (a
+// write lock kept longer than the wait).
+bool isDatabaseLocked(const DbError& error);
+
 } // namespace kolva

@@ -52,4 +52,19 @@ std::optional<QDateTime> parseUsDateTime(const QString& text)
     return QDateTime(date, time);
 }
 
+std::optional<int> storedReinspectionYear(const QString& text)
+{
+    const QString year = text.trimmed();
+    if (year.size() != 2 && year.size() != 4)
+        return std::nullopt;
+    for (const QChar c : year) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    const int value = year.toInt();
+    if (year.size() == 4)
+        return value;
+    return value + (value < 30 ? 2000 : 1900);
+}
+
 } // namespace kolva

@@ -20,4 +20,9 @@ QDateTime fromDbDateTime(const QVariant& value);
 // 2029. Nothing for text that is not a real date (2/30/2008) or time.
 std::optional<QDateTime> parseUsDateTime(const QString& text);
 
+// The year a reinspection year field names, as the reinspection report reads
+// it: four digits as they are, two digits 1930 to 2029, blanks around them
+// ignored. Nothing for any other text (one or three digits, a sign, a word).
+std::optional<int> storedReinspectionYear(const QString& text);
+
 } // namespace kolva

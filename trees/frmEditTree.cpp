@@ -114,8 +114,9 @@ public:
     void setLimit(int limit) { limit_ = limit; }
     int limit() const { return limit_; }
 
-    // The text as it is, no-break spaces included (toPlainText() turns them
-    // into blanks); lines end in "\n".
+    // The text as it is, no-break spaces and line separators (U+2028)
+    // included (toPlainText() turns them into blanks and line ends); the
+    // box's lines end in "\n".
     QString rawText() const
     {
         QString text;
@@ -124,7 +125,6 @@ public:
                 text += QLatin1Char('\n');
             text += block.text();
         }
-        text.replace(QChar::LineSeparator, QLatin1Char('\n'));
         return text;
     }
 
@@ -224,6 +224,21 @@ QString fieldLabel(const QString& field)
 {
     const TreeColumn* column = findTreeColumn(field);
     return column ? column->label : field;
+}
+
+// Runs f (a message) with the normal pointer, also while the list is
+// being rebuilt under the busy one.
+template <class F>
+void withNormalPointer(F f)
+{
+    int busy = 0;
+    while (QApplication::overrideCursor()) {
+        QApplication::restoreOverrideCursor();
+        ++busy;
+    }
+    f();
+    while (busy-- > 0)
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
 }
 
 QString historyValue(const QVariant& value)
@@ -340,6 +355,15 @@ QWidget* frmEditTree::buildListPage()
     });
 
     model_ = new TreeListModel(context_.db, this);
+    connect(model_, &TreeListModel::readFailed, this, [this](const QString& message) {
+        withNormalPointer([&] {
+            context_.prompter.warn(this,
+                                   QStringLiteral("The list of trees could not be read whole; rows that could not be "
+                                                  "read show empty. Press Refresh to read it again.\n\n%1")
+                                       .arg(message),
+                                   windowTitle());
+        });
+    });
     DBGrid1_ = new QTableView(page);
     DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1_->setAccessibleName(QStringLiteral("Tree List"));
@@ -787,16 +811,16 @@ void frmEditTree::Form_Load()
         QScopedValueRollback syncing(syncingGrid_, true);
         try {
             model_->setSource(TreeListSource{});
-        } catch (const DbError&) {
+        } catch (const DbError& error) {
             model_->clear();
+            busy.release();
+            context_.prompter.warn(this, QStringLiteral("The list of trees could not be read.\n\n%1").arg(error.message()),
+                                   windowTitle());
         }
     }
     shownSource_ = model_->source();
     setEntryCount(model_->rowCount());
-    if (model_->rowCount() > 0)
-        showRecord(0);
-    else
-        showNoRecord();
+    showFirstRecord();
     QCoreApplication::processEvents();
     SSTab1_->setCurrentIndex(0);
     loaded_ = true;
@@ -1084,14 +1108,10 @@ void frmEditTree::refreshList(bool force, bool recount)
     }
     shownSource_ = source;
     showChosenSource(source);
-    if (model_->rowCount() > 0) {
+    if (model_->rowCount() > 0 && same && currentRow_ >= 0)
         setDetailsEnabled(true);
-        if (!same || currentRow_ < 0)
-            showRecord(0);
-    } else {
-        setDetailsEnabled(false);
-        showNoRecord();
-    }
+    else
+        showFirstRecord();
     setEntryCount(model_->rowCount());
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     emit treeListRefreshed();
@@ -1214,24 +1234,50 @@ bool frmEditTree::moveToRow(int row)
         selectGridRow(row);
         return true;
     }
-    if (!leaveRecord()) {
+    if (!leaveRecord() || !showRecord(row)) {
         selectGridRow(currentRow_);
         return false;
     }
-    showRecord(row);
     return true;
 }
 
-void frmEditTree::showRecord(int row)
+void frmEditTree::showFirstRecord()
 {
-    currentRow_ = row;
-    currentId_ = model_->idAt(row);
+    if (model_->rowCount() > 0 && showRecord(0))
+        return;
+    // No record to show, or none that could be read: no empty form stands
+    // for a record.
+    setDetailsEnabled(false);
+    showNoRecord();
+}
+
+bool frmEditTree::showRecord(int row)
+{
     std::optional<TreeRecord> record;
+    qint64 id = -1;
     try {
-        record = readTreeRecord(context_.db, currentId_);
-    } catch (const DbError&) {
+        id = model_->readIdAt(row);
+        if (id >= 0)
+            record = readTreeRecord(context_.db, id);
+    } catch (const DbError& error) {
+        // The record shown stays, so that the user can try again.
+        withNormalPointer([&] { context_.prompter.warn(this, recordNotReadMessage(error), windowTitle()); });
+        return false;
     }
-    stored_ = record.value_or(TreeRecord{});
+    if (!record) {
+        withNormalPointer([&] {
+            context_.prompter.warn(this,
+                                   QStringLiteral("The record could not be read: it is no longer in the database "
+                                                  "(another window or program deleted it). Press Refresh to read the "
+                                                  "list again."),
+                                   windowTitle());
+        });
+        return false;
+    }
+    currentRow_ = row;
+    currentId_ = id;
+    stored_ = std::move(*record);
+    SSTab1_->setTabEnabled(1, true);
     for (const Binding& b : bindings_) {
         showValue(b, shownValue(*b.column, stored_[b.column->name]));
         // What the control shows of the stored value counts as unchanged.
@@ -1243,6 +1289,7 @@ void frmEditTree::showRecord(int row)
     selectGridRow(row);
     updateRecordButtons();
     showHistory();
+    return true;
 }
 
 void frmEditTree::showNoRecord()
@@ -1385,26 +1432,41 @@ bool frmEditTree::saveChanges()
 {
     if (currentRow_ < 0)
         return true;
+    TreeRecord written;
     try {
         const auto changes = pendingChanges();
         if (changes.empty())
             return true;
         // The list is read to its end before the database changes under it.
         model_->finishLoading();
-        writeTreeRecord(context_.db, currentId_, changes, {context_.clock.now(), operatingSystemUser()});
+        written = writeTreeRecord(context_.db, currentId_, changes, stored_, {context_.clock.now(), operatingSystemUser()});
+    } catch (const TreeRecordChanged& changed) {
+        // Another window or program changed the record since it was shown.
+        if (context_.prompter.message(this, treeRecordChangedMessage(changed.conflicts())) == MsgAnswer::Yes) {
+            showRecord(currentRow_);
+        } else {
+            // The user has been told: the next save writes over the other change.
+            for (const TreeFieldConflict& conflict : changed.conflicts())
+                stored_[conflict.column] = conflict.stored;
+        }
+        return false;
     } catch (const TreeRecordRefused& refused) {
-        context_.prompter.warn(this, refused.userMessage() + QStringLiteral("\n\nCorrect it, or choose Cancel to "
-                                                                            "go back to the record as it is stored."),
+        // A value at fault is corrected; a row the database refused (held by
+        // another program, say) can be saved again later.
+        context_.prompter.warn(this,
+                               refused.userMessage() +
+                                   (refused.column().isEmpty()
+                                        ? QStringLiteral("\n\nSave again later, or choose Cancel to go back to the "
+                                                         "record as it is stored.")
+                                        : QStringLiteral("\n\nCorrect it, or choose Cancel to go back to the record "
+                                                         "as it is stored.")),
                                recordNotSavedCaption());
         focusControl(controlOf(refused.column()));
         return false;
     }
     // The record as now stored is the record the controls show.
-    try {
-        if (auto record = readTreeRecord(context_.db, currentId_))
-            stored_ = *record;
-    } catch (const DbError&) {
-    }
+    for (auto& [name, value] : written)
+        stored_[name] = value;
     for (const Binding& b : bindings_)
         shownStored_[b.column->name] = shownText(b);
     model_->rowChanged(currentRow_);
@@ -1494,11 +1556,9 @@ void frmEditTree::cmdDelete_Click()
     currentId_ = -1;
     model_->removeListRow(row);
     setEntryCount(model_->rowCount());
-    if (model_->rowCount() == 0) {
+    if (model_->rowCount() == 0 || !showRecord(std::min(row, model_->rowCount() - 1))) {
         setDetailsEnabled(false);
         showNoRecord();
-    } else {
-        showRecord(std::min(row, model_->rowCount() - 1));
     }
 }
 

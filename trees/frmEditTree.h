@@ -128,7 +128,12 @@ private:
     // current row stays) when that record cannot be left.
     bool moveToRow(int row);
     // Shows the record of row in the controls, its stored values unchanged.
-    void showRecord(int row);
+    // When it cannot be read the user is told and the record shown stays
+    // (false).
+    bool showRecord(int row);
+    // Shows the first record of the list, or, when there is none or it
+    // cannot be read, no record and no Details page.
+    void showFirstRecord();
     void showNoRecord();
     // Writes the changed values of the current record back; false after a
     // refusal, which has been reported.

@@ -170,12 +170,52 @@ RiskQuestions frmRating::shownQuestions() const
     return questions;
 }
 
-void frmRating::SaveRiskQuestions()
+bool frmRating::SaveRiskQuestions()
 {
     try {
         writeRiskQuestions(*db_, read_, shownQuestions());
+    } catch (const RiskQuestionsChanged& changed) {
+        // Another's change is never overwritten unasked; the window stays open.
+        if (context_.prompter.message(this, riskQuestionsChangedMessage(changed)) == MsgAnswer::Yes) {
+            reloadRiskQuestions(true);
+        } else {
+            reloadRiskQuestions(false);
+        }
+        return false;
     } catch (const DbError& error) {
         // The table keeps the questions it had.
+        context_.prompter.message(this, riskQuestionSaveErrorMessage(error));
+    }
+    return true;
+}
+
+void frmRating::reloadRiskQuestions(bool showStored)
+{
+    if (showStored) {
+        try {
+            LoadRiskQuestions();
+        } catch (const DbError& error) {
+            context_.prompter.message(this, riskQuestionSaveErrorMessage(error));
+        }
+        return;
+    }
+    // The boxes keep the user's texts; the next save writes them over the
+    // rows as they are now.
+    try {
+        const RiskQuestions edited = shownQuestions();
+        const RiskQuestions before = read_.questions;
+        LoadRiskQuestions();
+        // The boxes the user edited show the edits again; the others show
+        // what is stored now.
+        for (int q = 0; q < RiskQuestionCount; ++q) {
+            if (edited.titles[size_t(q)] != before.titles[size_t(q)])
+                txtLabel_[size_t(q)]->setText(edited.titles[size_t(q)]);
+            for (int r = 0; r < RiskResponseCount; ++r) {
+                if (edited.responses[size_t(q)][size_t(r)] != before.responses[size_t(q)][size_t(r)])
+                    txtResponse_[size_t(q)][size_t(r)]->setText(edited.responses[size_t(q)][size_t(r)]);
+            }
+        }
+    } catch (const DbError& error) {
         context_.prompter.message(this, riskQuestionSaveErrorMessage(error));
     }
 }
@@ -184,14 +224,20 @@ void frmRating::cmdExit_Click()
 {
     if (!db_)
         return;
+    bool saved = false;
     {
         BusyCursor busy;
         cmdExit_->setEnabled(false);
         QCoreApplication::processEvents();
         setEnabled(false);
-        SaveRiskQuestions();
+        saved = SaveRiskQuestions();
     }
     QCoreApplication::processEvents();
+    if (!saved) {
+        setEnabled(true);
+        cmdExit_->setEnabled(true);
+        return;
+    }
     close();
 }
 

@@ -35,7 +35,11 @@ protected:
 private:
     void Form_Load();
     void LoadRiskQuestions();
-    void SaveRiskQuestions();
+    // False when the window is to stay open (the rows changed meanwhile).
+    bool SaveRiskQuestions();
+    // Reads the table again after another's change: the boxes show it, or
+    // keep the user's texts to be saved over it.
+    void reloadRiskQuestions(bool showStored);
     void cmdExit_Click();
     void cmdCancel_Click();
 

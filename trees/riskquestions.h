@@ -10,6 +10,7 @@
 
 #include <array>
 #include <optional>
+#include <stdexcept>
 
 namespace kolva {
 
@@ -34,9 +35,13 @@ struct RiskQuestionTable {
     // changes nothing. A stored text longer than the boxes take
     // (RiskTextMaxLength) is read whole, for the same reason.
     RiskQuestions questions;
-    // The stored Description of the row each box shows (index 0 the title,
-    // 1 to 8 the responses 0 to 7); nothing where there is no row.
-    std::array<std::array<std::optional<QVariant>, RiskResponseCount + 1>, RiskQuestionCount> storedTexts;
+    // The row each box shows (index 0 the title, 1 to 8 the responses 0 to
+    // 7): its key and its stored Description; nothing where there is no row.
+    struct StoredRow {
+        qint64 key = 0;
+        QVariant text;
+    };
+    std::array<std::array<std::optional<StoredRow>, RiskResponseCount + 1>, RiskQuestionCount> storedRows;
     // The rows no box can show, described for the user: a question number
     // outside 1 to 4, an order outside -1 to 7, a second row of one box.
     QStringList hiddenRows;
@@ -46,14 +51,33 @@ RiskQuestionTable readRiskQuestionTable(Database& db);
 // The questions alone.
 RiskQuestions readRiskQuestions(Database& db);
 
+// A save that found rows changed by another window or program since the
+// questions were read: nothing was written.
+class RiskQuestionsChanged : public std::runtime_error {
+public:
+    explicit RiskQuestionsChanged(QStringList changes);
+    // The boxes whose rows changed: "answer 5 of question 2: now "Low", read as "Lo"".
+    const QStringList& changes() const { return changes_; }
+
+private:
+    QStringList changes_;
+};
+
 // Writes what the user changed: for each box whose text differs between
 // the table as read and edited, its row is rewritten (the text as typed
 // followed by one blank), added, or, for a response box left blank,
 // deleted; a question whose box changed gets a title row if it has none.
 // Rows of unchanged boxes and rows no box shows are left as they are; with
-// no change nothing is written. All or nothing: throws DbError and leaves
-// the table as it was on failure.
+// no change nothing is written. Each statement writes its row only where it
+// still holds what was read (and adds one only where there is none), so
+// another's change is never overwritten: RiskQuestionsChanged names them.
+// All or nothing: throws DbError or RiskQuestionsChanged and leaves the
+// table as it was on failure.
 void writeRiskQuestions(Database& db, const RiskQuestionTable& read, const RiskQuestions& edited);
+
+// The question that tells which rows were changed since the window read
+// them and asks whether to show them as they are stored now.
+MessageRequest riskQuestionsChangedMessage(const RiskQuestionsChanged& changed);
 
 // The note that tells the user of the rows the window keeps but cannot
 // show; empty when there are none.

@@ -163,7 +163,8 @@ TreeSearch parseTreeSearch(const QString& typed, const QStringList& streetNames,
     if (text.isEmpty())
         return search;
     static const QRegularExpression number(QStringLiteral(R"(^\d{1,10}$)"));
-    static const QRegularExpression address(QStringLiteral(R"(^(\d+\S*)\s+(\D.*)$)"));
+    // A house number, then the street: "12 ELM ST", "12 3RD ST".
+    static const QRegularExpression address(QStringLiteral(R"(^(\d+\S*)\s+(\S.*)$)"));
     if (number.match(text).hasMatch()) {
         search.kind = TreeSearch::Kind::TreeNumber;
         search.treeNumber = text.toLongLong();
@@ -292,6 +293,7 @@ void TreeListModel::setSource(const TreeListSource& source, bool recount)
     constexpr int FirstRows = 2 * PageSize;
     sliceTimer_.stop();
     loader_.reset();
+    failureReported_ = false;
     pageQuery_ = QSqlQuery();
     pageQueryReady_ = false;
 
@@ -383,6 +385,7 @@ void TreeListModel::clear()
 {
     sliceTimer_.stop();
     loader_.reset();
+    failureReported_ = false;
     beginResetModel();
     count_ = 0;
     countKnown_ = false;
@@ -450,8 +453,9 @@ void TreeListModel::readSlice()
         // A slice of the work at a time, so that the window answers the user.
         if (readIds(count_, 15'000'000))
             sliceTimer_.start();
-    } catch (const DbError&) {
+    } catch (const DbError& error) {
         loader_.reset();
+        reportReadFailure(error);
     }
 }
 
@@ -460,22 +464,40 @@ void TreeListModel::finishLoading()
     sliceTimer_.stop();
     try {
         readIds(count_, 0);
-    } catch (const DbError&) {
+    } catch (const DbError& error) {
         loader_.reset();
+        reportReadFailure(error);
     }
+}
+
+void TreeListModel::reportReadFailure(const DbError& error) const
+{
+    if (failureReported_)
+        return;
+    failureReported_ = true;
+    // Said after the painting or the step that met it.
+    QMetaObject::invokeMethod(
+        const_cast<TreeListModel*>(this),
+        [self = const_cast<TreeListModel*>(this), message = error.message()] { emit self->readFailed(message); },
+        Qt::QueuedConnection);
 }
 
 qint64 TreeListModel::idAt(int row) const
 {
+    try {
+        return readIdAt(row);
+    } catch (const DbError& error) {
+        reportReadFailure(error);
+        return -1;
+    }
+}
+
+qint64 TreeListModel::readIdAt(int row) const
+{
     if (row < 0 || row >= count_)
         return -1;
-    if (row >= int(ids_.size())) {
-        try {
-            readIds(row, 0);
-        } catch (const DbError&) {
-            return -1;
-        }
-    }
+    if (row >= int(ids_.size()))
+        readIds(row, 0);
     return row < int(ids_.size()) ? ids_[size_t(row)] : -1;
 }
 
@@ -566,7 +588,8 @@ const TreeListModel::Page& TreeListModel::page(int pageIndex) const
     Page fresh;
     try {
         fresh = readPage(pageIndex);
-    } catch (const DbError&) {
+    } catch (const DbError& error) {
+        reportReadFailure(error);
         // A page that cannot be read shows empty cells; it is tried again
         // when it is next shown.
         unreadable_.first = first;

@@ -20,6 +20,7 @@
 namespace kolva {
 
 class Database;
+class DbError;
 
 // The first entry of the street filter: no filter.
 QString allStreetsEntry(); // "-- ALL STREETS -- "
@@ -119,7 +120,11 @@ public:
     // database is written, so that the reading never sees a half-made change.
     void finishLoading();
 
+    // The record ID of row, or -1 when it cannot be read (readFailed tells).
     qint64 idAt(int row) const;
+    // The record ID of row, or -1 past the end; throws DbError when the
+    // list cannot be read.
+    qint64 readIdAt(int row) const;
     // The row of the record with that ID, or -1.
     int rowOf(qint64 id) const;
     // Reads the row again when it is next shown (after the record was saved).
@@ -138,6 +143,9 @@ public:
 signals:
     // Every ID of the list has been read.
     void loaded();
+    // A part of the list could not be read (its rows show empty cells, or
+    // the list stops early); once until the list is set again.
+    void readFailed(const QString& message);
 
 private:
     struct Page {
@@ -151,6 +159,7 @@ private:
     bool readIds(int row, qint64 budgetNs) const;
     void readSlice();
     void endLoading() const;
+    void reportReadFailure(const DbError& error) const;
 
     Database& db_;
     TreeListSource source_;
@@ -166,6 +175,7 @@ private:
     mutable Page unreadable_;        // what a page that cannot be read shows
     mutable QSqlQuery pageQuery_;
     mutable bool pageQueryReady_ = false;
+    mutable bool failureReported_ = false;
 };
 
 } // namespace kolva

@@ -234,19 +234,17 @@ QVariant storedValue(const TreeColumn& column, const QString& shown, const QVari
         return toDbDateTime(QDateTime(day, before.isValid() ? before.time() : QTime(0, 0)));
     }
     case TreeColumnKind::YearText: {
+        // Kept as typed, so that the reports read it: two digits ("09") or four.
         const QString trimmed = shown.trimmed();
         if (trimmed.isEmpty())
             return QVariant(QMetaType::fromType<QString>());
-        bool ok = false;
-        const int year = trimmed.toInt(&ok);
-        if (!ok || year < column.minimum || year > column.maximum) {
+        if (!storedReinspectionYear(trimmed)) {
             throw TreeRecordRefused(column.name,
-                                    QStringLiteral("The record was not saved: the %1 must be a whole number from %2 to "
-                                                   "%3, and \"%4\" is not.")
-                                        .arg(column.label, QString::number(column.minimum),
-                                             QString::number(column.maximum), shown));
+                                    QStringLiteral("The record was not saved: the %1 must be a year of two or four "
+                                                   "digits (09 or 2009), and \"%2\" is not.")
+                                        .arg(column.label, shown));
         }
-        return QString::number(year);
+        return trimmed;
     }
     case TreeColumnKind::Decimal: {
         const QString trimmed = shown.trimmed();
@@ -272,6 +270,8 @@ QString multiLineShown(const QString& stored)
     QString shown = stored;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // The box breaks its lines at a paragraph separator too.
+    shown.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return shown;
 }
 
@@ -313,6 +313,8 @@ QString mergeEditedText(const QString& stored, const QString& shownBefore, const
     const qsizetype from = storedIndex(stored, prefix);
     const qsizetype to = storedIndex(stored, shownBefore.size() - suffix);
     QString typed = shownNow.mid(prefix, shownNow.size() - suffix - prefix);
+    // A line break the user typed (Shift+Enter gives a line separator) is a line end.
+    typed.replace(QChar::LineSeparator, QLatin1Char('\n'));
     const qsizetype lineEnd = stored.indexOf(QLatin1Char('\r'));
     if (lineEnd >= 0) {
         const bool crlf = lineEnd + 1 < stored.size() && stored.at(lineEnd + 1) == QLatin1Char('\n');
@@ -341,40 +343,144 @@ bool sameStoredValue(const QVariant& a, const QVariant& b)
 
 } // namespace
 
-void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values,
-                     const HistoryStamp& stamp)
+TreeRecordChanged::TreeRecordChanged(std::vector<TreeFieldConflict> conflicts)
+    : TreeRecordRefused(conflicts.empty() ? QString() : conflicts.front().column,
+                        treeRecordChangedMessage(conflicts).text),
+      conflicts_(std::move(conflicts))
+{
+}
+
+namespace {
+
+QString conflictValue(const QString& column, const QVariant& value)
+{
+    const TreeColumn* bound = findTreeColumn(column);
+    const QString shown = bound ? shownValue(*bound, value) : fieldText(value);
+    return shown.isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("\"%1\"").arg(shown);
+}
+
+QString whoAndWhen(const std::optional<HistoryEntry>& entry)
+{
+    if (!entry)
+        return QStringLiteral("changed by another program (the record's history does not tell)");
+    return QStringLiteral("changed by %1 on %2")
+        .arg(entry->changedBy, entry->changedAt.toString(QStringLiteral("MM/dd/yyyy HH:mm")));
+}
+
+} // namespace
+
+MessageRequest treeRecordChangedMessage(const std::vector<TreeFieldConflict>& conflicts)
+{
+    QStringList lines;
+    for (const TreeFieldConflict& c : conflicts) {
+        const TreeColumn* column = findTreeColumn(c.column);
+        lines << QStringLiteral("%1: now %2, shown as %3; %4.")
+                     .arg(column ? column->label : c.column, conflictValue(c.column, c.stored),
+                          conflictValue(c.column, c.shown), whoAndWhen(c.change));
+    }
+    QString text = QStringLiteral("The record was not saved: it was changed in the database since it was shown here.");
+    if (!lines.isEmpty())
+        text += QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
+    text += QStringLiteral("\n\nShow the record as it is stored now? Your changes of it are then discarded.\n"
+                           "No keeps your changes on the screen; saving again then stores them over the other "
+                           "change.");
+    return {text, recordNotSavedCaption(), MsgIcon::Exclamation, MsgButtons::YesNo, MsgAnswer::Yes};
+}
+
+QString recordNotReadMessage(const DbError& error)
+{
+    if (isDatabaseLocked(error))
+        return QStringLiteral("The record could not be read: the database is in use by another program, which "
+                              "keeps it locked. Nothing was changed; try again in a moment.\n\n%1")
+            .arg(error.message());
+    return QStringLiteral("The record could not be read: the database reported an error. Nothing was changed.\n\n%1")
+        .arg(error.message());
+}
+
+TreeRecord writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values,
+                           const TreeRecord& read, const HistoryStamp& stamp)
 {
     if (values.empty())
-        return;
+        return {};
     QStringList names;
     QStringList assignments;
+    QStringList unchanged;
     QVariantList bound;
+    QVariantList expected;
     for (const auto& [name, value] : values) {
         if (!findTreeColumn(name))
             throw std::logic_error("not a column of the Tree editor: " + name.toStdString());
         names << name;
         assignments << name + QStringLiteral("=?");
         bound << value;
+        unchanged << holdsExactly(name);
+        const auto was = read.find(name);
+        expected << (was == read.end() ? QVariant() : was->second);
     }
     bound << id;
+    bound += expected;
+    const QString columns = names.join(QLatin1Char(','));
     try {
         Transaction transaction(db);
-        QSqlQuery before = db.query(
-            QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE ID=?").arg(names.join(QLatin1Char(','))), {id});
-        if (!before.next())
-            throw TreeRecordRefused({}, QStringLiteral("The record was not saved: it is no longer in the database."));
+        QSqlQuery before =
+            db.query(QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE ID=?").arg(columns), {id});
+        if (!before.next()) {
+            QString text = QStringLiteral("The record was not saved: it is no longer in the database");
+            const std::vector<HistoryEntry> history = readSurveyHistory(db, id);
+            const auto deleted = std::find_if(history.rbegin(), history.rend(), [](const HistoryEntry& e) {
+                return e.action == QLatin1String("deleted");
+            });
+            if (deleted != history.rend())
+                text += QStringLiteral(" (deleted by %1 on %2)")
+                            .arg(deleted->changedBy, deleted->changedAt.toString(QStringLiteral("MM/dd/yyyy HH:mm")));
+            throw TreeRecordRefused({}, text + QLatin1Char('.'));
+        }
         std::vector<FieldChange> changes;
+        std::vector<std::pair<QString, QVariant>> now;
         for (int i = 0; i < names.size(); ++i) {
             const QVariant old = before.value(i);
+            now.emplace_back(names.at(i), old);
             if (!sameStoredValue(old, values[size_t(i)].second))
                 changes.push_back({names.at(i), old, values[size_t(i)].second});
         }
         before.finish();
-        db.exec(QStringLiteral("UPDATE _Archived_SurveyData SET %1 WHERE ID=?").arg(assignments.join(QLatin1Char(','))),
-                bound);
+        // The fields are written only where they still hold what was read.
+        const int written = db.exec(QStringLiteral("UPDATE _Archived_SurveyData SET %1 WHERE ID=? AND %2")
+                                        .arg(assignments.join(QLatin1Char(',')), unchanged.join(QStringLiteral(" AND "))),
+                                    bound);
+        if (written != 1) {
+            const std::vector<HistoryEntry> history = readSurveyHistory(db, id);
+            std::vector<TreeFieldConflict> conflicts;
+            for (size_t i = 0; i < now.size(); ++i) {
+                const QVariant& shown = expected.at(qsizetype(i));
+                if (sameStoredValue(now[i].second, shown) && now[i].second.toString() == shown.toString())
+                    continue;
+                TreeFieldConflict conflict{now[i].first, shown, now[i].second, std::nullopt};
+                for (auto e = history.rbegin(); e != history.rend(); ++e) {
+                    if (e->action == QLatin1String("changed") && e->field == conflict.column) {
+                        conflict.change = *e;
+                        break;
+                    }
+                }
+                conflicts.push_back(std::move(conflict));
+            }
+            throw TreeRecordChanged(std::move(conflicts));
+        }
         recordFieldChanges(db, id, changes, stamp);
+        TreeRecord stored;
+        QSqlQuery after = db.query(QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE ID=?").arg(columns), {id});
+        if (after.next()) {
+            for (int i = 0; i < names.size(); ++i)
+                stored[names.at(i)] = after.value(i);
+        }
+        after.finish();
         transaction.commit();
+        return stored;
     } catch (const DbError& error) {
+        if (isDatabaseLocked(error))
+            throw TreeRecordRefused({}, QStringLiteral("The record was not saved: the database is in use by another "
+                                                       "program, which keeps it locked. Try again in a moment.\n\n%1")
+                                            .arg(error.message()));
         throw TreeRecordRefused({}, QStringLiteral("The record was not saved: the database refused it.\n\n%1")
                                         .arg(error.message()));
     }

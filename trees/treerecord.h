@@ -23,13 +23,14 @@
 namespace kolva {
 
 class Database;
+class DbError;
 
 // What a bound column holds.
 enum class TreeColumnKind {
     Text,
     WholeNumber, // an integer column
     DateTime,    // shown as its day, stored as "yyyy-MM-dd HH:mm:ss"
-    YearText,    // a whole number kept as text (the reinspection year)
+    YearText,    // a year of two or four digits kept as typed (the reinspection year)
     Decimal,     // a real column (latitude, longitude)
 };
 
@@ -89,15 +90,46 @@ QVariant storedValue(const TreeColumn& column, const QString& shown, const QVari
 // of the stored text's first one.
 QString mergeEditedText(const QString& stored, const QString& shownBefore, const QString& shownNow);
 // How a multi-line box shows a stored text: every line end ("\r\n", "\r")
-// as "\n"; nothing else changes.
+// and paragraph separator as "\n"; nothing else changes (a line separator,
+// U+2028, stays).
 QString multiLineShown(const QString& stored);
+
+// A field that another window or program changed since the record was read.
+struct TreeFieldConflict {
+    QString column;
+    QVariant shown;  // the stored value the editor read
+    QVariant stored; // the value stored now
+    std::optional<HistoryEntry> change; // the latest change of the field in the history
+};
+
+// A save that found values changed by someone else since the record was
+// read: nothing was written.
+class TreeRecordChanged : public TreeRecordRefused {
+public:
+    explicit TreeRecordChanged(std::vector<TreeFieldConflict> conflicts);
+    const std::vector<TreeFieldConflict>& conflicts() const { return conflicts_; }
+
+private:
+    std::vector<TreeFieldConflict> conflicts_;
+};
+
+// The question that tells who changed the record since it was read, and
+// asks whether to show it as it is stored now (Yes is the default).
+MessageRequest treeRecordChangedMessage(const std::vector<TreeFieldConflict>& conflicts);
 
 // Writes the values into the record with that ID and, for every field whose
 // stored value changes, a 'changed' row of its history, in one transaction.
-// Throws TreeRecordRefused when the database refuses the row; it and its
-// history are then unchanged.
-void writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values,
-                     const HistoryStamp& stamp);
+// The same statement checks that every written field still holds the value
+// of read (the record as the caller read it); when one does not, nothing is
+// written and TreeRecordChanged names the fields. Throws TreeRecordRefused
+// when the record is gone or the database refuses the row; it and its
+// history are then unchanged. Gives the written fields as now stored.
+TreeRecord writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<QString, QVariant>>& values,
+                           const TreeRecord& read, const HistoryStamp& stamp);
+
+// Why a record could not be read, for the user: the database held by
+// another program, or the engine's reason.
+QString recordNotReadMessage(const DbError& error);
 
 // Deletes the record with that ID and keeps the whole of it in the history,
 // in one transaction. False when the record is no longer there; throws

@@ -83,6 +83,19 @@ TEST_F(CostReportOptionsTest, OpensWithEveryActionTheWholeRatingRangeAndTheLastY
     EXPECT_TRUE(window->chkCA(7)->isChecked());
 }
 
+TEST(CostReportOptionsUnreadable, SaysWhenTheHighestRatingCannotBeReadAndOffersTheDefault)
+{
+    TestContext t;
+    t.db->exec("ALTER TABLE Risk_Rating RENAME TO Risk_Rating_Elsewhere");
+    t.prompter.answer(MsgAnswer::Ok);
+    frmCostReportOptions window(t.context());
+    ASSERT_EQ(t.prompter.prompts().size(), 1u);
+    EXPECT_EQ(t.prompter.last().message.caption, "Error");
+    EXPECT_TRUE(t.prompter.last().message.text.contains("The highest risk rating could not be read"))
+        << t.prompter.last().message.text.toStdString();
+    EXPECT_EQ(window.txtRiskTo()->text(), "12");
+}
+
 TEST_F(CostReportOptionsTest, RefusesOptionsThatMakeNoReportInOrder)
 {
     const auto tryWith = [&](const std::function<void()>& set, const QString& message, const QString& caption) {

@@ -1110,7 +1110,7 @@ TEST_F(EditTreeTest, AnImpossibleDateIsReportedAndNeverStored)
 
 TEST_F(EditTreeTest, ATypedNoteKeepsTheCharactersTheUserDidNotTouch)
 {
-    const QString note = QString("Gate\u00A0post\r\nsecond line\u00A0");
+    const QString note = QString("Gate\u00A0post\u2028lane\r\nsecond line\u00A0");
     const QString risk = QString("Leans\r\nover\u00A0the road");
     const qint64 id = addTree(*t.db, {{"Note", note}, {"Desc_OtherRisk", risk}});
     addTree(*t.db);
@@ -1296,7 +1296,11 @@ TEST_F(EditTreeTest, TheReinspectionYearAndTheCoordinatesAreChecked)
     } refused[] = {{"txtReinspectYear", "-5", "ReinspectYear"},
                    {"txtLatitude", "90.5", "Latitude"},
                    {"txtLongitude", "-180.01", "Longitude"},
-                   {"txtLatitude", "4-5", "Latitude"}};
+                   {"txtLatitude", "4-5", "Latitude"},
+                   // The reports read two or four digits only.
+                   {"txtReinspectYear", "9", "ReinspectYear"},
+                   {"txtReinspectYear", "123", "ReinspectYear"},
+                   {"txtReinspectYear", "0", "ReinspectYear"}};
     for (const auto& r : refused) {
         setText(r.box, r.typed);
         t.prompter.answer(MsgAnswer::Ok);
@@ -1308,11 +1312,163 @@ TEST_F(EditTreeTest, TheReinspectionYearAndTheCoordinatesAreChecked)
     }
     setText("txtLatitude", "-90");
     setText("txtLongitude", "180");
-    setText("txtReinspectYear", "2014");
+    setText("txtReinspectYear", "09");
     click("cmdNext");
     EXPECT_EQ(stored(*t.db, id, "Latitude").toDouble(), -90.0);
     EXPECT_EQ(stored(*t.db, id, "Longitude").toDouble(), 180.0);
+    EXPECT_EQ(stored(*t.db, id, "ReinspectYear").toString(), "09") << "two digits as typed";
+    click("cmdPrevious");
+    setText("txtReinspectYear", "2014");
+    click("cmdNext");
     EXPECT_EQ(stored(*t.db, id, "ReinspectYear").toString(), "2014");
+}
+
+TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilTheUserTriesAgain)
+{
+    addTree(*t.db, {{"Tree_ID", 1}, {"DBH", 14}});
+    const qint64 locked = addTree(*t.db, {{"Tree_ID", 1003}, {"DBH", 32767}, {"Surveyor", "ANNA"}});
+    const qint64 gone = addTree(*t.db, {{"Tree_ID", 2000}});
+    addTree(*t.db, {{"Tree_ID", 2001}});
+    // The window waits a moment for a lock, as it does for one that ends soon.
+    const auto quick = Database::open(t.db->path(), 200);
+    struct CloseFirst {
+        std::unique_ptr<frmEditTree>& window;
+        ~CloseFirst() { window.reset(); }
+    } closeBeforeTheConnection{window};
+    window = std::make_unique<frmEditTree>(
+        AppContext{*quick, t.prompter, t.shell, t.drives, t.clock, t.dir.path()});
+    window->show();
+    settle();
+    click("cmdEdit");
+    ASSERT_EQ(window->currentRow(), 0);
+
+    // Another program holds the database longer than the wait.
+    const auto other = Database::open(t.db->path(), 0);
+    other->exec("BEGIN EXCLUSIVE");
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdNext");
+    ASSERT_EQ(t.prompter.prompts().size(), 1u);
+    EXPECT_EQ(t.prompter.last().message.caption, "Edit/Delete Trees");
+    EXPECT_TRUE(t.prompter.last().message.text.contains("in use by another program"))
+        << t.prompter.last().message.text.toStdString();
+    EXPECT_EQ(window->currentRow(), 0) << "the record shown stays";
+    EXPECT_EQ(box("txtTreeID")->text(), "1");
+    EXPECT_EQ(box("txtDBH")->text(), "14");
+    EXPECT_EQ(list("cboSurveyor")->currentText(), "J SMITH");
+    EXPECT_EQ(c<QTabWidget>("SSTab1")->currentIndex(), 1);
+    other->exec("ROLLBACK");
+
+    // Once the lock has gone, the same click shows the record.
+    click("cmdNext");
+    EXPECT_EQ(window->currentRow(), 1);
+    EXPECT_EQ(box("txtTreeID")->text(), "1003");
+    EXPECT_EQ(box("txtDBH")->text(), "32767");
+    EXPECT_EQ(list("cboSurveyor")->currentText(), "ANNA");
+
+    // A record another window deleted meanwhile is said, not shown empty.
+    t.db->exec("DELETE FROM _Archived_SurveyData WHERE ID=?", {gone});
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdNext");
+    EXPECT_TRUE(t.prompter.last().message.text.contains("no longer in the database"));
+    EXPECT_EQ(window->currentRow(), 1);
+    EXPECT_EQ(box("txtTreeID")->text(), "1003");
+    click("cmdPrevious");
+    EXPECT_EQ(window->currentRow(), 0);
+    EXPECT_EQ(stored(*t.db, locked, "Tree_ID").toInt(), 1003) << "nothing was written";
+    EXPECT_EQ(stored(*t.db, locked, "DBH").toInt(), 32767);
+    EXPECT_EQ(stored(*t.db, locked, "Surveyor").toString(), "ANNA");
+    EXPECT_EQ(t.db->scalar("SELECT COUNT(*) FROM _Survey_History").toInt(), 0);
+
+    // A save while the database is held is refused in the same words and
+    // succeeds when tried again.
+    setText("txtDBH", "15");
+    other->exec("BEGIN EXCLUSIVE");
+    t.prompter.answer(MsgAnswer::Ok);
+    click("cmdNext");
+    EXPECT_EQ(t.prompter.last().message.caption, "Record Not Saved");
+    EXPECT_TRUE(t.prompter.last().message.text.contains("in use by another program"));
+    EXPECT_EQ(window->currentRow(), 0);
+    other->exec("ROLLBACK");
+    click("cmdNext");
+    EXPECT_EQ(window->currentRow(), 1);
+    EXPECT_EQ(stored(*t.db, t.db->scalar("SELECT ID FROM _Archived_SurveyData WHERE Tree_ID=1").toLongLong(), "DBH")
+                  .toInt(),
+              15);
+}
+
+TEST_F(EditTreeTest, ASaveNeverOverwritesWhatAnotherWindowChangedSinceItShowedTheRecord)
+{
+    const qint64 id = addTree(*t.db, {{"Tree_ID", 1}, {"DBH", 40}, {"Site", "LAWN"}});
+    addTree(*t.db, {{"Tree_ID", 2}});
+    // Two windows, each on a connection of its own to the one file.
+    const auto dbB = Database::open(t.db->path());
+    frmEditTree& a = *open();
+    frmEditTree b(AppContext{*dbB, t.prompter, t.shell, t.drives, t.clock, t.dir.path()});
+    b.show();
+    settle();
+    const auto type = [](frmEditTree& w, const char* name, const QString& text) {
+        QLineEdit* field = child<QLineEdit>(&w, name);
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, text);
+    };
+    const auto press = [](frmEditTree& w, const char* name) {
+        QTest::mouseClick(child<QPushButton>(&w, name), Qt::LeftButton);
+    };
+    press(a, "cmdEdit");
+    press(b, "cmdEdit");
+
+    // B: 40 becomes 20, at 14:20.
+    t.clock.current = QDateTime(QDate(2009, 5, 12), QTime(14, 20));
+    type(b, "txtDBH", "20");
+    press(b, "cmdSave");
+    EXPECT_EQ(stored(*t.db, id, "DBH").toInt(), 20);
+
+    // A showed 40 and types 16 (and a site): nothing is written, A is told.
+    type(a, "txtDBH", "16");
+    type(a, "txtSite", "MEDIAN");
+    t.prompter.answer(MsgAnswer::No);
+    press(a, "cmdSave");
+    ASSERT_EQ(t.prompter.prompts().size(), 1u);
+    const MessageRequest told = t.prompter.last().message;
+    EXPECT_EQ(told.caption, "Record Not Saved");
+    EXPECT_EQ(told.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(told.defaultButton, MsgAnswer::Yes);
+    EXPECT_TRUE(told.text.contains(
+        QStringLiteral("DBH: now \"20\", shown as \"40\"; changed by %1 on 05/12/2009 14:20.").arg(operatingSystemUser())))
+        << told.text.toStdString();
+    EXPECT_FALSE(told.text.contains("Site")) << "only the fields changed by the other";
+    EXPECT_EQ(stored(*t.db, id, "DBH").toInt(), 20);
+    EXPECT_EQ(stored(*t.db, id, "Site").toString(), "LAWN") << "no field of the save was written";
+    EXPECT_EQ(child<QLineEdit>(&a, "txtDBH")->text(), "16") << "No keeps the user's values";
+
+    // Told, the user saves again: the values go over the other change.
+    press(a, "cmdSave");
+    EXPECT_EQ(stored(*t.db, id, "DBH").toInt(), 16);
+    EXPECT_EQ(stored(*t.db, id, "Site").toString(), "MEDIAN");
+
+    // B still shows 20; its next change is refused too, and Yes shows the record as stored.
+    type(b, "txtDBH", "18");
+    t.prompter.answer(MsgAnswer::Yes);
+    press(b, "cmdNext");
+    EXPECT_TRUE(t.prompter.last().message.text.contains("DBH: now \"16\", shown as \"20\""));
+    EXPECT_EQ(b.currentRow(), 0) << "the record was not saved, so B stays on it";
+    EXPECT_EQ(child<QLineEdit>(&b, "txtDBH")->text(), "16");
+    EXPECT_EQ(child<QLineEdit>(&b, "txtSite")->text(), "MEDIAN");
+    EXPECT_EQ(stored(*t.db, id, "DBH").toInt(), 16);
+    EXPECT_FALSE(b.hasPendingChanges());
+
+    // A record the other window deleted meanwhile: who deleted it and when.
+    t.prompter.answer(MsgAnswer::Yes);
+    press(b, "cmdDelete");
+    type(a, "txtDBH", "12");
+    t.prompter.answer(MsgAnswer::Ok);
+    press(a, "cmdSave");
+    EXPECT_EQ(t.prompter.last().message.caption, "Record Not Saved");
+    EXPECT_TRUE(t.prompter.last().message.text.contains(
+        QStringLiteral("no longer in the database (deleted by %1 on 05/12/2009 14:20)").arg(operatingSystemUser())))
+        << t.prompter.last().message.text.toStdString();
+    b.close();
 }
 
 // Presses Alt and key; the button the key belongs to shows itself pressed

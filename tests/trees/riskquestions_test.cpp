@@ -114,6 +114,58 @@ TEST_F(RiskQuestionsTest, AFailedSaveLeavesTheOldQuestionsAndTellsTheError)
     EXPECT_EQ(riskRows(*t.db), before);
 }
 
+TEST_F(RiskQuestionsTest, ASaveWritesOnlyTheRowItReadAndNeverOverAnothersChange)
+{
+    setRiskRows(*t.db, {{1, -1, "Size "}, {1, 0, "Low "}, {1, 0, "Low "}, {2, -1, "Chance "}, {2, 5, "Often "}});
+    // A box whose row has a twin changes its own row only.
+    const RiskQuestionTable read = readRiskQuestionTable(*t.db);
+    RiskQuestions edited = read.questions;
+    edited.responses[0][0] = "Little";
+    writeRiskQuestions(*t.db, read, edited);
+    EXPECT_EQ(riskRows(*t.db),
+              (QStringList{"1|-1|Size ", "1|0|Little ", "1|0|Low ", "2|-1|Chance ", "2|5|Often "}));
+
+    // Rows another program changed, deleted or added since they were read.
+    const struct {
+        const char* meanwhile;
+        int question;
+        int box; // -1 the title
+        const char* typed;
+        const char* told;
+    } cases[] = {
+        {"UPDATE Risk_Rating SET Description='Seldom ' WHERE Risk_Question_Num=2 AND Risk_Order=5", 2, 5, "Always",
+         "answer 5 of question 2: now \"Seldom\", read as \"Often\""},
+        {"UPDATE Risk_Rating SET Description='often ' WHERE Risk_Question_Num=2 AND Risk_Order=5", 2, 5, "",
+         "answer 5 of question 2: now \"often\", read as \"Often\""},
+        {"DELETE FROM Risk_Rating WHERE Risk_Question_Num=2 AND Risk_Order=-1", 2, -1, "Likelihood",
+         "the title of question 2: now (no row), read as \"Chance\""},
+        {"INSERT INTO Risk_Rating VALUES (3,2,'Near ')", 3, 2, "Far",
+         "answer 2 of question 3: now \"Near\", read as (no row)"},
+    };
+    for (const auto& c : cases) {
+        setRiskRows(*t.db, {{1, -1, "Size "}, {1, 0, "Low "}, {2, -1, "Chance "}, {2, 5, "Often "}});
+        const RiskQuestionTable before = readRiskQuestionTable(*t.db);
+        RiskQuestions mine = before.questions;
+        mine.titles[0] = "Size of the defect"; // written first, then undone
+        if (c.box < 0)
+            mine.titles[size_t(c.question - 1)] = c.typed;
+        else
+            mine.responses[size_t(c.question - 1)][size_t(c.box)] = c.typed;
+        t.db->exec(c.meanwhile);
+        const QStringList meanwhile = riskRows(*t.db);
+        try {
+            writeRiskQuestions(*t.db, before, mine);
+            ADD_FAILURE() << "saved over: " << c.meanwhile;
+        } catch (const RiskQuestionsChanged& changed) {
+            EXPECT_EQ(changed.changes(), QStringList{c.told}) << c.meanwhile;
+            const MessageRequest m = riskQuestionsChangedMessage(changed);
+            EXPECT_TRUE(m.text.contains(c.told));
+            EXPECT_EQ(m.buttons, MsgButtons::YesNo);
+        }
+        EXPECT_EQ(riskRows(*t.db), meanwhile) << "nothing written: " << c.meanwhile;
+    }
+}
+
 // The window, opened from the Main window.
 class RatingWindowTest : public AppTest {
 protected:
@@ -226,6 +278,37 @@ TEST_F(RatingWindowTest, DiscardingLeavesTheTableAsItWas)
     EXPECT_EQ(openWindow("frmRating"), nullptr);
     EXPECT_TRUE(main->isVisible());
     EXPECT_EQ(riskRows(db()), before);
+}
+
+TEST_F(RatingWindowTest, ASaveThatMeetsAnothersChangeSaysSoAndKeepsTheWindowOpen)
+{
+    frmRating* w = openRating();
+    ASSERT_NE(w, nullptr);
+    // Another program renames answer 1 of question 2 and the title of question 3.
+    db().exec("UPDATE Risk_Rating SET Description='Rarely ' WHERE Risk_Question_Num=2 AND Risk_Order=1");
+    db().exec("UPDATE Risk_Rating SET Description='Target ' WHERE Risk_Question_Num=3 AND Risk_Order=-1");
+    QLineEdit* answer = box(w, "txtQ2_Response(1)");
+    answer->selectAll();
+    QTest::keyClicks(answer, "Seldom");
+    prompter.answer(MsgAnswer::No);
+    QTest::mouseClick(child(w, "cmdExit"), Qt::LeftButton);
+    settle();
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    EXPECT_EQ(prompter.last().message.caption, "Error!");
+    EXPECT_TRUE(prompter.last().message.text.contains("answer 1 of question 2: now \"Rarely\""))
+        << prompter.last().message.text.toStdString();
+    EXPECT_TRUE(riskRows(db()).contains("2|1|Rarely "));
+    EXPECT_EQ(openWindow("frmRating"), w) << "not closed as if saved";
+    EXPECT_TRUE(w->isEnabled());
+    EXPECT_EQ(answer->text(), "Seldom") << "No keeps the edit";
+    EXPECT_EQ(box(w, "txtQ3_Label")->text(), "Target") << "a box the user left shows the stored text";
+
+    // Saving again, the user's text goes over the other change.
+    QTest::mouseClick(child(w, "cmdExit"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(openWindow("frmRating"), nullptr);
+    EXPECT_TRUE(riskRows(db()).contains("2|1|Seldom "));
+    EXPECT_TRUE(riskRows(db()).contains("3|-1|Target "));
 }
 
 TEST_F(RatingWindowTest, AFailedSaveIsReportedKeepsTheOldQuestionsAndCloses)

@@ -123,7 +123,7 @@ TEST_F(TreeListTest, HouseNumbersSortByTheirValueThenTheirText)
 
 TEST(TreeSearch, FindsATreeNumberAnAddressOrTheNamesWhoseWordsBeginWithTheText)
 {
-    const QStringList streets = {"ELM ST", "ELMWOOD AVE", "HELMS RD", "O'NEIL ST", "MAIN ST"};
+    const QStringList streets = {"ELM ST", "ELMWOOD AVE", "HELMS RD", "O'NEIL ST", "MAIN ST", "3RD ST", "1ST AVE"};
     const QStringList species = {"ACRU-RED MAPLE", "ACPL-NORWAY MAPLE", "QURU-NORTHERN RED OAK", "Elm"};
     using K = TreeSearch::Kind;
     const struct {
@@ -139,6 +139,8 @@ TEST(TreeSearch, FindsATreeNumberAnAddressOrTheNamesWhoseWordsBeginWithTheText)
         {" 12 ", K::TreeNumber, 12, "", {}, {}},
         {"12 elm", K::Address, 0, "12", {"ELM ST", "ELMWOOD AVE"}, {}},
         {"12A  o'neil", K::Address, 0, "12A", {"O'NEIL ST"}, {}},
+        {"12 3RD ST", K::Address, 0, "12", {"3RD ST"}, {}},
+        {"5 1st ave", K::Address, 0, "5", {"1ST AVE"}, {}},
         {"elm", K::Names, 0, "", {"ELM ST", "ELMWOOD AVE"}, {"Elm"}},
         {"red maple", K::Names, 0, "", {}, {"ACRU-RED MAPLE"}},
         {"Maple", K::Names, 0, "", {}, {"ACRU-RED MAPLE", "ACPL-NORWAY MAPLE"}},
@@ -162,6 +164,8 @@ TEST_F(TreeListTest, ASearchNarrowsTheListInItsOrderAndWithTheStreetFilter)
     addTree(*t.db, {{"StreetNum", "r7"}, {"Tree_ID", 10}, {"Species", "Red Maple"}, {"StreetName", "OAK AVE"}});
     addTree(*t.db, {{"StreetNum", "12A"}, {"Tree_ID", 20}, {"StreetName", "O'NEIL ST"}});
     addTree(*t.db, {{"StreetNum", "12"}, {"Tree_ID", 21}, {"StreetName", "O'NEIL ST"}});
+    addTree(*t.db, {{"StreetNum", "12"}, {"Tree_ID", 30}, {"StreetName", "3RD ST"}, {"Species", "Linden"}});
+    addTree(*t.db, {{"StreetNum", "5"}, {"Tree_ID", 31}, {"StreetName", "1ST AVE"}, {"Species", "Linden"}});
     const QStringList streets = readReferenceList(*t.db, ReferenceList::Streets);
     const QStringList species = readReferenceList(*t.db, ReferenceList::Species);
     const auto found = [&](const char* typed, const QString& street = {}) {
@@ -171,11 +175,41 @@ TEST_F(TreeListTest, ASearchNarrowsTheListInItsOrderAndWithTheStreetFilter)
     EXPECT_EQ(found("12a o'neil"), (QStringList{"12A"}));
     EXPECT_EQ(found("12 O'NEIL ST"), (QStringList{"12"}));
     EXPECT_EQ(found("12 elm"), QStringList());
+    EXPECT_EQ(found("12 3RD ST"), (QStringList{"12"})) << "a numbered street";
+    EXPECT_EQ(found("5 1ST AVE"), (QStringList{"5"}));
     EXPECT_EQ(found("cedar"), (QStringList{"r4", "r3"}));
     EXPECT_EQ(found("oak"), (QStringList{"r7"})) << "the street OAK AVE";
     EXPECT_EQ(found("maple"), (QStringList{"r7", "12A", "12"})) << "Red Maple";
     EXPECT_EQ(found("ash", "O'NEIL ST"), (QStringList{"r5"}));
     EXPECT_EQ(found("no such thing"), QStringList());
+}
+
+TEST_F(TreeListTest, RowsThatCannotBeReadAreSaidOnceAndReadWhenShownAgain)
+{
+    {
+        Transaction batch(*t.db);
+        for (int i = 1; i <= 250; ++i)
+            addTree(*t.db, {{"Tree_ID", i}});
+        batch.commit();
+    }
+    const auto quick = Database::open(t.db->path(), 100);
+    TreeListModel model(*quick);
+    QSignalSpy failed(&model, &TreeListModel::readFailed);
+    model.setSource(byOption(0));
+    model.finishLoading();
+    EXPECT_EQ(model.data(model.index(10, 0)).toInt(), 11);
+
+    // Another program holds the database while rows not read yet are shown.
+    const auto other = Database::open(t.db->path(), 0);
+    other->exec("BEGIN EXCLUSIVE");
+    EXPECT_EQ(model.data(model.index(240, 0)).toString(), "");
+    EXPECT_EQ(model.data(model.index(241, 0)).toString(), "");
+    ASSERT_TRUE(failed.wait(2000));
+    other->exec("ROLLBACK");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failed.count(), 1) << "said once";
+    EXPECT_TRUE(failed.at(0).at(0).toString().contains("locked")) << failed.at(0).at(0).toString().toStdString();
+    EXPECT_EQ(model.data(model.index(240, 0)).toInt(), 241) << "read when shown again";
 }
 
 TEST_F(TreeListTest, ALongListCountsAtOnceAndReadsItsIdsWhileIdle)
