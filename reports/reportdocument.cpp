@@ -1298,16 +1298,16 @@ std::vector<ReportDocument::MissingCharacter> ReportDocument::undrawableCharacte
     return d->missing;
 }
 
-QString undrawableCharactersNote(const ReportDocument& document)
+QString undrawableCharactersNote(const ReportDocument& document, int mostNamed)
 {
     const std::vector<ReportDocument::MissingCharacter> missing = document.undrawableCharacters();
     if (missing.empty())
         return {};
     // The characters themselves would show as boxes here too: they are
     // named by their numbers.
-    constexpr size_t Named = 10;
+    const size_t shown = size_t(std::max(mostNamed, 1));
     QStringList named;
-    for (size_t i = 0; i < missing.size() && i < Named; ++i) {
+    for (size_t i = 0; i < missing.size() && i < shown; ++i) {
         const QString code = QString::number(uint(missing[i].code), 16).toUpper().rightJustified(4, QLatin1Char('0'));
         named.append(QStringLiteral("U+%1 (page %2)").arg(code).arg(missing[i].page));
     }
@@ -1315,8 +1315,8 @@ QString undrawableCharactersNote(const ReportDocument& document)
                        .arg(missing.size() == 1 ? QStringLiteral("one") : QString::number(missing.size()),
                             missing.size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are")) +
                    named.join(QStringLiteral(", "));
-    if (missing.size() > Named)
-        note += QStringLiteral(" and %1 more").arg(missing.size() - Named);
+    if (missing.size() > shown)
+        note += QStringLiteral(" and %1 more").arg(missing.size() - shown);
     return note + QLatin1Char('.');
 }
 

@@ -207,8 +207,8 @@ private:
 };
 
 // What a report window or the command line says of the characters the
-// document cannot draw, naming them by number and page; "" when there are
-// none.
-QString undrawableCharactersNote(const ReportDocument& document);
+// document cannot draw, naming the first mostNamed of them by number and
+// page; "" when there are none.
+QString undrawableCharactersNote(const ReportDocument& document, int mostNamed = 10);
 
 } // namespace kolva

@@ -176,8 +176,10 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
     VSPrinter1_->setDocument(document_.get());
     if (cmdPDF_)
         cmdPDF_->setEnabled(document_->isComplete());
+    // A few characters below the preview, more in its tooltip.
     const QString note = undrawableCharactersNote(*document_);
-    lblStatus_->setText(note);
+    lblStatus_->setText(undrawableCharactersNote(*document_, 3));
+    lblStatus_->setToolTip(note);
     lblStatus_->setAccessibleName(note);
     lblStatus_->setVisible(!note.isEmpty());
     emit reportBuilt();

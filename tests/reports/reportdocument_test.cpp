@@ -527,6 +527,9 @@ TEST(ReportDocument, CharactersNoFontHasAreNamedWithTheFirstPageTheyAreOn)
               QStringLiteral("No installed font has 2 of this report's characters; they are printed as empty boxes: "
                              "U+10FFFD (page 1), U+0378 (page %1).")
                   .arg(pageOfRow100));
+    EXPECT_EQ(undrawableCharactersNote(doc, 1),
+              "No installed font has 2 of this report's characters; they are printed as empty boxes: "
+              "U+10FFFD (page 1) and 1 more.");
     doc.BeginDocument();
     doc.SetPageHeader("|Zone");
     doc.EndDocument();
