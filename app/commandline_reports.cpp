@@ -44,8 +44,9 @@ PDF" does. KIND is one of:
                  left out
 
 Runs without any display. Prints "FILE created!" and the number of pages;
-progress goes to standard error. An existing FILE is replaced only with
---overwrite, and only once the new file is complete.
+progress goes to standard error, and so do the characters of the report no
+installed font can draw (they print as empty boxes). An existing FILE is
+replaced only with --overwrite, and only once the new file is complete.
 
 Exit status: 0 done; 1 the report could not be made or written (the reason
 on standard error); 2 wrong command line or options the window would refuse;
@@ -354,6 +355,8 @@ int reportCommand(const QStringList& arguments, const QString& programDir)
     }
     out(pdf + QStringLiteral(" created!\n") +
         (document.pageCount() == 1 ? QStringLiteral("1 page\n") : QStringLiteral("%1 pages\n").arg(document.pageCount())));
+    if (const QString note = undrawableCharactersNote(document); !note.isEmpty())
+        err(note + QLatin1Char('\n'));
     return Done;
 }
 

@@ -100,7 +100,8 @@ void frmImportStreets::cmdDoIt_Click()
         return;
     FileDialogRequest request;
     request.title = QStringLiteral("Find the Excel CSV File of Street Names");
-    request.filter = QStringLiteral("Excel CSV Files (*.CSV *.csv)");
+    // A sheet saved as "Unicode text" is a .txt file.
+    request.filter = QStringLiteral("Excel CSV Files (*.CSV *.csv);;Unicode Text Files (*.TXT *.txt)");
     request.defaultSuffix = QStringLiteral("CSV");
     request.folder = QDir::homePath();
     const QString path = context_.prompter.openFileName(this, request);

@@ -109,14 +109,25 @@ bool isTitle(const QString& name)
 
 StreetFileNames streetNamesFromCsv(QByteArrayView bytes)
 {
-    if (bytes.contains('\0'))
+    QString text = decodeText(bytes);
+    if (text.contains(QChar(0)))
         throw StreetFileError(QStringLiteral("it is not a text file"));
     StreetFileNames result;
-    CsvReader reader(decodeText(bytes));
+    const QChar separator = csvSeparator(text);
+    CsvReader reader(std::move(text), separator);
     QStringList fields;
     while (reader.next(fields)) {
         ++result.records;
-        const QString name = fields.isEmpty() ? QString() : cleanStreetName(fields.first());
+        // A quote left open would take the lines after it into one name:
+        // the file is refused rather than read otherwise than it was meant.
+        if (const qsizetype line = reader.unclosedQuoteLine())
+            throw StreetFileError(QStringLiteral("the quote that opens on line %1 is never closed").arg(line));
+        const QString first = fields.isEmpty() ? QString() : fields.first();
+        if (first.contains(QLatin1Char('\n')) || first.contains(QLatin1Char('\r')))
+            throw StreetFileError(
+                QStringLiteral("the name in quotes on line %1 runs on to the next line: its closing quote is missing")
+                    .arg(reader.recordLine()));
+        const QString name = cleanStreetName(first);
         if (result.records == 1 && isTitle(name)) {
             result.titleLineSkipped = true;
             continue;

@@ -66,8 +66,11 @@ private:
 // few megabytes).
 constexpr qint64 StreetFileMaxBytes = 64LL * 1024 * 1024;
 
-// The names of a file's bytes (UTF-8 with or without a byte-order mark, or
-// Windows-1252). Throws StreetFileError for bytes that are not text.
+// The names of a file's bytes (UTF-8 with or without a byte-order mark,
+// Windows-1252, or UTF-16 with its byte-order mark; fields separated by
+// commas, semicolons or tabs, see csvSeparator). Throws StreetFileError for
+// bytes that are not text, and naming the line for a quote that is never
+// closed or a quoted name that runs over the end of its line.
 StreetFileNames streetNamesFromCsv(QByteArrayView bytes);
 // The names of the file at path. Throws StreetFileError when it cannot be
 // read or is not a text file.

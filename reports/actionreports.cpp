@@ -208,13 +208,13 @@ RowStore selectActionTrees(Database& db, ActionSelection selection, bool allZone
 
 QString treesNeedingCAHeader(const ActionReportOptions& options)
 {
-    return QStringLiteral("|Trees Needing Corrective Actions - Risk Rating >= ") + options.ratingText;
+    return QStringLiteral("|Trees Needing Corrective Actions - Risk Rating >= ") + headerLiteral(options.ratingText);
 }
 
 QString specificCAHeader(const ActionReportOptions& options)
 {
-    return QStringLiteral("|Trees Needing ") + options.actionText + QStringLiteral(" - Risk Rating >= ") +
-           options.ratingText;
+    return QStringLiteral("|Trees Needing ") + headerLiteral(options.actionText) + QStringLiteral(" - Risk Rating >= ") +
+           headerLiteral(options.ratingText);
 }
 
 void BuildTreesNeedingCAList(Database& db, ReportDocument& document, const ActionReportOptions& options,

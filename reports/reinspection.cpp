@@ -131,8 +131,10 @@ QString reinspectionHeader(const ReinspectionOptions& options)
 {
     const QString zoneTitleText = options.allZones
                                       ? QStringLiteral(" (ALL RISK ZONES - )")
-                                      : QStringLiteral(" (RISK ZONE: ") + zoneTitle(options.zone) + QStringLiteral(" ONLY) ");
-    return QStringLiteral("|Reinspection Report FOR ") + options.yearText + QStringLiteral("\r\n") + zoneTitleText +
+                                      : QStringLiteral(" (RISK ZONE: ") + headerLiteral(zoneTitle(options.zone)) +
+                                            QStringLiteral(" ONLY) ");
+    return QStringLiteral("|Reinspection Report FOR ") + headerLiteral(options.yearText) + QStringLiteral("\r\n") +
+           zoneTitleText +
            QString::fromLatin1(sortOf(options.sort).title);
 }
 

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -183,6 +184,53 @@ private:
     std::vector<QHash<char32_t, double>> cache_;
 };
 
+// Tells whether the installed fonts can draw a character: the report's font
+// or one the system falls back to for it. A character none of them has
+// prints as an empty box. Each character is looked up once.
+class GlyphCoverage {
+public:
+    bool canDraw(char32_t code)
+    {
+        const auto it = known_.constFind(code);
+        if (it != known_.constEnd())
+            return *it;
+        if (!metrics_)
+            metrics_ = std::make_unique<QFontMetricsF>(makeFont({DefaultFamily, 10, false}, 1.0), &measuringDevice());
+        const bool drawable = metrics_->inFontUcs4(uint(code));
+        known_.insert(code, drawable);
+        return drawable;
+    }
+
+    // Calls missing(code) for each character of the text that no font can
+    // draw. Control and format characters, and blanks, are not drawn.
+    template <class Missing>
+    void check(QStringView text, Missing missing)
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < 0x100)
+                continue; // Latin-1: every font the reports use has it
+            char32_t code = c;
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+                code = QChar::surrogateToUcs4(c, text[i + 1].unicode());
+                ++i;
+            }
+            const QChar::Category category = QChar::category(code);
+            if (category == QChar::Other_Format || category == QChar::Other_Control ||
+                category == QChar::Separator_Space || category == QChar::Separator_Line ||
+                category == QChar::Separator_Paragraph || category == QChar::Mark_NonSpacing ||
+                (code >= 0xFE00 && code <= 0xFE0F)) // variation selectors
+                continue;
+            if (!canDraw(code))
+                missing(code);
+        }
+    }
+
+private:
+    QHash<char32_t, bool> known_;
+    std::unique_ptr<QFontMetricsF> metrics_;
+};
+
 // Breaks text into lines no wider than room: at line ends, then at blanks,
 // else after a comma or hyphen, else before the character that does not fit.
 // Every character is looked at a bounded number of times, so a long word
@@ -259,20 +307,38 @@ struct Part {
 };
 
 // The parts of a header or footer text of a page (0: no page, the tokens
-// taken out).
+// taken out). A third "|" and any after it belong to the right part.
 Part splitParts(const QString& text, int pageNumber, int pageCount)
 {
-    QString t = text;
-    t.replace(QStringLiteral("%d"), pageNumber > 0 ? QString::number(pageNumber) : QString());
-    t.replace(QStringLiteral("%t"), pageNumber > 0 ? QString::number(pageCount) : QString());
-    const QStringList parts = t.split(QLatin1Char('|'));
+    QString parts[3];
+    int part = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'%' && i + 1 < text.size()) {
+            const QChar token = text.at(i + 1);
+            if (token == u'd' || token == u't') {
+                if (pageNumber > 0)
+                    parts[part] += QString::number(token == u'd' ? pageNumber : pageCount);
+                ++i;
+                continue;
+            }
+            if (token == u'%' || token == u'|') {
+                parts[part] += token;
+                ++i;
+                continue;
+            }
+        }
+        if (c == u'|' && part < 2) {
+            ++part;
+            continue;
+        }
+        parts[part] += c;
+    }
     Part p;
     const auto linesOf = [](const QString& s) { return s.isEmpty() ? QStringList() : splitLines(s); };
-    p.left = linesOf(parts.at(0));
-    if (parts.size() > 1)
-        p.centre = linesOf(parts.at(1));
-    if (parts.size() > 2)
-        p.right = linesOf(parts.mid(2).join(QLatin1Char('|')));
+    p.left = linesOf(parts[0]);
+    p.centre = linesOf(parts[1]);
+    p.right = linesOf(parts[2]);
     return p;
 }
 
@@ -289,6 +355,18 @@ public:
 } // namespace
 
 // ---------------------------------------------------------------------------
+
+QString headerLiteral(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'%' || c == u'|')
+            out += u'%';
+        out += c;
+    }
+    return out;
+}
 
 double parseInches(const QString& length)
 {
@@ -421,6 +499,9 @@ struct ReportDocument::Impl {
     int leadPage = -1;
     size_t leadFirstRun = 0;
     bool allWinAnsi = true; // every text in the standard fonts' code page
+    GlyphCoverage coverage;
+    std::vector<ReportDocument::MissingCharacter> missing; // in the order met
+    QSet<char32_t> missingSeen;
     qint64 rowsLaidOut = 0;
     Progress* progress = nullptr;
 
@@ -432,6 +513,8 @@ struct ReportDocument::Impl {
         y = 0;
         leadPage = -1;
         allWinAnsi = true;
+        missing.clear();
+        missingSeen.clear();
         rowsLaidOut = 0;
         continuation.clear();
     }
@@ -446,10 +529,23 @@ struct ReportDocument::Impl {
         return int(fonts.size() - 1);
     }
 
-    void noteText(QStringView text)
+    // Notes what the text needs: the standard fonts' code page, and fonts
+    // for its other characters (page: the page it is printed on first).
+    void noteText(QStringView text, int page)
     {
-        if (allWinAnsi && !pdf::isWinAnsi(text))
-            allWinAnsi = false;
+        if (pdf::isWinAnsi(text))
+            return; // the report's fonts draw every character of the code page
+        allWinAnsi = false;
+        checkGlyphs(text, page);
+    }
+    void checkGlyphs(QStringView text, int page)
+    {
+        coverage.check(text, [&](char32_t code) {
+            if (!missingSeen.contains(code)) {
+                missingSeen.insert(code);
+                missing.push_back({code, page});
+            }
+        });
     }
 
     double partHeight(const QString& text, int font) const
@@ -464,8 +560,8 @@ struct ReportDocument::Impl {
         p.footer = footerText;
         p.headerFont = fontIndex(headerFont);
         p.headerColour = headerColour;
-        noteText(headerText);
-        noteText(footerText);
+        noteText(headerText, int(pages.size()) + 1);
+        noteText(footerText, int(pages.size()) + 1);
         const double headerHeight = partHeight(headerText, p.headerFont);
         const double footerHeight = partHeight(footerText, p.headerFont);
         p.bodyTop = TopMargin + headerHeight + (headerHeight > 0 ? HeaderGap : 0);
@@ -504,7 +600,7 @@ struct ReportDocument::Impl {
             leadPage = page;
             leadFirstRun = pages.back().texts.size();
         }
-        noteText(text);
+        noteText(text, page + 1);
         pages.back().texts.push_back({QPointF(x, y + m.ascent), text, font});
         y += m.lineSpacing;
     }
@@ -625,11 +721,11 @@ void ReportDocument::Impl::addTable(Table table)
     table.headerLineCount = 1;
     for (int c = 0; c < int(table.columns.size()); ++c) {
         const QString title = table.header.value(c);
-        noteText(title);
+        noteText(title, int(pages.size()));
         table.headerLines.push_back(cellLines(title, table.font, table.room(c), measurer));
         table.headerLineCount = std::max(table.headerLineCount, int(table.headerLines.back().size()));
     }
-    noteText(table.continuation);
+    noteText(table.continuation, int(pages.size()));
 
     tables.push_back(std::move(table));
     const int index = int(tables.size() - 1);
@@ -641,6 +737,8 @@ void ReportDocument::Impl::addTable(Table table)
     QStringList cells;
     const bool any = reader.next(cells);
     const int firstLines = any ? t.lineCount(cells, measurer) : 0;
+    // Cells outside the code page may hold characters no font has.
+    const bool checkCells = !t.rows.inWindows1252();
 
     // The heading, the header row and the first row stand together.
     const double together = headerHeight + (any ? t.rowHeight(firstLines) : 0);
@@ -674,6 +772,10 @@ void ReportDocument::Impl::addTable(Table table)
                     newPage();
                     startSlice(true);
                 }
+            }
+            if (checkCells) {
+                for (const QString& cell : std::as_const(cells))
+                    checkGlyphs(cell, int(pages.size()));
             }
             if (y + h <= currentPage().bodyBottom) {
                 slice->last = row;
@@ -1189,6 +1291,33 @@ void ReportDocument::render(QPagedPaintDevice& device, int from, int to, Progres
         painter.restore();
     }
     painter.end();
+}
+
+std::vector<ReportDocument::MissingCharacter> ReportDocument::undrawableCharacters() const
+{
+    return d->missing;
+}
+
+QString undrawableCharactersNote(const ReportDocument& document, int mostNamed)
+{
+    const std::vector<ReportDocument::MissingCharacter> missing = document.undrawableCharacters();
+    if (missing.empty())
+        return {};
+    // The characters themselves would show as boxes here too: they are
+    // named by their numbers.
+    const size_t shown = size_t(std::max(mostNamed, 1));
+    QStringList named;
+    for (size_t i = 0; i < missing.size() && i < shown; ++i) {
+        const QString code = QString::number(uint(missing[i].code), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+        named.append(QStringLiteral("U+%1 (page %2)").arg(code).arg(missing[i].page));
+    }
+    QString note = QStringLiteral("No installed font has %1 of this report's characters; %2 printed as empty boxes: ")
+                       .arg(missing.size() == 1 ? QStringLiteral("one") : QString::number(missing.size()),
+                            missing.size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are")) +
+                   named.join(QStringLiteral(", "));
+    if (missing.size() > shown)
+        note += QStringLiteral(" and %1 more").arg(missing.size() - shown);
+    return note + QLatin1Char('.');
 }
 
 bool ReportDocument::savesWithStandardFonts() const

@@ -10,7 +10,9 @@
 //
 // Header and footer texts: "|" splits the text into a left, a centre and a
 // right part; CR LF (or a lone LF) in a part starts a new line; "%d" becomes
-// the page number and "%t" the number of pages.
+// the page number and "%t" the number of pages; "%|" prints a "|" and "%%" a
+// "%". A name the user gave (a risk zone, a street) goes into such a text
+// through headerLiteral, so that it is printed as written.
 //
 // Column format strings: one format per column, separated by "|". Each is an
 // alignment ("<" left, "^" centre, ">" right), an optional "+", and a width
@@ -83,6 +85,10 @@ struct ColumnFormat {
 // Reads a column format string; throws std::invalid_argument naming the column
 // that is not understood.
 std::vector<ColumnFormat> parseColumnFormat(const QString& format);
+
+// The text for a page header or footer that prints as written: its "|" and
+// "%" are no part of the header's format.
+QString headerLiteral(const QString& text);
 
 // A length text such as "0.75in" or ".5in" in inches; a bare number is
 // inches too. Throws std::invalid_argument for anything else.
@@ -181,6 +187,15 @@ public:
     // progress, reports the pages painted and stops with ReportCancelled.
     void render(QPagedPaintDevice& device, int from = 0, int to = 0, Progress* progress = nullptr) const;
 
+    // The characters of the document that no installed font can draw (they
+    // print as empty boxes), each once, in the order met, with the page it
+    // is first printed on.
+    struct MissingCharacter {
+        char32_t code = 0;
+        int page = 0;
+    };
+    std::vector<MissingCharacter> undrawableCharacters() const;
+
     // Whether SaveAsPdf writes the pages itself (all text in Windows-1252,
     // fonts with Helvetica's widths) rather than through Qt's PDF writer.
     bool savesWithStandardFonts() const;
@@ -192,5 +207,10 @@ private:
     bool complete_ = false;
     QString title_;
 };
+
+// What a report window or the command line says of the characters the
+// document cannot draw, naming the first mostNamed of them by number and
+// page; "" when there are none.
+QString undrawableCharactersNote(const ReportDocument& document, int mostNamed = 10);
 
 } // namespace kolva

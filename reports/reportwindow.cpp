@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -81,6 +82,13 @@ ReportPreviewWindow::ReportPreviewWindow(const AppContext& context, const Report
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
     cmdExit_->resize(twipsToPixels(ExitWidthTwips), twipsToPixels(ButtonHeightTwips));
     connect(cmdExit_, &QPushButton::clicked, this, &ReportPreviewWindow::cmdExit_Click);
+
+    lblStatus_ = new QLabel(this);
+    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus_->setWordWrap(true);
+    lblStatus_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblStatus_->hide();
 
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -168,6 +176,12 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
     VSPrinter1_->setDocument(document_.get());
     if (cmdPDF_)
         cmdPDF_->setEnabled(document_->isComplete());
+    // A few characters below the preview, more in its tooltip.
+    const QString note = undrawableCharactersNote(*document_);
+    lblStatus_->setText(undrawableCharactersNote(*document_, 3));
+    lblStatus_->setToolTip(note);
+    lblStatus_->setAccessibleName(note);
+    lblStatus_->setVisible(!note.isEmpty());
     emit reportBuilt();
 }
 
@@ -205,6 +219,9 @@ void ReportPreviewWindow::Form_Resize()
     cmdExit_->move(exitLeft, buttonTop);
     if (cmdPDF_)
         cmdPDF_->move(exitLeft - twipsToPixels(PdfLeftOfExitTwips), buttonTop);
+    // The status fills the row left of the buttons, down to the bottom edge.
+    const int statusRight = (cmdPDF_ ? cmdPDF_->x() : exitLeft) - twipsToPixels(120);
+    lblStatus_->setGeometry(at.x(), buttonTop, std::max(statusRight - at.x(), 0), height() - buttonTop);
 }
 
 void ReportPreviewWindow::cmdExit_Click()
@@ -254,7 +271,11 @@ void ReportPreviewWindow::saveFinished(const QString& path, std::exception_ptr e
     try {
         if (error)
             std::rethrow_exception(error);
-        context_.prompter.inform(this, path + QStringLiteral(" created!"), QStringLiteral("PDF File Created"));
+        const QString note = undrawableCharactersNote(*document_);
+        if (note.isEmpty())
+            context_.prompter.inform(this, path + QStringLiteral(" created!"), QStringLiteral("PDF File Created"));
+        else
+            context_.prompter.warn(this, path + QStringLiteral(" created!\n\n") + note, QStringLiteral("PDF File Created"));
     } catch (const ReportCancelled&) {
         // Stopped by the user: no file, nothing to say.
     } catch (const ReportError& e) {

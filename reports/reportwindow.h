@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
 class QPushButton;
 class QTimer;
 
@@ -75,6 +76,9 @@ public:
     ReportPreview* VSPrinter1() const { return VSPrinter1_; }
     QPushButton* cmdPDF() const { return cmdPDF_; }
     QPushButton* cmdExit() const { return cmdExit_; }
+    // Below the preview: what the report cannot show as it should (the
+    // characters no installed font draws); hidden when there is nothing.
+    QLabel* lblStatus() const { return lblStatus_; }
     // How many times the report has been built (once per opening).
     int buildCount() const { return builds_; }
     bool isBuilt() const { return builds_ > 0 && !building_; }
@@ -110,6 +114,7 @@ private:
     ReportPreview* VSPrinter1_ = nullptr;
     QPushButton* cmdPDF_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
     QTimer* Timer1_ = nullptr;
     std::unique_ptr<BusyCursor> busy_;
     bool loaded_ = false;

@@ -29,6 +29,14 @@ bool isLineEnd(QChar c)
 
 QString decodeText(QByteArrayView bytes, TextEncoding* found)
 {
+    const bool littleEndian = bytes.startsWith("\xFF\xFE"), bigEndian = bytes.startsWith("\xFE\xFF");
+    if (littleEndian || bigEndian) {
+        if (found)
+            *found = TextEncoding::Utf16;
+        QStringDecoder utf16(littleEndian ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                             QStringDecoder::Flag::Stateless);
+        return utf16.decode(bytes.sliced(2));
+    }
     // The decoder drops a byte-order mark in front and reports any sequence
     // that is not UTF-8, a cut-off one at the end included.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -45,14 +53,82 @@ QString decodeText(QByteArrayView bytes, TextEncoding* found)
 
 QByteArray encodeText(QStringView text, TextEncoding encoding)
 {
-    return encoding == TextEncoding::Utf8 ? text.toUtf8() : toWindows1252(text);
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return text.toUtf8();
+    case TextEncoding::Windows1252:
+        return toWindows1252(text);
+    case TextEncoding::Utf16:
+        break;
+    }
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    return utf16.encode(text);
 }
 
-CsvReader::CsvReader(QString text) : text_(std::move(text)) {}
+QChar csvSeparator(QStringView text)
+{
+    // Lines looked at: enough to see past a title line and a few odd rows.
+    constexpr int LinesLooked = 20;
+    // In order of preference when as many lines hold them.
+    const QChar candidates[] = {QLatin1Char('\t'), QLatin1Char(';'), QLatin1Char(',')};
+    int linesWith[3] = {0, 0, 0};
+    bool seen[3] = {false, false, false};
+    bool quoted = false;
+    bool fieldStart = true;
+    int lines = 0;
+    const auto endLine = [&] {
+        for (int k = 0; k < 3; ++k) {
+            linesWith[k] += seen[k] ? 1 : 0;
+            seen[k] = false;
+        }
+        ++lines;
+    };
+    for (qsizetype i = 0; i < text.size() && lines < LinesLooked; ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
+                    ++i;
+                else
+                    quoted = false;
+            }
+            continue;
+        }
+        if (isLineEnd(c)) {
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+            endLine();
+            fieldStart = true;
+            continue;
+        }
+        if (c == QLatin1Char('"') && fieldStart) {
+            quoted = true;
+            fieldStart = false;
+            continue;
+        }
+        fieldStart = false;
+        for (int k = 0; k < 3; ++k) {
+            if (c == candidates[k])
+                seen[k] = fieldStart = true;
+        }
+    }
+    if (lines < LinesLooked)
+        endLine();
+    int best = -1;
+    for (int k = 0; k < 3; ++k) {
+        if (linesWith[k] > 0 && (best < 0 || linesWith[k] > linesWith[best]))
+            best = k;
+    }
+    return best < 0 ? QLatin1Char(',') : candidates[best];
+}
+
+CsvReader::CsvReader(QString text, QChar separator) : text_(std::move(text)), separator_(separator) {}
 
 bool CsvReader::next(QStringList& fields)
 {
     fields.clear();
+    recordLine_ = line_;
+    unclosedQuoteLine_ = 0;
     const qsizetype size = text_.size();
     if (pos_ >= size)
         return false;
@@ -60,6 +136,7 @@ bool CsvReader::next(QStringList& fields)
     QString field;
     bool fieldStart = true;
     bool quoted = false;
+    qsizetype quoteLine = 0;
     while (pos_ < size) {
         const QChar c = data[pos_];
         if (quoted) {
@@ -82,7 +159,7 @@ bool CsvReader::next(QStringList& fields)
             pos_ = end;
             continue;
         }
-        if (c == QLatin1Char(',')) {
+        if (c == separator_) {
             fields.append(field);
             field.clear();
             fieldStart = true;
@@ -96,17 +173,20 @@ bool CsvReader::next(QStringList& fields)
         }
         if (c == QLatin1Char('"') && fieldStart) {
             quoted = true;
+            quoteLine = line_;
             fieldStart = false;
             ++pos_;
             continue;
         }
         fieldStart = false;
         qsizetype end = pos_ + 1;
-        while (end < size && data[end] != QLatin1Char(',') && !isLineEnd(data[end]))
+        while (end < size && data[end] != separator_ && !isLineEnd(data[end]))
             ++end;
         field.append(data + pos_, end - pos_);
         pos_ = end;
     }
+    if (quoted)
+        unclosedQuoteLine_ = quoteLine;
     fields.append(field);
     return true;
 }

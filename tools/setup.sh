@@ -8,7 +8,7 @@ packages=(
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils sqlite3 libsqlite3-dev xdg-utils
-  fonts-dejavu-core fonts-liberation2
+  fonts-dejavu-core fonts-liberation2 fonts-noto-cjk
 )
 if [ "${1:-}" = "--test" ]; then
   # The fuzz test builds its target with clang and libFuzzer.

@@ -286,6 +286,19 @@ TEST(CommandLine, ReportsAreWrittenAsPdfWithoutADisplay)
     const ProcessRun replaced = kolva({"report", "needing-ca", "--pdf", pdf, "--overwrite", "--database", dir.databasePath()});
     EXPECT_EQ(replaced.status, 0) << replaced.err.toStdString();
     EXPECT_TRUE(pdfText(pdf).contains("Trees Needing Corrective Actions"));
+
+    // A character no installed font has is named on standard error.
+    Tree tree;
+    tree.treeId = 504;
+    tree.actions = QStringLiteral("3");
+    tree.note = "by " + QString::fromUcs4(U"\U0010FFFD");
+    addTree(*Database::open(dir.databasePath()), tree);
+    const ProcessRun boxes = kolva({"report", "needing-ca", "--pdf", pdf, "--overwrite", "--database", dir.databasePath()});
+    EXPECT_EQ(boxes.status, 0) << boxes.err.toStdString();
+    EXPECT_TRUE(boxes.err.contains("No installed font has one of this report's characters; it is printed as empty "
+                                   "boxes: U+10FFFD (page 1).\n"))
+        << boxes.err.toStdString();
+    EXPECT_FALSE(replaced.err.contains("No installed font"));
 }
 
 TEST(CommandLine, ExportCsvWritesThePeriodOrAllOnFile)

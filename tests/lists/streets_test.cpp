@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -60,6 +61,14 @@ QStringList streetNames(Database& db)
 QStringList pdaStreets(Database& db)
 {
     return storedNames(db, QStringLiteral("SELECT StreetName FROM Streets_PDA ORDER BY StreetName"));
+}
+
+// A sheet saved as "Unicode text": UTF-16 after its byte-order mark.
+QByteArray utf16(const QString& text, bool bigEndian = false)
+{
+    QStringEncoder encoder(bigEndian ? QStringEncoder::Utf16BE : QStringEncoder::Utf16LE,
+                           QStringEncoder::Flag::WriteBom);
+    return encoder.encode(text);
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -110,6 +119,12 @@ TEST(StreetFile, TakesTheFirstFieldOfEveryRecord)
         {"UTF-8 with byte-order mark", "\xEF\xBB\xBFStreet\r\nRue Caf\xC3\xA9\r\n", {QString::fromUtf8("RUE CAF\u00c9")}, true},
         {"Windows-1252", "Rue Caf\xE9\r\n", {QString::fromUtf8("RUE CAF\u00c9")}, false},
         {"duplicates kept for the import to count", "Elm\r\nelm\r\n", {"ELM", "ELM"}, false},
+        {"Unicode text: UTF-16, tabs", utf16(QString::fromUtf8("Street\tWard\r\nRue Caf\u00e9\t1\r\nElm St, N\t2\r\n")),
+         {QString::fromUtf8("RUE CAF\u00c9"), "ELM ST N"}, true},
+        {"UTF-16 big-endian", utf16("Elm St,1\r\nOak Ave,2\r\n", true), {"ELM ST", "OAK AVE"}, false},
+        {"semicolons", "Street;Ward\r\nPINE ST;1\r\nMain St, North;2,5\r\n", {"PINE ST", "MAIN ST NORTH"}, true},
+        {"line breaks inside quotes in a later column", "Elm St,\"two\r\nlines\"\r\nOak Ave\r\n", {"ELM ST", "OAK AVE"},
+         false},
     };
     for (const auto& c : cases) {
         const StreetFileNames read = streetNamesFromCsv(c.bytes);
@@ -124,6 +139,30 @@ TEST(StreetFile, ALineOfTenMegabytesGivesItsFirstThirtyCharacters)
     bytes += QByteArray(10 * 1024 * 1024, 'x');
     bytes += ",second\r\nOak Ave\r\n";
     EXPECT_EQ(streetNamesFromCsv(bytes).names, QStringList({"ELM ST", QString(30, QLatin1Char('X')), "OAK AVE"}));
+}
+
+TEST(StreetFile, AQuoteLeftOpenIsRefusedNamingItsLine)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QString message;
+    } cases[] = {
+        {"never closed", "Elm St\r\n\"Pine St,1\r\nOak Ave\r\nBirch Ln\r\n",
+         "the quote that opens on line 2 is never closed"},
+        {"never closed in a later column", "Elm St,\"by the school\r\nOak Ave\r\n",
+         "the quote that opens on line 1 is never closed"},
+        {"closed lines later", "Elm St\r\nOak Ave\r\n\"Pine St\r\nBirch Ln\r\n\"Cedar Ct\",4\r\n",
+         "the name in quotes on line 3 runs on to the next line: its closing quote is missing"},
+    };
+    for (const auto& c : cases) {
+        try {
+            const StreetFileNames read = streetNamesFromCsv(c.bytes);
+            ADD_FAILURE() << c.name << ": read as " << read.names.join('|').toStdString();
+        } catch (const StreetFileError& error) {
+            EXPECT_EQ(error.message(), c.message) << c.name;
+        }
+    }
 }
 
 TEST(StreetFile, BytesThatAreNotTextAreRefused)
@@ -455,6 +494,22 @@ TEST_F(ImportStreetsTest, ImportsAFileAndGivesTheStreetListBack)
     EXPECT_EQ(listed(), QStringList({"BIRCH LN", "ELM ST", "MAIN ST NORTH"}));
 }
 
+TEST_F(ImportStreetsTest, ImportsASheetSavedAsUnicodeTextOrWithSemicolons)
+{
+    setStreets(*t.db, {{"ELM ST", true}});
+    ASSERT_NE(openImport(), nullptr);
+    const QString unicode = t.dir.filePath("streets.txt");
+    writeFile(unicode, utf16(QString::fromUtf8("Street Name\tWard\r\nRue Caf\u00e9\t1\r\nElm St\t2\r\n")));
+    importFile(unicode);
+    EXPECT_EQ(t.prompter.last().message.text, "1 street names imported");
+    EXPECT_TRUE(t.prompter.prompts().front().file.filter.contains("*.txt"));
+    const QString semicolons = t.dir.filePath("streets.csv");
+    writeFile(semicolons, "Street;Ward\r\nPINE ST;1\r\nOak Ave;2,5\r\n");
+    importFile(semicolons);
+    EXPECT_EQ(t.prompter.last().message.text, "2 street names imported");
+    EXPECT_EQ(streetNames(*t.db), QStringList({"ELM ST", "OAK AVE", "PINE ST", QString::fromUtf8("RUE CAF\u00c9")}));
+}
+
 TEST_F(ImportStreetsTest, AFileThatCannotBeReadIsNamedAndNothingChanges)
 {
     setStreets(*t.db, {{"ELM ST", false}});
@@ -469,6 +524,14 @@ TEST_F(ImportStreetsTest, AFileThatCannotBeReadIsNamedAndNothingChanges)
     importFile(missing);
     EXPECT_TRUE(t.prompter.last().message.text.startsWith("Operation Cancelled.  No streets were imported\n\n"));
     EXPECT_TRUE(t.prompter.last().message.text.contains(missing));
+
+    // A quote left open: refused, naming the line, and nothing is added.
+    const QString open = t.dir.filePath("open.csv");
+    writeFile(open, "Birch Ln\r\n\"Pine St;1\r\nOak Ave;2\r\n");
+    importFile(open);
+    EXPECT_TRUE(t.prompter.last().message.text.contains(
+        open + " could not be read: the quote that opens on line 2 is never closed."));
+    EXPECT_EQ(streetNames(*t.db), QStringList({"ELM ST"}));
 
     const QString binary = t.dir.filePath("photo.csv");
     writeFile(binary, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));

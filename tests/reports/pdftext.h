@@ -1,6 +1,6 @@
 #pragma once
-// Reading a PDF file the way a user would: its text (pdftotext) and its
-// page count and size (pdfinfo).
+// Reading a PDF file the way a user would: its text (pdftotext), its page
+// count and size (pdfinfo) and its fonts (pdffonts).
 
 #include <QProcess>
 #include <QString>
@@ -38,6 +38,12 @@ inline QString pdfInfo(const QString& path, const QString& field)
             return line.mid(field.size() + 1).trimmed();
     }
     return {};
+}
+
+// The fonts the file uses, as pdffonts lists them.
+inline QString pdfFonts(const QString& path)
+{
+    return runTool(QStringLiteral("pdffonts"), {path});
 }
 
 inline int pdfPageCount(const QString& path)

@@ -91,6 +91,28 @@ TEST(ReportDocument, HeaderAndFooterPartsLinesAndPageNumbers)
     }
 }
 
+TEST(ReportDocument, AUsersTextInAHeaderPrintsAsWritten)
+{
+    const QString zone = QStringLiteral("PARK|EAST 100%d %t %% %|");
+    QTemporaryDir dir;
+    ReportDocument doc;
+    doc.BeginDocument();
+    doc.SetPageHeader("|Zone: " + headerLiteral(zone) + "\r\nsecond|Page %d");
+    doc.SetPageFooter(headerLiteral(zone) + "|%d%%|");
+    doc.AddTableRows("<1in", "No", numberedRows(100, 1), Qt::gray);
+    doc.EndDocument();
+    ASSERT_GE(doc.pageCount(), 2);
+    for (int page = 1; page <= 2; ++page) {
+        EXPECT_EQ(doc.headerLines(page), QStringList({"Zone: " + zone, "second", QStringLiteral("Page %1").arg(page)}));
+        EXPECT_EQ(doc.footerLines(page), QStringList({zone, QStringLiteral("%1%").arg(page)}));
+    }
+    EXPECT_EQ(doc.documentTitle(), "Zone: " + zone + " second Page");
+    const QString path = dir.filePath("zone.pdf");
+    doc.SaveAsPdf(path);
+    EXPECT_EQ(pdfInfo(path, "Title"), "Zone: " + zone + " second Page");
+    EXPECT_TRUE(pdfPages(path).value(1).contains("Zone: " + zone));
+}
+
 TEST(ReportDocument, EveryPageRepeatsTheShadedHeaderAndNoRowIsSplit)
 {
     ReportDocument doc;
@@ -508,6 +530,62 @@ TEST(ReportDocument, ThePdfHasTheReportsTitleAndTextBeyondTheCodePageFallsBackTo
         EXPECT_EQ(pdfInfo(path, "Title"), "Reinspection Report FOR 2009");
         EXPECT_TRUE(pdfText(path).contains(c.street)) << c.standard;
     }
+}
+
+TEST(ReportDocument, ChineseJapaneseAndKoreanAreDrawnWithAnInstalledFont)
+{
+    // (None that pdftotext reads back as another character of the same
+    // glyph, as it gives the tree U+6728 as the radical U+2F4A.)
+    const QString note = QString::fromUtf8("\u6771\u4eac \u685c\u306e\u8449 \u5317\u4eac\u8def \ud55c\uad6d");
+    QTemporaryDir dir;
+    ReportDocument doc;
+    composeTable(doc, {{"1", note, "5"}});
+    EXPECT_TRUE(doc.undrawableCharacters().empty());
+    EXPECT_EQ(undrawableCharactersNote(doc), "");
+    const QString path = dir.filePath("cjk.pdf");
+    doc.SaveAsPdf(path);
+    EXPECT_TRUE(pdfFonts(path).contains("CJK")) << pdfFonts(path).toStdString();
+    EXPECT_TRUE(pdfText(path).contains(note));
+}
+
+TEST(ReportDocument, CharactersNoFontHasAreNamedWithTheFirstPageTheyAreOn)
+{
+    // A private-use character and a number Unicode leaves unassigned; the
+    // zero-width space is not drawn at all.
+    const QString privateUse = QString::fromUcs4(U"\U0010FFFD"), unassigned = QString::fromUtf8("\u0378");
+    ReportDocument doc;
+    doc.BeginDocument();
+    doc.SetPageHeader("|Zone " + privateUse);
+    std::vector<QStringList> rows = numberedRows(150, 2);
+    rows[99][1] = "B" + unassigned + QString::fromUtf8("\u200b");
+    rows[140][1] = unassigned + privateUse;
+    doc.AddTableRows("<1in|<2in", "No|Note", std::move(rows), Qt::gray);
+    doc.EndDocument();
+    int pageOfRow100 = 0;
+    for (int page = 1; page <= doc.pageCount() && !pageOfRow100; ++page) {
+        for (const auto& row : doc.tableRows(page)) {
+            if (!row.header && row.cells.value(0) == "100")
+                pageOfRow100 = page;
+        }
+    }
+    ASSERT_GT(pageOfRow100, 1);
+    const auto missing = doc.undrawableCharacters();
+    ASSERT_EQ(missing.size(), 2u);
+    EXPECT_EQ(missing[0].code, 0x10FFFDu);
+    EXPECT_EQ(missing[0].page, 1);
+    EXPECT_EQ(missing[1].code, 0x378u);
+    EXPECT_EQ(missing[1].page, pageOfRow100);
+    EXPECT_EQ(undrawableCharactersNote(doc),
+              QStringLiteral("No installed font has 2 of this report's characters; they are printed as empty boxes: "
+                             "U+10FFFD (page 1), U+0378 (page %1).")
+                  .arg(pageOfRow100));
+    EXPECT_EQ(undrawableCharactersNote(doc, 1),
+              "No installed font has 2 of this report's characters; they are printed as empty boxes: "
+              "U+10FFFD (page 1) and 1 more.");
+    doc.BeginDocument();
+    doc.SetPageHeader("|Zone");
+    doc.EndDocument();
+    EXPECT_TRUE(doc.undrawableCharacters().empty()) << "a new document starts afresh";
 }
 
 TEST(ReportDocument, CancellingASaveLeavesNoFileAndKeepsTheOldOne)

@@ -272,6 +272,23 @@ TEST_F(ReportsTest, ReinspectionTitleForAllZonesAndEachOrder)
     }
 }
 
+TEST_F(ReportsTest, ZoneAndActionNamesReachThePageHeaderAndPdfTitleAsWritten)
+{
+    const QString zone = QStringLiteral("EAST|WEST 100%d %t");
+    addTree(db, {.treeId = 1, .zone = zone, .actions = "3"});
+    markTreesWithCode(db, 3);
+    ReportDocument reinspection, specific;
+    buildReinspection(db, {.yearText = "2009", .allZones = false, .zone = zone}, reinspection, PrintedAt);
+    EXPECT_EQ(reinspection.headerLines(1),
+              QStringList({"Reinspection Report FOR 2009", " (RISK ZONE: " + zone + " ONLY)  - Sorted by Hazard Rating"}));
+    const QString path = t.dir.filePath("zone.pdf");
+    reinspection.SaveAsPdf(path);
+    EXPECT_EQ(pdfInfo(path, "Title"),
+              "Reinspection Report FOR 2009 (RISK ZONE: " + zone + " ONLY) - Sorted by Hazard Rating");
+    BuildSpecificCAList(db, specific, {.actionText = "03 - Remove | Grind 50%d"}, PrintedAt);
+    EXPECT_EQ(specific.headerLines(1), QStringList({"Trees Needing 03 - Remove | Grind 50%d - Risk Rating >= 0"}));
+}
+
 TEST_F(ReportsTest, AnEmptyReinspectionReportSaysSo)
 {
     addTree(db, {.treeId = 1, .reinspectYear = "2011"});

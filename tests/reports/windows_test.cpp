@@ -374,6 +374,25 @@ TEST_F(SavePdfTest, WritesTheShownReportAndSaysSo)
     EXPECT_TRUE(text.contains("Printed : 02-Jan-08 10:30 AM"));
     EXPECT_TRUE(text.contains("Page 1 of 1"));
     EXPECT_EQ(pdfInfo(path, "Title"), "Reinspection Report FOR 2009 (ALL RISK ZONES - ) - Sorted by Hazard Rating");
+    EXPECT_FALSE(report->lblStatus()->isVisible()) << "nothing to say below the preview";
+}
+
+TEST_F(SavePdfTest, ACharacterNoFontHasIsNamedBelowThePreviewAndWhenSaved)
+{
+    addTree(db, {.treeId = 5, .street = QStringLiteral("OAK ") + QString::fromUcs4(U"\U0010FFFD") + " ST"});
+    ReportPreviewWindow* report = openBuiltReport();
+    ASSERT_NE(report, nullptr);
+    const QString note = QStringLiteral(
+        "No installed font has one of this report's characters; it is printed as empty boxes: U+10FFFD (page 1).");
+    EXPECT_TRUE(report->lblStatus()->isVisible());
+    EXPECT_EQ(report->lblStatus()->text(), note);
+    EXPECT_LE(report->lblStatus()->geometry().right(), report->cmdPDF()->geometry().left()) << "beside the buttons";
+    const QString path = t.dir.filePath("boxes.pdf");
+    t.prompter.answerFile(path).answer(MsgAnswer::Ok);
+    savePdf(report);
+    EXPECT_EQ(t.prompter.last().message.text, path + " created!\n\n" + note);
+    EXPECT_EQ(t.prompter.last().message.caption, "PDF File Created");
+    EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Exclamation);
 }
 
 TEST_F(SavePdfTest, AnExistingFileIsReplacedOnlyAfterYes)

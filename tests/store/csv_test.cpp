@@ -60,6 +60,11 @@ TEST(CsvReading, TellsTheEncodingByWhetherTheBytesAreValidUtf8)
         {"ab\xC3", TextEncoding::Windows1252, QString::fromUtf8("ab\u00c3")},
         // An overlong form of "/" is not UTF-8 either.
         {"\xC0\xAF", TextEncoding::Windows1252, QString::fromUtf8("\u00c0\u00af")},
+        // UTF-16 by its byte-order mark, in either byte order ("Unicode text").
+        {QByteArray("\xFF\xFE" "A\0\xE9\0\t\0", 8), TextEncoding::Utf16, QString::fromUtf8("A\u00e9\t")},
+        {QByteArray("\xFE\xFF" "\0A\0\xE9\x4E\x2D", 8), TextEncoding::Utf16, QString::fromUtf8("A\u00e9\u4e2d")},
+        // Without its mark it is not UTF-16: the NUL bytes stay for the caller to refuse.
+        {QByteArray("A\0", 2), TextEncoding::Utf8, QStringLiteral("A") + QChar(0)},
     };
     for (const auto& c : cases) {
         TextEncoding found = c.encoding == TextEncoding::Utf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
@@ -76,6 +81,46 @@ TEST(CsvReading, CountsTheLinesARecordBeginsOn)
     while (reader.next(fields))
         lines.push_back(reader.lineNumber());
     EXPECT_EQ(lines, (std::vector<qsizetype>{2, 5, 6}));
+}
+
+TEST(CsvReading, TellsWhereAQuoteThatIsNeverClosedOpened)
+{
+    CsvReader reader(QStringLiteral("a\r\n\"b\r\nc\"\r\nd,\"e\r\nf\r\n"));
+    QStringList fields, last;
+    std::vector<std::pair<qsizetype, qsizetype>> records; // begins on, unclosed quote on
+    while (reader.next(fields)) {
+        records.emplace_back(reader.recordLine(), reader.unclosedQuoteLine());
+        last = fields;
+    }
+    EXPECT_EQ(records, (std::vector<std::pair<qsizetype, qsizetype>>{{1, 0}, {2, 0}, {4, 4}}));
+    EXPECT_EQ(last, QStringList({"d", "e\r\nf\r\n"}));
+}
+
+TEST(CsvReading, TheSeparatorIsWhatTheFirstLinesUse)
+{
+    const struct {
+        const char* name;
+        QString text;
+        char separator;
+    } cases[] = {
+        {"commas", "Street,Ward\r\nElm St,1\r\n", ','},
+        {"one column", "Elm St\r\nOak Ave\r\n", ','},
+        {"empty", "", ','},
+        {"semicolons", "Street;Ward\r\nPINE ST;1\r\n", ';'},
+        {"semicolons and decimal commas", "PINE ST;1,5\r\nOAK;2,25\r\n", ';'},
+        {"tabs (Unicode text)", "Street\tWard\nElm St\t1,5\n", '\t'},
+        {"a semicolon in one later field", "Elm St,a;b\r\nOak,2\r\nPine,3\r\n", ','},
+        {"separators inside quotes do not count", "\"A;B\",1\r\n\"C;D\",2\r\n", ','},
+        {"a quote inside a bare field opens nothing", "12\" PIPE;1\r\nOAK;2,5\r\nELM;3\r\n", ';'},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(csvSeparator(c.text), QLatin1Char(c.separator)) << c.name;
+    CsvReader reader(QStringLiteral("PINE ST;1,5\r\n\"A;B\";2\r\n"), QLatin1Char(';'));
+    QStringList fields;
+    ASSERT_TRUE(reader.next(fields));
+    EXPECT_EQ(fields, QStringList({"PINE ST", "1,5"}));
+    ASSERT_TRUE(reader.next(fields));
+    EXPECT_EQ(fields, QStringList({"A;B", "2"}));
 }
 
 TEST(CsvReading, ReadsADeviceAndRefusesOneNotOpen)
@@ -113,13 +158,14 @@ TEST(CsvWriting, WhatIsWrittenReadsBackTheSame)
 {
     const Records records = {{"plain", "", "a,b"}, {"\"quoted\"", "line\r\nbreak", QString::fromUtf8("Caf\u00e9 \u20ac")},
                              {""}};
-    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Windows1252}) {
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Windows1252, TextEncoding::Utf16}) {
         QString text;
         for (const QStringList& record : records)
             text += csvRecord(record);
         EXPECT_EQ(readCsv(encodeText(text, encoding)), records);
     }
     EXPECT_EQ(encodeText(QString::fromUtf8("\u0150"), TextEncoding::Windows1252), "?");
+    EXPECT_EQ(encodeText(u"A", TextEncoding::Utf16), QByteArray("\xFF\xFE" "A\0", 4));
 }
 
 } // namespace
