@@ -16,6 +16,9 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace kolva {
 
 KolvaSession::KolvaSession(std::unique_ptr<Database> db, AppContext context)
@@ -28,6 +31,8 @@ KolvaSession::KolvaSession(std::unique_ptr<Database> db, AppContext context)
 
 KolvaSession::~KolvaSession()
 {
+    // Background work ends first: it may be writing to the database.
+    BackgroundJob::stopAllNow();
     // Windows use the database: they go first, the connection last.
     // Deleting a window deletes the pop-ups it owns (a combo box's list,
     // say), which are top-level widgets too: hold each by a guarded pointer.
@@ -125,9 +130,28 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
     return session;
 }
 
+namespace {
+
+// A display that is named but cannot be reached (DISPLAY of a session that
+// has ended) ends the window system's start with a fatal message and an
+// abort: said as a failure of the command instead.
+QtMessageHandler qtMessages = nullptr;
+void noWindowSystem(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type != QtFatalMsg)
+        return qtMessages(type, context, text);
+    std::fprintf(stderr, "kolva: the windows cannot start: %s\n", qPrintable(text));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+} // namespace
+
 int runKolva(int argc, char** argv)
 {
+    qtMessages = qInstallMessageHandler(noWindowSystem);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
     QApplication::setApplicationName(QStringLiteral("KOLVA"));
     QString databasePath;
     if (const int status = parseWindowOptions(QCoreApplication::arguments(), databasePath); status >= 0)
@@ -150,6 +174,9 @@ int runKolva(int argc, char** argv)
     if (!session && !converting)
         return 1;
     const int status = QApplication::exec();
+    // A job still running (the event loop was left without the Main
+    // window's Exit) stops before anything it uses is torn down.
+    BackgroundJob::stopAllNow();
     session.reset();
     return status;
 }
