@@ -207,9 +207,10 @@ void callWaiters(std::vector<JobRegistry::Waiter> waiters)
 BackgroundJob::BackgroundJob(QWidget* parent, const QString& title, Finished finished, int showAfterMs)
     : parent_(parent), title_(title), finished_(std::move(finished)), showAfterMs_(showAfterMs)
 {
-    if (parent) {
-        window_ = parent->window();
-        window_->installEventFilter(this);
+    for (QWidget* window = parent ? parent->window() : nullptr; window;
+         window = window->parentWidget() ? window->parentWidget()->window() : nullptr) {
+        windows_.append(window);
+        window->installEventFilter(this);
     }
 }
 
@@ -281,13 +282,23 @@ bool BackgroundJob::eventFilter(QObject* watched, QEvent* event)
 {
     // The window stays while its job runs: closing it asks the job to stop,
     // and the window closes once the job has ended.
-    if (watched == window_ && event->type() == QEvent::Close && running_) {
-        closeWanted_ = true;
+    if (event->type() == QEvent::Close && running_ && windows_.contains(watched)) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (!closeWanted_.contains(window))
+            closeWanted_.append(window);
         requestCancel();
         event->ignore();
         return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+void BackgroundJob::unwatchWindows()
+{
+    for (const QPointer<QWidget>& window : std::as_const(windows_)) {
+        if (window)
+            window->removeEventFilter(this);
+    }
 }
 
 void BackgroundJob::refresh()
@@ -329,15 +340,16 @@ void BackgroundJob::complete(std::exception_ptr error)
     delete reporter_;
     reporter_ = nullptr;
     emit done();
-    if (window_)
-        window_->removeEventFilter(this);
-    const QPointer<QWidget> closeAgain = closeWanted_ ? window_ : QPointer<QWidget>();
+    unwatchWindows();
+    const QList<QPointer<QWidget>> closeAgain = closeWanted_;
     deleteLater();
     registry().jobs.removeAll(this);
-    // The window that was asked to close while the job ran closes now,
-    // unless finished closed it already.
-    if (closeAgain && closeAgain->isVisible())
-        closeAgain->close();
+    // The windows that were asked to close while the job ran close now,
+    // unless finished closed them already.
+    for (const QPointer<QWidget>& window : closeAgain) {
+        if (window && window->isVisible())
+            window->close();
+    }
     jobEnded(this);
 }
 
@@ -404,8 +416,7 @@ void BackgroundJob::release()
     delete reporter_;
     reporter_ = nullptr;
     finished_ = nullptr;
-    if (window_)
-        window_->removeEventFilter(this);
+    unwatchWindows();
     deleteLater();
 }
 

@@ -84,9 +84,10 @@ private:
 //
 // Every job started here is known to this class until its finished has run:
 // it is the one owner of the program's background work.
-// - Closing the window a job shows over (its top-level window) asks the job
-//   to stop and keeps the window open until the job has ended and its
-//   finished has run; then the window is closed as asked.
+// - Closing the window a job shows over (its top-level window, or a window
+//   that window belongs to) asks the job to stop and keeps the window open
+//   until the job has ended and its finished has run; then the window is
+//   closed as asked.
 // - stopAll() asks every job to stop and calls back once none runs: the Main
 //   window's Exit waits so. A job started meanwhile is asked to stop at once.
 // - stopAllNow() is for the end of the program: it asks every job to stop and
@@ -135,11 +136,14 @@ private:
     void refresh();
     void complete(std::exception_ptr error);
     void release();
+    void unwatchWindows();
     static void jobEnded(BackgroundJob* job);
 
     QPointer<QWidget> parent_;
-    QPointer<QWidget> window_;    // the top-level window whose closing waits for the job
-    bool closeWanted_ = false;    // that window was asked to close while the job ran
+    // The windows whose closing waits for the job: the one it shows over and
+    // the windows that one belongs to (closing them would take it along).
+    QList<QPointer<QWidget>> windows_;
+    QList<QPointer<QWidget>> closeWanted_; // asked to close while the job ran
     QString title_;
     Finished finished_;
     int showAfterMs_;

@@ -169,6 +169,28 @@ TEST(BackgroundJob, ClosingItsWindowStopsTheJobAndTheWindowClosesOnceItHasEnded)
     EXPECT_TRUE(BackgroundJob::running().isEmpty());
 }
 
+TEST(BackgroundJob, ClosingTheWindowItsWindowBelongsToWaitsToo)
+{
+    auto* options = new QWidget;
+    options->setAttribute(Qt::WA_DeleteOnClose);
+    options->show();
+    auto* preview = new QWidget(options, Qt::Window); // goes with the options window
+    preview->show();
+    QPointer<QWidget> optionsAlive(options);
+    QPointer<QWidget> previewAlive(preview);
+    HeldJob held;
+    bool previewThereAtFinish = false;
+    BackgroundJob* job = BackgroundJob::start(preview, "Building", held.work(false),
+                                              [&](std::exception_ptr) { previewThereAtFinish = !previewAlive.isNull(); });
+    EXPECT_FALSE(options->close());
+    EXPECT_TRUE(optionsAlive && previewAlive);
+    ASSERT_TRUE(waitDone(job));
+    EXPECT_TRUE(held.stoppedEarly);
+    EXPECT_TRUE(previewThereAtFinish);
+    QTRY_VERIFY(optionsAlive.isNull());
+    EXPECT_TRUE(previewAlive.isNull());
+}
+
 TEST(BackgroundJob, StopAllWaitsForEveryJobAndStopsThoseStartedMeanwhile)
 {
     QWidget window;
