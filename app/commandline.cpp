@@ -25,7 +25,7 @@ namespace cli {
 namespace {
 
 const char* const generalHelp = R"HELP(Usage: kolva [--database FILE]
-       kolva COMMAND [options] [arguments]
+  or:  kolva COMMAND [options] [arguments]
 
 Without a command, KOLVA starts its windows on the database beside the
 program (or on FILE). With a command it does that one job without any window
@@ -47,6 +47,7 @@ in the period): nothing was written.
 Options:
   --database FILE   work on FILE instead of KOLVA.MDB beside the program
   -h, --help        show this help
+  --version         show the version of KOLVA
 )HELP";
 
 const char* const convertHelp = R"HELP(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE]
@@ -365,6 +366,10 @@ int runKolvaMain(int argc, char** argv)
     }
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
         cli::out(QString::fromUtf8(cli::generalHelp));
+        return 0;
+    }
+    if (arguments.contains(QStringLiteral("--version"))) {
+        cli::out(QStringLiteral("kolva " KOLVA_VERSION "\n"));
         return 0;
     }
     return runKolva(argc, argv);
