@@ -62,7 +62,7 @@ protected:
     {
         KOLVA_REQUIRE_PACKAGE();
         ASSERT_TRUE(scratch.isValid());
-        for (const char* folder : {"home", "run", "card", "out"})
+        for (const char* folder : {"home", "run", "card", "out", "backups"})
             ASSERT_TRUE(QDir(scratch.path()).mkpath(folder));
         QFile::setPermissions(path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env = QProcessEnvironment::systemEnvironment();
@@ -93,9 +93,9 @@ protected:
 
     QString path(const QString& name) const { return scratch.filePath(name); }
 
-    void prepare(QProcess& process, const QStringList& arguments) const
+    void prepare(QProcess& process, const QStringList& arguments, const QProcessEnvironment& environment) const
     {
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(environment);
         if (overlayAvailable())
             process.start("unshare", inInstalledLayout(QStringList{"/usr/bin/kolva"} + arguments));
         else
@@ -105,7 +105,7 @@ protected:
     ToolRun kolva(const QStringList& arguments) const
     {
         QProcess process;
-        prepare(process, arguments);
+        prepare(process, arguments, env);
         ToolRun run;
         if (!process.waitForFinished(120000)) {
             process.kill();
@@ -127,23 +127,31 @@ protected:
         QProcessEnvironment windows = env;
         windows.insert("QT_QPA_PLATFORM", "offscreen");
         windows.insert("QT_LOGGING_RULES", "qt.widgets.painting=true");
-        process.setProcessEnvironment(windows);
-        prepare(process, arguments);
+        prepare(process, arguments, windows);
         if (!process.waitForStarted(30000))
             return ::testing::AssertionFailure() << process.errorString().toStdString();
         static const QRegularExpression painted(R"(qt\.widgets\.painting: Syncing QRegion\([^\n]*\) of kolva::frmMain\()");
-        QByteArray log;
+        static const QRegularExpression message(R"(qt\.widgets\.painting: [^\n]* of QMessageBox\()");
+        QString log;
         QElapsedTimer timer;
         timer.start();
-        while (!painted.match(QString::fromLocal8Bit(log)).hasMatch()) {
-            if (process.state() == QProcess::NotRunning || timer.elapsed() > 120000) {
+        while (!painted.match(log).hasMatch()) {
+            const bool asked = message.match(log).hasMatch();
+            if (asked || process.state() == QProcess::NotRunning || timer.elapsed() > 120000) {
                 process.kill();
                 process.waitForFinished();
-                log += process.readAllStandardError();
-                return ::testing::AssertionFailure() << "the Main window was not painted:\n" << log.right(4000).toStdString();
+                log += QString::fromLocal8Bit(process.readAllStandardError());
+                QStringList said; // what the program said, without the painting log
+                for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
+                    if (!line.startsWith("qt.widgets.painting:"))
+                        said << line;
+                }
+                return ::testing::AssertionFailure()
+                       << (asked ? "a message box was shown instead of the Main window" : "the Main window was not painted")
+                       << ":\n" << said.join('\n').toStdString();
             }
             process.waitForReadyRead(200);
-            log += process.readAllStandardError();
+            log += QString::fromLocal8Bit(process.readAllStandardError());
         }
         ::kill(pid_t(process.processId()), SIGTERM);
         if (!process.waitForFinished(60000)) {
