@@ -25,8 +25,8 @@ namespace cli {
 namespace {
 
 const char* const generalHelp = R"HELP(Usage: kolva [--database FILE]
-       kolva COMMAND [options] [arguments]
-       kolva --version
+  or:  kolva COMMAND [options] [arguments]
+  or:  kolva --version
 
 Without a command, KOLVA starts its windows on the database beside the
 program (or on FILE). With a command it does that one job without any window

@@ -10,13 +10,10 @@ QString productLongName()
     return QStringLiteral("Street Tree Risk Assessment and Inventory");
 }
 
-QPixmap kolvaLogo(int size)
+void paintKolvaLogo(QPainter& p, qreal s)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xe8, 0xf3, 0xe0));
     p.drawEllipse(QRectF(0, 0, s, s));
@@ -31,6 +28,15 @@ QPixmap kolvaLogo(int size)
     // kerb line
     p.setBrush(QColor(0x60, 0x60, 0x60));
     p.drawRect(QRectF(s * 0.18, s * 0.84, s * 0.64, s * 0.04));
+    p.restore();
+}
+
+QPixmap kolvaLogo(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    paintKolvaLogo(p, size);
     return pixmap;
 }
 

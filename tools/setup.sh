@@ -10,9 +10,15 @@ packages=(
   poppler-utils sqlite3 libsqlite3-dev xdg-utils
   fonts-dejavu-core fonts-liberation2 fonts-noto-cjk
 )
+# The Debian package (tools/package.sh): the SVG icon, the manual page, the
+# package build and its checks.
+packaging=(qt6-svg-dev help2man dpkg-dev fakeroot lintian desktop-file-utils)
 if [ "${1:-}" = "--test" ]; then
-  # The fuzz test builds its target with clang and libFuzzer.
-  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev)
+  # The fuzz test builds its target with clang and libFuzzer; the suite
+  # builds the package and checks it.
+  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev "${packaging[@]}")
+elif [ "${1:-}" = "--package" ]; then
+  packages+=("${packaging[@]}")
 fi
 
 missing=()

@@ -103,6 +103,10 @@ TEST(CommandLine, HelpGivesExamples)
 {
     const ProcessRun general = kolva({"--help"});
     EXPECT_EQ(general.status, 0);
+    const ProcessRun version = kolva({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(QRegularExpression("^kolva [0-9]+\\.[0-9]+(\\.[0-9]+)?\n$").match(version.out).hasMatch())
+        << version.out.toStdString();
     for (const char* command : {"import", "write-card", "report", "export-csv", "convert"}) {
         EXPECT_TRUE(general.out.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
         const ProcessRun help = kolva({command, "--help"});
