@@ -8,11 +8,13 @@ packages=(
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils sqlite3 libsqlite3-dev xdg-utils
+  libgdal-dev
   fonts-dejavu-core fonts-liberation2 fonts-noto-cjk
 )
 if [ "${1:-}" = "--test" ]; then
   # The fuzz test builds its target with clang and libFuzzer.
-  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev)
+  # The GIS export's tests read its files back with ogrinfo and ogr2ogr.
+  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev gdal-bin)
 fi
 
 missing=()

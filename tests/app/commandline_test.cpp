@@ -101,7 +101,7 @@ TEST(CommandLine, HelpGivesExamples)
 {
     const ProcessRun general = kolva({"--help"});
     EXPECT_EQ(general.status, 0);
-    for (const char* command : {"import", "write-card", "report", "export-csv", "convert"}) {
+    for (const char* command : {"import", "write-card", "report", "export-csv", "export-gis", "convert"}) {
         EXPECT_TRUE(general.out.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
         const ProcessRun help = kolva({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
