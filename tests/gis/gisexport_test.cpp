@@ -90,8 +90,9 @@ TEST(GisExport, EachFormatHoldsTheTreesWithAPositionWithTheirKindsAndNulls)
         const QString summary = ogrSummary(path);
         EXPECT_TRUE(summary.contains(QStringLiteral("Layer name: %1\n").arg(format.layerName))) << summary.toStdString();
         EXPECT_TRUE(summary.contains("Geometry: Point\n")) << summary.toStdString();
-        if (QFileInfo(path).suffix() == "geojson") // RFC 7946: WGS 84 always, said by no crs member
+        if (QFileInfo(path).suffix() == "geojson") { // RFC 7946: WGS 84 always, said by no crs member
             EXPECT_FALSE(fileContents(path).contains("\"crs\"")) << fileContents(path).left(300).toStdString();
+        }
         EXPECT_TRUE(summary.contains("Feature Count: 4\n")) << summary.toStdString();
         EXPECT_TRUE(summary.contains("GEOGCRS[\"WGS 84\"")) << summary.toStdString();
         EXPECT_TRUE(summary.contains("ID[\"EPSG\",4326]") || summary.contains("ID[\"OGC\",\"CRS84\"]"))
