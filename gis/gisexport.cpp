@@ -31,6 +31,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -247,12 +248,38 @@ int syncFile(const QString& path)
     return error;
 }
 
+// Holds the target's folder while a set of files is renamed into it, so
+// that two exports to the same Shapefile (two windows, a window and the
+// scheduled command) never leave the files of one beside those of the other.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder)
+        : fd_(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_); // and with it the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
 // Moves the files GDAL wrote into the target's folder, each renamed over
 // its entry (which must be a regular file or nothing); a replaced file's
 // mode is kept. Everything is checked before the first rename.
 void moveIntoPlace(const QString& folder, const QString& target)
 {
     const QString targetFolder = QFileInfo(target).absolutePath();
+    const FolderLock lock(targetFolder);
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     // GDAL names a Shapefile's files in lower case ("TREES.shp" for
     // "TREES.SHP"): each takes the name the target asks for.
@@ -809,6 +836,7 @@ GisExportResult exportSurveyGis(Database& db, const GisExportOptions& options, P
         dataset.close(); // the spatial index is built here
         if (errors.failed())
             gdalFailed(errors, options.path, "the file could not be closed");
+        progress.beginStage(QStringLiteral("Putting the files in place"), 0);
         moveIntoPlace(folder.path(), options.path);
     }
 

@@ -14,7 +14,13 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -219,7 +225,7 @@ TEST(GisExport, CancelLeavesTheOldFileAndNothingElse)
     TestContext t;
     {
         Transaction adding(*t.db);
-        for (int i = 0; i < 2500; ++i)
+        for (int i = 0; i < 1001; ++i)
             addGisRecord(*t.db, {{"Tree_ID", i}});
         adding.commit();
     }
@@ -228,7 +234,7 @@ TEST(GisExport, CancelLeavesTheOldFileAndNothingElse)
         const QString path = t.dir.filePath(format.file);
         ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly)) << "an old file of the name";
         // Within the rows, and after the last row before the file is finished.
-        for (qint64 at : {1000, 2500}) {
+        for (qint64 at : {1000, 1001}) {
             ProgressRecorder progress;
             progress.cancelAt("Writing the GIS file", at);
             const GisExportResult result = exportSurveyGis(*t.db, {Spring2007, path}, progress);
@@ -298,6 +304,34 @@ TEST(GisExport, AShapefileCutsLongTextsAtACharacterAndReplacesAnOldSet)
                                                         "bytes cut to 253 bytes"));
     EXPECT_EQ(gisExportNotes(result), "1 text was longer than a Shapefile holds (254 bytes) and was cut.\nThey are "
                                       "listed in " + QDir::toNativeSeparators(gisLogPath(path)) + ".");
+}
+
+TEST(GisExport, WaitsWhileAnotherExportPutsItsFilesIntoTheSameFolder)
+{
+    TestContext t;
+    addGisRecord(*t.db, {{"Tree_ID", 1}});
+    const QString path = t.dir.filePath("trees.shp");
+    // Another export holds the folder while it renames its files.
+    const int other = ::open(QFile::encodeName(t.dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    ProgressRecorder progress;
+    QString failure;
+    const QString database = t.dir.databasePath();
+    std::thread exporter([&] {
+        try {
+            const std::unique_ptr<Database> db = Database::open(database);
+            exportSurveyGis(*db, {Spring2007, path}, progress);
+        } catch (const std::exception& e) {
+            failure = QString::fromUtf8(e.what());
+        }
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return progress.labels().contains("Putting the files in place"); }, 60000));
+    EXPECT_FALSE(QFileInfo::exists(path)) << "not while the other renames its files";
+    ::close(other);
+    exporter.join();
+    EXPECT_EQ(failure, QString());
+    EXPECT_EQ(ogrFeatures(path).size(), 1);
 }
 
 TEST(GisExport, AGeoPackagePassesGdalsValidation)
