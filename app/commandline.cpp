@@ -38,6 +38,7 @@ Commands (kolva COMMAND --help tells more of each, with examples):
   report       make a report as a PDF file: reinspection, needing-ca,
                specific-ca, cost-summary
   export-csv   write the survey records of a period to a CSV file
+  export-gis   write the survey records of a period as points for GIS
   convert      convert a KOLVA.MDB of an earlier version (an Access file)
                into a KOLVA database
 
@@ -82,7 +83,7 @@ const QStringList& commandNames()
 {
     static const QStringList names = {QStringLiteral("import"), QStringLiteral("write-card"),
                                       QStringLiteral("report"), QStringLiteral("export-csv"),
-                                      QStringLiteral("convert")};
+                                      QStringLiteral("export-gis"), QStringLiteral("convert")};
     return names;
 }
 
@@ -354,6 +355,8 @@ int runCommand(const QStringList& arguments, const QString& programDir)
             return reportCommand(arguments, programDir);
         if (command == QLatin1String("export-csv"))
             return exportCsvCommand(arguments, programDir);
+        if (command == QLatin1String("export-gis"))
+            return exportGisCommand(arguments, programDir);
         return usageError(unknownCommand(command));
     } catch (const CommandEnd& end) {
         if (end.status() == WrongUsage)

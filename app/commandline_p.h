@@ -119,5 +119,6 @@ int importCommand(const QStringList& arguments, const QString& programDir);
 int writeCardCommand(const QStringList& arguments, const QString& programDir);
 int reportCommand(const QStringList& arguments, const QString& programDir);
 int exportCsvCommand(const QStringList& arguments, const QString& programDir);
+int exportGisCommand(const QStringList& arguments, const QString& programDir);
 
 } // namespace kolva::cli

@@ -170,6 +170,7 @@ void frmMain::buildMenu()
     addItem(mnuReports, QStringLiteral("mnuTreesNeedingCA"), QStringLiteral("&Trees Needing Corrective Action"));
     addItem(mnuReports, QStringLiteral("mnuSpecificActionReport"),
             QStringLiteral("Trees &Needing  A Specific Corrective Action"));
+    addItem(mnuReports, QStringLiteral("mnuGisExport"), QStringLiteral("Export for &GIS..."));
     mnuReports->addSeparator();
     QAction* mnuCA_RefSheet = addItem(mnuReports, QStringLiteral("mnuCA_RefSheet"),
                                       QStringLiteral("&Print Corrective Action Code Reference Sheet (PDF)"));

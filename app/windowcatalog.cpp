@@ -7,6 +7,7 @@
 #include "costing/frmCostReportOptions.h"
 #include "costing/frmEnterCosts.h"
 #include "costing/frmExcelExport.h"
+#include "gis/frmGisExport.h"
 #include "lists/frmImportKelmarSpecies.h"
 #include "lists/frmLookupList.h"
 #include "lists/frmStreetList.h"
@@ -41,6 +42,8 @@ void bindMenuWindows(frmMain& main)
                     [context] { return new frmCostReportOptions(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuExcelExport")), OpenMode::Modal,
                     [context] { return new frmExcelExport(context); });
+    main.bindWindow(main.menuItem(QStringLiteral("mnuGisExport")), OpenMode::Modal,
+                    [context] { return new frmGisExport(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuSurveyor")), OpenMode::HideOpener,
                     [context] { return new frmSurveyors(context); });
     main.bindWindow(main.menuItem(QStringLiteral("mnuSpecies")), OpenMode::HideOpener,

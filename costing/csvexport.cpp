@@ -226,6 +226,14 @@ QStringList surveyCsvTitles()
     return titles;
 }
 
+QStringList surveyCsvFields()
+{
+    QStringList fields;
+    for (const ExportColumn& column : Columns)
+        fields << QString::fromLatin1(column.field);
+    return fields;
+}
+
 CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, Progress& progress)
 {
     const PeriodCondition period = periodCondition(options.period, options.everyRecord);

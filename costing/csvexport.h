@@ -64,6 +64,9 @@ QString undatedRecordsNote(qint64 undated);
 
 // The header line's 44 titles, in order.
 QStringList surveyCsvTitles();
+// The survey table's column behind each of the 44 items, in the same order
+// (the GIS export writes the same columns).
+QStringList surveyCsvFields();
 
 // Writes the records of the period to options.path. The file is written
 // under a temporary name and put in place only when complete, so that a

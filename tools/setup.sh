@@ -8,6 +8,7 @@ packages=(
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils sqlite3 libsqlite3-dev xdg-utils
+  libgdal-dev
   fonts-dejavu-core fonts-liberation2 fonts-noto-cjk
 )
 # The Debian package (tools/package.sh): the SVG icon, the manual page, the
@@ -15,8 +16,9 @@ packages=(
 packaging=(qt6-svg-dev help2man dpkg-dev fakeroot lintian desktop-file-utils)
 if [ "${1:-}" = "--test" ]; then
   # The fuzz test builds its target with clang and libFuzzer; the suite
-  # builds the package and checks it.
-  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev "${packaging[@]}")
+  # builds the package and checks it; the GIS export's tests read its files
+  # back with ogrinfo and ogr2ogr.
+  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev gdal-bin "${packaging[@]}")
 elif [ "${1:-}" = "--package" ]; then
   packages+=("${packaging[@]}")
 fi

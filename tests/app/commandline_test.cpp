@@ -107,7 +107,7 @@ TEST(CommandLine, HelpGivesExamples)
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(QRegularExpression("^kolva [0-9]+\\.[0-9]+(\\.[0-9]+)?\n$").match(version.out).hasMatch())
         << version.out.toStdString();
-    for (const char* command : {"import", "write-card", "report", "export-csv", "convert"}) {
+    for (const char* command : {"import", "write-card", "report", "export-csv", "export-gis", "convert"}) {
         EXPECT_TRUE(general.out.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
         const ProcessRun help = kolva({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;

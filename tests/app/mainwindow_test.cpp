@@ -91,6 +91,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderWithItsCaption)
           {"mnuReinspectionReport", "&Reinspection  Report"},
           {"mnuTreesNeedingCA", "&Trees Needing Corrective Action"},
           {"mnuSpecificActionReport", "Trees &Needing  A Specific Corrective Action"},
+          {"mnuGisExport", "Export for &GIS..."},
           {"mnuCA_RefSheet", "&Print Corrective Action Code Reference Sheet (PDF)"},
           {"mnuGraphicReport", ""},
           {"mnuAbout", "&About"}}},
@@ -129,7 +130,7 @@ TEST_F(MainWindowTest, OnlyItemsWithAWindowOrActionAreEnabled)
                                  "mnuSpecificActionReport", "mnuEditTree", "mnuRating", "mnuCreateStorageCard",
                                  "mnuSurveyor",      "mnuImportSpecies",      "mnuSpecies",
                                  "mnuRiskZone",      "mnuStreet",             "mnuCostSetup",
-                                 "mnuCostReport",    "mnuExcelExport"};
+                                 "mnuCostReport",    "mnuExcelExport",        "mnuGisExport"};
     const QStringList disabled = {"mnuArbovia_Import"};
     for (const QString& name : enabled)
         EXPECT_TRUE(main->menuItem(name)->isEnabled()) << name.toStdString();
