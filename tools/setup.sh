@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils sqlite3 libsqlite3-dev xdg-utils
   fonts-dejavu-core fonts-liberation2 fonts-noto-cjk
+  libgdal-dev gdal-bin
 )
 if [ "${1:-}" = "--test" ]; then
   # The fuzz test builds its target with clang and libFuzzer.
