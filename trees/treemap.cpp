@@ -319,17 +319,31 @@ void TreeMapView::drawTrees(QPainter& painter)
     const int iw = width(), ih = height();
     const qsizetype stride = trees_.bytesPerLine() / 4;
     auto* image = reinterpret_cast<quint32*>(trees_.bits());
+    // The pixels by band (a counting sort), the lowest first.
+    std::array<size_t, 8> start{};
+    for (const quint32 pixel : occupied_)
+        ++start[bins_[pixel]];
+    for (size_t b = 1; b < start.size(); ++b)
+        start[b] += start[b - 1];
+    byBand_.resize(occupied_.size());
+    {
+        std::array<size_t, 8> next{};
+        for (size_t b = 1; b < next.size(); ++b)
+            next[b] = start[b - 1];
+        for (const quint32 pixel : occupied_)
+            byBand_[next[bins_[pixel]]++] = pixel;
+    }
     for (size_t band = 0; band < bands.size(); ++band) {
         const QColor fill = QColor::fromRgb(bands[band].colour);
         const quint32 fillPixel = 0xff000000u | bands[band].colour;
         const quint32 rimPixel = fill.darker(160).rgb() | 0xff000000u;
-        for (const quint32 pixel : occupied_) {
-            if (bins_[pixel] != band + 1)
-                continue;
+        for (size_t k = start[band]; k < start[band + 1]; ++k) {
+            const quint32 pixel = byBand_[k];
             const int cx = int(pixel % quint32(w)) - margin, cy = int(pixel / quint32(w)) - margin;
+            const bool inside = cx >= DotRadius && cy >= DotRadius && cx < iw - DotRadius && cy < ih - DotRadius;
             for (const DotPixel& d : dot) {
                 const int x = cx + d.dx, y = cy + d.dy;
-                if (x >= 0 && y >= 0 && x < iw && y < ih)
+                if (inside || (x >= 0 && y >= 0 && x < iw && y < ih))
                     image[y * stride + x] = d.rim ? rimPixel : fillPixel;
             }
         }

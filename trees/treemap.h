@@ -93,6 +93,7 @@ private:
     QImage trees_;                  // the frame's trees, reused
     std::vector<quint8> bins_;      // per pixel: 0, or 1 + the band of its riskiest tree
     std::vector<quint32> occupied_; // the pixels with a tree
+    std::vector<quint32> byBand_;   // ... the lowest band first
 };
 
 class TreeMapPage : public QWidget {

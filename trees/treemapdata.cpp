@@ -98,7 +98,6 @@ void TreeMapPoints::buildIndex()
         extent_ = {};
         columns_ = rows_ = 0;
         cellStart_.clear();
-        order_.clear();
         return;
     }
     double left = at_[0].x(), right = left, top = at_[0].y(), bottom = top;
@@ -124,7 +123,8 @@ void TreeMapPoints::buildIndex()
         const int r = std::clamp(int((p.y() - extent_.top()) / cellHeight_), 0, rows_ - 1);
         return size_t(r) * size_t(columns_) + size_t(c);
     };
-    // A counting sort of the trees by cell.
+    // A counting sort of the trees by cell; the trees are then kept in that
+    // order, so that the trees of an area are read one after the other.
     cellStart_.assign(size_t(columns_) * size_t(rows_) + 1, 0);
     std::vector<quint32> cell(n);
     for (size_t i = 0; i < n; ++i) {
@@ -133,10 +133,19 @@ void TreeMapPoints::buildIndex()
     }
     for (size_t c = 1; c < cellStart_.size(); ++c)
         cellStart_[c] += cellStart_[c - 1];
-    order_.assign(n, 0);
     std::vector<quint32> next(cellStart_.begin(), cellStart_.end() - 1);
-    for (size_t i = 0; i < n; ++i)
-        order_[next[cell[i]]++] = quint32(i);
+    std::vector<qint64> ids(n);
+    std::vector<QPointF> at(n);
+    std::vector<quint8> band(n);
+    for (size_t i = 0; i < n; ++i) {
+        const quint32 to = next[cell[i]]++;
+        ids[to] = ids_[i];
+        at[to] = at_[i];
+        band[to] = band_[i];
+    }
+    ids_ = std::move(ids);
+    at_ = std::move(at);
+    band_ = std::move(band);
 }
 
 qint64 TreeMapPoints::nearest(QPointF at, double radius) const

@@ -59,7 +59,8 @@ public:
 
     void add(qint64 id, QPointF at, int band);
     void addWithoutPosition() { ++withoutPosition_; }
-    // Builds the grid; call after the last add and after a position changed.
+    // Builds the grid, which puts the trees in another order (indexes
+    // change); call after the last add.
     void buildIndex();
 
     // Calls visit(index) for each tree in area (and a few next to it). The
@@ -84,8 +85,7 @@ private:
     QRectF extent_;
     int columns_ = 0, rows_ = 0;
     double cellWidth_ = 1, cellHeight_ = 1;
-    std::vector<quint32> cellStart_; // per cell, its first entry of order_; one more at the end
-    std::vector<quint32> order_;     // the indexes of the trees, cell by cell
+    std::vector<quint32> cellStart_; // per cell, the index of its first tree; one more at the end
 };
 
 template <class Visit>
@@ -103,7 +103,7 @@ void TreeMapPoints::visit(const QRectF& area, Visit visit) const
     for (int r = r0; r <= r1; ++r) {
         const size_t first = size_t(r) * size_t(columns_);
         for (quint32 k = cellStart_[first + size_t(c0)], end = cellStart_[first + size_t(c1) + 1]; k < end; ++k)
-            visit(qint64(order_[k]));
+            visit(qint64(k));
     }
 }
 
