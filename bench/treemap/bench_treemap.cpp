@@ -279,9 +279,9 @@ int main(int argc, char** argv)
     if (const QString shot = qEnvironmentVariable("KOLVA_TREEMAP_SCREENSHOT"); !shot.isEmpty()) {
         // A record in the middle is current, ringed on the map.
         window->showTreeRecord(view->points()->id(view->points()->nearest(view->toMap(middle), 1)));
-        key(Qt::Key_Plus);
-        key(Qt::Key_Plus);
-        key(Qt::Key_Plus);
+        const int zoom = qEnvironmentVariableIsSet("KOLVA_TREEMAP_ZOOM") ? qEnvironmentVariableIntValue("KOLVA_TREEMAP_ZOOM") : 3;
+        for (int i = 0; i < zoom; ++i)
+            key(Qt::Key_Plus);
         view->repaint();
         QCoreApplication::processEvents();
         window->grab().save(shot);
