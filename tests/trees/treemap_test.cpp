@@ -316,6 +316,30 @@ TEST_F(TreeMapTest, ASavedPlaceOrRatingMovesTheTree)
     EXPECT_EQ(points->band(index), 4);
 }
 
+TEST_F(TreeMapTest, AClickOnATreeLeavesAChangedRecordAsTheGridDoes)
+{
+    const qint64 first = addTree(*t.db, {{"Tree_ID", 1}, {"Latitude", 40.70}, {"Longitude", -74.00}});
+    const qint64 second = addTree(*t.db, {{"Tree_ID", 2}, {"Latitude", 40.71}, {"Longitude", -74.01}});
+    TreeMapView* view = openMap();
+    ASSERT_EQ(window->currentRecordId(), first);
+    auto* treeId = child<QLineEdit>(window.get(), "txtTreeID");
+    treeId->selectAll();
+    treeId->del();
+
+    // Without a Tree ID the record cannot be left: it stays current.
+    t.prompter.answer(MsgAnswer::Ok);
+    QTest::mouseClick(view, Qt::LeftButton, {}, pixelOf(view, -74.01, 40.71));
+    EXPECT_EQ(t.prompter.prompts().size(), 1u);
+    EXPECT_EQ(window->currentRecordId(), first);
+    EXPECT_EQ(view->currentTree(), first);
+
+    QTest::keyClicks(treeId, "99");
+    QTest::mouseClick(view, Qt::LeftButton, {}, pixelOf(view, -74.01, 40.71));
+    EXPECT_EQ(stored(*t.db, first, "Tree_ID").toInt(), 99);
+    EXPECT_EQ(window->currentRecordId(), second);
+    EXPECT_EQ(view->currentTree(), second);
+}
+
 class TreeMapLayerTest : public TreeMapTest {
 protected:
     // A GeoJSON file in Web Mercator metres with a line from (lon0, lat) to
