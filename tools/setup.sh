@@ -10,6 +10,7 @@ packages=(
   poppler-utils sqlite3 libsqlite3-dev xdg-utils
   libgdal-dev
   fonts-dejavu-core fonts-liberation2 fonts-noto-cjk
+  libgdal-dev gdal-bin
 )
 # The Debian package (tools/package.sh): the SVG icon, the manual page, the
 # package build and its checks.

@@ -12,6 +12,7 @@
 #include "store/textroutines.h"
 #include "trees/datebox.h"
 #include "trees/recordnavigator.h"
+#include "trees/treemap.h"
 #include "trees/treelookups.h"
 
 #include <QCheckBox>
@@ -270,6 +271,7 @@ void frmEditTree::buildWindow()
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));
     SSTab1_->addTab(buildListPage(), QStringLiteral("Tree List"));
     SSTab1_->addTab(buildDetailsPage(), QStringLiteral("Details"));
+    SSTab1_->addTab(new TreeMapPage(context_, *this), QStringLiteral("Map"));
 
     frameSortBy_ = new QGroupBox(QStringLiteral("Sort/Filter by"), this);
     frameSortBy_->setObjectName(QStringLiteral("frameSortBy"));
@@ -1226,6 +1228,16 @@ void frmEditTree::DBGrid1_RowChange(int row)
 
 // ---------------------------------------------------------------- the record
 
+bool frmEditTree::showTreeRecord(qint64 id)
+{
+    int row = model_->rowOf(id);
+    if (row < 0 && model_->isLoading()) {
+        model_->finishLoading();
+        row = model_->rowOf(id);
+    }
+    return moveToRow(row);
+}
+
 bool frmEditTree::moveToRow(int row)
 {
     if (row < 0 || row >= model_->rowCount())
@@ -1289,6 +1301,7 @@ bool frmEditTree::showRecord(int row)
     selectGridRow(row);
     updateRecordButtons();
     showHistory();
+    emit currentRecordChanged(id);
     return true;
 }
 
@@ -1305,6 +1318,7 @@ void frmEditTree::showNoRecord()
     selectGridRow(-1);
     updateRecordButtons();
     showHistory();
+    emit currentRecordChanged(-1);
 }
 
 void frmEditTree::setCorrectiveBoxes(const CorrectiveActionBoxes& boxes)

@@ -61,10 +61,15 @@ public:
     TreeListModel* treeList() const { return model_; }
     // True when a control shows a value other than the stored one.
     bool hasPendingChanges() const;
+    // Makes the record of that ID current, as a click on its row does; false
+    // when it is not in the list or the current record cannot be left.
+    bool showTreeRecord(qint64 id);
 
 signals:
     // The list was rebuilt.
     void treeListRefreshed();
+    // Another record (or none, -1) is current.
+    void currentRecordChanged(qint64 id);
 
 protected:
     bool event(QEvent* event) override;

@@ -208,6 +208,32 @@ BoundStatement treeListStatement(const TreeListSource& source)
     return statement;
 }
 
+BoundStatement treeFieldsStatement(const TreeListSource& source, const QString& fields)
+{
+    BoundStatement statement = whereClause(source);
+    statement.sql = QStringLiteral("SELECT ") + fields + QStringLiteral(" FROM _Archived_SurveyData ") + statement.sql;
+    return statement;
+}
+
+void fillTreeSearchNames(Database& db, const TreeSearch& search)
+{
+    if (search.kind != TreeSearch::Kind::Address && search.kind != TreeSearch::Kind::Names)
+        return;
+    db.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TreeSearchNames (Kind TEXT NOT NULL, Name TEXT NOT NULL)"));
+    db.exec(QStringLiteral("DELETE FROM TreeSearchNames"));
+    QSqlQuery insert = db.prepare(QStringLiteral("INSERT INTO TreeSearchNames (Kind,Name) VALUES (?,?)"));
+    const auto add = [&insert](const char* kind, const QStringList& names) {
+        for (const QString& name : names) {
+            insert.bindValue(0, QString::fromLatin1(kind));
+            insert.bindValue(1, name);
+            Database::run(insert);
+        }
+    };
+    add("street", search.streets);
+    add("species", search.species);
+    insert.finish();
+}
+
 BoundStatement treeCountStatement(const TreeListSource& source)
 {
     BoundStatement statement = whereClause(source);
@@ -297,21 +323,7 @@ void TreeListModel::setSource(const TreeListSource& source, bool recount)
     pageQuery_ = QSqlQuery();
     pageQueryReady_ = false;
 
-    if (source.search.kind == TreeSearch::Kind::Address || source.search.kind == TreeSearch::Kind::Names) {
-        db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TreeSearchNames (Kind TEXT NOT NULL, Name TEXT NOT NULL)"));
-        db_.exec(QStringLiteral("DELETE FROM TreeSearchNames"));
-        QSqlQuery insert = db_.prepare(QStringLiteral("INSERT INTO TreeSearchNames (Kind,Name) VALUES (?,?)"));
-        const auto add = [&insert](const char* kind, const QStringList& names) {
-            for (const QString& name : names) {
-                insert.bindValue(0, QString::fromLatin1(kind));
-                insert.bindValue(1, name);
-                Database::run(insert);
-            }
-        };
-        add("street", source.search.streets);
-        add("species", source.search.species);
-        insert.finish();
-    }
+    fillTreeSearchNames(db_, source.search);
 
     // How many records the list holds, and with a filter which ones.
     int rows = 0;

@@ -81,6 +81,13 @@ struct BoundStatement {
 // refreshes. The names a search found are read from the table the model
 // fills first (see TreeListModel::setSource).
 BoundStatement treeListStatement(const TreeListSource& source);
+// The statement that reads fields (a fixed list of columns) of every record
+// of a source, in no order. The names a search found must be in the
+// connection's table first (fillTreeSearchNames).
+BoundStatement treeFieldsStatement(const TreeListSource& source, const QString& fields);
+// Puts the street and species names a search found into the connection's
+// table that the statements of a source read them from.
+void fillTreeSearchNames(Database& db, const TreeSearch& search);
 // The statement that counts the records of a source.
 BoundStatement treeCountStatement(const TreeListSource& source);
 // The statements that find the IDs of the records of a source, in no order;
