@@ -557,7 +557,8 @@ const LeaveCase leaveCases[] = {
          auto* grid = static_cast<LeaveRecordTest&>(t).c<QTableView>("DBGrid1");
          QTest::keyClick(grid, Qt::Key_Down);
      }},
-    {"SortOption", 1, 0,
+    // A new order keeps the record current, at its row in that order.
+    {"SortOption", 1, 1,
      [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).c<QRadioButton>("optSortBy(2)")->click(); }},
     {"StreetFilter", 2, 0,
      [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).list("cboStreetFilter")->setCurrentText("OAK AVE"); }},
