@@ -365,7 +365,12 @@ QWidget* frmEditTree::buildListPage()
         });
     });
     connect(model_, &TreeListModel::firstRowsRead, this, &frmEditTree::followCurrentRecord);
-    connect(model_, &TreeListModel::loaded, this, &frmEditTree::followCurrentRecord);
+    connect(model_, &TreeListModel::loaded, this, [this] {
+        // The sorted list may hold other records than counted (another
+        // program wrote meanwhile, or the sort was stopped).
+        setEntryCount(model_->rowCount());
+        followCurrentRecord();
+    });
     connect(model_, &TreeListModel::sortsStopped, this, [this] {
         if (closeWhenSorted_) {
             closeWhenSorted_ = false;

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <memory>
 
@@ -420,9 +421,12 @@ void TreeListModel::startSort(const BoundStatement& list)
     // hands over arrives through it.
     auto* relay = new QObject;
     auto sorted = std::make_shared<std::vector<qint64>>();
+    // Set once every row has been read: a sort stopped before (the program
+    // ending, the window closing) gives no list.
+    auto whole = std::make_shared<std::atomic<bool>>(false);
     BackgroundJob* job = BackgroundJob::start(
         qobject_cast<QWidget*>(QObject::parent()), QStringLiteral("Sorting the list"),
-        [path, list, expected, relay, self, generation, sorted](Progress& progress) {
+        [path, list, expected, relay, self, generation, sorted, whole](Progress& progress) {
             auto db = Database::open(path);
             // Stopped within moments when superseded or when the window closes.
             const StatementStop stop(*db, [&progress] { return progress.cancelRequested(); });
@@ -455,8 +459,9 @@ void TreeListModel::startSort(const BoundStatement& list)
                     return;
             }
             all.finish();
+            *whole = !progress.cancelRequested();
         },
-        [self, relay, generation, sorted](std::exception_ptr error) {
+        [self, relay, generation, sorted, whole](std::exception_ptr error) {
             relay->deleteLater();
             if (!self)
                 return;
@@ -470,7 +475,9 @@ void TreeListModel::startSort(const BoundStatement& list)
                     failure = QString::fromLocal8Bit(e.what());
                 }
             }
-            self->takeSorted(generation, std::move(*sorted), failure);
+            if (failure.isEmpty() && !*whole)
+                sorted->clear();
+            self->takeSorted(generation, std::move(*sorted), failure, !*whole);
         },
         INT_MAX);
     sortJobs_.push_back(job);
@@ -527,16 +534,18 @@ void TreeListModel::takeFirstRows(int generation, std::vector<qint64> ids)
     emit firstRowsRead();
 }
 
-void TreeListModel::takeSorted(int generation, std::vector<qint64> ids, const QString& failure)
+void TreeListModel::takeSorted(int generation, std::vector<qint64> ids, const QString& failure, bool stopped)
 {
     sortJobs_.erase(std::remove_if(sortJobs_.begin(), sortJobs_.end(), [](const QPointer<QObject>& j) { return !j || !qobject_cast<BackgroundJob*>(j.data())->isRunning(); }),
                     sortJobs_.end());
     --runningSorts_;
     if (generation == generation_ && sorting_) {
         sorting_ = false;
-        if (!failure.isEmpty()) {
-            // The list shows the rows it knows and says why not more.
-            reportReadFailure(DbError(failure));
+        if (!failure.isEmpty() || stopped) {
+            // The list shows the rows it knows, and says why not more when
+            // the database failed.
+            if (!failure.isEmpty())
+                reportReadFailure(DbError(failure));
             ids = ids_;
             countKnown_ = false;
         }

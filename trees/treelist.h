@@ -185,7 +185,7 @@ private:
     void startSort(const BoundStatement& list);
     void cancelSorts();
     void takeFirstRows(int generation, std::vector<qint64> ids);
-    void takeSorted(int generation, std::vector<qint64> ids, const QString& failure);
+    void takeSorted(int generation, std::vector<qint64> ids, const QString& failure, bool stopped);
     void dropRemoved(std::vector<qint64>& ids) const;
 
     Database& db_;
