@@ -26,6 +26,7 @@ namespace {
 
 const char* const generalHelp = R"HELP(Usage: kolva [--database FILE]
        kolva COMMAND [options] [arguments]
+       kolva --version
 
 Without a command, KOLVA starts its windows on the database beside the
 program (or on FILE). With a command it does that one job without any window
@@ -47,6 +48,7 @@ in the period): nothing was written.
 Options:
   --database FILE   work on FILE instead of KOLVA.MDB beside the program
   -h, --help        show this help
+  -v, --version     show the version of KOLVA
 )HELP";
 
 const char* const convertHelp = R"HELP(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE]
@@ -159,6 +161,55 @@ QString commandOf(const QStringList& arguments)
         return a;
     }
     return {};
+}
+
+// The window system's own options that take no value; those that take one
+// are in takesValue().
+bool windowSystemSwitch(const QString& name)
+{
+    static const QStringList names = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync"),
+                                      QStringLiteral("testability")};
+    return names.contains(name);
+}
+
+bool windowSystemOption(const QString& name)
+{
+    static const QStringList withValue = {
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("session"),
+        QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("title"), QStringLiteral("name"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"),
+        QStringLiteral("visual"), QStringLiteral("qmljsdebugger"), QStringLiteral("dialogs")};
+    return withValue.contains(name) || windowSystemSwitch(name);
+}
+
+// The arguments without the window system's own options (-platform NAME,
+// -style=NAME, -reverse ...), which the window system takes itself.
+QStringList withoutWindowSystemOptions(const QStringList& arguments)
+{
+    QStringList ours;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (i == 0 || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("--")) {
+            ours << a;
+            continue;
+        }
+        QString name = a;
+        while (name.startsWith(QLatin1Char('-')))
+            name.remove(0, 1);
+        const qsizetype equals = name.indexOf(QLatin1Char('='));
+        const bool valueGiven = equals >= 0;
+        if (valueGiven)
+            name.truncate(equals);
+        if (!windowSystemOption(name)) {
+            ours << a;
+            continue;
+        }
+        if (!valueGiven && !windowSystemSwitch(name))
+            ++i; // its value
+    }
+    return ours;
 }
 
 // Whether the arguments name a window system platform (-platform NAME).
@@ -322,14 +373,37 @@ int parseWindowOptions(const QStringList& arguments, QString& database)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption option(QStringLiteral("database"), QStringLiteral("The database."), QStringLiteral("FILE"));
-    parser.addOption(option);
-    if (!parser.parse(arguments))
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Version."));
+    parser.addOptions({option, help, version});
+    if (!parser.parse(cli::withoutWindowSystemOptions(arguments)))
         return cli::usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return cli::usageError(cli::unknownCommand(parser.positionalArguments().first()));
+    if (parser.isSet(help)) {
+        cli::out(QString::fromUtf8(cli::generalHelp));
+        return cli::Done;
+    }
+    if (parser.isSet(version)) {
+        cli::out(QStringLiteral("kolva %1\n").arg(QStringLiteral(KOLVA_VERSION)));
+        return cli::Done;
+    }
     database = parser.value(option);
     return -1;
 }
+
+namespace {
+
+bool displayAvailable(const QStringList& arguments)
+{
+    // A platform named (-platform offscreen, QT_QPA_PLATFORM) is taken as
+    // asked; the default one needs an X or Wayland display.
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || cli::platformGiven(arguments))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
 
 int runKolvaMain(int argc, char** argv)
 {
@@ -363,9 +437,16 @@ int runKolvaMain(int argc, char** argv)
         endAsTerminated();
         return status;
     }
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        cli::out(QString::fromUtf8(cli::generalHelp));
-        return 0;
+    // The windows: their options are read before any window system starts,
+    // so that --help, --version and a wrong option need no display.
+    QString database;
+    if (const int status = parseWindowOptions(arguments, database); status >= 0)
+        return status;
+    if (!displayAvailable(arguments)) {
+        cli::err(QStringLiteral("kolva: the windows need a display, and none was found (DISPLAY and WAYLAND_DISPLAY "
+                                "are not set).\nStart KOLVA in a desktop session, or give a command to work without "
+                                "windows: \"kolva --help\" lists them.\n"));
+        return cli::Failed;
     }
     return runKolva(argc, argv);
 }

@@ -5,6 +5,7 @@
 #include "card/importsd.h"
 #include "platform/controls.h"
 #include "platform/drivelist.h"
+#include "platform/progress.h"
 #include "platform/twips.h"
 
 #include <QAction>
@@ -235,6 +236,21 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     if (exiting_) {
         event->accept();
+        return;
+    }
+    // Work still running in the background (an import, a report, an export)
+    // is asked to stop, and the program ends only once every job has ended:
+    // a job stops where stopping leaves nothing half-done, and its closing
+    // message says what it did.
+    if (!BackgroundJob::running().isEmpty()) {
+        event->ignore();
+        if (!waitingForJobs_) {
+            waitingForJobs_ = true;
+            BackgroundJob::stopAll(this, [this] {
+                waitingForJobs_ = false;
+                close();
+            });
+        }
         return;
     }
     // Every other window is asked to close first, so that each can finish

@@ -42,7 +42,8 @@ public:
     static QString productWebAddress(const QString& programDir);
 
 signals:
-    // The user asked to end the program (E&xit or closing the window).
+    // The user asked to end the program (E&xit or closing the window), and
+    // no background work runs any more.
     void exitRequested();
 
 protected:
@@ -67,6 +68,7 @@ private:
     std::map<QAction*, SingleWindow<QWidget>> windows_;
     bool loaded_ = false;
     bool exiting_ = false;
+    bool waitingForJobs_ = false; // Exit waits for the background work to stop
 };
 
 } // namespace kolva

@@ -19,6 +19,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace kolva {
 
 KolvaSession::KolvaSession(std::unique_ptr<Database> db, AppContext context)
@@ -31,6 +34,8 @@ KolvaSession::KolvaSession(std::unique_ptr<Database> db, AppContext context)
 
 KolvaSession::~KolvaSession()
 {
+    // Background work ends first: it may be writing to the database.
+    BackgroundJob::stopAllNow();
     // Windows use the database: they go first, the connection last.
     // Deleting a window deletes the pop-ups it owns (a combo box's list,
     // say), which are top-level widgets too: hold each by a guarded pointer.
@@ -132,9 +137,28 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
     return session;
 }
 
+namespace {
+
+// A display that is named but cannot be reached (DISPLAY of a session that
+// has ended) ends the window system's start with a fatal message and an
+// abort: said as a failure of the command instead.
+QtMessageHandler qtMessages = nullptr;
+void noWindowSystem(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type != QtFatalMsg)
+        return qtMessages(type, context, text);
+    std::fprintf(stderr, "kolva: the windows cannot start: %s\n", qPrintable(text));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+} // namespace
+
 int runKolva(int argc, char** argv)
 {
+    qtMessages = qInstallMessageHandler(noWindowSystem);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
     QApplication::setApplicationName(QStringLiteral("KOLVA"));
     QString databasePath;
     if (const int status = parseWindowOptions(QCoreApplication::arguments(), databasePath); status >= 0)
@@ -183,6 +207,9 @@ int runKolva(int argc, char** argv)
     terminationWatch.start(100);
     const int status = QApplication::exec();
     terminationWatch.stop();
+    // A job still running (the event loop was left without the Main
+    // window's Exit) stops before anything it uses is torn down.
+    BackgroundJob::stopAllNow();
     session.reset();
     endAsTerminated();
     return status;

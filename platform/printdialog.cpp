@@ -1,5 +1,7 @@
 #include "platform/printdialog.h"
 
+#include "platform/windowstays.h"
+
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -7,6 +9,7 @@ namespace kolva {
 
 bool askPrintSettings(QWidget* parent, QPrinter& printer, int pageCount)
 {
+    WindowStaysWhileAsking stays(parent);
     QPrintDialog dialog(&printer, parent);
     dialog.setMinMax(1, pageCount);
     dialog.setFromTo(1, pageCount);

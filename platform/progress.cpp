@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace kolva {
 
 // ---------------------------------------------------------------- termination
@@ -206,16 +208,71 @@ private:
 
 // ---------------------------------------------------------------- BackgroundJob
 
+namespace {
+
+// The jobs whose finished has not run yet, and who waits for none to run.
+// Touched on the window thread only.
+struct JobRegistry {
+    struct Waiter {
+        QPointer<QObject> context;
+        bool hadContext = false;
+        std::function<void()> whenStopped;
+    };
+    QList<BackgroundJob*> jobs;
+    std::vector<Waiter> waiters;
+};
+
+JobRegistry& registry()
+{
+    static JobRegistry jobs;
+    return jobs;
+}
+
+void callWaiters(std::vector<JobRegistry::Waiter> waiters)
+{
+    for (JobRegistry::Waiter& waiter : waiters) {
+        if (!waiter.hadContext || waiter.context)
+            waiter.whenStopped();
+    }
+}
+
+} // namespace
+
 BackgroundJob::BackgroundJob(QWidget* parent, const QString& title, Finished finished, int showAfterMs)
     : parent_(parent), title_(title), finished_(std::move(finished)), showAfterMs_(showAfterMs)
 {
+    for (QWidget* window = parent ? parent->window() : nullptr; window;
+         window = window->parentWidget() ? window->parentWidget()->window() : nullptr) {
+        windows_.append(window);
+        window->installEventFilter(this);
+    }
+}
+
+BackgroundJob::~BackgroundJob()
+{
+    // Normally the job has ended before it goes; never leave its thread
+    // running without an owner.
+    if (thread_) {
+        if (reporter_)
+            reporter_->requestCancel();
+        thread_->wait();
+        delete thread_;
+    }
+    delete reporter_;
+    delete busy_;
+    delete clock_;
+    registry().jobs.removeAll(this);
 }
 
 BackgroundJob* BackgroundJob::start(QWidget* parent, const QString& title, Work work, Finished finished,
                                     int showAfterMs)
 {
     auto* job = new BackgroundJob(parent, title, std::move(finished), showAfterMs);
+    registry().jobs.append(job);
     job->runOn(std::move(work));
+    // The program is waiting for its jobs to stop: this one stops too.
+    if (!registry().waiters.empty())
+        job->requestCancel();
     return job;
 }
 
@@ -232,18 +289,15 @@ void BackgroundJob::runOn(Work work)
 
     auto error = std::make_shared<std::exception_ptr>();
     Reporter* reporter = reporter_;
-    QThread* thread = QThread::create([work = std::move(work), reporter, error] {
+    thread_ = QThread::create([work = std::move(work), reporter, error] {
         try {
             work(*reporter);
         } catch (...) {
-            *error = std::current_exception();
+            *error = std::current_exception(); // handed to finished on the window thread
         }
     });
-    connect(thread, &QThread::finished, this, [this, thread, error] {
-        thread->deleteLater();
-        complete(*error);
-    });
-    thread->start();
+    connect(thread_, &QThread::finished, this, [this, error] { complete(*error); });
+    thread_->start();
 }
 
 void BackgroundJob::requestCancel()
@@ -256,6 +310,29 @@ void BackgroundJob::requestCancel()
 QWidget* BackgroundJob::dialog() const
 {
     return dialog_;
+}
+
+bool BackgroundJob::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window stays while its job runs: closing it asks the job to stop,
+    // and the window closes once the job has ended.
+    if (event->type() == QEvent::Close && running_ && windows_.contains(watched)) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (!closeWanted_.contains(window))
+            closeWanted_.append(window);
+        requestCancel();
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void BackgroundJob::unwatchWindows()
+{
+    for (const QPointer<QWidget>& window : std::as_const(windows_)) {
+        if (window)
+            window->removeEventFilter(this);
+    }
 }
 
 void BackgroundJob::refresh()
@@ -282,7 +359,11 @@ void BackgroundJob::refresh()
 
 void BackgroundJob::complete(std::exception_ptr error)
 {
+    if (!running_)
+        return; // released at the end of the program
     running_ = false;
+    thread_->deleteLater();
+    thread_ = nullptr;
     timer_->stop();
     if (dialog_) {
         dialog_->hide();
@@ -297,6 +378,83 @@ void BackgroundJob::complete(std::exception_ptr error)
     delete reporter_;
     reporter_ = nullptr;
     emit done();
+    unwatchWindows();
+    const QList<QPointer<QWidget>> closeAgain = closeWanted_;
+    deleteLater();
+    registry().jobs.removeAll(this);
+    // The windows that were asked to close while the job ran close now,
+    // unless finished closed them already.
+    for (const QPointer<QWidget>& window : closeAgain) {
+        if (window && window->isVisible())
+            window->close();
+    }
+    jobEnded(this);
+}
+
+void BackgroundJob::jobEnded(BackgroundJob* job)
+{
+    JobRegistry& jobs = registry();
+    jobs.jobs.removeAll(job);
+    if (jobs.jobs.isEmpty() && !jobs.waiters.empty()) {
+        std::vector<JobRegistry::Waiter> waiters;
+        waiters.swap(jobs.waiters);
+        callWaiters(std::move(waiters));
+    }
+}
+
+QList<BackgroundJob*> BackgroundJob::running()
+{
+    return registry().jobs;
+}
+
+void BackgroundJob::stopAll(QObject* context, std::function<void()> whenStopped)
+{
+    JobRegistry& jobs = registry();
+    JobRegistry::Waiter waiter{context, context != nullptr, std::move(whenStopped)};
+    if (jobs.jobs.isEmpty()) {
+        callWaiters({std::move(waiter)});
+        return;
+    }
+    jobs.waiters.push_back(std::move(waiter));
+    for (BackgroundJob* job : std::as_const(jobs.jobs))
+        job->requestCancel();
+}
+
+void BackgroundJob::stopAllNow()
+{
+    JobRegistry& jobs = registry();
+    const QList<BackgroundJob*> running = jobs.jobs;
+    for (BackgroundJob* job : running) {
+        if (job->reporter_)
+            job->reporter_->requestCancel();
+    }
+    for (BackgroundJob* job : running)
+        job->release();
+    jobs.jobs.clear();
+    jobs.waiters.clear();
+}
+
+void BackgroundJob::release()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    if (thread_) {
+        thread_->wait();
+        disconnect(thread_, nullptr, this, nullptr);
+        delete thread_;
+        thread_ = nullptr;
+    }
+    timer_->stop();
+    delete dialog_.data();
+    delete busy_;
+    busy_ = nullptr;
+    delete clock_;
+    clock_ = nullptr;
+    delete reporter_;
+    reporter_ = nullptr;
+    finished_ = nullptr;
+    unwatchWindows();
     deleteLater();
 }
 

@@ -1,5 +1,7 @@
 #include "platform/prompter.h"
 
+#include "platform/windowstays.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -76,6 +78,7 @@ private:
 
 MsgAnswer QtPrompter::message(QWidget* parent, const MessageRequest& request)
 {
+    WindowStaysWhileAsking stays(parent);
     ArrowWhileAsking arrow;
     QMessageBox box(qtIcon(request.icon), request.caption, request.text, QMessageBox::NoButton, parent);
     switch (request.buttons) {
@@ -113,6 +116,7 @@ namespace {
 
 QString runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode)
 {
+    WindowStaysWhileAsking stays(parent);
     ArrowWhileAsking arrow;
     QFileDialog dialog(parent, request.title, request.folder, request.filter);
     dialog.setAcceptMode(mode);
@@ -143,12 +147,14 @@ QString QtPrompter::openFileName(QWidget* parent, const FileDialogRequest& reque
 
 QString QtPrompter::chooseFolder(QWidget* parent, const QString& title, const QString& folder)
 {
+    WindowStaysWhileAsking stays(parent);
     ArrowWhileAsking arrow;
     return QFileDialog::getExistingDirectory(parent, title, folder);
 }
 
 std::optional<QString> QtPrompter::inputText(QWidget* parent, const InputRequest& request)
 {
+    WindowStaysWhileAsking stays(parent);
     ArrowWhileAsking arrow;
     bool ok = false;
     const QString text = QInputDialog::getText(parent, request.title, request.prompt, QLineEdit::Normal,

@@ -263,6 +263,10 @@ QStringList removeStaleScratchFiles(const QString& base)
     for (const char* tag : {ConvertingTag, PartialTag})
         found += folder.entryList({name + QLatin1String(tag) + QLatin1Char('*')},
                                   QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    // The safe writer's temporary files of the database's own files (the
+    // conversion log, ...), left by a run killed while it wrote them.
+    found += folder.entryList({QLatin1Char('.') + name + QLatin1String(".*.tmp")},
+                              QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     found.removeDuplicates();
     QStringList removed;
     for (const QString& file : std::as_const(found)) {

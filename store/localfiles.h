@@ -97,7 +97,8 @@ inline constexpr const char* ConvertingTag = ".converting";
 inline constexpr const char* PartialTag = ".partial";
 
 // Removes the scratch files beside base (base + a tag + anything, and their
-// journals) that no running program holds: what a killed run left behind.
+// journals; the safe writer's ".base....tmp" files) that no running program
+// holds: what a killed run left behind.
 // Gives the names removed.
 QStringList removeStaleScratchFiles(const QString& base);
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -171,6 +172,9 @@ QString SafeFileWriter::open()
         const int fd = ::open(QFile::encodeName(temp).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // Held while it is written, so that a clean-up of files left by
+            // a killed run (which takes the lock first) never removes it.
+            ::flock(fd, LOCK_EX | LOCK_NB);
             fd_ = fd;
             tempPath_ = temp;
             device_ = std::make_unique<Device>(fd_);

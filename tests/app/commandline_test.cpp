@@ -27,12 +27,14 @@ struct ProcessRun {
     QString err;
 };
 
-ProcessRun kolva(const QStringList& arguments)
+ProcessRun kolva(const QStringList& arguments, const QString& display = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
         env.remove(name);
+    if (!display.isEmpty())
+        env.insert("DISPLAY", display);
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(KOLVA_PROGRAM_DIR "/kolva"), arguments);
     ProcessRun run;
@@ -107,6 +109,45 @@ TEST(CommandLine, HelpGivesExamples)
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_TRUE(help.out.contains(QStringLiteral("Examples:\n  kolva %1").arg(command))) << help.out.toStdString();
     }
+}
+
+TEST(CommandLine, TheWindowsOptionsAreReadBeforeAnyWindowStarts)
+{
+    TempProgramDir dir;
+    const QString database = dir.databasePath();
+    const QByteArray before = sha256(database);
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {{"--version"}, 0, "kolva 1.0\n", ""},
+        {{"-v"}, 0, "kolva 1.0\n", ""},
+        {{"-style", "fusion", "--version"}, 0, "kolva 1.0\n", ""},
+        {{"--frobnicate"}, 2, "", "kolva: Unknown option 'frobnicate'.\nTry \"kolva --help\".\n"},
+        {{"-x"}, 2, "", "Unknown option 'x'"},
+        {{"--database"}, 2, "", "Missing value after '--database'"},
+        {{}, 1, "", "the windows need a display"},
+        {{"--database", database}, 1, "", "the windows need a display"},
+        {{"-reverse", "--database", database}, 1, "", "the windows need a display"},
+    };
+    for (const auto& c : cases) {
+        const ProcessRun run = kolva(c.arguments);
+        const std::string args = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.status, c.status) << args << ": " << run.err.toStdString();
+        EXPECT_EQ(run.out, c.out) << args;
+        if (*c.err == 0)
+            EXPECT_TRUE(run.err.isEmpty()) << args << ": " << run.err.toStdString();
+        else
+            EXPECT_TRUE(run.err.contains(c.err)) << args << ": " << run.err.toStdString();
+    }
+    EXPECT_EQ(sha256(database), before);
+
+    // A display that is named but cannot be reached: a failure, said.
+    const ProcessRun gone = kolva({"--database", database}, ":12345");
+    EXPECT_EQ(gone.status, 1) << gone.err.toStdString();
+    EXPECT_TRUE(gone.err.contains("kolva: the windows cannot start")) << gone.err.toStdString();
 }
 
 // A .tree file as the handheld writes it.

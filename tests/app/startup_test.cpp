@@ -1,3 +1,5 @@
+#include "platform/progress.h"
+#include "store/database.h"
 #include "tests/app/apptest.h"
 
 #include "platform/progress.h"
@@ -120,6 +122,26 @@ TEST_F(EarlierVersionTest, YesConvertsItAndTheMainWindowOpensOnTheNewDatabase)
                                            {operatingSystemUser()}).toInt(),
               5);
     EXPECT_NE(operatingSystemUser(), "somebody-else");
+}
+
+TEST_F(EarlierVersionTest, TheEndOfTheProgramDuringTheConversionWaitsForItAndLeavesOneWholeDatabase)
+{
+    placeAccessFile();
+    const QStringList filesBefore = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    prompter.answer(MsgAnswer::Yes);
+    EXPECT_EQ(start(), nullptr);
+    ASSERT_TRUE(converting);
+    ASSERT_EQ(BackgroundJob::running().size(), 1);
+    BackgroundJob::stopAllNow(); // the program ends, as after the event loop
+    settle();
+    EXPECT_TRUE(BackgroundJob::running().isEmpty());
+    EXPECT_FALSE(conversionDone) << "nothing starts on a database while the program ends";
+    if (sha256(dir.databasePath()) == before) {
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore) << "stopped: nothing left beside it";
+    } else {
+        EXPECT_EQ(sha256(dir.filePath("KOLVA.MDB.access-20080102")), before);
+        EXPECT_EQ(Database::open(dir.databasePath())->scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(), 5);
+    }
 }
 
 TEST_F(EarlierVersionTest, AFailedConversionSaysWhatFailedAndChangesNothing)

@@ -12,19 +12,24 @@
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace kolva;
@@ -227,6 +232,40 @@ TEST_F(EnterCostsTest, DeletesTheCurrentRangeOnlyWhenConfirmed)
     EXPECT_EQ(left[0].lower.toDouble(), 6);
     ASSERT_EQ(w->grdCost()->rowCount(), 1);
     EXPECT_EQ(gridRow(w->grdCost(), 0), QStringList({"6", "12", "200.00"}));
+}
+
+TEST_F(EnterCostsTest, ClosedWhileItsDeleteQuestionIsOpenItDeletesAsAnsweredThenCloses)
+{
+    addCostRange(*t.db, 3, 6, 12, 200);
+    addCostRange(*t.db, 3, 12, 24, 1450);
+    QtPrompter real;
+    const AppContext context{*t.db, real, t.shell, t.drives, t.clock, t.dir.path()};
+    auto* w = new frmEnterCosts(context);
+    w->setAttribute(Qt::WA_DeleteOnClose); // as every window is opened
+    showActive(w);
+    QPointer<frmEnterCosts> alive(w);
+    w->cboAction()->setCurrentIndex(w->cboAction()->findData(3));
+    w->grdCost()->setCurrentCell(1, 1);
+    // While "Confirm Delete?" shows, the window is closed (an assistive
+    // technology's close action), then Yes is pressed.
+    bool stayed = false;
+    std::function<void()> act = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(10, act);
+            return;
+        }
+        EXPECT_EQ(box->windowTitle(), "Confirm Delete?");
+        alive->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        stayed = alive && box->isVisible();
+        box->button(QMessageBox::Yes)->click();
+    };
+    QTimer::singleShot(0, act);
+    click(w->cmdDelete());
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(readCostRanges(*t.db, 3).size(), 1u) << "the answer was acted on";
+    QTRY_VERIFY(alive.isNull());
 }
 
 TEST_F(EnterCostsTest, KeepsTheCostToMobilizeWhenItCloses)

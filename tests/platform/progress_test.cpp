@@ -1,7 +1,9 @@
 #include "platform/busycursor.h"
 #include "platform/progress.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -154,6 +156,134 @@ TEST(BackgroundJob, OutlivesTheWindowItShowedOver)
     release = true;
     ASSERT_TRUE(waitDone(job));
     EXPECT_TRUE(finished);
+}
+
+// A job that runs until it is asked to stop, with a step in the middle
+// (a commit) where stopping is not safe until the test lets it end.
+struct HeldJob {
+    std::atomic<bool> inCommit{false};
+    std::atomic<bool> releaseCommit{false};
+    std::atomic<bool> workReturned{false};
+    std::atomic<bool> stoppedEarly{false};
+
+    BackgroundJob::Work work(bool commitFirst)
+    {
+        return [this, commitFirst](Progress& progress) {
+            progress.beginStage("Working", 0);
+            if (commitFirst) {
+                inCommit = true;
+                while (!releaseCommit)
+                    QThread::msleep(2);
+                inCommit = false;
+            }
+            progress.setCancellable(true);
+            for (int i = 0; i < 5000 && !progress.cancelRequested(); ++i)
+                QThread::msleep(2);
+            stoppedEarly = progress.cancelRequested();
+            workReturned = true;
+        };
+    }
+};
+
+TEST(BackgroundJob, ClosingItsWindowStopsTheJobAndTheWindowClosesOnceItHasEnded)
+{
+    auto* window = new QWidget;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    QPointer<QWidget> alive(window);
+    HeldJob held;
+    bool windowThereAtFinish = false;
+    BackgroundJob* job = BackgroundJob::start(window, "Working", held.work(true),
+                                              [&](std::exception_ptr) { windowThereAtFinish = alive && alive->isVisible(); });
+    QTRY_VERIFY(held.inCommit);
+    EXPECT_FALSE(window->close()) << "the window waits for its job";
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(alive && alive->isVisible());
+    EXPECT_EQ(BackgroundJob::running(), QList<BackgroundJob*>{job});
+    held.releaseCommit = true;
+    ASSERT_TRUE(waitDone(job));
+    EXPECT_TRUE(held.stoppedEarly) << "closing the window asked the job to stop";
+    EXPECT_TRUE(windowThereAtFinish);
+    QTRY_VERIFY(!alive);
+    EXPECT_TRUE(BackgroundJob::running().isEmpty());
+}
+
+TEST(BackgroundJob, ClosingTheWindowItsWindowBelongsToWaitsToo)
+{
+    auto* options = new QWidget;
+    options->setAttribute(Qt::WA_DeleteOnClose);
+    options->show();
+    auto* preview = new QWidget(options, Qt::Window); // goes with the options window
+    preview->show();
+    QPointer<QWidget> optionsAlive(options);
+    QPointer<QWidget> previewAlive(preview);
+    HeldJob held;
+    bool previewThereAtFinish = false;
+    BackgroundJob* job = BackgroundJob::start(preview, "Building", held.work(false),
+                                              [&](std::exception_ptr) { previewThereAtFinish = !previewAlive.isNull(); });
+    EXPECT_FALSE(options->close());
+    EXPECT_TRUE(optionsAlive && previewAlive);
+    ASSERT_TRUE(waitDone(job));
+    EXPECT_TRUE(held.stoppedEarly);
+    EXPECT_TRUE(previewThereAtFinish);
+    QTRY_VERIFY(optionsAlive.isNull());
+    EXPECT_TRUE(previewAlive.isNull());
+}
+
+TEST(BackgroundJob, StopAllWaitsForEveryJobAndStopsThoseStartedMeanwhile)
+{
+    QWidget window;
+    HeldJob first;
+    HeldJob second;
+    HeldJob late;
+    QStringList order;
+    BackgroundJob::start(&window, "First", first.work(true), [&](std::exception_ptr) { order << "first"; });
+    BackgroundJob::start(nullptr, "Second", second.work(false), [&](std::exception_ptr) {
+        order << "second";
+        // A job its finished starts while the program waits stops at once.
+        BackgroundJob::start(nullptr, "Late", late.work(false), [&](std::exception_ptr) { order << "late"; });
+    });
+    QObject context;
+    BackgroundJob::stopAll(&context, [&] { order << "stopped"; });
+    QTRY_COMPARE(order, QStringList({"second", "late"}));
+    EXPECT_TRUE(first.inCommit) << "a step that must not be broken off is waited for";
+    first.releaseCommit = true;
+    QTRY_COMPARE(order, QStringList({"second", "late", "first", "stopped"}));
+    EXPECT_TRUE(first.stoppedEarly && second.stoppedEarly && late.stoppedEarly);
+
+    // With nothing running it calls back at once; a context gone, never.
+    bool atOnce = false;
+    BackgroundJob::stopAll(&context, [&] { atOnce = true; });
+    EXPECT_TRUE(atOnce);
+    HeldJob another;
+    BackgroundJob* job = BackgroundJob::start(nullptr, "Another", another.work(false), {});
+    bool called = false;
+    {
+        QObject gone;
+        BackgroundJob::stopAll(&gone, [&] { called = true; });
+    }
+    ASSERT_TRUE(waitDone(job));
+    EXPECT_FALSE(called);
+}
+
+TEST(BackgroundJob, StopAllNowWaitsForTheWorkWithoutRunningFinished)
+{
+    auto* window = new QWidget;
+    window->show();
+    HeldJob held;
+    bool finished = false;
+    QPointer<BackgroundJob> job = BackgroundJob::start(window, "Working", held.work(false),
+                                                       [&](std::exception_ptr) { finished = true; }, 0);
+    QTRY_VERIFY(job->dialog());
+    BackgroundJob::stopAllNow();
+    EXPECT_TRUE(held.workReturned) << "the work has ended before anything is torn down";
+    EXPECT_TRUE(held.stoppedEarly);
+    EXPECT_TRUE(BackgroundJob::running().isEmpty());
+    delete window;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(finished);
+    EXPECT_TRUE(job.isNull());
 }
 
 } // namespace

@@ -586,15 +586,16 @@ TEST_F(LongWorkTest, TheBuildRunsOnAWorkerWithProgressAndCancelClosesTheWindow)
     EXPECT_FALSE(busyCursorShown());
 }
 
-TEST_F(LongWorkTest, ClosingTheWindowStopsTheBuildAtOnce)
+TEST_F(LongWorkTest, ClosingTheWindowStopsTheBuildAndTheWindowGoesOnceItHasStopped)
 {
     QPointer<ReportPreviewWindow> report = openWaitingReport();
     ASSERT_TRUE(QTest::qWaitFor([&] { return report->job() != nullptr; }, 5000));
     QPointer<BackgroundJob> job = report->job();
     click(report->cmdExit());
-    settle();
-    EXPECT_TRUE(report.isNull()) << "closed without waiting for the build";
-    QTRY_VERIFY(job.isNull());
+    EXPECT_TRUE(report && report->isVisible()) << "the window waits for its build";
+    QTRY_VERIFY(report.isNull());
+    EXPECT_TRUE(job.isNull());
+    EXPECT_FALSE(release) << "the build was stopped, not finished";
     EXPECT_FALSE(busyCursorShown());
 }
 

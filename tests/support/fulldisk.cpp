@@ -63,6 +63,9 @@ QString fullDiskFolder()
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(folderVariable), mountPoint.path());
+    // The child runs this one test, not the shard its parent was given.
+    env.remove(QStringLiteral("GTEST_TOTAL_SHARDS"));
+    env.remove(QStringLiteral("GTEST_SHARD_INDEX"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QStringLiteral("unshare"),
