@@ -98,6 +98,13 @@ QString digestOf(const QByteArray& bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
+// A digest (hexadecimal in memory) as the record of imported files holds it:
+// its 32 bytes.
+QByteArray storedDigest(const QByteArray& hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
 QString shownDate(const QDateTime& when)
 {
     return when.date().toString(QStringLiteral("MM/dd/yyyy"));
@@ -525,7 +532,10 @@ private:
     std::thread worker_; // last: it starts once everything else is made
 };
 
-// Finds the files imported before, many digests a statement.
+// Finds the files imported before, many digests a statement. The record of
+// imported files holds each digest as its 32 bytes and indexes their first 8:
+// the look-up finds the rows of those beginnings and keeps those of the whole
+// digest.
 class DigestLookup {
 public:
     static constexpr int Chunk = 128;
@@ -535,9 +545,10 @@ public:
         QStringList marks;
         for (int i = 0; i < Chunk; ++i)
             marks << QStringLiteral("?");
+        const QString list = marks.join(QLatin1Char(','));
         query_ = db.prepare(QStringLiteral("SELECT Digest, MAX(Imported_At), MAX(ID) FROM _Imported_Files "
-                                           "WHERE Digest IN (%1) GROUP BY Digest")
-                                .arg(marks.join(QLatin1Char(','))));
+                                           "WHERE substr(Digest, 1, 8) IN (%1) AND Digest IN (%1) GROUP BY Digest")
+                                .arg(list));
     }
     struct Found {
         QDateTime last; // the last import of the bytes
@@ -551,11 +562,13 @@ public:
             return found;
         for (int i = 0; i < Chunk; ++i) {
             const size_t k = from + size_t(i);
-            query_.bindValue(i, k < to ? QVariant(QString::fromLatin1(files[k].digest)) : QVariant());
+            const QByteArray digest = k < to ? storedDigest(files[k].digest) : QByteArray();
+            query_.bindValue(i, k < to ? QVariant(digest.left(8)) : QVariant());
+            query_.bindValue(Chunk + i, k < to ? QVariant(digest) : QVariant());
         }
         Database::run(query_);
         while (query_.next())
-            found.insert(query_.value(0).toString().toLatin1(),
+            found.insert(query_.value(0).toByteArray().toHex(),
                          {fromDbDateTime(query_.value(1)), query_.value(2).toLongLong()});
         query_.finish();
         return found;
@@ -712,7 +725,7 @@ void TreeFileImporter::finish()
     QSqlQuery one = db_.prepare(insert + row);
     size_t next = 0;
     const auto bind = [this](QSqlQuery& query, int at, const ImportedFile& file) {
-        query.bindValue(at, QString::fromLatin1(file.digest));
+        query.bindValue(at, storedDigest(file.digest));
         query.bindValue(at + 1, file.name);
         query.bindValue(at + 2, file.size);
         query.bindValue(at + 3, addedStored_);

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -24,10 +27,49 @@ QString resourceText(const QString& name)
 // The steps that bring a file of version N-1 to version N, in order. A
 // later schema change adds its script to store/upgrades/ and here, and the
 // test that upgrades a file of every older version covers it.
+// A step that moves rows the engine cannot convert by itself runs its script,
+// then its conversion, then its closing script.
 struct UpgradeStep {
     int toVersion;
     const char* resource;
+    void (*convert)(Database&) = nullptr;
+    const char* closing = nullptr;
 };
+
+// True for the 64 hexadecimal characters of a SHA-256 digest as version 5
+// stored it.
+bool isHexDigest(const QVariant& value)
+{
+    if (value.typeId() != QMetaType::QString)
+        return false;
+    const QString text = value.toString();
+    if (text.size() != 64)
+        return false;
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    });
+}
+
+// Version 6: copies the imported files' rows into the new table, each digest
+// as its 32 bytes; a value that is not a digest in hexadecimal is kept as it is.
+void convertImportedDigests(Database& db)
+{
+    QSqlQuery read = db.query(QStringLiteral("SELECT ID, Digest, File_Name, Byte_Size, Imported_At, Survey_ID "
+                                             "FROM _Imported_Files_5 ORDER BY ID"));
+    QSqlQuery write = db.prepare(QStringLiteral("INSERT INTO _Imported_Files (ID, Digest, File_Name, Byte_Size, "
+                                                "Imported_At, Survey_ID) VALUES (?, ?, ?, ?, ?, ?)"));
+    while (read.next()) {
+        const QVariant digest = read.value(1);
+        write.bindValue(0, read.value(0));
+        write.bindValue(1, isHexDigest(digest) ? QVariant(QByteArray::fromHex(digest.toString().toLatin1())) : digest);
+        for (int i = 2; i < 6; ++i)
+            write.bindValue(i, read.value(i));
+        Database::run(write);
+    }
+    write.finish();
+    read.finish();
+}
+
 const std::vector<UpgradeStep>& upgradeSteps()
 {
     static const std::vector<UpgradeStep> steps = {
@@ -35,6 +77,8 @@ const std::vector<UpgradeStep>& upgradeSteps()
         {3, ":/store/upgrades/3_imported_files.sql"},
         {4, ":/store/upgrades/4_mobilization.sql"},
         {5, ":/store/upgrades/5_survey_indexes.sql"},
+        {6, ":/store/upgrades/6_imported_digests.sql", convertImportedDigests,
+         ":/store/upgrades/6_imported_digests_end.sql"},
     };
     return steps;
 }
@@ -46,6 +90,10 @@ void runUpgradeSteps(Database& db, int fromVersion)
         if (fromVersion >= step.toVersion)
             continue;
         db.execScript(resourceText(QString::fromLatin1(step.resource)));
+        if (step.convert)
+            step.convert(db);
+        if (step.closing)
+            db.execScript(resourceText(QString::fromLatin1(step.closing)));
         db.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.toVersion));
     }
 }

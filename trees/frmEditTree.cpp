@@ -366,6 +366,19 @@ QWidget* frmEditTree::buildListPage()
                                    windowTitle());
         });
     });
+    connect(model_, &TreeListModel::firstRowsRead, this, &frmEditTree::followCurrentRecord);
+    connect(model_, &TreeListModel::loaded, this, [this] {
+        // The sorted list may hold other records than counted (another
+        // program wrote meanwhile, or the sort was stopped).
+        setEntryCount(model_->rowCount());
+        followCurrentRecord();
+    });
+    connect(model_, &TreeListModel::sortsStopped, this, [this] {
+        if (closeWhenSorted_) {
+            closeWhenSorted_ = false;
+            close();
+        }
+    });
     DBGrid1_ = new QTableView(page);
     DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1_->setAccessibleName(QStringLiteral("Tree List"));
@@ -1096,24 +1109,41 @@ void frmEditTree::refreshList(bool force, bool recount)
     // The list the window opened with is already in the order of the first option.
     const bool same = !force && wanted.sql == shown.sql && wanted.values == shown.values &&
                       source.search == model_->source().search;
+    // The same records in another order: the current record stays current.
+    bool kept = false;
     if (!same) {
         QScopedValueRollback syncing(syncingGrid_, true);
+        followId_ = -1;
         try {
             model_->setSource(source, recount);
+            if (!recount && currentId_ >= 0) {
+                const int row = model_->rowOf(currentId_);
+                kept = row >= 0 || model_->isLoading();
+                currentRow_ = row;
+                if (row < 0)
+                    followId_ = currentId_;
+            }
         } catch (const DbError& error) {
             model_->clear();
             busy.release();
             context_.prompter.warn(this, QStringLiteral("The list of trees could not be read.\n\n%1").arg(error.message()),
                                    windowTitle());
         }
-        currentRow_ = -1;
+        if (!kept)
+            currentRow_ = -1;
     }
     shownSource_ = source;
     showChosenSource(source);
-    if (model_->rowCount() > 0 && same && currentRow_ >= 0)
+    if (kept) {
+        selectGridRow(currentRow_);
+        if (currentRow_ >= 0)
+            DBGrid1_->scrollTo(model_->index(currentRow_, 0));
+        updateRecordButtons();
+    } else if (model_->rowCount() > 0 && same && currentRow_ >= 0) {
         setDetailsEnabled(true);
-    else
+    } else {
         showFirstRecord();
+    }
     setEntryCount(model_->rowCount());
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     emit treeListRefreshed();
@@ -1128,7 +1158,7 @@ void frmEditTree::setDetailsEnabled(bool enabled)
 
 void frmEditTree::updateRecordButtons()
 {
-    const bool any = currentRow_ >= 0;
+    const bool any = currentId_ >= 0;
     for (QPushButton* b : {cmdEdit_, cmdDelete_, cmdSave_, cmdCancel_})
         b->setEnabled(any);
 }
@@ -1203,7 +1233,7 @@ void frmEditTree::cmdRefresh_Click()
 
 void frmEditTree::cmdEdit_Click()
 {
-    if (SSTab1_->isTabEnabled(1) && currentRow_ >= 0)
+    if (SSTab1_->isTabEnabled(1) && currentId_ >= 0)
         SSTab1_->setCurrentIndex(1);
 }
 
@@ -1265,10 +1295,49 @@ void frmEditTree::showFirstRecord()
 
 bool frmEditTree::showRecord(int row)
 {
-    std::optional<TreeRecord> record;
     qint64 id = -1;
     try {
         id = model_->readIdAt(row);
+    } catch (const DbError& error) {
+        withNormalPointer([&] { context_.prompter.warn(this, recordNotReadMessage(error), windowTitle()); });
+        return false;
+    }
+    // A row whose record the sort has not placed yet shows nothing yet.
+    if (id < 0 && model_->isSorting())
+        return false;
+    return showRecordOf(id, row);
+}
+
+void frmEditTree::followCurrentRecord()
+{
+    // The sorted list may also have moved the row (another program added
+    // or deleted records meanwhile).
+    if (followId_ < 0 && currentId_ >= 0 && currentRow_ >= 0 && !model_->isLoading() &&
+        model_->idAt(currentRow_) != currentId_)
+        followId_ = currentId_;
+    if (followId_ < 0)
+        return;
+    const int row = model_->rowOf(followId_);
+    if (row < 0) {
+        // Not in the list as sorted (another program deleted it): it stays
+        // shown, without a row.
+        if (!model_->isLoading()) {
+            followId_ = -1;
+            currentRow_ = -1;
+            selectGridRow(-1);
+        }
+        return;
+    }
+    followId_ = -1;
+    currentRow_ = row;
+    selectGridRow(row);
+    DBGrid1_->scrollTo(model_->index(row, 0));
+}
+
+bool frmEditTree::showRecordOf(qint64 id, int row)
+{
+    std::optional<TreeRecord> record;
+    try {
         if (id >= 0)
             record = readTreeRecord(context_.db, id);
     } catch (const DbError& error) {
@@ -1288,6 +1357,7 @@ bool frmEditTree::showRecord(int row)
     }
     currentRow_ = row;
     currentId_ = id;
+    followId_ = -1;
     stored_ = std::move(*record);
     SSTab1_->setTabEnabled(1, true);
     for (const Binding& b : bindings_) {
@@ -1309,6 +1379,7 @@ void frmEditTree::showNoRecord()
 {
     currentRow_ = -1;
     currentId_ = -1;
+    followId_ = -1;
     stored_.clear();
     for (const Binding& b : bindings_) {
         showValue(b, QString());
@@ -1399,7 +1470,7 @@ void frmEditTree::showValue(const Binding& binding, const QString& value)
 
 bool frmEditTree::hasPendingChanges() const
 {
-    if (currentRow_ < 0)
+    if (currentId_ < 0)
         return false;
     for (const Binding& b : bindings_) {
         const auto before = shownStored_.find(b.column->name);
@@ -1444,7 +1515,7 @@ void frmEditTree::focusControl(QWidget* control)
 
 bool frmEditTree::saveChanges()
 {
-    if (currentRow_ < 0)
+    if (currentId_ < 0)
         return true;
     TreeRecord written;
     try {
@@ -1457,7 +1528,7 @@ bool frmEditTree::saveChanges()
     } catch (const TreeRecordChanged& changed) {
         // Another window or program changed the record since it was shown.
         if (context_.prompter.message(this, treeRecordChangedMessage(changed.conflicts())) == MsgAnswer::Yes) {
-            showRecord(currentRow_);
+            showRecordOf(currentId_, currentRow_);
         } else {
             // The user has been told: the next save writes over the other change.
             for (const TreeFieldConflict& conflict : changed.conflicts())
@@ -1504,7 +1575,7 @@ bool frmEditTree::leaveRecord()
 
 bool frmEditTree::ValidateAndSaveTree()
 {
-    if (currentRow_ < 0)
+    if (currentId_ < 0)
         return false;
     return leaveRecord();
 }
@@ -1532,8 +1603,8 @@ void frmEditTree::cmdSave_Click()
 
 void frmEditTree::cmdCancel_Click()
 {
-    if (currentRow_ >= 0)
-        showRecord(currentRow_);
+    if (currentId_ >= 0)
+        showRecordOf(currentId_, currentRow_);
 }
 
 void frmEditTree::DTPicker1_NotADate(const QString& typed)
@@ -1545,7 +1616,7 @@ void frmEditTree::DTPicker1_NotADate(const QString& typed)
 
 void frmEditTree::cmdDelete_Click()
 {
-    if (IsLoading_ || model_->rowCount() == 0 || currentRow_ < 0)
+    if (IsLoading_ || model_->rowCount() == 0 || currentId_ < 0)
         return;
     // The question names the record as the window shows it.
     const QDate day = DTPicker1_->date();
@@ -1565,10 +1636,11 @@ void frmEditTree::cmdDelete_Click()
     }
     // The edits not yet saved went with the record. The next record becomes
     // current, or the previous one after the last.
-    const int row = currentRow_;
+    const int row = std::max(0, currentRow_);
+    const qint64 deleted = currentId_;
     currentRow_ = -1;
     currentId_ = -1;
-    model_->removeListRow(row);
+    model_->removeRecord(deleted);
     setEntryCount(model_->rowCount());
     if (model_->rowCount() == 0 || !showRecord(std::min(row, model_->rowCount() - 1))) {
         setDetailsEnabled(false);
@@ -1630,6 +1702,14 @@ void frmEditTree::closeEvent(QCloseEvent* event)
     // a record that cannot be stored keeps the window open on it.
     if (!leaveRecord()) {
         event->ignore();
+        return;
+    }
+    // A sort still running off the window thread is stopped, and the window
+    // closes once it has ended.
+    if (model_->hasRunningSorts()) {
+        event->ignore();
+        closeWhenSorted_ = true;
+        model_->stopSorting();
         return;
     }
     QWidget::closeEvent(event);

@@ -136,6 +136,12 @@ private:
     // When it cannot be read the user is told and the record shown stays
     // (false).
     bool showRecord(int row);
+    // The same for the record of that ID, at row of the list (-1 while its
+    // row is not known: the list is being sorted).
+    bool showRecordOf(qint64 id, int row);
+    // Once the list sorted with the current record kept knows its row, the
+    // row becomes the grid's current row.
+    void followCurrentRecord();
     // Shows the first record of the list, or, when there is none or it
     // cannot be read, no record and no Details page.
     void showFirstRecord();
@@ -168,6 +174,8 @@ private:
     bool columnsResizedByUser_ = false;
     int currentRow_ = -1;
     qint64 currentId_ = -1;
+    qint64 followId_ = -1;         // the current record, until the sorted list knows its row
+    bool closeWhenSorted_ = false; // the window closes once no sort runs
     TreeRecord stored_;                      // the current record as stored
     std::map<QString, QString> shownStored_; // ... and as its controls showed it
     std::vector<Binding> bindings_;

@@ -1,13 +1,18 @@
 #include "trees/treelist.h"
 
+#include "platform/progress.h"
 #include "store/database.h"
 #include "store/dates.h"
 #include "store/sortkeys.h"
 
 #include <QElapsedTimer>
+#include <QWidget>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <memory>
 
 namespace kolva {
 
@@ -267,7 +272,10 @@ TreeListModel::TreeListModel(Database& db, QObject* parent) : QAbstractTableMode
     connect(&sliceTimer_, &QTimer::timeout, this, &TreeListModel::readSlice);
 }
 
-TreeListModel::~TreeListModel() = default;
+TreeListModel::~TreeListModel()
+{
+    cancelSorts();
+}
 
 namespace {
 
@@ -313,12 +321,16 @@ std::vector<BoundStatement> treeMatchStatements(const TreeListSource& source)
     return statements;
 }
 
+namespace {
+// The rows that fit the grid at once are read before the list shows.
+constexpr int FirstRows = 2 * TreeListModel::PageSize;
+} // namespace
+
 void TreeListModel::setSource(const TreeListSource& source, bool recount)
 {
-    // The rows that fit the grid at once are read before the list shows.
-    constexpr int FirstRows = 2 * PageSize;
     sliceTimer_.stop();
     loader_.reset();
+    cancelSorts();
     failureReported_ = false;
     pageQuery_ = QSqlQuery();
     pageQueryReady_ = false;
@@ -358,6 +370,23 @@ void TreeListModel::setSource(const TreeListSource& source, bool recount)
         }
     }
     const BoundStatement list = treeListStatement(ordered);
+    // An order no index gives is sorted off the window thread. (A search of
+    // names reads a table of this connection's own and stays here.)
+    const bool ownNames = source.search.kind == TreeSearch::Kind::Address || source.search.kind == TreeSearch::Kind::Names;
+    if (!orderHasIndex(source) && rows > SortedInBackgroundFrom && !ownNames) {
+        beginResetModel();
+        source_ = source;
+        count_ = rows;
+        countKnown_ = true;
+        ids_.clear();
+        keep_.clear();
+        pages_.clear();
+        sorting_ = true;
+        removedWhileSorting_.clear();
+        endResetModel();
+        startSort(list);
+        return;
+    }
     std::optional<QSqlQuery> loader = db_.query(list.sql, list.values);
     std::vector<qint64> ids;
     ids.reserve(size_t(std::min(rows, FirstRows)));
@@ -393,10 +422,186 @@ void TreeListModel::setSource(const TreeListSource& source, bool recount)
         emit loaded();
 }
 
+void TreeListModel::startSort(const BoundStatement& list)
+{
+    const int generation = ++generation_;
+    ++runningSorts_;
+    const QString path = db_.path();
+    const int expected = count_;
+    QPointer<TreeListModel> self(this);
+    // Lives on the window thread until the sort has ended: what the worker
+    // hands over arrives through it.
+    auto* relay = new QObject;
+    auto sorted = std::make_shared<std::vector<qint64>>();
+    // Set once every row has been read: a sort stopped before (the program
+    // ending, the window closing) gives no list.
+    auto whole = std::make_shared<std::atomic<bool>>(false);
+    BackgroundJob* job = BackgroundJob::start(
+        qobject_cast<QWidget*>(QObject::parent()), QStringLiteral("Sorting the list"),
+        [path, list, expected, relay, self, generation, sorted, whole](Progress& progress) {
+            auto db = Database::open(path);
+            // Stopped within moments when superseded or when the window closes.
+            const StatementStop stop(*db, [&progress] { return progress.cancelRequested(); });
+            {
+                // The first rows, to show at once: the engine keeps only the
+                // smallest while it reads the table.
+                QVariantList values = list.values;
+                values << FirstRows;
+                QSqlQuery first = db->query(list.sql + QStringLiteral(" LIMIT ?"), values);
+                std::vector<qint64> ids;
+                ids.reserve(FirstRows);
+                while (first.next())
+                    ids.push_back(first.value(0).toLongLong());
+                first.finish();
+                if (progress.cancelRequested())
+                    return;
+                QMetaObject::invokeMethod(
+                    relay,
+                    [self, generation, ids = std::move(ids)]() mutable {
+                        if (self)
+                            self->takeFirstRows(generation, std::move(ids));
+                    },
+                    Qt::QueuedConnection);
+            }
+            QSqlQuery all = db->query(list.sql, list.values);
+            sorted->reserve(size_t(std::max(0, expected)));
+            while (all.next()) {
+                sorted->push_back(all.value(0).toLongLong());
+                if (sorted->size() % 4096 == 0 && progress.cancelRequested())
+                    return;
+            }
+            all.finish();
+            *whole = !progress.cancelRequested();
+        },
+        [self, relay, generation, sorted, whole](std::exception_ptr error) {
+            relay->deleteLater();
+            if (!self)
+                return;
+            QString failure;
+            if (error) {
+                try {
+                    std::rethrow_exception(error);
+                } catch (const DbError& e) {
+                    failure = e.message();
+                } catch (const std::exception& e) {
+                    failure = QString::fromLocal8Bit(e.what());
+                }
+            }
+            if (failure.isEmpty() && !*whole)
+                sorted->clear();
+            self->takeSorted(generation, std::move(*sorted), failure, !*whole);
+        },
+        INT_MAX);
+    sortJobs_.push_back(job);
+}
+
+void TreeListModel::cancelSorts()
+{
+    sorting_ = false;
+    ++generation_;
+    for (const QPointer<QObject>& job : sortJobs_) {
+        if (auto* running = qobject_cast<BackgroundJob*>(job.data()))
+            running->requestCancel();
+    }
+}
+
+void TreeListModel::stopSorting()
+{
+    if (!sorting_) {
+        cancelSorts();
+        return;
+    }
+    // The list keeps the rows it knows.
+    cancelSorts();
+    beginResetModel();
+    count_ = int(ids_.size());
+    countKnown_ = false;
+    pages_.clear();
+    endResetModel();
+}
+
+void TreeListModel::dropRemoved(std::vector<qint64>& ids) const
+{
+    if (removedWhileSorting_.empty())
+        return;
+    ids.erase(std::remove_if(ids.begin(), ids.end(),
+                             [this](qint64 id) {
+                                 return std::find(removedWhileSorting_.begin(), removedWhileSorting_.end(), id) !=
+                                        removedWhileSorting_.end();
+                             }),
+              ids.end());
+}
+
+void TreeListModel::takeFirstRows(int generation, std::vector<qint64> ids)
+{
+    if (generation != generation_ || !sorting_ || !ids_.empty())
+        return;
+    dropRemoved(ids);
+    ids.resize(std::min(ids.size(), size_t(count_)));
+    if (ids.empty())
+        return;
+    ids_ = std::move(ids);
+    pages_.clear();
+    emit dataChanged(index(0, 0), index(int(ids_.size()) - 1, columnCount() - 1));
+    emit firstRowsRead();
+}
+
+void TreeListModel::takeSorted(int generation, std::vector<qint64> ids, const QString& failure, bool stopped)
+{
+    sortJobs_.erase(std::remove_if(sortJobs_.begin(), sortJobs_.end(), [](const QPointer<QObject>& j) { return !j || !qobject_cast<BackgroundJob*>(j.data())->isRunning(); }),
+                    sortJobs_.end());
+    --runningSorts_;
+    if (generation == generation_ && sorting_) {
+        sorting_ = false;
+        if (!failure.isEmpty() || stopped) {
+            // The list shows the rows it knows, and says why not more when
+            // the database failed.
+            if (!failure.isEmpty())
+                reportReadFailure(DbError(failure));
+            ids = ids_;
+            countKnown_ = false;
+        }
+        dropRemoved(ids);
+        removedWhileSorting_.clear();
+        pages_.clear();
+        if (int(ids.size()) == count_) {
+            ids_ = std::move(ids);
+            if (count_ > 0)
+                emit dataChanged(index(0, 0), index(count_ - 1, columnCount() - 1));
+        } else {
+            // Another program added or deleted records meanwhile.
+            beginResetModel();
+            ids_ = std::move(ids);
+            count_ = int(ids_.size());
+            endResetModel();
+        }
+        emit loaded();
+    }
+    if (runningSorts_ == 0)
+        emit sortsStopped();
+}
+
+void TreeListModel::removeRecord(qint64 id)
+{
+    if (sorting_)
+        removedWhileSorting_.push_back(id);
+    const int row = rowOf(id);
+    if (row >= 0) {
+        removeListRow(row);
+    } else if (sorting_ && count_ > int(ids_.size())) {
+        // Its row is not known yet: the list is one row shorter.
+        beginRemoveRows({}, count_ - 1, count_ - 1);
+        --count_;
+        pages_.clear();
+        endRemoveRows();
+    }
+}
+
 void TreeListModel::clear()
 {
     sliceTimer_.stop();
     loader_.reset();
+    cancelSorts();
     failureReported_ = false;
     beginResetModel();
     count_ = 0;

@@ -5,9 +5,13 @@
 // rows page by page, so that memory stays flat however far the user scrolls.
 // A list of a million records shows its first rows at once: the model counts
 // the list, reads the IDs of its first rows, and reads the others a slice at
-// a time while the window is idle.
+// a time while the window is idle. An order that no index gives (DBH, site,
+// location, house number) is sorted off the window thread: the list shows its
+// count at once, its first rows as soon as they are found, and the rest when
+// the sort is done.
 
 #include <QAbstractTableModel>
+#include <QPointer>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -122,7 +126,19 @@ public:
     // Empties the list.
     void clear();
     // True until every ID of the list has been read.
-    bool isLoading() const { return loader_.has_value(); }
+    bool isLoading() const { return loader_.has_value() || sorting_; }
+    // True while the list shown is being sorted off the window thread; its
+    // rows whose IDs are not known yet show empty.
+    bool isSorting() const { return sorting_; }
+    // True while a sort runs off the window thread, also one the list no
+    // longer waits for (superseded, stopping).
+    bool hasRunningSorts() const { return runningSorts_ > 0; }
+    // Asks every sort off the window thread to stop; sortsStopped follows
+    // once none runs. The list keeps what it knows.
+    void stopSorting();
+    // The lists of more rows than this in an order no index gives are sorted
+    // off the window thread.
+    static constexpr int SortedInBackgroundFrom = 5000;
     // Reads the IDs that are still to come at once. Called before the
     // database is written, so that the reading never sees a half-made change.
     void finishLoading();
@@ -138,6 +154,8 @@ public:
     void rowChanged(int row);
     // Takes the row of a deleted record out of the list.
     void removeListRow(int row);
+    // Takes a deleted record out of the list, also from a sort still running.
+    void removeRecord(qint64 id);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -150,6 +168,10 @@ public:
 signals:
     // Every ID of the list has been read.
     void loaded();
+    // The first rows of a list sorted off the window thread are known.
+    void firstRowsRead();
+    // No sort runs off the window thread any more.
+    void sortsStopped();
     // A part of the list could not be read (its rows show empty cells, or
     // the list stops early); once until the list is set again.
     void readFailed(const QString& message);
@@ -167,6 +189,11 @@ private:
     void readSlice();
     void endLoading() const;
     void reportReadFailure(const DbError& error) const;
+    void startSort(const BoundStatement& list);
+    void cancelSorts();
+    void takeFirstRows(int generation, std::vector<qint64> ids);
+    void takeSorted(int generation, std::vector<qint64> ids, const QString& failure, bool stopped);
+    void dropRemoved(std::vector<qint64>& ids) const;
 
     Database& db_;
     TreeListSource source_;
@@ -183,6 +210,12 @@ private:
     mutable QSqlQuery pageQuery_;
     mutable bool pageQueryReady_ = false;
     mutable bool failureReported_ = false;
+    // The sort off the window thread.
+    bool sorting_ = false;
+    int generation_ = 0;                    // of the sort the list waits for
+    int runningSorts_ = 0;
+    std::vector<qint64> removedWhileSorting_;
+    std::vector<QPointer<QObject>> sortJobs_;
 };
 
 } // namespace kolva

@@ -2,6 +2,7 @@
 #include "card/importmessages.h"
 #include "platform/progress.h"
 #include "store/database.h"
+#include "store/kolvadb.h"
 #include "tests/card/cardtest.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/oddentries.h"
@@ -284,7 +285,7 @@ TEST_F(FieldImportTest, EachRecordHasItsHistoryRowAndItsFileIsRemembered)
         EXPECT_EQ(q.value(6).toString(), "anna");
         EXPECT_EQ(q.value(7).toString(), tree == 1 ? "a.tree" : "b.tree");
         EXPECT_EQ(q.value(8).toLongLong(), bytes.size());
-        EXPECT_EQ(q.value(9).toString(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        EXPECT_EQ(q.value(9).toByteArray(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
         EXPECT_EQ(q.value(10).toString(), "2008-01-02 16:45:30");
     }
     EXPECT_FALSE(q.next()) << "one history row and one file row a record";
@@ -398,6 +399,38 @@ TEST_F(FieldImportTest, AFileImportedBeforeIsAskedAboutOnceAndNoSkipsItsRecord)
     EXPECT_EQ(yes.imported, 2) << "a.tree again and the changed b.tree";
     EXPECT_EQ(names(yes.skipped, true), QStringList({"d.tree: the same bytes as a.tree"}));
     EXPECT_EQ(rows(), first + 5);
+}
+
+TEST_F(FieldImportTest, FilesImportedBeforeTheDigestsWereStoredAsBytesAreRecognised)
+{
+    // A database of version 5 held the digests in hexadecimal.
+    const QString path = ctx.db->path();
+    ctx.db.reset();
+    ASSERT_TRUE(QFile::remove(path));
+    makeDatabaseOfVersion(path, 5);
+    {
+        auto old = Database::open(path);
+        for (int tree : {1, 2})
+            old->exec("INSERT INTO _Imported_Files (Digest, File_Name, Byte_Size, Imported_At) "
+                      "VALUES (?, ?, 10, '2008-01-02 09:00:00')",
+                      {QString::fromLatin1(QCryptographicHash::hash(joinLines(treeLines(tree)), QCryptographicHash::Sha256)
+                                               .toHex()),
+                       QString("%1.tree").arg(tree)});
+    }
+    ctx.db = openKolvaDatabase(path);
+
+    card.addTree("a.tree", treeLines(1));
+    card.addTree("b.tree", treeLines(2));
+    card.addTree("c.tree", treeLines(3));
+    const CardImportResult result = import(false, false);
+    EXPECT_EQ(asked, QStringList({"2 files on the card were already imported on 01/02/2008. Import them again?"}));
+    EXPECT_EQ(names(result.skipped), QStringList({"a.tree", "b.tree"}));
+    EXPECT_EQ(result.imported, 1) << "c.tree";
+
+    // c.tree is now known by its bytes too, beside the files of before.
+    const CardImportResult again = import(false, false);
+    EXPECT_EQ(names(again.skipped), QStringList({"a.tree", "b.tree", "c.tree"}));
+    EXPECT_EQ(again.imported, 0);
 }
 
 TEST(AlreadyImportedQuestion, TellsHowManyAndWhen)

@@ -377,6 +377,53 @@ TEST(UpgradeSchema, BringsAVersion1FileUpToDateKeepingItsData)
     EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _Survey_History").toInt(), 0);
 }
 
+TEST(UpgradeSchema, Version6KeepsEveryImportedFileWithItsDigestAsBytes)
+{
+    TempProgramDir dir(false);
+    makeDatabaseOfVersion(dir.databasePath(), 5);
+    const QByteArray bytes = "7\r\nO'NEIL ST\r\n";
+    const QByteArray hex = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    const struct {
+        int id;
+        QVariant digest;   // as version 5 held it
+        QVariant expected; // as version 6 holds it
+    } rows[] = {
+        {3, QString::fromLatin1(hex), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256)},
+        {4, QString::fromLatin1(hex.toUpper()), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256)},
+        // Not a digest in hexadecimal (63 characters, a letter past f): kept as it was.
+        {8, QString::fromLatin1(hex.left(63)), QString::fromLatin1(hex.left(63))},
+        {9, QString::fromLatin1(hex.left(63) + "g"), QString::fromLatin1(hex.left(63) + "g")},
+    };
+    {
+        auto db = Database::open(dir.databasePath());
+        for (const auto& r : rows)
+            db->exec("INSERT INTO _Imported_Files (ID, Digest, File_Name, Byte_Size, Imported_At, Survey_ID) "
+                     "VALUES (?, ?, 'a.tree', 16, '2008-01-02 16:45:30', NULL)",
+                     {r.id, r.digest});
+        // Row 12 was the last given and has gone: the numbering goes on from it.
+        db->exec("UPDATE sqlite_sequence SET seq = 12 WHERE name = '_Imported_Files'");
+    }
+
+    auto db = openKolvaDatabase(dir.databasePath());
+    EXPECT_EQ(schemaVersion(*db), 6);
+    for (const auto& r : rows) {
+        QSqlQuery q = db->query("SELECT Digest, typeof(Digest), File_Name, Byte_Size, Imported_At, Survey_ID "
+                                "FROM _Imported_Files WHERE ID = ?", {r.id});
+        ASSERT_TRUE(q.next()) << r.id;
+        EXPECT_EQ(q.value(1).toString(), r.expected.typeId() == QMetaType::QByteArray ? "blob" : "text") << r.id;
+        EXPECT_EQ(q.value(0).toByteArray(), r.expected.toByteArray()) << r.id;
+        EXPECT_EQ(q.value(2).toString(), "a.tree");
+        EXPECT_EQ(q.value(3).toLongLong(), 16);
+        EXPECT_EQ(q.value(4).toString(), "2008-01-02 16:45:30");
+        EXPECT_TRUE(q.value(5).isNull());
+    }
+    EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _Imported_Files").toInt(), 4);
+    db->exec("INSERT INTO _Imported_Files (Digest, File_Name, Byte_Size, Imported_At) "
+             "VALUES (x'00', 'b.tree', 1, '2008-01-03 00:00:00')");
+    EXPECT_EQ(db->lastInsertId(), 13);
+    EXPECT_FALSE(db->tableExists("_Imported_Files_5"));
+}
+
 TEST(UpgradeSchema, AFailedStepLeavesTheFileAtItsOldVersion)
 {
     TempProgramDir dir(false);

@@ -22,6 +22,23 @@ void makeSuppliedDatabase(const QString& path)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 }
 
+void makeDatabaseOfVersion(const QString& path, int version)
+{
+    static const char* const steps[] = {"2_history", "3_imported_files", "4_mobilization", "5_survey_indexes"};
+    const auto script = [](const QString& name) {
+        QFile file(name);
+        if (!file.open(QIODevice::ReadOnly))
+            throw DbError(QStringLiteral("missing resource %1").arg(name));
+        return QString::fromUtf8(file.readAll());
+    };
+    auto db = Database::create(path);
+    db->execScript(script(QStringLiteral(":/store/schema.sql")));
+    db->execScript(script(QStringLiteral(":/store/supplied.sql")));
+    for (int v = 2; v <= version && v <= 5; ++v)
+        db->execScript(script(QStringLiteral(":/store/upgrades/%1.sql").arg(QLatin1String(steps[v - 2]))));
+    db->exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
+}
+
 QString testDataPath(const QString& name)
 {
     QString root = qEnvironmentVariable("KOLVA_TEST_DATA");

@@ -28,6 +28,11 @@ private:
 // Makes a fresh supplied database at path (copied from one made once per run).
 void makeSuppliedDatabase(const QString& path);
 
+// Makes at path a database as an earlier version of KOLVA made it: the
+// supplied data model and lists, with the schema steps up to version (2 to
+// 5) and that version number.
+void makeDatabaseOfVersion(const QString& path, int version);
+
 // The folder of the test data files (tests/data).
 QString testDataPath(const QString& name);
 

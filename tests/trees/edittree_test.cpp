@@ -320,7 +320,8 @@ TEST_F(EditTreeTest, SortOptionsAndTheStreetFilterRebuildTheList)
     c<QRadioButton>("optSortBy(4)")->click();
     EXPECT_EQ(gridCell(0, 0), "2");
     EXPECT_EQ(gridCell(2, 0), "1");
-    EXPECT_EQ(box("txtTreeID")->text(), "2") << "the first row of the new list is current";
+    EXPECT_EQ(box("txtTreeID")->text(), "1") << "the record current before stays current";
+    EXPECT_EQ(c<QTableView>("DBGrid1")->currentIndex().row(), 2);
 
     list("cboStreetFilter")->setCurrentText("O'NEIL ST");
     EXPECT_EQ(count(), "2");
@@ -556,7 +557,8 @@ const LeaveCase leaveCases[] = {
          auto* grid = static_cast<LeaveRecordTest&>(t).c<QTableView>("DBGrid1");
          QTest::keyClick(grid, Qt::Key_Down);
      }},
-    {"SortOption", 1, 0,
+    // A new order keeps the record current, at its row in that order.
+    {"SortOption", 1, 1,
      [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).c<QRadioButton>("optSortBy(2)")->click(); }},
     {"StreetFilter", 2, 0,
      [](EditTreeTest& t) { static_cast<LeaveRecordTest&>(t).list("cboStreetFilter")->setCurrentText("OAK AVE"); }},
@@ -1243,6 +1245,61 @@ TEST_F(EditTreeTest, ClickingAColumnTitleSortsByItAndAgainReverses)
     c<QRadioButton>("optSortBy(0)")->click();
     EXPECT_EQ(treeIds(), "123");
     EXPECT_FALSE(header->isSortIndicatorShown());
+}
+
+TEST_F(EditTreeTest, ASortKeepsTheCurrentRecordAndClosingWaitsForASortRunning)
+{
+    {
+        Transaction batch(*t.db);
+        for (int i = 0; i < 6000; ++i)
+            addTree(*t.db, {{"Tree_ID", i}, {"DBH", (i * 37) % 50}, {"Site", QString("S%1").arg((i * 13) % 97)}});
+        batch.commit();
+    }
+    open();
+    auto* grid = c<QTableView>("DBGrid1");
+    auto* header = grid->horizontalHeader();
+    const auto clickTitle = [header](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                 header->height() / 2));
+    };
+    clickGridRow(150);
+    const qint64 current = window->currentRecordId();
+    ASSERT_EQ(box("txtTreeID")->text(), "150");
+
+    // DBH has no index: sorted off the window thread, the record stays shown
+    // and becomes the current row where the sort puts it.
+    clickTitle(3);
+    EXPECT_EQ(window->currentRecordId(), current);
+    EXPECT_EQ(box("txtTreeID")->text(), "150");
+    QTRY_VERIFY_WITH_TIMEOUT(!window->treeList()->isLoading(), 10000);
+    const int row = window->treeList()->rowOf(current);
+    EXPECT_NE(row, 150);
+    EXPECT_EQ(window->currentRow(), row);
+    EXPECT_EQ(grid->currentIndex().row(), row);
+    EXPECT_EQ(gridCell(row, 0), "150");
+    // The next record is the next row of the new order.
+    click("cmdNext");
+    EXPECT_EQ(window->currentRow(), row + 1);
+    EXPECT_EQ(box("txtTreeID")->text(), gridCell(row + 1, 0));
+
+    // A sort option (by the risk rating's index) keeps it too.
+    const qint64 next = window->currentRecordId();
+    c<QRadioButton>("optSortBy(4)")->click();
+    EXPECT_EQ(window->currentRecordId(), next);
+    QTRY_VERIFY_WITH_TIMEOUT(window->treeList()->rowOf(next) >= 0 &&
+                                 grid->currentIndex().row() == window->treeList()->rowOf(next),
+                             10000);
+    EXPECT_GE(window->currentRow(), 0);
+    EXPECT_EQ(window->currentRow(), window->treeList()->rowOf(next));
+
+    // Closing while a sort runs waits for it.
+    clickTitle(4);
+    ASSERT_TRUE(window->treeList()->hasRunningSorts());
+    window->close();
+    EXPECT_TRUE(window->isVisible()) << "the window waits for the sort";
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 10000);
+    EXPECT_FALSE(window->treeList()->hasRunningSorts());
 }
 
 TEST_F(EditTreeTest, TheHistoryPageShowsTheRecordsChangesAndTheDeletedRecords)

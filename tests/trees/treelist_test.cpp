@@ -7,6 +7,7 @@
 #include "trees/treelookups.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -263,6 +264,86 @@ TEST_F(TreeListTest, AFilterThatKeepsManyRecordsReadsThemInTheOrderOfTheWholeLis
     EXPECT_TRUE(loaded.count() == 1 || loaded.wait(5000));
     EXPECT_EQ(model.idAt(5999), model.idAt(model.rowOf(model.idAt(5999))));
     EXPECT_EQ(model.data(model.index(5998, 9)).toString(), QString::number(expected[5998]));
+}
+
+// The IDs of a source in its order, as the engine gives them on this thread.
+std::vector<qint64> idsInOrder(Database& db, const TreeListSource& source)
+{
+    const BoundStatement list = treeListStatement(source);
+    QSqlQuery q = db.query(list.sql, list.values);
+    std::vector<qint64> ids;
+    while (q.next())
+        ids.push_back(q.value(0).toLongLong());
+    return ids;
+}
+
+TEST_F(TreeListTest, AnOrderWithoutAnIndexIsSortedOffTheWindowThread)
+{
+    // 6,001 records: 5,001 on ELM ST, 1,000 on OAK AVE.
+    {
+        Transaction batch(*t.db);
+        for (int i = 0; i < 6001; ++i)
+            addTree(*t.db, {{"Tree_ID", i}, {"DBH", (i * 37) % 50}, {"Site", QString("S%1").arg((i * 13) % 97)},
+                            {"Location", i % 3 ? "Front" : "side"}, {"StreetNum", QString::number((i * 7919) % 6001)},
+                            {"StreetName", i < 5001 ? "ELM ST" : "OAK AVE"}});
+        batch.commit();
+    }
+    const struct {
+        int column;
+        Qt::SortOrder order;
+    } cases[] = {{3, Qt::AscendingOrder}, {4, Qt::DescendingOrder}, {5, Qt::AscendingOrder}, {9, Qt::AscendingOrder}};
+    for (const auto& c : cases) {
+        TreeListModel model(*t.db);
+        QSignalSpy first(&model, &TreeListModel::firstRowsRead);
+        QSignalSpy loaded(&model, &TreeListModel::loaded);
+        const TreeListSource source = byColumn(c.column, c.order);
+        model.setSource(source);
+        EXPECT_TRUE(model.isSorting()) << c.column;
+        EXPECT_EQ(model.rowCount(), 6001) << "the count shows at once";
+        ASSERT_TRUE(loaded.wait(10000)) << c.column;
+        EXPECT_EQ(first.count(), 1) << "the first rows came before the whole list";
+        EXPECT_FALSE(model.isLoading());
+        const std::vector<qint64> expected = idsInOrder(*t.db, source);
+        ASSERT_EQ(expected.size(), 6001u);
+        for (int row : {0, 199, 200, 3001, 6000})
+            EXPECT_EQ(model.idAt(row), expected[size_t(row)]) << "column " << c.column << " row " << row;
+    }
+
+    // A sort started while another runs takes its place; a record deleted
+    // meanwhile is not in the list the sort gives.
+    TreeListModel model(*t.db);
+    QSignalSpy loaded(&model, &TreeListModel::loaded);
+    QSignalSpy stopped(&model, &TreeListModel::sortsStopped);
+    model.setSource(byColumn(3));
+    const TreeListSource bySite = byColumn(4, Qt::DescendingOrder);
+    model.setSource(bySite);
+    const std::vector<qint64> expected = idsInOrder(*t.db, bySite);
+    model.removeRecord(expected[4000]);
+    EXPECT_EQ(model.rowCount(), 6000);
+    ASSERT_TRUE(loaded.wait(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!model.hasRunningSorts(), 10000);
+    EXPECT_GE(stopped.count(), 1);
+    EXPECT_EQ(loaded.count(), 1) << "the superseded sort gives nothing";
+    EXPECT_EQ(model.rowCount(), 6000);
+    for (int row : {0, 3999, 4000, 5999})
+        EXPECT_EQ(model.idAt(row), expected[size_t(row < 4000 ? row : row + 1)]) << "row " << row;
+
+    // Within a street of 5,000 records and no more, the engine sorts at once.
+    model.setSource(byColumn(3, Qt::AscendingOrder));
+    ASSERT_TRUE(loaded.wait(10000));
+    t.db->exec("DELETE FROM _Archived_SurveyData WHERE ID = (SELECT MAX(ID) FROM _Archived_SurveyData WHERE StreetName = 'ELM ST')");
+    TreeListSource street = byColumn(3);
+    street.street = "ELM ST";
+    model.setSource(street);
+    EXPECT_FALSE(model.isSorting());
+    EXPECT_EQ(model.rowCount(), 5000);
+    TreeListSource wider = byColumn(3);
+    wider.street = "OAK AVE";
+    t.db->exec("UPDATE _Archived_SurveyData SET StreetName = 'OAK AVE' WHERE StreetName = 'ELM ST'");
+    model.setSource(wider);
+    EXPECT_TRUE(model.isSorting()) << "6,000 records of one street";
+    ASSERT_TRUE(loaded.wait(10000));
+    EXPECT_EQ(model.idAt(5999), idsInOrder(*t.db, wider).back());
 }
 
 TEST_F(TreeListTest, TheGridShowsTenColumnsWithDatesAsMonthDayYear)
