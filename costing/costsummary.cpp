@@ -12,6 +12,7 @@
 #include "store/sortkeys.h"
 
 #include <QLocale>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <cmath>
@@ -157,26 +158,22 @@ namespace {
 
 // The survey records of the options: in the period, and with a rating in
 // the range, as the inspection reports select them (a tree without a rating
-// is in no range).
+// is in no range). The period is read the cheapest way for its share of the
+// table.
 struct Selection {
-    QString where;
+    QString from;  // the survey table as the FROM clause names it
+    QString where; // the period and the ratings
     QVariantList values;
 };
 
-Selection selectionOf(const CostReportOptions& options)
+Selection selectionOf(Database& db, const CostReportOptions& options)
 {
     PeriodCondition period = periodCondition(options.period, options.allOnFile);
     period.values << wholeNumberValue(options.fromText) << wholeNumberValue(options.toText);
-    // The unary "+" leaves the choice of index to the date, as before.
-    return {QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?"),
+    // The unary "+" keeps the rating's index out of the choice.
+    return {surveyTableForPeriod(db, options.period, options.allOnFile),
+            QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?"),
             period.values};
-}
-
-// The trees of the period that no rating range holds.
-Selection unratedOf(const CostReportOptions& options)
-{
-    const PeriodCondition period = periodCondition(options.period, options.allOnFile);
-    return {QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND Hazard_Rating IS NULL"), period.values};
 }
 
 const QString WorkTable = QStringLiteral("_tmp_Cost_Report");
@@ -209,18 +206,29 @@ QString orderClause(CostSort sort)
 
 } // namespace
 
-qint64 countCostTrees(Database& db, const CostReportOptions& options)
+namespace {
+
+CostCounts countIn(Database& db, const QString& from, const CostReportOptions& options)
 {
-    const Selection selection = selectionOf(options);
-    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData") + selection.where, selection.values)
-        .toLongLong();
+    const PeriodCondition period = periodCondition(options.period, options.allOnFile);
+    QVariantList values{wholeNumberValue(options.fromText), wholeNumberValue(options.toText)};
+    values << period.values;
+    QSqlQuery counts = db.query(QStringLiteral("SELECT COUNT(CASE WHEN +Hazard_Rating BETWEEN ? AND ? THEN 1 END), "
+                                               "COUNT(CASE WHEN Hazard_Rating IS NULL THEN 1 END) FROM ")
+                                    + from + QStringLiteral(" WHERE ") + period.sql,
+                                values);
+    CostCounts result;
+    if (counts.next())
+        result = {counts.value(0).toLongLong(), counts.value(1).toLongLong()};
+    counts.finish();
+    return result;
 }
 
-qint64 countUnratedCostTrees(Database& db, const CostReportOptions& options)
+} // namespace
+
+CostCounts countCostTrees(Database& db, const CostReportOptions& options)
 {
-    const Selection selection = unratedOf(options);
-    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData") + selection.where, selection.values)
-        .toLongLong();
+    return countIn(db, surveyTableForPeriod(db, options.period, options.allOnFile), options);
 }
 
 CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, Progress& progress)
@@ -228,14 +236,19 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
     CostTotals totals;
     runCancellable(db, progress, [&] {
         progress.setCancellable(true);
-        const Selection selection = selectionOf(options);
-        progress.beginStage(QStringLiteral("Pricing the trees"), countCostTrees(db, options));
-        totals.unrated = countUnratedCostTrees(db, options);
+        progress.beginStage(QStringLiteral("Counting the trees"), 0);
+        // Counted and priced in the one transaction, so that both see the
+        // same records; a cancel or a failure leaves the table of the last
+        // build.
+        Transaction transaction(db);
+        const Selection selection = selectionOf(db, options);
+        const CostCounts counts = countIn(db, selection.from, options);
+        totals.unrated = counts.unrated;
+        if (counts.trees == 0)
+            return;
+        progress.beginStage(QStringLiteral("Pricing the trees"), counts.trees);
         const CostTable table = CostTable::read(db);
 
-        // Made anew in one transaction: a cancel or a failure leaves the
-        // table of the last build.
-        Transaction transaction(db);
         db.createWorkTable(WorkTable,
                            QStringLiteral("\"Key\" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL, Tree_ID INTEGER, "
                                           "StreetNum TEXT COLLATE NOCASE, StreetName TEXT COLLATE NOCASE, "
@@ -245,8 +258,8 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
                                             "Species, DBH, Hazard_Rating, Cost) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
         RowCursor trees(db,
                         QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, "
-                                       "CorrectiveActions FROM _Archived_SurveyData")
-                            + selection.where + QStringLiteral(" ORDER BY ID"),
+                                       "CorrectiveActions FROM ")
+                            + selection.from + selection.where + QStringLiteral(" ORDER BY ID"),
                         selection.values);
         while (trees.next()) {
             std::optional<double> dbh;
@@ -368,6 +381,8 @@ CostTotals buildCostSummary(ReportDocument& document, Database& db, const CostRe
     if (const std::optional<CostOptionsProblem> problem = costOptionsProblem(options))
         throw std::invalid_argument(problem->text.toStdString());
     const CostTotals totals = fillCostReportTable(db, options, progress);
+    if (totals.trees == 0)
+        throw ReportNothingToList(noCostTreesMessage(totals.unrated), noCostTreesCaption());
     const double mobilization = readMobilizationCost(db);
     RowStore rows = readCostReportRows(db, options.sort, progress);
     progress.beginStage(QStringLiteral("Laying out the pages"), rows.size());
