@@ -15,6 +15,8 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <cmath>
 
 namespace kolva {
@@ -248,9 +250,11 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
             return;
         progress.beginStage(QStringLiteral("Pricing the trees"), counts.trees);
         const CostTable table = CostTable::read(db);
+        constexpr size_t MaxKnownPrices = 4096;
+        std::map<std::pair<QByteArray, double>, double> prices;
 
         db.createWorkTable(WorkTable,
-                           QStringLiteral("\"Key\" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL, Tree_ID INTEGER, "
+                           QStringLiteral("\"Key\" INTEGER PRIMARY KEY NOT NULL, Tree_ID INTEGER, "
                                           "StreetNum TEXT COLLATE NOCASE, StreetName TEXT COLLATE NOCASE, "
                                           "Location TEXT COLLATE NOCASE, Species TEXT COLLATE NOCASE, DBH REAL, "
                                           "Hazard_Rating INTEGER, Cost REAL"));
@@ -265,9 +269,20 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
             std::optional<double> dbh;
             if (trees.kind(5) == RowCursor::Kind::Integer || trees.kind(5) == RowCursor::Kind::Real)
                 dbh = trees.real(5);
-            const QString list =
-                trees.kind(7) == RowCursor::Kind::Null ? QString() : QString::fromUtf8(trees.text(7));
-            const double cost = roundedCost(treeCost(table, options.actions, dbh, list));
+            // Trees share a few lists and diameters: each pair is priced once.
+            double cost = 0;
+            if (dbh) {
+                const QByteArray listBytes =
+                    trees.kind(7) == RowCursor::Kind::Null ? QByteArray() : trees.text(7).toByteArray();
+                const std::pair<QByteArray, double> key{listBytes, *dbh};
+                if (const auto known = prices.find(key); known != prices.end()) {
+                    cost = known->second;
+                } else {
+                    cost = roundedCost(treeCost(table, options.actions, dbh, QString::fromUtf8(listBytes)));
+                    if (prices.size() < MaxKnownPrices)
+                        prices.emplace(key, cost);
+                }
+            }
             for (int c = 0; c < 7; ++c)
                 insert.bindValue(c, trees, c);
             insert.bindReal(7, cost);
