@@ -326,9 +326,11 @@ int reportCommand(const QStringList& arguments, const QString& programDir)
         const CostReportOptions o = costSummaryOptions(options, *db, now.date());
         build = [&, o](ReportDocument& document, Progress& progress) {
             // As the options window: no report without a tree to list.
-            if (countCostTrees(*db, o) == 0)
-                throw CommandEnd(NothingToDo, noCostTreesMessage(countUnratedCostTrees(*db, o)));
-            buildCostSummary(document, *db, o, now, progress);
+            try {
+                buildCostSummary(document, *db, o, now, progress);
+            } catch (const ReportNothingToList& nothing) {
+                throw CommandEnd(NothingToDo, nothing.text());
+            }
         };
         break;
     }

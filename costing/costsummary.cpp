@@ -12,8 +12,11 @@
 #include "store/sortkeys.h"
 
 #include <QLocale>
+#include <QSqlQuery>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <cmath>
 
 namespace kolva {
@@ -157,26 +160,22 @@ namespace {
 
 // The survey records of the options: in the period, and with a rating in
 // the range, as the inspection reports select them (a tree without a rating
-// is in no range).
+// is in no range). The period is read the cheapest way for its share of the
+// table.
 struct Selection {
-    QString where;
+    QString from;  // the survey table as the FROM clause names it
+    QString where; // the period and the ratings
     QVariantList values;
 };
 
-Selection selectionOf(const CostReportOptions& options)
+Selection selectionOf(Database& db, const CostReportOptions& options)
 {
     PeriodCondition period = periodCondition(options.period, options.allOnFile);
     period.values << wholeNumberValue(options.fromText) << wholeNumberValue(options.toText);
-    // The unary "+" leaves the choice of index to the date, as before.
-    return {QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?"),
+    // The unary "+" keeps the rating's index out of the choice.
+    return {surveyTableForPeriod(db, options.period, options.allOnFile),
+            QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?"),
             period.values};
-}
-
-// The trees of the period that no rating range holds.
-Selection unratedOf(const CostReportOptions& options)
-{
-    const PeriodCondition period = periodCondition(options.period, options.allOnFile);
-    return {QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND Hazard_Rating IS NULL"), period.values};
 }
 
 const QString WorkTable = QStringLiteral("_tmp_Cost_Report");
@@ -209,18 +208,29 @@ QString orderClause(CostSort sort)
 
 } // namespace
 
-qint64 countCostTrees(Database& db, const CostReportOptions& options)
+namespace {
+
+CostCounts countIn(Database& db, const QString& from, const CostReportOptions& options)
 {
-    const Selection selection = selectionOf(options);
-    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData") + selection.where, selection.values)
-        .toLongLong();
+    const PeriodCondition period = periodCondition(options.period, options.allOnFile);
+    QVariantList values{wholeNumberValue(options.fromText), wholeNumberValue(options.toText)};
+    values << period.values;
+    QSqlQuery counts = db.query(QStringLiteral("SELECT COUNT(CASE WHEN +Hazard_Rating BETWEEN ? AND ? THEN 1 END), "
+                                               "COUNT(CASE WHEN Hazard_Rating IS NULL THEN 1 END) FROM ")
+                                    + from + QStringLiteral(" WHERE ") + period.sql,
+                                values);
+    CostCounts result;
+    if (counts.next())
+        result = {counts.value(0).toLongLong(), counts.value(1).toLongLong()};
+    counts.finish();
+    return result;
 }
 
-qint64 countUnratedCostTrees(Database& db, const CostReportOptions& options)
+} // namespace
+
+CostCounts countCostTrees(Database& db, const CostReportOptions& options)
 {
-    const Selection selection = unratedOf(options);
-    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData") + selection.where, selection.values)
-        .toLongLong();
+    return countIn(db, surveyTableForPeriod(db, options.period, options.allOnFile), options);
 }
 
 CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, Progress& progress)
@@ -228,16 +238,23 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
     CostTotals totals;
     runCancellable(db, progress, [&] {
         progress.setCancellable(true);
-        const Selection selection = selectionOf(options);
-        progress.beginStage(QStringLiteral("Pricing the trees"), countCostTrees(db, options));
-        totals.unrated = countUnratedCostTrees(db, options);
-        const CostTable table = CostTable::read(db);
-
-        // Made anew in one transaction: a cancel or a failure leaves the
-        // table of the last build.
+        progress.beginStage(QStringLiteral("Counting the trees"), 0);
+        // Counted and priced in the one transaction, so that both see the
+        // same records; a cancel or a failure leaves the table of the last
+        // build.
         Transaction transaction(db);
+        const Selection selection = selectionOf(db, options);
+        const CostCounts counts = countIn(db, selection.from, options);
+        totals.unrated = counts.unrated;
+        if (counts.trees == 0)
+            return;
+        progress.beginStage(QStringLiteral("Pricing the trees"), counts.trees);
+        const CostTable table = CostTable::read(db);
+        constexpr size_t MaxKnownPrices = 4096;
+        std::map<std::pair<QByteArray, double>, double> prices;
+
         db.createWorkTable(WorkTable,
-                           QStringLiteral("\"Key\" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL, Tree_ID INTEGER, "
+                           QStringLiteral("\"Key\" INTEGER PRIMARY KEY NOT NULL, Tree_ID INTEGER, "
                                           "StreetNum TEXT COLLATE NOCASE, StreetName TEXT COLLATE NOCASE, "
                                           "Location TEXT COLLATE NOCASE, Species TEXT COLLATE NOCASE, DBH REAL, "
                                           "Hazard_Rating INTEGER, Cost REAL"));
@@ -245,16 +262,27 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
                                             "Species, DBH, Hazard_Rating, Cost) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
         RowCursor trees(db,
                         QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, "
-                                       "CorrectiveActions FROM _Archived_SurveyData")
-                            + selection.where + QStringLiteral(" ORDER BY ID"),
+                                       "CorrectiveActions FROM ")
+                            + selection.from + selection.where + QStringLiteral(" ORDER BY ID"),
                         selection.values);
         while (trees.next()) {
             std::optional<double> dbh;
             if (trees.kind(5) == RowCursor::Kind::Integer || trees.kind(5) == RowCursor::Kind::Real)
                 dbh = trees.real(5);
-            const QString list =
-                trees.kind(7) == RowCursor::Kind::Null ? QString() : QString::fromUtf8(trees.text(7));
-            const double cost = roundedCost(treeCost(table, options.actions, dbh, list));
+            // Trees share a few lists and diameters: each pair is priced once.
+            double cost = 0;
+            if (dbh) {
+                const QByteArray listBytes =
+                    trees.kind(7) == RowCursor::Kind::Null ? QByteArray() : trees.text(7).toByteArray();
+                const std::pair<QByteArray, double> key{listBytes, *dbh};
+                if (const auto known = prices.find(key); known != prices.end()) {
+                    cost = known->second;
+                } else {
+                    cost = roundedCost(treeCost(table, options.actions, dbh, QString::fromUtf8(listBytes)));
+                    if (prices.size() < MaxKnownPrices)
+                        prices.emplace(key, cost);
+                }
+            }
             for (int c = 0; c < 7; ++c)
                 insert.bindValue(c, trees, c);
             insert.bindReal(7, cost);
@@ -368,6 +396,8 @@ CostTotals buildCostSummary(ReportDocument& document, Database& db, const CostRe
     if (const std::optional<CostOptionsProblem> problem = costOptionsProblem(options))
         throw std::invalid_argument(problem->text.toStdString());
     const CostTotals totals = fillCostReportTable(db, options, progress);
+    if (totals.trees == 0)
+        throw ReportNothingToList(noCostTreesMessage(totals.unrated), noCostTreesCaption());
     const double mobilization = readMobilizationCost(db);
     RowStore rows = readCostReportRows(db, options.sort, progress);
     progress.beginStage(QStringLiteral("Laying out the pages"), rows.size());

@@ -106,11 +106,15 @@ double ComputeTreeCost(const CostTable& table, const ActionChoice& chosen, const
                        const QVariant& actionList);
 double treeCost(const CostTable& table, const ActionChoice& chosen, std::optional<double> dbh, QStringView actionList);
 
-// How many survey records the options select: those of the period whose
-// risk rating lies in the range. A tree without a rating is in no range.
-qint64 countCostTrees(Database& db, const CostReportOptions& options);
-// How many survey records of the period are left out for having no rating.
-qint64 countUnratedCostTrees(Database& db, const CostReportOptions& options);
+// How many survey records the options select (those of the period whose
+// risk rating lies in the range; a tree without a rating is in no range), and
+// how many of the period are left out for having no rating: one reading of
+// the period.
+struct CostCounts {
+    qint64 trees = 0;
+    qint64 unrated = 0;
+};
+CostCounts countCostTrees(Database& db, const CostReportOptions& options);
 
 // What a build of the work table found.
 struct CostTotals {
@@ -119,9 +123,11 @@ struct CostTotals {
     qint64 unrated = 0; // trees of the period left out for having no rating
 };
 
-// Drops and makes again _tmp_Cost_Report and writes into it one row per
-// selected survey record with its cost, all in one transaction; cancelled, it
-// leaves the table of the last build and throws ReportCancelled.
+// Counts the selected survey records ("Counting the trees") and, when there
+// are any, drops and makes again _tmp_Cost_Report and writes into it one row
+// per record with its cost ("Pricing the trees", the count known), all in one
+// transaction; cancelled, it leaves the table of the last build and throws
+// ReportCancelled. Without a record to price the table is left as it was.
 CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, Progress& progress);
 
 // The rows of _tmp_Cost_Report in the order of the options: Tree ID, street
@@ -140,7 +146,8 @@ void composeCostSummary(ReportDocument& document, CostSort sort, RowStore rows,
 
 // The whole build: the work table, the listing and the document, reporting
 // progress and stopping with ReportCancelled on request. Throws
-// std::invalid_argument with the message when the options have a problem.
+// std::invalid_argument with the message when the options have a problem, and
+// ReportNothingToList (noCostTreesMessage) when no tree is selected.
 CostTotals buildCostSummary(ReportDocument& document, Database& db, const CostReportOptions& options,
                             const QDateTime& printedAt, Progress& progress);
 

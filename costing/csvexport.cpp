@@ -93,13 +93,13 @@ std::array<SurveyColumnKind, 44> columnKinds()
     return kinds;
 }
 
-QString selectStatement(const QString& condition)
+QString selectStatement(const QString& table, const QString& condition)
 {
     QStringList fields;
     for (const ExportColumn& column : Columns)
         fields << QString::fromLatin1(column.field);
-    return QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE %2 ORDER BY ID")
-        .arg(fields.join(QStringLiteral(", ")), condition);
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY ID")
+        .arg(fields.join(QStringLiteral(", ")), table, condition);
 }
 
 // The file's bytes: in the system's code page, or UTF-8 for a spreadsheet.
@@ -245,7 +245,8 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
     if (total == 0)
         return {};
 
-    RowCursor row(db, selectStatement(period.sql), period.values);
+    RowCursor row(db, selectStatement(surveyTableForPeriod(db, options.period, options.everyRecord), period.sql),
+                  period.values);
     // Beside the target and renamed over it when complete: never through a
     // link, and a failure or a cancel leaves the old file as it was.
     SafeFileWriter file(options.path);

@@ -1,7 +1,6 @@
 #include "costing/frmCostReportOptions.h"
 
 #include "costing/periodblock.h"
-#include "platform/busycursor.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
@@ -184,26 +183,8 @@ void frmCostReportOptions::cmdDoIt_Click()
         chosen.period = *period;
     }
 
-    qint64 trees = 0;
-    qint64 unrated = 0;
-    {
-        BusyCursor busy;
-        try {
-            trees = countCostTrees(context_.db, chosen);
-            if (trees == 0)
-                unrated = countUnratedCostTrees(context_.db, chosen);
-        } catch (const DbError& error) {
-            busy.release();
-            context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(error.message()),
-                                   QStringLiteral("Error"));
-            return;
-        }
-    }
-    if (trees == 0) {
-        context_.prompter.warn(this, noCostTreesMessage(unrated), noCostTreesCaption());
-        return;
-    }
-
+    // Counted with the build, on the report's worker: the options stay
+    // responsive, and a period without a tree to list is said there.
     const QDateTime printedAt = context_.clock.now();
     report_ = new ReportPreviewWindow(
         context_, ReportWindowTraits::of(ReportWindowKind::CostReport),

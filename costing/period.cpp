@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/surveyplan.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -213,6 +214,14 @@ PeriodCondition periodCondition(const DatePeriod& period, bool everyRecord)
         return {QStringLiteral("(1 = 1)"), {}};
     const PeriodBounds bounds = periodBounds(period);
     return {QStringLiteral("(Date_Evaluated BETWEEN ? AND ?)"), {bounds.from, bounds.to}};
+}
+
+QString surveyTableForPeriod(Database& db, const DatePeriod& period, bool everyRecord)
+{
+    if (everyRecord)
+        return QStringLiteral("_Archived_SurveyData");
+    const PeriodBounds bounds = periodBounds(period);
+    return surveyTableForRange(db, bounds.from, bounds.to);
 }
 
 // ---------------------------------------------------------------- checks

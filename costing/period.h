@@ -94,6 +94,11 @@ struct PeriodCondition {
 };
 PeriodCondition periodCondition(const DatePeriod& period, bool everyRecord);
 
+// The survey table as the FROM clause of a period's selection names it: read
+// through the date index for a short period, in one pass for one that holds a
+// large share of the records. Throws DbError.
+QString surveyTableForPeriod(Database& db, const DatePeriod& period, bool everyRecord);
+
 // Why the two date texts of a period block cannot make a period.
 struct PeriodProblem {
     enum Field { Begin, End };

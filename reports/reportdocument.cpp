@@ -1393,10 +1393,13 @@ void ReportDocument::SaveAsPdf(const QString& path, Progress* progress) const
                 helper.join();
             if (error)
                 std::rethrow_exception(error);
-            if (progress && progress->cancelRequested())
-                throw ReportCancelled();
-            for (const QByteArray& page : made)
+            // A write may wait for the disk when it is busy: Cancel is heard
+            // between pages.
+            for (const QByteArray& page : made) {
+                if (progress && progress->cancelRequested())
+                    throw ReportCancelled();
                 writer.addPage(page);
+            }
             if (writer.failed())
                 throw failed();
             if (progress)
@@ -1412,6 +1415,12 @@ void ReportDocument::SaveAsPdf(const QString& path, Progress* progress) const
         writer.setTitle(documentTitle());
         render(writer, 0, 0, progress);
     }
+    if (progress && progress->cancelRequested())
+        throw ReportCancelled();
+    // Putting the file on the disk and in place cannot be stopped half-way
+    // (on a busy disk it may take seconds): Cancel is no longer offered.
+    if (progress)
+        progress->setCancellable(false);
     if (progress && progress->cancelRequested())
         throw ReportCancelled();
     if (const QString reason = saved.commit(); !reason.isEmpty())

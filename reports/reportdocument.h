@@ -75,6 +75,23 @@ public:
     const char* what() const noexcept override { return "cancelled"; }
 };
 
+// A build found nothing to report: the message for the user and its caption.
+// The report window shows it and closes, as if the report had not been asked
+// for.
+class ReportNothingToList : public std::runtime_error {
+public:
+    ReportNothingToList(const QString& text, const QString& caption)
+        : std::runtime_error(text.toStdString()), text_(text), caption_(caption)
+    {
+    }
+    QString text() const { return text_; }
+    QString caption() const { return caption_; }
+
+private:
+    QString text_;
+    QString caption_;
+};
+
 // One column of a table: its alignment, width and the "+" mark.
 struct ColumnFormat {
     Qt::Alignment alignment = Qt::AlignLeft;

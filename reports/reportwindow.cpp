@@ -166,6 +166,10 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
     } catch (const ReportCancelled&) {
         close(); // nothing to show: back to the options
         return;
+    } catch (const ReportNothingToList& e) {
+        context_.prompter.warn(this, e.text(), e.caption());
+        close();
+        return;
     } catch (const DbError& e) {
         context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(e.message()),
                                QStringLiteral("Error"));

@@ -262,7 +262,20 @@ void Database::dropTable(const QString& table)
 
 void Database::createWorkTable(const QString& table, const QString& columns)
 {
-    dropTable(table);
+    // A work table holds copies of rows kept elsewhere: its pages go to the
+    // free list as they are instead of being overwritten with zeros, which on a
+    // large table would write it twice more (the zeros and the journal).
+    const int wiping = scalar(QStringLiteral("PRAGMA secure_delete")).toInt();
+    const QString restore = QStringLiteral("PRAGMA secure_delete = ")
+                            + (wiping == 2 ? QStringLiteral("FAST") : QString::number(wiping));
+    exec(QStringLiteral("PRAGMA secure_delete = FAST"));
+    try {
+        dropTable(table);
+    } catch (const DbError&) {
+        exec(restore);
+        throw;
+    }
+    exec(restore);
     exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, columns));
 }
 

@@ -10,9 +10,16 @@
 //   the period, 11 actions of 6 DBH ranges each: the build (pricing, the work
 //   table, the sorted listing, the pages), the PDF, and the memory the build
 //   takes and the document holds; side by side with the sqlite3 shell
-//   selecting and sorting the same trees.
+//   pricing the same trees in SQL into a table of the database and listing
+//   them sorted (the floor), five times one after the other. Also when the
+//   steps "Counting the trees" and "Pricing the trees" (with the count) were
+//   shown.
 //
-//   bench_costing [trees ...]     (default: 10000 100000)
+//   bench_costing [trees ...] [--keep folder] [--reuse]   (default: 10000 100000)
+//
+// --keep makes the databases in folder and leaves them there; --reuse takes
+// a database of the same number of trees found there instead of generating
+// it again (a million trees take minutes to generate).
 
 #include "costing/costmatrix.h"
 #include "costing/costsummary.h"
@@ -32,6 +39,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <malloc.h>
 #include <sys/resource.h>
@@ -180,7 +188,7 @@ QString sqliteCsvScript(const QString& out)
                "Trunk_Decay, TrunkDecay_Shell, TrunkDecay_Diam, TrunkDecay_Pct, Trunk_Arch_1, Trunk_Arch_2, "
                "Roots_Deep, Roots_Injury, Roots_Decay, Roots_Arch1, Roots_Arch2, Size_Defect, Prob_Failure, "
                "Prob_TargetImpact, OtherRisk, Hazard_Rating, Desc_OtherRisk, ReinspectYear, CorrectiveActions, Note "
-               "FROM _Archived_SurveyData WHERE Date_Evaluated BETWEEN '2007-01-01 00:00:00' AND "
+               "FROM _Archived_SurveyData NOT INDEXED WHERE Date_Evaluated BETWEEN '2007-01-01 00:00:00' AND "
                "'2007-12-31 23:59:59' ORDER BY ID;\n")
         .arg(out);
 }
@@ -212,12 +220,65 @@ void benchCsv(const QString& path, const QString& dir, int n)
     std::printf("  export (own connection, file written and put in place): median %6.0f ms, best %6.0f ms "
                 "(processor %4.0f ms)   limit 1500 ms\n",
                 median(times), best(times), median(cpus));
-    std::printf("  floor: sqlite3 -csv, the same 44 columns and rows:       median %6.0f ms, best %6.0f ms "
+    std::printf("  floor: sqlite3 -csv, same 44 columns and rows, row order: median %6.0f ms, best %6.0f ms "
                 "(processor %4.0f ms)\n",
                 median(floors), best(floors), median(floorCpus));
     std::printf("  export / floor (medians): %.2f   limit 2\n", median(times) / median(floors));
     std::printf("  file sizes: export %.1f MB, sqlite3 %.1f MB\n", double(QFileInfo(ours).size()) / 1e6,
                 double(QFileInfo(theirs).size()) / 1e6);
+}
+
+// Records when each step of a job began, in ms from its start.
+class StageClock : public Progress {
+public:
+    StageClock() { clock_.start(); }
+    void beginStage(const QString& label, qint64 total) override
+    {
+        stages_.push_back({label, total, ms(clock_)});
+    }
+    void advance(qint64) override {}
+    void setCancellable(bool) override {}
+    bool cancelRequested() const override { return false; }
+    struct Stage {
+        QString label;
+        qint64 total;
+        double atMs;
+    };
+    std::vector<Stage> stages_;
+
+private:
+    QElapsedTimer clock_;
+};
+
+// The floor of the summary: the sqlite3 shell pricing every tree in SQL into
+// a table of the database, committed, then listing it in the summary's order.
+// Its pricing is as cheap as SQL makes it: each distinct pair of action list
+// and DBH is priced once (each action of the list matched as a whole code,
+// its cost for the DBH from the cost table) and the trees, read in one pass
+// in record order, take their pair's price.
+QString sqlitePricingScript(const CostReportOptions& options)
+{
+    const QString period = QStringLiteral(
+        "Date_Evaluated BETWEEN '2007-01-01 00:00:00' AND '2007-12-31 23:59:59' AND Hazard_Rating BETWEEN %1 AND %2")
+                               .arg(options.fromText, options.toText);
+    return QStringLiteral(
+               ".output /dev/null\n"
+               "PRAGMA secure_delete = FAST;\n"
+               "BEGIN;\n"
+               "DROP TABLE IF EXISTS _floor_Cost_Report;\n"
+               "CREATE TEMP TABLE price AS SELECT p.list, p.dbh, coalesce((SELECT sum(c.CA_Cost) FROM _tblCosts c "
+               "WHERE instr(',' || p.list || ',', ',' || c.CA_TYPE || ',') > 0 AND p.dbh >= c.DBH_LowerLimit AND "
+               "p.dbh < c.DBH_UpperLimit), 0) AS cost FROM (SELECT DISTINCT CorrectiveActions AS list, DBH AS dbh "
+               "FROM _Archived_SurveyData NOT INDEXED WHERE %1) p;\n"
+               "CREATE UNIQUE INDEX temp.price_key ON price (list, dbh);\n"
+               "CREATE TABLE _floor_Cost_Report AS SELECT s.ID AS \"Key\", s.Tree_ID, s.StreetNum, s.StreetName, "
+               "s.Location, s.Species, s.DBH, s.Hazard_Rating, coalesce(p.cost, 0) AS Cost "
+               "FROM _Archived_SurveyData s NOT INDEXED LEFT JOIN price p ON p.list = s.CorrectiveActions AND "
+               "p.dbh = s.DBH WHERE s.%1 ORDER BY s.ID;\n"
+               "COMMIT;\n"
+               "SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, printf('$%,.2f', Cost) "
+               "FROM _floor_Cost_Report ORDER BY Cost DESC, StreetName, CAST(StreetNum AS INTEGER), StreetNum, \"Key\";\n")
+        .arg(period);
 }
 
 void benchSummary(const QString& path, const QString& dir, int n)
@@ -231,13 +292,15 @@ void benchSummary(const QString& path, const QString& dir, int n)
     std::printf("\ncost summary of %d trees, 11 actions of 6 ranges, ratings %s to %s, by cost\n", n,
                 qPrintable(options.fromText), qPrintable(options.toText));
 
-    std::vector<double> builds, cpus, pdfs, floors;
+    std::vector<double> builds, cpus, pdfs, floors, floorCpus, countKnown, counting;
     double held = 0, peak = 0;
     int pages = 0;
-    for (int run = 0; run < 3; ++run) {
+    // The build as the report's worker runs it and the floor, one after the
+    // other, five times.
+    for (int run = 0; run < 5; ++run) {
         const double before = residentMiB();
         resetPeak();
-        NullProgress progress;
+        StageClock progress;
         auto document = std::make_unique<ReportDocument>();
         document->SetOrientation(ReportDocument::Landscape);
         QElapsedTimer timer;
@@ -249,6 +312,12 @@ void benchSummary(const QString& path, const QString& dir, int n)
         }
         builds.push_back(ms(timer));
         cpus.push_back(cpuMs() - cpu);
+        for (const StageClock::Stage& stage : progress.stages_) {
+            if (stage.label == QLatin1String("Counting the trees"))
+                counting.push_back(stage.atMs);
+            if (stage.label == QLatin1String("Pricing the trees"))
+                countKnown.push_back(stage.atMs);
+        }
         peak = peakMiB() - before;
         held = residentMiB() - before;
         pages = document->pageCount();
@@ -256,14 +325,9 @@ void benchSummary(const QString& path, const QString& dir, int n)
         timer.restart();
         document->SaveAsPdf(pdf);
         pdfs.push_back(ms(timer));
-        floors.push_back(sqliteShellMs(
-            path, QStringLiteral(".output /dev/null\n"
-                                 "SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, "
-                                 "CorrectiveActions FROM _Archived_SurveyData WHERE Date_Evaluated BETWEEN "
-                                 "'2007-01-01 00:00:00' AND '2007-12-31 23:59:59' AND coalesce(Hazard_Rating, 0) "
-                                 "BETWEEN %1 AND %2 ORDER BY DBH DESC, StreetName, CAST(StreetNum AS INTEGER), "
-                                 "StreetNum;\n")
-                      .arg(options.fromText, options.toText)));
+        double floorCpu = 0;
+        floors.push_back(sqliteShellMs(path, sqlitePricingScript(options), {}, &floorCpu));
+        floorCpus.push_back(floorCpu);
     }
     // Where the time of a build goes.
     double fillMs = 0, listMs = 0, pagesMs = 0;
@@ -283,13 +347,19 @@ void benchSummary(const QString& path, const QString& dir, int n)
         pagesMs = ms(timer);
     }
     std::printf("  %d landscape pages\n", pages);
-    std::printf("  of one build: pricing into the work table %.0f ms, sorted listing %.0f ms, pages %.0f ms\n", fillMs,
-                listMs, pagesMs);
-    std::printf("  build (own connection, pricing, work table, sorted listing, pages): median %6.0f ms, best %6.0f ms "
-                "(processor %4.0f ms)   limit 2000 ms\n",
+    std::printf("  of one build: counting and pricing into the work table %.0f ms, sorted listing %.0f ms, pages %.0f ms\n",
+                fillMs, listMs, pagesMs);
+    std::printf("  steps shown: \"Counting the trees\" at %.0f ms, \"Pricing the trees\" with the count at %.0f ms "
+                "(medians)\n",
+                median(counting), median(countKnown));
+    std::printf("  build (own connection, count, pricing, work table, sorted listing, pages): median %6.0f ms, best "
+                "%6.0f ms (processor %4.0f ms)\n",
                 median(builds), best(builds), median(cpus));
-    std::printf("    floor: sqlite3 shell selecting and sorting the same trees:       median %6.0f ms\n",
-                median(floors));
+    std::printf("    floor: sqlite3 shell pricing in SQL into a table, then listing it sorted:          median %6.0f ms, "
+                "best %6.0f ms (processor %4.0f ms)\n",
+                median(floors), best(floors), median(floorCpus));
+    std::printf("  build / floor (medians): %.2f, processor times %.2f   limit 1.3\n", median(builds) / median(floors),
+                median(cpus) / median(floorCpus));
     std::printf("  save as PDF:                                                       median %6.0f ms, best %6.0f ms"
                 "   limit 3000 ms\n",
                 median(pdfs), best(pdfs));
@@ -297,29 +367,60 @@ void benchSummary(const QString& path, const QString& dir, int n)
                 peak, held);
 }
 
-void run(int n)
+// The machine the figures were taken on: its cores and its load.
+void printMachine()
 {
-    QTemporaryDir dir;
+    QFile load(QStringLiteral("/proc/loadavg"));
+    QByteArray average;
+    if (load.open(QIODevice::ReadOnly))
+        average = load.readAll().trimmed();
+    std::printf("cores (nproc): %d, load average (1, 5, 15 min): %s\n", QThread::idealThreadCount(), average.constData());
+}
+
+// keep: the folder that holds the database (kept); reuse: take a database of
+// the same size found there instead of generating it again.
+void run(int n, const QString& keep, bool reuse)
+{
+    QTemporaryDir temporary;
     // KOLVA_BENCH_KEEP=1 keeps the database, the files and the cost matrix
     // as matrix.pdf, to look at or to measure again by hand.
-    const bool keep = qEnvironmentVariableIsSet("KOLVA_BENCH_KEEP");
-    dir.setAutoRemove(!keep);
-    const QString path = dir.filePath(QStringLiteral("KOLVA.MDB"));
-    createKolvaDatabase(path);
-    {
-        auto db = openKolvaDatabase(path);
-        generate(*db, n);
+    const bool keepAll = qEnvironmentVariableIsSet("KOLVA_BENCH_KEEP");
+    temporary.setAutoRemove(!keepAll);
+    QDir folder(keep.isEmpty() ? temporary.path() : keep);
+    if (!keep.isEmpty())
+        folder.mkpath(QStringLiteral("."));
+    const QString path = folder.filePath(QStringLiteral("KOLVA_%1.MDB").arg(n));
+    if (reuse && QFile::exists(path)) {
+        std::printf("\n%d trees: database reused from %s\n", n, qPrintable(path));
+    } else {
+        QFile::remove(path);
+        QElapsedTimer timer;
+        timer.start();
+        createKolvaDatabase(path);
+        {
+            auto db = openKolvaDatabase(path);
+            generate(*db, n);
+        }
+        std::printf("\n%d trees generated in %.0f s\n", n, ms(timer) / 1000);
     }
-    benchCsv(path, dir.path(), n);
-    benchSummary(path, dir.path(), n);
-    if (keep) {
+    // KOLVA_BENCH_ONLY=summary or =csv measures only that click.
+    const QString only = qEnvironmentVariable("KOLVA_BENCH_ONLY");
+    printMachine();
+    if (only.isEmpty() || only == QLatin1String("csv")) {
+        benchCsv(path, temporary.path(), n);
+        printMachine();
+    }
+    if (only.isEmpty() || only == QLatin1String("summary"))
+        benchSummary(path, temporary.path(), n);
+    printMachine();
+    if (keepAll) {
         ReportDocument matrix;
         {
             const std::unique_ptr<Database> db = Database::open(path);
             BuildCostMatrix(matrix, *db, Printed);
         }
-        matrix.SaveAsPdf(dir.filePath(QStringLiteral("matrix.pdf")));
-        std::printf("  kept in %s\n", qPrintable(dir.path()));
+        matrix.SaveAsPdf(temporary.filePath(QStringLiteral("matrix.pdf")));
+        std::printf("  kept in %s\n", qPrintable(temporary.path()));
     }
 }
 
@@ -329,11 +430,19 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
+    QString keep;
+    bool reuse = false;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--keep" && i + 1 < argc)
+            keep = QString::fromLocal8Bit(argv[++i]);
+        else if (QByteArray(argv[i]) == "--reuse")
+            reuse = true;
+        else
+            sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
+    }
     if (sizes.empty())
         sizes = {10000, 100000};
     for (const int n : sizes)
-        run(n);
+        run(n, keep, reuse);
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "costing/costsummary.h"
 #include "costing/costtable.h"
+#include "costing/period.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
 #include "tests/reports/surveydata.h"
@@ -125,8 +126,8 @@ TEST_F(CostSummaryTest, ListsEveryTreeOfThePeriodAndRatingsWithItsCost)
     addTree(*t.db, {.treeId = 8, .evaluated = "2007-06-21 09:00:00", .rating = QVariant(), .actions = "9"});
     t.db->exec("UPDATE _Archived_SurveyData SET DBH = NULL WHERE Tree_ID = 3");
 
-    EXPECT_EQ(countCostTrees(*t.db, options), 3);
-    EXPECT_EQ(countUnratedCostTrees(*t.db, options), 2);
+    EXPECT_EQ(countCostTrees(*t.db, options).trees, 3);
+    EXPECT_EQ(countCostTrees(*t.db, options).unrated, 2);
     const CostTotals totals = fillCostReportTable(*t.db, options, progress);
     EXPECT_EQ(totals.trees, 3);
     EXPECT_EQ(totals.cost, 525) << "the trees without a rating are not priced";
@@ -238,14 +239,23 @@ TEST_F(CostSummaryTest, ShowsCostsAsMoneyAndSaysWhatItLeftOut)
     EXPECT_EQ(all.tableRows(1).back().cells.at(0), "3") << "the tree without a date";
     options.allOnFile = false;
     options.period = {QDate(2007, 5, 1), QDate(2007, 5, 31)};
-    EXPECT_EQ(countCostTrees(*t.db, options), 2) << "a period does not hold a tree without a date";
+    EXPECT_EQ(countCostTrees(*t.db, options).trees, 2) << "a period does not hold a tree without a date";
 
-    // Nothing in range: the message says why trees of the period are missing.
+    // Nothing in range: no report, and the message says why trees of the
+    // period are missing; the work table of the last build stays.
     options.fromText = options.toText = "12";
-    EXPECT_EQ(countCostTrees(*t.db, options), 0);
-    EXPECT_EQ(noCostTreesMessage(countUnratedCostTrees(*t.db, options)),
-              "There are no trees which meet your selection criteria\n\n"
-              "1 tree of the period has no risk rating and is in no range.");
+    ProgressRecorder recorder;
+    ReportDocument none;
+    try {
+        buildCostSummary(none, *t.db, options, printedAt, recorder);
+        ADD_FAILURE() << "built a report without a tree";
+    } catch (const ReportNothingToList& nothing) {
+        EXPECT_EQ(nothing.text(), "There are no trees which meet your selection criteria\n\n"
+                                  "1 tree of the period has no risk rating and is in no range.");
+        EXPECT_EQ(nothing.caption(), "No Data");
+    }
+    EXPECT_EQ(recorder.labels(), QStringList{"Counting the trees"}) << "counted once, nothing priced";
+    EXPECT_EQ(workTable().size(), 3u);
     EXPECT_EQ(noCostTreesMessage(0), "There are no trees which meet your selection criteria");
 }
 
@@ -270,12 +280,78 @@ TEST_F(CostSummaryTest, CancelledKeepsTheTableOfTheLastBuild)
     options.toText = "6";
     fillCostReportTable(*t.db, options, progress);
     ASSERT_EQ(workTable().size(), 3000u);
-    ProgressRecorder recorder;
-    recorder.cancelAt("Pricing", 1000);
     options.toText = "12";
-    EXPECT_THROW(fillCostReportTable(*t.db, options, recorder), ReportCancelled);
-    EXPECT_EQ(workTable().size(), 3000u);
-    EXPECT_TRUE(recorder.stages().front().cancellable);
+    for (const auto& [stage, units] : {std::pair{"Counting", 0}, std::pair{"Pricing", 1000}}) {
+        ProgressRecorder recorder;
+        recorder.cancelAt(stage, units);
+        EXPECT_THROW(fillCostReportTable(*t.db, options, recorder), ReportCancelled) << stage;
+        EXPECT_EQ(workTable().size(), 3000u) << stage;
+        const std::vector<ProgressRecorder::Stage> stages = recorder.stages();
+        ASSERT_FALSE(stages.empty());
+        EXPECT_EQ(stages.front().label, "Counting the trees") << "said from the start";
+        EXPECT_TRUE(stages.front().cancellable) << stage;
+    }
+}
+
+TEST_F(CostSummaryTest, CountsOnceAndPricesWithTheCountKnown)
+{
+    for (int i = 1; i <= 40; ++i)
+        addTree(*t.db, {.treeId = i, .rating = i % 4 == 0 ? QVariant() : QVariant(i % 13), .actions = "3"});
+    ProgressRecorder recorder;
+    const CostTotals totals = fillCostReportTable(*t.db, options, recorder);
+    EXPECT_EQ(totals.trees, 30);
+    EXPECT_EQ(totals.unrated, 10);
+    const std::vector<ProgressRecorder::Stage> stages = recorder.stages();
+    ASSERT_EQ(stages.size(), 2u);
+    EXPECT_EQ(stages[0].label, "Counting the trees");
+    EXPECT_EQ(stages[1].label, "Pricing the trees");
+    EXPECT_EQ(stages[1].total, 30) << "the count, known as pricing begins";
+    EXPECT_EQ(stages[1].lastDone, 30);
+}
+
+// A short period is found through the date index, one that holds a tenth of
+// the records or more in one pass over the table; either way the same trees
+// are listed in the order of their records.
+TEST_F(CostSummaryTest, ReadsALongPeriodInOnePassAndAShortOneThroughTheIndex)
+{
+    {
+        Transaction transaction(*t.db);
+        for (int i = 0; i < 200; ++i) {
+            // Recorded out of date order, as the handhelds' files come in.
+            const int day = (i * 37) % 200;
+            addTree(*t.db, {.treeId = day, .evaluated = QDate(2007, 1, 1).addDays(day).toString("yyyy-MM-dd 10:00:00"),
+                            .actions = "3"});
+        }
+        transaction.commit();
+    }
+    const struct {
+        int firstDay, days;
+        bool pass;
+    } cases[] = {{0, 19, false}, {0, 20, true}, {90, 19, false}, {90, 20, true}, {181, 19, false}, {0, 200, true}};
+    for (const auto& c : cases) {
+        options.period = {QDate(2007, 1, 1).addDays(c.firstDay), QDate(2007, 1, 1).addDays(c.firstDay + c.days - 1)};
+        const QString table = surveyTableForPeriod(*t.db, options.period, false);
+        QSqlQuery plan = t.db->query("EXPLAIN QUERY PLAN SELECT Tree_ID FROM " + table
+                                         + " WHERE Date_Evaluated BETWEEN ? AND ? ORDER BY ID",
+                                     periodCondition(options.period, false).values);
+        QStringList steps;
+        while (plan.next())
+            steps << plan.value(3).toString();
+        const QString how = steps.join("; ");
+        EXPECT_EQ(how.contains("ix_Survey_Date"), !c.pass) << c.firstDay << "+" << c.days << ": " << how.toStdString();
+
+        ASSERT_EQ(fillCostReportTable(*t.db, options, progress).trees, c.days);
+        QStringList expected;
+        for (int i = 0; i < 200; ++i) {
+            const int day = (i * 37) % 200;
+            if (day >= c.firstDay && day < c.firstDay + c.days)
+                expected << QString::number(day);
+        }
+        QStringList listed;
+        for (const QStringList& row : workTable())
+            listed << row.at(0);
+        EXPECT_EQ(listed, expected) << c.firstDay << "+" << c.days;
+    }
 }
 
 } // namespace

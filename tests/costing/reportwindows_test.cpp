@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -118,8 +119,21 @@ TEST_F(CostReportOptionsTest, RefusesOptionsThatMakeNoReportInOrder)
             "There is a problem with the Risk Rating range", "Error");
     tryWith([&] { window->txtRiskTo()->setText("5"); window->periodBlock()->txtEnd()->clear(); },
             "You must select a date range", "Error");
-    tryWith([&] { window->periodBlock()->txtEnd()->setText("Jan 31 2007"); },
-            "There are no trees which meet your selection criteria", "No Data");
+
+    // Whether any tree is in the period is learnt by the report's worker,
+    // not on the click: the report says so and closes, back to the options.
+    window->periodBlock()->txtEnd()->setText("Jan 31 2007");
+    t.prompter.answer(MsgAnswer::Ok);
+    click(window->cmdDoIt());
+    QPointer<ReportPreviewWindow> report = window->reportWindow();
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(t.prompter.prompts().empty()) << "nothing counted on the click";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !t.prompter.prompts().empty(); }, 20000));
+    EXPECT_EQ(t.prompter.last().message.text, "There are no trees which meet your selection criteria");
+    EXPECT_EQ(t.prompter.last().message.caption, "No Data");
+    EXPECT_EQ(t.prompter.last().message.icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return report.isNull(); }, 5000)) << "the empty report closes";
+    EXPECT_EQ(window->reportWindow(), nullptr);
 }
 
 TEST_F(CostReportOptionsTest, OpensTheReportBesideItAndOnlyOnce)

@@ -114,8 +114,10 @@ TEST_F(DatabaseTest, WorkTablesAreMadeAgainEachTime)
     db->createWorkTable("_tmp_Work", "\"Key\" INTEGER PRIMARY KEY AUTOINCREMENT, Tree_ID INTEGER");
     db->exec("INSERT INTO _tmp_Work (Tree_ID) VALUES (1)");
     EXPECT_TRUE(db->tableExists("_TMP_work")) << "names compare without case";
+    const int wiping = db->scalar("PRAGMA secure_delete").toInt();
     db->createWorkTable("_tmp_Work", "\"Key\" INTEGER PRIMARY KEY AUTOINCREMENT, Tree_ID INTEGER");
     EXPECT_EQ(db->scalar("SELECT COUNT(*) FROM _tmp_Work").toInt(), 0);
+    EXPECT_EQ(db->scalar("PRAGMA secure_delete").toInt(), wiping) << "deleted rows of other tables still wiped";
     db->dropTable("_tmp_Work");
     EXPECT_FALSE(db->tableExists("_tmp_Work"));
     EXPECT_THROW(db->dropTable("t; DROP TABLE t"), DbError);
