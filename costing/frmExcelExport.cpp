@@ -2,6 +2,7 @@
 
 #include "costing/csvexport.h"
 #include "costing/periodblock.h"
+#include "platform/settings.h"
 #include "platform/controls.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
@@ -142,7 +143,7 @@ void frmExcelExport::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/busycursor.h"
 #include "platform/printdialog.h"
+#include "platform/settings.h"
 #include "reports/reportdocument.h"
 
 #include <QComboBox>
@@ -375,15 +376,34 @@ void ReportPreview::print()
     const ReportDocument* document = view_->document();
     if (!document || document->pageCount() == 0)
         return;
-    QPrinter printer(QPrinter::HighResolution);
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setPageLayout(document->pageLayout());
+    printer->setFullPage(true);
+    printer->setDocName(document->documentTitle().isEmpty() ? title_ : document->documentTitle());
+    if (!asker_(this, *printer, document->pageCount()))
+        return;
+    const QPageSize::PageSizeId chosen = printer->pageLayout().pageSize().id();
+    if (paperChooser_ && chosen != document->paperSize() && isReportPaper(chosen)) {
+        paperChooser_(chosen, printer);
+        return;
+    }
+    printOn(*printer);
+}
+
+void ReportPreview::printOn(QPrinter& printer)
+{
+    const ReportDocument* document = view_->document();
+    if (!document || document->pageCount() == 0)
+        return;
+    // The paper as laid out, turned as the document is.
     printer.setPageLayout(document->pageLayout());
     printer.setFullPage(true);
-    printer.setDocName(document->documentTitle().isEmpty() ? title_ : document->documentTitle());
-    if (!asker_(this, printer, document->pageCount()))
-        return;
+    int from = printer.fromPage(), to = printer.toPage();
+    if (from > document->pageCount())
+        from = to = 0;
     try {
         BusyCursor busy;
-        document->render(printer, printer.fromPage(), printer.toPage());
+        document->render(printer, from, std::min(to, document->pageCount()));
     } catch (const ReportError& error) {
         emit printFailed(QString::fromStdString(error.what()));
     }
