@@ -191,6 +191,8 @@ TEST_F(AppTest, TwoStartsRememberTheCardFolderTheBackupBoxAndTheWindowsPlace)
     main = session->mainWindow();
     EXPECT_EQ(main->Drive1()->findText(QDir::toNativeSeparators(copiedCard.path())), -1);
     EXPECT_EQ(main->Drive1()->selectedRoot(), "/media/crew/CARD");
+    session.reset(); // before the settings it was given
+    settle();
 }
 
 } // namespace
