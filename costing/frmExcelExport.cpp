@@ -73,7 +73,9 @@ void frmExcelExport::cmdDoIt_Click()
     request.filter = QStringLiteral("Excel CSV Files(*.csv)");
     request.defaultSuffix = QStringLiteral("CSV");
     request.proposedName = QStringLiteral("*.csv");
-    request.folder = context_.programDir;
+    // Beside the database: the program folder of a portable copy, the user's
+    // data folder of an installed one (whose program folder cannot be written).
+    request.folder = context_.dataDir;
     const QString path = context_.prompter.saveFileName(this, request).trimmed();
     if (path.isEmpty() || path.compare(QStringLiteral("*.CSV"), Qt::CaseInsensitive) == 0)
         return;

@@ -395,15 +395,9 @@ void ReportPreview::printOn(QPrinter& printer)
     const ReportDocument* document = view_->document();
     if (!document || document->pageCount() == 0)
         return;
-    // The paper as laid out, turned as the document is.
-    printer.setPageLayout(document->pageLayout());
-    printer.setFullPage(true);
-    int from = printer.fromPage(), to = printer.toPage();
-    if (from > document->pageCount())
-        from = to = 0;
     try {
         BusyCursor busy;
-        document->render(printer, from, std::min(to, document->pageCount()));
+        document->render(printer, printer.fromPage(), printer.toPage());
     } catch (const ReportError& error) {
         emit printFailed(QString::fromStdString(error.what()));
     }

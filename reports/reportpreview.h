@@ -98,8 +98,8 @@ public:
     // Prints the document after asking the user; the document title names
     // the print job.
     void print();
-    // Prints the document on a printer the user has set up already: every
-    // page, or the pages chosen when they are still within the document.
+    // Prints the document on a printer the user has set up already (the
+    // pages chosen there).
     void printOn(QPrinter& printer);
     void setDocumentTitle(const QString& title) { title_ = title; }
 

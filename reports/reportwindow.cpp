@@ -290,7 +290,9 @@ void ReportPreviewWindow::cmdPDF_Click()
     request.filter = QStringLiteral("PDF Files(*.pdf)");
     request.defaultSuffix = QStringLiteral("PDF");
     request.proposedName = QStringLiteral("*.pdf");
-    request.folder = context_.programDir;
+    // Beside the database: the program folder of a portable copy, the user's
+    // data folder of an installed one (whose program folder cannot be written).
+    request.folder = context_.dataDir;
     const QString path = context_.prompter.saveFileName(this, request);
     if (path.trimmed().isEmpty() || path.compare(QStringLiteral("*.PDF"), Qt::CaseInsensitive) == 0)
         return;
