@@ -470,7 +470,7 @@ TEST_F(OverlappingImportTest, ASecondWindowImportingMeanwhileIsNotSavedAgain)
     ScriptedPrompter otherPrompter;
     std::unique_ptr<KolvaSession> second;
     importWhileAnotherImports([&] {
-        second = startKolva(dir.path(), otherPrompter, shell, drives, clock);
+        second = startKolva(dir.path(), otherPrompter, shell, drives, clock, settings);
         ASSERT_TRUE(second);
         frmMain* other = second->mainWindow();
         ASSERT_TRUE(other->chkSavePDAFiles()->isChecked());
