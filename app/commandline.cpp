@@ -1,6 +1,8 @@
 #include "app/commandline.h"
 
 #include "app/commandline_p.h"
+#include "app/datalocation.h"
+#include "platform/settings.h"
 #include "app/startup.h"
 #include "app/termination.h"
 #include "platform/progress.h"
@@ -280,13 +282,23 @@ QStringList CommandOptions::positional() const
 
 QString CommandOptions::databasePath(const QString& programDir) const
 {
-    return parser_.isSet(QStringLiteral("database")) ? parser_.value(QStringLiteral("database"))
-                                                     : kolva::databasePath(programDir);
+    const FileSettings settings;
+    return resolveDataLocation(programDir, EnvironmentFolders::current(), settings,
+                               parser_.value(QStringLiteral("database")))
+        .databasePath;
 }
 
 std::unique_ptr<Database> CommandOptions::openDatabase(const QString& programDir) const
 {
-    const QString path = databasePath(programDir);
+    const FileSettings settings;
+    const DataLocation location = resolveDataLocation(programDir, EnvironmentFolders::current(), settings,
+                                                      parser_.value(QStringLiteral("database")));
+    const QString path = location.databasePath;
+    if (!location.makeFrom.isEmpty()) {
+        if (const QString why = makeUserDatabase(location); !why.isEmpty())
+            fail(why);
+        err(firstStartMessage(location) + QLatin1Char('\n'));
+    }
     if (const QString recovered = recoverInterruptedConversion(path); !recovered.isEmpty())
         err(recovered + QLatin1Char('\n'));
     try {

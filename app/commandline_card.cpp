@@ -128,20 +128,21 @@ int importCommand(const QStringList& arguments, const QString& programDir)
 
     CardImportRequest request;
     request.cardRoot = card;
-    request.programDir = programDir;
+    request.databasePath = options.databasePath(programDir);
+    // The backup folders and the import log go beside the database.
+    request.dataDir = QFileInfo(request.databasePath).absolutePath();
     if (options.isSet(QStringLiteral("backup-folder"))) {
-        request.programDir = QFileInfo(options.value(QStringLiteral("backup-folder"))).absoluteFilePath();
-        if (!QFileInfo(request.programDir).isDir())
+        request.dataDir = QFileInfo(options.value(QStringLiteral("backup-folder"))).absoluteFilePath();
+        if (!QFileInfo(request.dataDir).isDir())
             fail(QStringLiteral("The backup folder %1 does not exist.\nNothing was imported; every .tree file is still "
                                 "on the storage card.")
-                     .arg(QDir::toNativeSeparators(request.programDir)));
+                     .arg(QDir::toNativeSeparators(request.dataDir)));
         QString why;
-        if (!systemCardFiles().canWriteIn(request.programDir, &why))
+        if (!systemCardFiles().canWriteIn(request.dataDir, &why))
             fail(QStringLiteral("The backup folder %1 cannot be written: %2\nNothing was imported; every .tree file is "
                                 "still on the storage card.")
-                     .arg(QDir::toNativeSeparators(request.programDir), why));
+                     .arg(QDir::toNativeSeparators(request.dataDir), why));
     }
-    request.databasePath = options.databasePath(programDir);
     request.keepBackup = !options.isSet(QStringLiteral("no-backup"));
     request.now = QDateTime::currentDateTime();
     request.user = operatingSystemUser();

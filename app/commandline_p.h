@@ -67,7 +67,8 @@ public:
     bool isSet(const QString& name) const { return parser_.isSet(name); }
     QString value(const QString& name) const { return parser_.value(name); }
 
-    // The database: --database, else KOLVA.MDB in the program directory.
+    // The database: --database, else the one set in the settings, else
+    // KOLVA.MDB beside the program or in the user's data folder.
     QString databasePath(const QString& programDir) const;
     // How long a statement waits for another KOLVA's lock (--wait), in ms.
     int busyTimeoutMs() const { return busyTimeoutMs_; }

@@ -7,6 +7,7 @@
 #include "reports/actionreports.h"
 #include "reports/reinspection.h"
 #include "reports/reportdata.h"
+#include "platform/settings.h"
 #include "reports/reportdocument.h"
 #include "reports/reportwindow.h"
 #include "store/correctiveactions.h"
@@ -340,6 +341,8 @@ int reportCommand(const QStringList& arguments, const QString& programDir)
     ReportDocument document;
     if (ReportWindowTraits::of(kind.window).landscapeOnLoad)
         document.SetOrientation(ReportDocument::Landscape);
+    // On the paper the user's reports are laid out on in the windows.
+    document.SetPaperSize(FileSettings().reportPaper());
     try {
         build(document, progress);
     } catch (const std::invalid_argument& problem) {

@@ -3,6 +3,7 @@
 #include "app/documents.h"
 #include "app/frmMain.h"
 #include "app/logo.h"
+#include "platform/settings.h"
 #include "platform/controls.h"
 #include "platform/windows.h"
 
@@ -132,7 +133,7 @@ void frmAbout::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!loaded_) {
         loaded_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
 }
 

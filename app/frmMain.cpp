@@ -6,6 +6,7 @@
 #include "platform/controls.h"
 #include "platform/drivelist.h"
 #include "platform/progress.h"
+#include "platform/settings.h"
 #include "platform/twips.h"
 
 #include <QAction>
@@ -85,7 +86,7 @@ void frmMain::buildFace()
     auto* Label4 = makeLabel(QStringLiteral("Label4"), QStringLiteral("Select Storage Card"), frameSD);
     card->addWidget(Label4);
     auto* driveRow = new QHBoxLayout;
-    Drive1_ = new DriveList(context_.drives, context_.prompter, frameSD);
+    Drive1_ = new DriveList(context_.drives, context_.prompter, frameSD, &context_.settings);
     Drive1_->setObjectName(QStringLiteral("Drive1"));
     Drive1_->setAccessibleName(Label4->text());
     Label4->setBuddy(Drive1_);
@@ -105,7 +106,10 @@ void frmMain::buildFace()
     chkSavePDAFiles_ = new QCheckBox(
         QStringLiteral("Save Individual Tree Files from PDA to this computer after data Transfer"), frameSD);
     chkSavePDAFiles_->setObjectName(QStringLiteral("chkSavePDAFiles"));
-    chkSavePDAFiles_->setChecked(true);
+    // Ticked unless the user cleared it (remembered from the last run).
+    chkSavePDAFiles_->setChecked(context_.settings.saveTreeFiles());
+    connect(chkSavePDAFiles_, &QCheckBox::toggled, this,
+            [this](bool checked) { context_.settings.setSaveTreeFiles(checked); });
     card->addWidget(chkSavePDAFiles_);
     cmdImportSD_ = makeButton(QStringLiteral("cmdImportSD"), QStringLiteral("Import Field Data from Storage Card"),
                               frameSD);
@@ -213,9 +217,10 @@ void frmMain::showEvent(QShowEvent* event)
 
 void frmMain::Form_Load()
 {
-    // The designed height is 5880 twips; the width stays as laid out.
+    // The designed height is 5880 twips; the width stays as laid out. Where
+    // the user left the window last time, it opens there again.
     resize(width(), twipsToPixels(5880));
-    centreOnScreen(this);
+    placeWindow(this, context_.settings);
 }
 
 void frmMain::cmdRefresh_Click()

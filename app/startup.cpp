@@ -1,12 +1,14 @@
 #include "app/startup.h"
 
 #include "app/commandline.h"
+#include "app/datalocation.h"
 #include "app/frmMain.h"
 #include "app/termination.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
+#include "platform/settings.h"
 #include "platform/shell.h"
 #include "store/conversion.h"
 #include "store/database.h"
@@ -55,7 +57,7 @@ namespace {
 // Converts the Access database in the background; then says how it went
 // and starts on the new database.
 void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives, Clock& clock,
-                      const StartOptions& options, const QString& path)
+                      Settings& settings, const StartOptions& options, const QString& path)
 {
     ConversionRequest request;
     request.accessPath = path;
@@ -65,7 +67,7 @@ void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shel
     BackgroundJob::start(
         nullptr, QStringLiteral("Converting the database"),
         [request, result](Progress& progress) { *result = convertAccessDatabase(request, progress); },
-        [=, &prompter, &shell, &drives, &clock](std::exception_ptr error) {
+        [=, &prompter, &shell, &drives, &clock, &settings](std::exception_ptr error) {
             if (error) {
                 try {
                     std::rethrow_exception(error);
@@ -86,16 +88,28 @@ void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shel
             StartOptions again = options;
             again.converted = nullptr;
             again.converting = nullptr;
-            options.converted(startKolva(programDir, prompter, shell, drives, clock, again));
+            options.converted(startKolva(programDir, prompter, shell, drives, clock, settings, again));
         });
 }
 
 } // namespace
 
 std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives,
-                                         Clock& clock, const StartOptions& options)
+                                         Clock& clock, Settings& settings, const StartOptions& options)
 {
     const QString path = options.databasePath.isEmpty() ? databasePath(programDir) : options.databasePath;
+    const QFileInfo pathInfo(path);
+    if (!options.makeFrom.isEmpty() && !pathInfo.exists() && !pathInfo.isSymLink()) {
+        DataLocation location;
+        location.databasePath = pathInfo.absoluteFilePath();
+        location.dataDir = pathInfo.absolutePath();
+        location.makeFrom = options.makeFrom;
+        if (const QString why = makeUserDatabase(location); !why.isEmpty()) {
+            prompter.critical(nullptr, why, QStringLiteral("KOLVA"));
+            return nullptr;
+        }
+        prompter.inform(nullptr, firstStartMessage(location), QStringLiteral("KOLVA"));
+    }
     // What a conversion killed half-way left is undone before the file is
     // looked at.
     if (const QString recovered = recoverInterruptedConversion(path); !recovered.isEmpty())
@@ -120,7 +134,7 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
             if (prompter.message(nullptr, question) == MsgAnswer::Yes) {
                 if (options.converting)
                     *options.converting = true;
-                convertThenStart(programDir, prompter, shell, drives, clock, options, path);
+                convertThenStart(programDir, prompter, shell, drives, clock, settings, options, path);
             }
             return nullptr;
         }
@@ -131,8 +145,8 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
     // only when the Main window closes.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     Database& database = *db;
-    auto session = std::make_unique<KolvaSession>(std::move(db),
-                                                  AppContext{database, prompter, shell, drives, clock, programDir});
+    auto session = std::make_unique<KolvaSession>(
+        std::move(db), AppContext{database, prompter, shell, drives, clock, programDir, settings, pathInfo.absolutePath()});
     session->mainWindow()->show();
     return session;
 }
@@ -167,10 +181,15 @@ int runKolva(int argc, char** argv)
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
+    FileSettings settings;
     std::unique_ptr<KolvaSession> session;
     bool converting = false;
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const DataLocation location =
+        resolveDataLocation(programDir, EnvironmentFolders::current(), settings, databasePath);
     StartOptions options;
-    options.databasePath = databasePath;
+    options.databasePath = location.databasePath;
+    options.makeFrom = location.makeFrom;
     options.converting = &converting;
     bool conversionEnded = false;
     options.converted = [&session, &conversionEnded](std::unique_ptr<KolvaSession> converted) {
@@ -180,7 +199,7 @@ int runKolva(int argc, char** argv)
             QCoreApplication::exit(1);
     };
     installTerminationHandlers();
-    session = startKolva(QCoreApplication::applicationDirPath(), prompter, shell, drives, clock, options);
+    session = startKolva(programDir, prompter, shell, drives, clock, settings, options);
     if (!session && !converting) {
         endAsTerminated();
         return 1;

@@ -1,6 +1,6 @@
 #pragma once
-// Start and end of the program: open KOLVA.MDB in the program directory,
-// show the Main window, and on the way out close every window before the
+// Start and end of the program: open the database (KOLVA.MDB beside the
+// program, in the user's data folder, or the one chosen), show the Main window, and on the way out close every window before the
 // database.
 
 #include "store/context.h"
@@ -14,6 +14,7 @@ namespace kolva {
 
 class Database;
 class frmMain;
+class Settings;
 
 class KolvaSession {
 public:
@@ -34,6 +35,10 @@ private:
 struct StartOptions {
     // The database to open; empty: KOLVA.MDB in the program directory.
     QString databasePath;
+    // When there is no database at databasePath yet, the supplied database
+    // it is made from, with a message saying where (the first start of an
+    // installed KOLVA); "" never makes one.
+    QString makeFrom;
     // Called once an Access database of an earlier version has been
     // converted, with the session on the new database (nothing when the
     // conversion failed or was stopped). Without it no conversion is offered.
@@ -49,13 +54,14 @@ struct StartOptions {
 // the conversion runs with a progress dialog, its closing message gives the
 // count of each table, and options.converted gets the session.
 std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives,
-                                         Clock& clock, const StartOptions& options = {});
+                                         Clock& clock, Settings& settings, const StartOptions& options = {});
 
 // Gives each menu item of the Main window the window it opens.
 void bindMenuWindows(frmMain& main);
 
 // The windows: the real desktop seams, start, event loop, on the database
-// of --database or the one beside the program. Returns the exit status.
+// of --database, of the settings, beside the program or in the user's data
+// folder. Returns the exit status.
 int runKolva(int argc, char** argv);
 
 } // namespace kolva

@@ -813,9 +813,9 @@ SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDa
 
 // ---------------------------------------------------------------- the backup move
 
-QString backupFolderPath(const QString& programDir, const QDate& day)
+QString backupFolderPath(const QString& dataDir, const QDate& day)
 {
-    return QDir(programDir).filePath(QStringLiteral("backup_") + day.toString(QStringLiteral("yyyyMMdd")));
+    return QDir(dataDir).filePath(QStringLiteral("backup_") + day.toString(QStringLiteral("yyyyMMdd")));
 }
 
 bool CardFiles::canWriteIn(const QString& folder, QString* error)
@@ -1149,7 +1149,7 @@ CardImport::CardImport(CardImportRequest request) : request_(std::move(request))
         request_.openDatabase = [](const QString& path) { return Database::open(path); };
     result_.cardRoot = request_.cardRoot;
     result_.keepBackup = request_.keepBackup;
-    result_.backupDir = backupFolderPath(request_.programDir, request_.now.date());
+    result_.backupDir = backupFolderPath(request_.dataDir, request_.now.date());
 }
 
 CardFiles& CardImport::files()
@@ -1183,13 +1183,13 @@ bool CardImport::prepare()
     }
     result_.found = scan_.count();
 
-    // The database's journal and the backup folders are made in the program
+    // The database's journal and the backup folders are made in the data
     // folder: it must be writable before anything is read.
     QString why;
-    if (!files().canWriteIn(request_.programDir, &why)) {
+    if (!files().canWriteIn(request_.dataDir, &why)) {
         result_.stop = Stop::ProgramFolder;
-        result_.why = QStringLiteral("The program folder %1 cannot be written: %2")
-                          .arg(displayFolder(request_.programDir), why);
+        result_.why = QStringLiteral("The data folder %1 cannot be written: %2")
+                          .arg(displayFolder(request_.dataDir), why);
         return false;
     }
     if (request_.keepBackup && QFileInfo(result_.backupDir).isDir() && !files().canWriteIn(result_.backupDir, &why)) {
@@ -1364,7 +1364,7 @@ void CardImport::moveAndLog(Progress& progress)
 void CardImport::writeLog()
 {
     const QString folder = request_.keepBackup && QFileInfo(result_.backupDir).isDir() ? result_.backupDir
-                                                                                       : request_.programDir;
+                                                                                       : request_.dataDir;
     const QString path =
         QDir(folder).filePath(QStringLiteral("import_%1.log").arg(request_.now.toString(QStringLiteral("yyyyMMdd_HHmmss"))));
     QStringList lines;

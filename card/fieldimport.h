@@ -169,9 +169,9 @@ struct SaveResult {
 SaveResult saveRecords(Database& db, CardRead& read, bool importAgain, const QDateTime& added, const QString& user,
                        Progress& progress);
 
-// The backup folder of a day: the program directory, "backup_" and the
-// date as YYYYMMDD.
-QString backupFolderPath(const QString& programDir, const QDate& day);
+// The backup folder of a day: the data folder (the database's), "backup_"
+// and the date as YYYYMMDD.
+QString backupFolderPath(const QString& dataDir, const QDate& day);
 
 // The file operations of the backup move and of the checks before an
 // import; tests replace single steps to make them fail.
@@ -227,8 +227,8 @@ QString displayFolder(const QString& path);
 
 struct CardImportRequest {
     QString cardRoot;
-    QString programDir;   // holds the database and the backup folders
-    QString databasePath; // KOLVA.MDB in the program directory
+    QString dataDir;      // holds the backup folders and the import log (the database's folder)
+    QString databasePath; // KOLVA.MDB
     bool keepBackup = true;
     QDateTime now;        // the import time
     QString user;         // who imports, for the record history
@@ -244,7 +244,7 @@ struct CardImportResult {
         NoLocation,     // the folder cannot be found or read
         NotACard,       // no RiskRating_1.txt
         NoFieldData,    // no .tree file
-        ProgramFolder,  // the program folder (or the backup folder) cannot be written
+        ProgramFolder,  // the data folder (or the backup folder) cannot be written
         Database,       // the database cannot save the import
         CardRemoved,    // the card went away while it was read
         CardUnreadable, // a file of the card cannot be read
@@ -281,7 +281,7 @@ class CardImport {
 public:
     explicit CardImport(CardImportRequest request);
 
-    // Checks the card and that the program folder and the database can be
+    // Checks the card and that the data folder and the database can be
     // written, before anything is read; lists the .tree files. False when
     // the import cannot go on (result() says why).
     bool prepare();

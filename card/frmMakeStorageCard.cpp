@@ -2,6 +2,7 @@
 
 #include "card/cardwriter.h"
 #include "card/fieldimport.h"
+#include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/controls.h"
 #include "platform/drivelist.h"
@@ -91,7 +92,7 @@ frmMakeStorageCard::frmMakeStorageCard(AppContext context, QWidget* parent) : QD
 
     auto* Label4 = makeLabel(QStringLiteral("Label4"), QStringLiteral("Select Storage Card"), this);
     column->addWidget(Label4);
-    Drive1_ = new DriveList(context_.drives, context_.prompter, this);
+    Drive1_ = new DriveList(context_.drives, context_.prompter, this, &context_.settings);
     Drive1_->setObjectName(QStringLiteral("Drive1"));
     Drive1_->setAccessibleName(Label4->text());
     Label4->setBuddy(Drive1_);
@@ -152,7 +153,7 @@ void frmMakeStorageCard::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!loaded_) {
         loaded_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
 }
 

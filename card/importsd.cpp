@@ -95,7 +95,7 @@ void importFieldData(const AppContext& context, const ImportSdControls& controls
 
     CardImportRequest request;
     request.cardRoot = root;
-    request.programDir = context.programDir;
+    request.dataDir = context.dataDir;
     request.databasePath = context.db.path();
     request.keepBackup = controls.chkSavePDAFiles->isChecked();
     request.now = context.clock.now();

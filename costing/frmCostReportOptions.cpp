@@ -1,6 +1,8 @@
 #include "costing/frmCostReportOptions.h"
 
 #include "costing/periodblock.h"
+#include "platform/settings.h"
+#include "platform/busycursor.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
@@ -163,6 +165,8 @@ CostReportOptions frmCostReportOptions::options() const
 void frmCostReportOptions::cmdDoIt_Click()
 {
     if (report_) {
+        if (report_->printsWithoutPreview())
+            return; // being made for the printer
         report_->show();
         report_->raise();
         report_->activateWindow();
@@ -194,6 +198,11 @@ void frmCostReportOptions::cmdDoIt_Click()
         this);
     // Not modal: the options stay usable beside it.
     report_->setAttribute(Qt::WA_DeleteOnClose);
+    if (!chkPreview_->isChecked()) {
+        // Straight to the printer: made with its progress, then the print dialog.
+        report_->printWithoutPreview();
+        return;
+    }
     report_->show();
     report_->raise();
     report_->activateWindow();
@@ -204,7 +213,7 @@ void frmCostReportOptions::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "costing/frmCostMatrixReport.h"
 #include "costing/costtable.h"
+#include "platform/settings.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
@@ -330,7 +331,7 @@ void frmEnterCosts::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
 }
 

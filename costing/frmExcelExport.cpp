@@ -2,6 +2,7 @@
 
 #include "costing/csvexport.h"
 #include "costing/periodblock.h"
+#include "platform/settings.h"
 #include "platform/controls.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
@@ -72,7 +73,9 @@ void frmExcelExport::cmdDoIt_Click()
     request.filter = QStringLiteral("Excel CSV Files(*.csv)");
     request.defaultSuffix = QStringLiteral("CSV");
     request.proposedName = QStringLiteral("*.csv");
-    request.folder = context_.programDir;
+    // Beside the database: the program folder of a portable copy, the user's
+    // data folder of an installed one (whose program folder cannot be written).
+    request.folder = context_.dataDir;
     const QString path = context_.prompter.saveFileName(this, request).trimmed();
     if (path.isEmpty() || path.compare(QStringLiteral("*.CSV"), Qt::CaseInsensitive) == 0)
         return;
@@ -142,7 +145,7 @@ void frmExcelExport::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
 }
 

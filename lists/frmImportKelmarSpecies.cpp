@@ -1,6 +1,7 @@
 #include "lists/frmImportKelmarSpecies.h"
 
 #include "lists/speciesimport.h"
+#include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/controls.h"
 #include "platform/progress.h"
@@ -131,7 +132,7 @@ void frmImportKelmarSpecies::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!loaded_) {
         loaded_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
 }
 

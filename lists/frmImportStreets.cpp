@@ -1,6 +1,7 @@
 #include "lists/frmImportStreets.h"
 
 #include "lists/streets.h"
+#include "platform/settings.h"
 #include "platform/controls.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
@@ -74,7 +75,7 @@ void frmImportStreets::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
 }
 
 void frmImportStreets::closeEvent(QCloseEvent* event)

@@ -1,6 +1,7 @@
 #include "lists/frmLookupList.h"
 
 #include "lists/uppercase.h"
+#include "platform/settings.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
@@ -155,7 +156,7 @@ void frmLookupList::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
         Form_Activate();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "lists/frmImportStreets.h"
 #include "lists/streets.h"
+#include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
@@ -81,7 +82,7 @@ void frmStreetList::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
         FillStreetChecklist(); // also when the street import gives the window back
     }
 }

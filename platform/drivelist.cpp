@@ -2,8 +2,10 @@
 
 #include "platform/drives.h"
 #include "platform/prompter.h"
+#include "platform/settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalBlocker>
 
 namespace kolva {
@@ -18,13 +20,36 @@ QString DriveList::otherFolderText()
     return tr("Other folder...");
 }
 
-DriveList::DriveList(Drives& drives, Prompter& prompter, QWidget* parent)
-    : QComboBox(parent), drives_(drives), prompter_(prompter)
+DriveList::DriveList(Drives& drives, Prompter& prompter, QWidget* parent, Settings* settings)
+    : QComboBox(parent), drives_(drives), prompter_(prompter), settings_(settings)
 {
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(18);
     connect(this, &QComboBox::activated, this, &DriveList::onActivated);
-    fill({});
+    QString last;
+    if (settings_) {
+        // A remembered folder that is gone (a copy deleted, a share not
+        // mounted) is not offered; it stays remembered for when it is back.
+        for (const QString& folder : settings_->cardFolders()) {
+            if (QFileInfo(folder).isDir() && !folders_.contains(folder))
+                folders_.append(folder);
+        }
+        last = settings_->cardLocation();
+    }
+    fill(last);
+}
+
+void DriveList::remember()
+{
+    if (!settings_)
+        return;
+    QStringList folders = settings_->cardFolders();
+    for (const QString& folder : std::as_const(folders_)) {
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    settings_->setCardFolders(folders);
+    settings_->setCardLocation(selectedRoot());
 }
 
 void DriveList::refresh()
@@ -90,12 +115,14 @@ void DriveList::addFolder(const QString& path)
     if (!folders_.contains(folder))
         folders_.append(folder);
     fill(folder);
+    remember();
 }
 
 void DriveList::onActivated(int index)
 {
     if (index != count() - 1) {
         lastChoice_ = index;
+        remember();
         return;
     }
     const QString start = lastChoice_ >= 0 ? itemData(lastChoice_, RootRole).toString() : QDir::homePath();

@@ -1,7 +1,8 @@
 #pragma once
 // The list where the user picks the storage card: the mounted volumes, the
 // folders the user added, and a last entry that adds a folder holding a copy
-// of a card.
+// of a card. With settings, the folders added and the choice are remembered
+// for the next start (and for the other windows that list the cards).
 
 #include <QComboBox>
 
@@ -9,11 +10,12 @@ namespace kolva {
 
 class Drives;
 class Prompter;
+class Settings;
 
 class DriveList : public QComboBox {
     Q_OBJECT
 public:
-    DriveList(Drives& drives, Prompter& prompter, QWidget* parent = nullptr);
+    DriveList(Drives& drives, Prompter& prompter, QWidget* parent = nullptr, Settings* settings = nullptr);
 
     // Reads the volumes again; a card inserted after start shows only then.
     void refresh();
@@ -30,9 +32,11 @@ private:
     void onActivated(int index);
     void fill(const QString& keepRoot);
     int indexOfRoot(const QString& root) const;
+    void remember();
 
     Drives& drives_;
     Prompter& prompter_;
+    Settings* settings_;
     QStringList folders_;
     int lastChoice_ = -1;
 };

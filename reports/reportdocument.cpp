@@ -1014,6 +1014,14 @@ void ReportDocument::SetOrientation(int orientation)
         d->pageSize = pageSize();
 }
 
+void ReportDocument::SetPaperSize(QPageSize::PageSizeId paper)
+{
+    if (!d->pages.empty())
+        return;
+    paper_ = paper;
+    d->pageSize = pageSize();
+}
+
 void ReportDocument::SetHeaderStyle(const QString& fontName, double points, const QColor& colour)
 {
     d->headerFont = {fontName, points, false};
@@ -1139,7 +1147,7 @@ qint64 ReportDocument::tableRowCount() const
 QPageLayout ReportDocument::pageLayout() const
 {
     const QSizeF size = pageSize();
-    return QPageLayout(QPageSize(QPageSize::Letter),
+    return QPageLayout(QPageSize(paper_),
                        size.width() > size.height() ? QPageLayout::Landscape : QPageLayout::Portrait,
                        QMarginsF(0, 0, 0, 0), QPageLayout::Inch);
 }
@@ -1148,7 +1156,7 @@ QSizeF ReportDocument::pageSize() const
 {
     if (d && !d->pages.empty())
         return d->pageSize;
-    const QSizeF inches = QPageSize(QPageSize::Letter).size(QPageSize::Inch);
+    const QSizeF inches = QPageSize(paper_).size(QPageSize::Millimeter) / 25.4;
     return orientation_ == Portrait ? QSizeF(inches.width() * Dpi, inches.height() * Dpi)
                                     : QSizeF(inches.height() * Dpi, inches.width() * Dpi);
 }

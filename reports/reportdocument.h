@@ -6,7 +6,8 @@
 // and saved on a worker thread or without a display.
 //
 // Lengths inside the document are in dots of 1/1200 inch ("layout units").
-// The paper is US Letter, portrait unless the document turns it.
+// The paper is US Letter unless the document is set to another (A4),
+// portrait unless the document turns it.
 //
 // Header and footer texts: "|" splits the text into a left, a centre and a
 // right part; CR LF (or a lone LF) in a part starts a new line; "%d" becomes
@@ -41,6 +42,7 @@
 
 #include <QColor>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
@@ -127,6 +129,10 @@ public:
     void BeginDocument();
     void SetPageMargins(const QString& left, const QString& right);
     void SetOrientation(int orientation);
+    // The paper the pages are laid out on (Letter or A4); like the
+    // orientation, only honoured before the first page.
+    void SetPaperSize(QPageSize::PageSizeId paper);
+    QPageSize::PageSizeId paperSize() const { return paper_; }
     void SetHeaderStyle(const QString& fontName, double points, const QColor& colour);
     void SetPageHeader(const QString& text);
     void SetPageFooter(const QString& text);
@@ -221,6 +227,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
     Orientation orientation_ = Portrait;
+    QPageSize::PageSizeId paper_ = QPageSize::Letter;
     bool complete_ = false;
     QString title_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/busycursor.h"
 #include "platform/printdialog.h"
+#include "platform/settings.h"
 #include "reports/reportdocument.h"
 
 #include <QComboBox>
@@ -375,11 +376,24 @@ void ReportPreview::print()
     const ReportDocument* document = view_->document();
     if (!document || document->pageCount() == 0)
         return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(document->pageLayout());
-    printer.setFullPage(true);
-    printer.setDocName(document->documentTitle().isEmpty() ? title_ : document->documentTitle());
-    if (!asker_(this, printer, document->pageCount()))
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setPageLayout(document->pageLayout());
+    printer->setFullPage(true);
+    printer->setDocName(document->documentTitle().isEmpty() ? title_ : document->documentTitle());
+    if (!asker_(this, *printer, document->pageCount()))
+        return;
+    const QPageSize::PageSizeId chosen = printer->pageLayout().pageSize().id();
+    if (paperChooser_ && chosen != document->paperSize() && isReportPaper(chosen)) {
+        paperChooser_(chosen, printer);
+        return;
+    }
+    printOn(*printer);
+}
+
+void ReportPreview::printOn(QPrinter& printer)
+{
+    const ReportDocument* document = view_->document();
+    if (!document || document->pageCount() == 0)
         return;
     try {
         BusyCursor busy;

@@ -5,9 +5,11 @@
 // shows at once.
 
 #include <QAbstractScrollArea>
+#include <QPageSize>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -86,9 +88,19 @@ public:
     PageView* view() const { return view_; }
     // Replaces the print dialog (tests print to a file this way).
     void setPrintAsker(PrintAsker asker) { asker_ = std::move(asker); }
+    // Called instead of printing when the user chose in the print dialog
+    // another paper the report can be laid out on (Letter, A4) than the
+    // document's: the report is to be laid out again on it, then printed
+    // on the printer as chosen. Without it, the pages print on the paper
+    // chosen as they are laid out.
+    using PaperChooser = std::function<void(QPageSize::PageSizeId paper, std::shared_ptr<QPrinter> printer)>;
+    void setPaperChooser(PaperChooser chooser) { paperChooser_ = std::move(chooser); }
     // Prints the document after asking the user; the document title names
     // the print job.
     void print();
+    // Prints the document on a printer the user has set up already (the
+    // pages chosen there).
+    void printOn(QPrinter& printer);
     void setDocumentTitle(const QString& title) { title_ = title; }
 
 signals:
@@ -110,6 +122,7 @@ private:
     QToolButton* zoomIn_ = nullptr;
     QToolButton* print_ = nullptr;
     PrintAsker asker_;
+    PaperChooser paperChooser_;
     QString title_;
 };
 

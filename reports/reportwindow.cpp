@@ -1,5 +1,6 @@
 #include "reports/reportwindow.h"
 
+#include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
@@ -12,8 +13,11 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
+
+#include <utility>
 
 namespace kolva {
 
@@ -70,6 +74,9 @@ ReportPreviewWindow::ReportPreviewWindow(const AppContext& context, const Report
     VSPrinter1_->setDocumentTitle(traits_.caption);
     connect(VSPrinter1_, &ReportPreview::printFailed, this,
             [this](const QString& why) { context_.prompter.warn(this, why, QStringLiteral("Error")); });
+    VSPrinter1_->setPaperChooser([this](QPageSize::PageSizeId paper, std::shared_ptr<QPrinter> printer) {
+        paperChosen(paper, std::move(printer));
+    });
 
     if (traits_.hasPdf) {
         cmdPDF_ = new QPushButton(QStringLiteral("&Save as a PDF "), this);
@@ -115,7 +122,7 @@ void ReportPreviewWindow::showEvent(QShowEvent* event)
 void ReportPreviewWindow::Form_Load()
 {
     Timer1_->start(BuildDelayMs);
-    centreOnScreen(this);
+    placeWindow(this, context_.settings);
     if (traits_.busyOverPreview)
         VSPrinter1_->setCursor(Qt::WaitCursor);
     if (traits_.busyOverWindow)
@@ -131,6 +138,30 @@ void ReportPreviewWindow::Timer1_Timer()
     Timer1_->stop();
     if (builds_ > 0 || building_)
         return;
+    startBuild();
+}
+
+void ReportPreviewWindow::printWithoutPreview()
+{
+    printOnly_ = true;
+    if (builds_ == 0 && !building_) {
+        if (traits_.landscapeOnLoad)
+            document_->SetOrientation(ReportDocument::Landscape);
+        startBuild();
+    }
+}
+
+void ReportPreviewWindow::paperChosen(QPageSize::PageSizeId paper, std::shared_ptr<QPrinter> printer)
+{
+    if (building_ || saving_)
+        return;
+    context_.settings.setReportPaper(paper);
+    pendingPrint_ = std::move(printer);
+    startBuild();
+}
+
+void ReportPreviewWindow::startBuild()
+{
     building_ = true;
     ++builds_;
     if (!busy_)
@@ -139,6 +170,9 @@ void ReportPreviewWindow::Timer1_Timer()
     // the window takes it when the work has ended.
     auto made = std::make_shared<std::unique_ptr<ReportDocument>>(std::make_unique<ReportDocument>());
     (*made)->SetOrientation(document_->orientation());
+    (*made)->SetPaperSize(context_.settings.reportPaper());
+    if (cmdPDF_)
+        cmdPDF_->setEnabled(false);
     const QString path = context_.db.path();
     QPointer<ReportPreviewWindow> self(this);
     job_ = BackgroundJob::start(
@@ -164,6 +198,7 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
             std::rethrow_exception(error);
         document_ = std::shared_ptr<ReportDocument>(std::move(document));
     } catch (const ReportCancelled&) {
+        pendingPrint_.reset();
         close(); // nothing to show: back to the options
         return;
     } catch (const ReportNothingToList& e) {
@@ -171,9 +206,11 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
         close();
         return;
     } catch (const DbError& e) {
+        pendingPrint_.reset(); // nothing laid out on the paper chosen: nothing printed
         context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(e.message()),
                                QStringLiteral("Error"));
     } catch (const std::exception& e) {
+        pendingPrint_.reset();
         context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(QString::fromUtf8(e.what())),
                                QStringLiteral("Error"));
     }
@@ -187,6 +224,21 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
     lblStatus_->setAccessibleName(note);
     lblStatus_->setVisible(!note.isEmpty());
     emit reportBuilt();
+
+    // Laid out again for the paper chosen in the print dialog: printed as
+    // asked there. Pages chosen by number are numbered anew on the other
+    // paper, so the user chooses them again.
+    if (const std::shared_ptr<QPrinter> printer = std::exchange(pendingPrint_, nullptr);
+        printer && document_->isComplete()) {
+        if (printer->printRange() == QPrinter::AllPages)
+            VSPrinter1_->printOn(*printer);
+        else
+            VSPrinter1_->print();
+    } else if (printOnly_ && document_->isComplete()) {
+        VSPrinter1_->print();
+    }
+    if (printOnly_ && !building_)
+        close();
 }
 
 void ReportPreviewWindow::closeEvent(QCloseEvent* event)
@@ -242,7 +294,9 @@ void ReportPreviewWindow::cmdPDF_Click()
     request.filter = QStringLiteral("PDF Files(*.pdf)");
     request.defaultSuffix = QStringLiteral("PDF");
     request.proposedName = QStringLiteral("*.pdf");
-    request.folder = context_.programDir;
+    // Beside the database: the program folder of a portable copy, the user's
+    // data folder of an installed one (whose program folder cannot be written).
+    request.folder = context_.dataDir;
     const QString path = context_.prompter.saveFileName(this, request);
     if (path.trimmed().isEmpty() || path.compare(QStringLiteral("*.PDF"), Qt::CaseInsensitive) == 0)
         return;

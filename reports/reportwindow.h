@@ -20,6 +20,7 @@
 #include <memory>
 
 class QLabel;
+class QPrinter;
 class QPushButton;
 class QTimer;
 
@@ -89,6 +90,12 @@ public:
     void cmdPDF_Click();
     void cmdExit_Click();
 
+    // Without showing the window: builds the report (with its progress),
+    // asks how to print it, prints it and closes. For "Preview before
+    // Printing" cleared.
+    void printWithoutPreview();
+    bool printsWithoutPreview() const { return printOnly_; }
+
 signals:
     void reportBuilt();
     // A PDF save ended (written, failed or cancelled).
@@ -103,6 +110,10 @@ private:
     void Form_Load();
     void Form_Resize();
     void Timer1_Timer();
+    void startBuild();
+    // The user chose another paper in the print dialog: it is remembered,
+    // the report laid out on it, then printed.
+    void paperChosen(QPageSize::PageSizeId paper, std::shared_ptr<QPrinter> printer);
     void buildFinished(std::unique_ptr<ReportDocument> document, std::exception_ptr error);
     void saveFinished(const QString& path, std::exception_ptr error);
 
@@ -120,7 +131,11 @@ private:
     bool loaded_ = false;
     bool building_ = false;
     bool saving_ = false;
+    bool printOnly_ = false;
     int builds_ = 0;
+    // The printer set up in the print dialog, for the report being laid out
+    // again on the paper chosen there.
+    std::shared_ptr<QPrinter> pendingPrint_;
 };
 
 } // namespace kolva

@@ -1,6 +1,6 @@
 #pragma once
 // What every window is given when it is made: the open database, the seams
-// to the desktop and the program directory.
+// to the desktop, the settings, the program directory and the data folder.
 
 #include <QString>
 
@@ -11,6 +11,7 @@ class Prompter;
 class Shell;
 class Drives;
 class Clock;
+class Settings;
 
 struct AppContext {
     Database& db;
@@ -18,7 +19,11 @@ struct AppContext {
     Shell& shell;
     Drives& drives;
     Clock& clock;
-    QString programDir;
+    QString programDir; // where the program and its documents are
+    Settings& settings;
+    // The folder of the database: the backup folders of the card import and
+    // the import logs go there. Beside the program only when the database is.
+    QString dataDir;
 };
 
 } // namespace kolva

@@ -1,5 +1,6 @@
 #include "trees/frmEditTree.h"
 
+#include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -1024,7 +1025,7 @@ void frmEditTree::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (IsLoading_) {
         fitWindowToDetails();
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
         // Where the desktop gives the window no activation when it opens,
         // the list is still built as soon as the window shows.
         QTimer::singleShot(0, this, [this] {

@@ -1,5 +1,6 @@
 #include "trees/frmRating.h"
 
+#include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
@@ -132,7 +133,7 @@ void frmRating::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        centreOnScreen(this);
+        placeWindow(this, context_.settings);
     }
     if (unusable_)
         QTimer::singleShot(0, this, &QWidget::close);

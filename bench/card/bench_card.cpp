@@ -16,6 +16,7 @@
 #include "app/frmMain.h"
 #include "card/importsd.h"
 #include "card/treefile.h"
+#include "platform/settings.h"
 #include "platform/clock.h"
 #include "platform/drivelist.h"
 #include "platform/drives.h"
@@ -268,7 +269,8 @@ int main(int argc, char** argv)
         NoShell shell;
         OneCard drives(card);
         SystemClock clock;
-        frmMain main(AppContext{*db, prompter, shell, drives, clock, program});
+        FileSettings settings(QDir(program).filePath(QStringLiteral("kolva.ini")));
+        frmMain main(AppContext{*db, prompter, shell, drives, clock, program, settings, program});
         main.show();
         if (main.chkSavePDAFiles()->isChecked() != true) {
             std::fprintf(stderr, "the backup box is not ticked when the window opens\n");

@@ -18,15 +18,14 @@ protected:
         session.reset();
         settle();
     }
-    frmMain* start()
+    frmMain* start(StartOptions options = {})
     {
-        StartOptions options;
         options.converting = &converting;
         options.converted = [this](std::unique_ptr<KolvaSession> converted) {
             session = std::move(converted);
             conversionDone = true;
         };
-        session = startKolva(dir.path(), prompter, shell, drives, clock, options);
+        session = startKolva(dir.path(), prompter, shell, drives, clock, settings, options);
         return session ? session->mainWindow() : nullptr;
     }
 
@@ -35,6 +34,7 @@ protected:
     FakeShell shell;
     FakeDrives drives;
     FakeClock clock;
+    TempSettings settings;
     std::unique_ptr<KolvaSession> session;
     bool converting = false;
     bool conversionDone = false;

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -27,14 +28,18 @@ struct ProcessRun {
     QString err;
 };
 
-ProcessRun kolva(const QStringList& arguments, const QString& display = {})
+ProcessRun kolva(const QStringList& arguments, const QList<QPair<QString, QString>>& variables = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
         env.remove(name);
-    if (!display.isEmpty())
-        env.insert("DISPLAY", display);
+    // The user's settings and data folder of the test's own, unless given.
+    static QTemporaryDir user;
+    env.insert("XDG_CONFIG_HOME", user.filePath("config"));
+    env.insert("XDG_DATA_HOME", user.filePath("data"));
+    for (const auto& [name, value] : variables)
+        env.insert(name, value);
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(KOLVA_PROGRAM_DIR "/kolva"), arguments);
     ProcessRun run;
@@ -149,7 +154,7 @@ TEST(CommandLine, TheWindowsOptionsAreReadBeforeAnyWindowStarts)
     EXPECT_EQ(sha256(database), before);
 
     // A display that is named but cannot be reached: a failure, said.
-    const ProcessRun gone = kolva({"--database", database}, ":12345");
+    const ProcessRun gone = kolva({"--database", database}, {{"DISPLAY", ":12345"}});
     EXPECT_EQ(gone.status, 1) << gone.err.toStdString();
     EXPECT_TRUE(gone.err.contains("kolva: the windows cannot start")) << gone.err.toStdString();
 }
@@ -242,6 +247,39 @@ TEST(CommandLine, WriteCardNeverWritesThroughALinkOnTheCard)
     EXPECT_TRUE(run.err.contains("Species.txt is a symbolic link")) << run.err.toStdString();
     EXPECT_EQ(sha256(dir.databasePath()), before);
     EXPECT_TRUE(QFileInfo(card.dir.filePath("Species.txt")).isSymLink());
+}
+
+TEST(CommandLine, TheDatabaseSetInTheSettingsIsUsedUnlessOneIsGiven)
+{
+    TempProgramDir set, given;
+    Database::open(set.databasePath())->exec("INSERT INTO Surveyors (Description) VALUES ('FROM SETTINGS')");
+    Database::open(given.databasePath())->exec("INSERT INTO Surveyors (Description) VALUES ('FROM OPTION')");
+    QTemporaryDir config;
+    {
+        // Where the program keeps its settings: $XDG_CONFIG_HOME/kolva/kolva.ini.
+        QSettings file(config.filePath("kolva/kolva.ini"), QSettings::IniFormat);
+        file.setValue("database/path", set.databasePath());
+    }
+    const QList<QPair<QString, QString>> environment = {{"XDG_CONFIG_HOME", config.path()}};
+    const auto surveyorsWritten = [&](const QStringList& extra) {
+        Card card(false);
+        const ProcessRun run = kolva(QStringList{"write-card", card.root()} + extra, environment);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        QFile surveyors(card.dir.filePath("Surveyors.txt"));
+        return surveyors.open(QIODevice::ReadOnly) ? QString::fromLatin1(surveyors.readAll()) : QString();
+    };
+    EXPECT_TRUE(surveyorsWritten({}).contains("FROM SETTINGS"));
+    EXPECT_TRUE(surveyorsWritten({"--database", given.databasePath()}).contains("FROM OPTION"));
+
+    // A report is written on the paper the windows lay reports out on.
+    const QString pdf = set.filePath("report.pdf");
+    for (const char* paper : {"Letter", "A4"}) {
+        QSettings(config.filePath("kolva/kolva.ini"), QSettings::IniFormat).setValue("reports/paper", paper);
+        const ProcessRun run = kolva({"report", "needing-ca", "--pdf", pdf, "--overwrite"}, environment);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_TRUE(pdfInfo(pdf, "Page size").contains(QString("(%1)").arg(paper), Qt::CaseInsensitive))
+            << paper << ": " << pdfInfo(pdf, "Page size").toStdString();
+    }
 }
 
 TEST(CommandLine, WriteCardWritesTheEightLists)

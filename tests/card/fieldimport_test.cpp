@@ -84,7 +84,7 @@ struct ImportScene {
     {
         CardImportRequest r;
         r.cardRoot = card.root();
-        r.programDir = ctx.dir.path();
+        r.dataDir = ctx.dir.path();
         r.databasePath = ctx.db->path();
         r.keepBackup = keepBackup;
         r.now = ImportTime;
@@ -547,7 +547,7 @@ TEST_F(FieldImportTest, AProgramFolderThatCannotBeWrittenIsNamedBeforeAnythingIs
     files.unwritableFolder = ctx.dir.path();
     const CardImportResult result = import(true);
     EXPECT_EQ(result.stop, CardImportResult::Stop::ProgramFolder);
-    EXPECT_EQ(result.why, "The program folder " + QDir::toNativeSeparators(ctx.dir.path()) +
+    EXPECT_EQ(result.why, "The data folder " + QDir::toNativeSeparators(ctx.dir.path()) +
                               " cannot be written: Read-only file system");
     EXPECT_TRUE(progress.stages().empty()) << "nothing was read";
     EXPECT_EQ(card.treeFiles(), QStringList({"a.tree"}));
@@ -748,7 +748,7 @@ TEST_F(FieldImportTest, AFullBackupDiskIsNotBlamedOnTheCardAndLeavesNoEmptyLog)
     card.addTree("a.tree", treeLines(1));
     card.addRaw("b.tree", "KOLVA\r\n"); // refused: the import has a log to write
     CardImportRequest r = request(true);
-    r.programDir = folder; // the database stays where it is
+    r.dataDir = folder; // the database stays where it is
     const QString backup = backupFolderPath(folder, ImportTime.date());
     ASSERT_TRUE(QDir().mkpath(backup));
     fillFileSystem(folder);

@@ -470,7 +470,7 @@ TEST_F(OverlappingImportTest, ASecondWindowImportingMeanwhileIsNotSavedAgain)
     ScriptedPrompter otherPrompter;
     std::unique_ptr<KolvaSession> second;
     importWhileAnotherImports([&] {
-        second = startKolva(dir.path(), otherPrompter, shell, drives, clock);
+        second = startKolva(dir.path(), otherPrompter, shell, drives, clock, settings);
         ASSERT_TRUE(second);
         frmMain* other = second->mainWindow();
         ASSERT_TRUE(other->chkSavePDAFiles()->isChecked());
@@ -590,6 +590,54 @@ TEST(ClosingMessage, NamesTwentyFilesInAllAndPointsToTheLogForTheRest)
     EXPECT_EQ(lines[26], "The whole list is in the import log /opt/kolva/backup_20080102/import_20080102_103000.log.");
     EXPECT_EQ(message.icon, MsgIcon::Exclamation);
     EXPECT_EQ(message.caption, "Data Import Completed");
+}
+
+} // namespace
+
+namespace {
+
+// The system's file operations, but nothing can be made in one folder.
+class ReadOnlyFolder : public CardFiles {
+public:
+    explicit ReadOnlyFolder(QString folder) : folder_(std::move(folder)) {}
+    bool canWriteIn(const QString& folder, QString* error) override
+    {
+        if (QDir(folder) == QDir(folder_)) {
+            *error = "Read-only file system";
+            return false;
+        }
+        return CardFiles::canWriteIn(folder, error);
+    }
+
+private:
+    QString folder_;
+};
+
+TEST_F(ImportSdTest, AProgramFolderThatCannotBeWrittenDoesNotStopAnImportIntoADatabaseElsewhere)
+{
+    QTemporaryDir data;
+    const QString database = data.filePath("KOLVA.MDB");
+    ASSERT_TRUE(QFile::rename(dir.databasePath(), database));
+    StartOptions options;
+    options.databasePath = database;
+    main = start(options);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(session->context().dataDir, data.path());
+    card.addTree("a.tree", treeLines(1));
+    clock.current = QDateTime(QDate(2008, 1, 2), QTime(10, 30));
+    prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
+    ReadOnlyFolder files(dir.path());
+    bool ended = false;
+    importFieldData(session->context(), {main, main->Drive1(), main->File1(), main->chkSavePDAFiles(), main->cmdImportSD()},
+                    files, [&ended] { ended = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&ended] { return ended; }, 60000));
+    settle();
+
+    ASSERT_EQ(prompter.prompts().size(), 2u);
+    const QString backup = QDir(data.path()).filePath("backup_20080102");
+    expectMessage(prompter.prompts()[1], doneMessage(1, 1, backup));
+    EXPECT_EQ(QDir(backup).entryList(QDir::Files), QStringList({"a.tree"})) << "the backups go beside the database";
+    EXPECT_FALSE(QFileInfo::exists(backupDir())) << "nothing in the program folder";
 }
 
 } // namespace

@@ -8,13 +8,17 @@
 #include "reports/reportdocument.h"
 #include "reports/reportwindow.h"
 #include "tests/app/apptest.h"
+#include "tests/reports/pdftext.h"
 #include "tests/reports/surveydata.h"
+#include "reports/reportpreview.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -169,6 +173,38 @@ TEST_F(CostReportOptionsTest, OpensTheReportBesideItAndOnlyOnce)
     click(window->cmdExit());
     settle();
     EXPECT_EQ(openWindow("frmCostReport"), nullptr);
+}
+
+TEST_F(CostReportOptionsTest, WithoutPreviewTheReportGoesStraightToThePrinter)
+{
+    click(window->chkPreview());
+    ASSERT_FALSE(window->chkPreview()->isChecked());
+    click(window->cmdDoIt());
+    QPointer<ReportPreviewWindow> report = window->reportWindow();
+    ASSERT_NE(report, nullptr);
+    const QString printed = t.dir.filePath("printed.pdf");
+    int asked = 0;
+    report->VSPrinter1()->setPrintAsker([&](QWidget*, QPrinter& printer, int pages) {
+        ++asked;
+        EXPECT_EQ(pages, 1);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report.isNull(); }, 20000)) << "closes once printed";
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(openWindow("frmCostReport"), nullptr) << "no preview shown";
+    ASSERT_TRUE(QFile::exists(printed));
+    EXPECT_TRUE(pdfText(printed).contains("$450.00"));
+
+    // Cancelled in the print dialog: nothing printed, nothing left open.
+    QFile::remove(printed);
+    click(window->cmdDoIt());
+    report = window->reportWindow();
+    ASSERT_NE(report, nullptr);
+    report->VSPrinter1()->setPrintAsker([](QWidget*, QPrinter&, int) { return false; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report.isNull(); }, 20000));
+    EXPECT_FALSE(QFile::exists(printed));
 }
 
 TEST(CostMatrixReport, PrintsEveryActionInCodeOrderFromTheCostTable)

@@ -758,3 +758,98 @@ TEST_F(PreviewTest, PrintsTheChosenPages)
 }
 
 } // namespace
+
+namespace {
+
+// --- The paper ---------------------------------------------------------------------
+
+// Every table row of every page lies within the body of the page: nothing is
+// cut off at an edge of the paper.
+void expectWithinThePaper(const ReportDocument& document, const char* name)
+{
+    const QRectF body = document.bodyRect().adjusted(-1, -1, 1, 1);
+    const QRectF paper(QPointF(0, 0), document.pageSize());
+    ASSERT_GT(document.pageCount(), 1) << name;
+    for (int page = 1; page <= document.pageCount(); ++page) {
+        for (const ReportDocument::RowView& row : document.tableRows(page)) {
+            EXPECT_TRUE(body.contains(row.rect))
+                << name << " page " << page << ": " << row.cells.join('|').toStdString();
+            EXPECT_TRUE(paper.contains(row.rect)) << name << " page " << page;
+        }
+    }
+}
+
+TEST_F(WindowsTest, ReportsAreLaidOutOnThePaperOfTheSettingsWithoutClipping)
+{
+    for (int i = 1; i <= 60; ++i)
+        addTree(db, {.treeId = i, .street = QStringLiteral("MARTIN LUTHER KING JR BOULEVARD NORTH %1").arg(i),
+                     .location = "BETWEEN THE SIDEWALK AND THE CURB", .species = "QUERCUS RUBRA-NORTHERN RED OAK",
+                     .actions = "1,2,3,4,5,6,7,8,9,10,11"});
+    struct Case {
+        QPageSize::PageSizeId paper;
+        const char* name;
+        QString pdfSize;
+    };
+    for (const Case& c : {Case{QPageSize::A4, "A4", "(A4)"}, Case{QPageSize::Letter, "Letter", "(letter)"}}) {
+        t.settings.setReportPaper(c.paper);
+        auto* reinspection = show(new frmReinspectionReportOptions(t.context()));
+        reinspection->cboYear()->setEditText("2009");
+        click(reinspection->cmdPrint());
+        ReportPreviewWindow* report = reinspection->reportWindow();
+        ASSERT_TRUE(waitBuilt(report)) << c.name;
+        EXPECT_EQ(report->document().paperSize(), c.paper) << c.name;
+        EXPECT_EQ(report->document().pageLayout().pageSize().id(), c.paper) << c.name;
+        expectWithinThePaper(report->document(), c.name);
+        const QString pdf = t.dir.filePath(QStringLiteral("reinspection-%1.pdf").arg(c.name));
+        report->document().SaveAsPdf(pdf);
+        EXPECT_TRUE(pdfInfo(pdf, "Page size").contains(c.pdfSize)) << c.name << ": " << pdfInfo(pdf, "Page size").toStdString();
+        click(report->cmdExit());
+        settle();
+
+        auto* needing = show(new frmTreesNeedingCA_Options(t.context()));
+        click(needing->cmdPrint());
+        ASSERT_TRUE(waitBuilt(needing->reportWindow())) << c.name;
+        expectWithinThePaper(needing->reportWindow()->document(), c.name);
+        click(needing->reportWindow()->cmdExit());
+        settle();
+    }
+}
+
+TEST_F(WindowsTest, APaperChosenInThePrintDialogIsLaidOutPrintedAndRemembered)
+{
+    addTree(db, {.treeId = 77, .street = "ELM ST"});
+    auto* options = show(new frmReinspectionReportOptions(t.context()));
+    options->cboYear()->setEditText("2009");
+    click(options->cmdPrint());
+    ReportPreviewWindow* report = options->reportWindow();
+    ASSERT_TRUE(waitBuilt(report));
+    ASSERT_EQ(report->document().paperSize(), QPageSize::Letter) << "Letter until the user chooses another";
+
+    const QString printed = t.dir.filePath("printed.pdf");
+    QPageSize::PageSizeId offered = QPageSize::Custom;
+    report->VSPrinter1()->setPrintAsker([&](QWidget*, QPrinter& printer, int) {
+        offered = printer.pageLayout().pageSize().id();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        return true;
+    });
+    click(child<QToolButton>(report->VSPrinter1(), "cmdPrintReport"));
+    EXPECT_EQ(offered, QPageSize::Letter) << "the dialog starts from the paper laid out";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report->buildCount() == 2 && report->isBuilt(); }, 20000));
+    EXPECT_EQ(report->document().paperSize(), QPageSize::A4) << "laid out again on the paper chosen";
+    EXPECT_EQ(t.settings.reportPaper(), QPageSize::A4);
+    ASSERT_TRUE(QFile::exists(printed));
+    EXPECT_TRUE(pdfInfo(printed, "Page size").contains("(A4)")) << pdfInfo(printed, "Page size").toStdString();
+    EXPECT_TRUE(pdfText(printed).contains("ELM ST"));
+    click(report->cmdExit());
+    settle();
+
+    // The next report is laid out on it at once.
+    click(options->cmdPrint());
+    ASSERT_TRUE(waitBuilt(options->reportWindow()));
+    EXPECT_EQ(options->reportWindow()->document().paperSize(), QPageSize::A4);
+    EXPECT_EQ(options->reportWindow()->buildCount(), 1);
+}
+
+} // namespace

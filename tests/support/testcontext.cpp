@@ -60,6 +60,30 @@ QString TempProgramDir::databasePath() const
     return dir_.filePath(QStringLiteral("KOLVA.MDB"));
 }
 
+namespace {
+
+std::unique_ptr<QTemporaryDir> settingsFolder()
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        throw DbError(QStringLiteral("could not make a temporary directory"));
+    return dir;
+}
+
+} // namespace
+
+TempSettings::TempSettings() : TempSettings(settingsFolder()) {}
+
+TempSettings::TempSettings(std::unique_ptr<QTemporaryDir> dir)
+    : FileSettings(dir->filePath(QStringLiteral("kolva.ini"))), dir_(std::move(dir))
+{
+}
+
+QString TempSettings::path() const
+{
+    return fileName();
+}
+
 TestContext::TestContext() : db(openKolvaDatabase(dir.databasePath())) {}
 
 TestContext::~TestContext() = default;

@@ -2,6 +2,7 @@
 // A temporary program directory with a fresh KOLVA.MDB and the test doubles
 // of every seam: what each window test is given.
 
+#include "platform/settings.h"
 #include "store/context.h"
 #include "store/database.h"
 #include "tests/support/fakes.h"
@@ -23,6 +24,18 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+// A settings file of its own in a temporary folder: what the user's
+// config folder would hold.
+class TempSettings : public FileSettings {
+public:
+    TempSettings();
+    QString path() const;
+
+private:
+    explicit TempSettings(std::unique_ptr<QTemporaryDir> dir);
+    std::unique_ptr<QTemporaryDir> dir_;
 };
 
 // Makes a fresh supplied database at path (copied from one made once per run).
@@ -47,8 +60,9 @@ public:
     FakeShell shell;
     FakeDrives drives;
     FakeClock clock;
+    TempSettings settings;
 
-    AppContext context() { return AppContext{*db, prompter, shell, drives, clock, dir.path()}; }
+    AppContext context() { return AppContext{*db, prompter, shell, drives, clock, dir.path(), settings, dir.path()}; }
 };
 
 } // namespace kolva::test

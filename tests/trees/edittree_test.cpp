@@ -1393,7 +1393,7 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
         ~CloseFirst() { window.reset(); }
     } closeBeforeTheConnection{window};
     window = std::make_unique<frmEditTree>(
-        AppContext{*quick, t.prompter, t.shell, t.drives, t.clock, t.dir.path()});
+        AppContext{*quick, t.prompter, t.shell, t.drives, t.clock, t.dir.path(), t.settings, t.dir.path()});
     window->show();
     settle();
     click("cmdEdit");
@@ -1460,7 +1460,7 @@ TEST_F(EditTreeTest, ASaveNeverOverwritesWhatAnotherWindowChangedSinceItShowedTh
     // Two windows, each on a connection of its own to the one file.
     const auto dbB = Database::open(t.db->path());
     frmEditTree& a = *open();
-    frmEditTree b(AppContext{*dbB, t.prompter, t.shell, t.drives, t.clock, t.dir.path()});
+    frmEditTree b(AppContext{*dbB, t.prompter, t.shell, t.drives, t.clock, t.dir.path(), t.settings, t.dir.path()});
     b.show();
     settle();
     const auto type = [](frmEditTree& w, const char* name, const QString& text) {
