@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QTest>
+#include <QToolButton>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -53,6 +54,14 @@ TEST_F(WindowConventions, EveryWindowIsADialogAndEscapeClosesIt)
         EXPECT_EQ(said->role(), QAccessible::Dialog) << window->objectName().toStdString();
         EXPECT_EQ(said->text(QAccessible::Name), window->windowTitle());
 
+        // Every button says what it does, the calendar's icon too.
+        // (A box's own button counts also on a page not shown yet.)
+        for (QToolButton* button : window->findChildren<QToolButton*>()) {
+            if (button->isVisible() || qobject_cast<QLineEdit*>(button->parentWidget())) {
+                EXPECT_FALSE(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name).isEmpty())
+                    << button->parentWidget()->objectName().toStdString() << "/" << button->objectName().toStdString();
+            }
+        }
         // Escape as a user presses it, on the control with the focus.
         window->activateWindow();
         QWidget* focus = window->focusWidget() ? window->focusWidget() : window.data();
