@@ -28,13 +28,15 @@ namespace {
 
 const char* const generalHelp = R"HELP(Usage: kolva [--database FILE]
   or:  kolva COMMAND [options] [arguments]
+  or:  kolva help [COMMAND]
   or:  kolva --version
 
 Without a command, KOLVA starts its windows on the database beside the
 program (or on FILE). With a command it does that one job without any window
 or display, prints what it did, and ends.
 
-Commands (kolva COMMAND --help tells more of each, with examples):
+Commands ("kolva help COMMAND" or "kolva COMMAND --help" tells more of each,
+with examples):
   import       import the field data of a storage card
   write-card   write the reference lists onto a storage card
   report       make a report as a PDF file: reinspection, needing-ca,
@@ -43,18 +45,30 @@ Commands (kolva COMMAND --help tells more of each, with examples):
   export-gis   write the survey records of a period as points for GIS
   convert      convert a KOLVA.MDB of an earlier version (an Access file)
                into a KOLVA database
+  help         tell the options of a command, with examples
 
-Exit status: 0 done; 1 the job failed (the reason on standard error);
-2 wrong command line; 3 nothing to do (no field data on the card, no tree
-in the period): nothing was written.
+Every command takes:
+  --database FILE   work on FILE instead of KOLVA.MDB beside the program
+  --wait SECONDS    how long to wait for another KOLVA that holds the
+                    database (or converts the file)
+  -q, --quiet       print nothing when the job is done (for cron); what went
+                    wrong is still said on standard error
+  -h, --help        show the command's help
+
+Exit status: 0 done; 1 the job failed (the reason on standard error, on one
+line starting "kolva:"); 2 wrong command line; 3 nothing to do (no field
+data on the card, no tree in the period, a database converted already):
+nothing was written.
 
 Options:
-  --database FILE   work on FILE instead of KOLVA.MDB beside the program
+  --database FILE   start the windows on FILE instead of KOLVA.MDB beside
+                    the program
   -h, --help        show this help
   -v, --version     show the version of KOLVA
 )HELP";
 
-const char* const convertHelp = R"HELP(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE]
+const char* const convertHelp = R"HELP(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE] [--wait SECONDS]
+                     [--quiet]
 
 Converts a KOLVA.MDB of an earlier version of KOLVA (a Microsoft Access
 database) into a KOLVA database. The Access file is only read. Every table of
@@ -69,7 +83,16 @@ is converted.
 
 The count of each table is printed and written to NEW.MDB.conversion.log
 beside the new database. On any failure nothing is changed and the reason is
-printed on standard error; the exit status is then 1.
+printed on standard error; the exit status is then 1. A file that is a
+SQLite database already (converted before) is left as it is; the exit
+status is then 3.
+
+Only one conversion of a file runs at a time: while another one runs, this
+one fails at once, or with --wait waits for it to end (and then finds the
+file converted).
+
+Exit status: 0 done; 1 the conversion failed; 2 wrong command line; 3 the
+file is converted already.
 
 Examples:
   kolva convert
@@ -78,6 +101,9 @@ Examples:
 
 Options:
   --database FILE   the database to convert when ACCESS.MDB is not given
+  --wait SECONDS    how long to wait for another conversion of the file to
+                    end (default: not at all)
+  -q, --quiet       print nothing when the conversion is done
   -h, --help        show this help
 )HELP";
 
@@ -94,15 +120,24 @@ QString unknownCommand(const QString& command)
     return QStringLiteral("unknown command \"%1\"; the commands are: %2").arg(command, commandNames().join(QStringLiteral(", ")));
 }
 
+// The help of the command being read, for its usage line.
+const char* currentHelp = generalHelp;
+bool quietRun = false;
+
 int usageError(const QString& what, const QString& command = {})
 {
-    err(QStringLiteral("kolva: %1\nTry \"kolva %2--help\".\n").arg(what, command.isEmpty() ? QString() : command + ' '));
+    err(QStringLiteral("kolva: %1\n%2\nTry \"kolva %3--help\".\n")
+            .arg(oneLine(what), usageOf(command.isEmpty() ? generalHelp : currentHelp),
+                 command.isEmpty() ? QString() : command + ' '));
     return WrongUsage;
 }
 
+// "kolva help [COMMAND]": the general help, or the command's own.
+int helpCommand(const QStringList& arguments, const QString& programDir);
+
 int convertCommand(const QStringList& arguments, const QString& programDir)
 {
-    CommandOptions options(QStringLiteral("convert"), convertHelp, false);
+    CommandOptions options(QStringLiteral("convert"), convertHelp);
     if (const int status = options.parse(arguments); status >= 0)
         return status;
     const QStringList paths = options.positional();
@@ -114,6 +149,8 @@ int convertCommand(const QStringList& arguments, const QString& programDir)
     request.targetPath = paths.size() > 1 ? paths[1] : QString();
     request.now = QDateTime::currentDateTime();
     request.user = operatingSystemUser();
+    // --wait: for another conversion of the file to end.
+    request.lockWaitMs = options.waitGiven() ? options.busyTimeoutMs() : 0;
     if (const QString recovered = recoverInterruptedConversion(request.accessPath); !recovered.isEmpty())
         err(recovered + QLatin1Char('\n'));
     StreamProgress progress(stderr);
@@ -121,6 +158,8 @@ int convertCommand(const QStringList& arguments, const QString& programDir)
         const ConversionResult result = convertAccessDatabase(request, progress);
         out(result.summary() + QLatin1Char('\n'));
         return Done;
+    } catch (const AlreadyConverted& done) {
+        throw CommandEnd(NothingToDo, done.message());
     } catch (const ConversionFailed& failed) {
         fail(failed.message());
     } catch (const ConversionCancelled&) {
@@ -230,6 +269,8 @@ bool platformGiven(const QStringList& arguments)
 
 void out(const QString& text)
 {
+    if (quietRun)
+        return;
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
 }
@@ -240,13 +281,50 @@ void err(const QString& text)
     std::fflush(stderr);
 }
 
-CommandOptions::CommandOptions(QString command, const char* help, bool waits)
-    : command_(std::move(command)), help_(help), waits_(waits)
+bool quiet()
 {
+    return quietRun;
+}
+
+QString oneLine(const QString& text)
+{
+    QString line;
+    for (const QString& piece : text.split(QLatin1Char('\n'))) {
+        const QString part = piece.trimmed();
+        if (part.isEmpty())
+            continue;
+        if (!line.isEmpty()) {
+            // A sentence ends where a new one starts; an item of a list
+            // ("a.tree: the reason") is set apart from the one before.
+            static const QRegularExpression item(QStringLiteral("^\\S+: "));
+            if (QStringLiteral(".!?:;,").contains(line.back()))
+                line += QLatin1Char(' ');
+            else if (item.match(part).hasMatch())
+                line += QStringLiteral("; ");
+            else if (part.front().isUpper())
+                line += QStringLiteral(". ");
+            else
+                line += QLatin1Char(' ');
+        }
+        line += part;
+    }
+    return line;
+}
+
+QString usageOf(const char* help)
+{
+    const QString text = QString::fromUtf8(help);
+    return text.left(text.indexOf(QStringLiteral("\n\n")));
+}
+
+CommandOptions::CommandOptions(QString command, const char* help)
+    : command_(std::move(command)), help_(help)
+{
+    currentHelp = help;
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     add(QStringLiteral("database"), QStringLiteral("FILE"));
-    if (waits_)
-        add(QStringLiteral("wait"), QStringLiteral("SECONDS"));
+    add(QStringLiteral("wait"), QStringLiteral("SECONDS"));
+    parser_.addOption(QCommandLineOption({QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Quiet.")));
     parser_.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Help.")));
 }
 
@@ -263,7 +341,11 @@ int CommandOptions::parse(const QStringList& arguments)
         out(QString::fromUtf8(help_));
         return Done;
     }
-    if (waits_ && parser_.isSet(QStringLiteral("wait"))) {
+    if (parser_.isSet(QStringLiteral("quiet"))) {
+        quietRun = true;
+        StreamProgress::setSilent(true);
+    }
+    if (parser_.isSet(QStringLiteral("wait"))) {
         bool ok = false;
         const double seconds = parser_.value(QStringLiteral("wait")).toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 24 * 3600)
@@ -357,6 +439,8 @@ int runCommand(const QStringList& arguments, const QString& programDir)
     using namespace cli;
     const QString command = commandOf(arguments);
     try {
+        if (command == QLatin1String("help"))
+            return helpCommand(arguments, programDir);
         if (command == QLatin1String("convert"))
             return convertCommand(arguments, programDir);
         if (command == QLatin1String("import"))
@@ -373,15 +457,41 @@ int runCommand(const QStringList& arguments, const QString& programDir)
     } catch (const CommandEnd& end) {
         if (end.status() == WrongUsage)
             return usageError(end.message(), command);
-        err(end.message() + QLatin1Char('\n'));
+        err(QStringLiteral("kolva: ") + oneLine(end.message()) + QLatin1Char('\n'));
         return end.status();
     } catch (const DbError& error) {
-        err(error.message() + QLatin1Char('\n'));
+        err(QStringLiteral("kolva: ") + oneLine(error.message()) + QLatin1Char('\n'));
     } catch (const std::exception& other) {
-        err(QString::fromLocal8Bit(other.what()) + QLatin1Char('\n'));
+        err(QStringLiteral("kolva: ") + oneLine(QString::fromLocal8Bit(other.what())) + QLatin1Char('\n'));
     }
     return Failed;
 }
+
+namespace cli {
+namespace {
+
+int helpCommand(const QStringList& arguments, const QString& programDir)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Help.")));
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    const QStringList topics = parser.positionalArguments().mid(1);
+    if (topics.size() > 1)
+        return usageError(QStringLiteral("help takes one command; \"%1\" is one too many").arg(topics[1]));
+    if (topics.isEmpty() || topics[0] == QLatin1String("help")) {
+        out(QString::fromUtf8(generalHelp));
+        return Done;
+    }
+    // The command's own --help, whatever the command.
+    if (topics[0].startsWith(QLatin1Char('-')))
+        return usageError(unknownCommand(topics[0]));
+    return runCommand({arguments.value(0), topics[0], QStringLiteral("--help")}, programDir);
+}
+
+} // namespace
+} // namespace cli
 
 int parseWindowOptions(const QStringList& arguments, QString& database)
 {

@@ -19,6 +19,7 @@ namespace {
 
 const char* const importHelp = R"HELP(Usage: kolva import PATH [--keep-backup | --no-backup] [--import-again]
                         [--backup-folder DIR] [--database FILE] [--wait SECONDS]
+                        [--quiet]
 
 Imports the field data of a storage card as "Import Field Data from Storage
 Card" does: every .tree file in the folder PATH (the card's root folder, or a
@@ -39,6 +40,9 @@ read back and compared before the file is deleted from the card.
 Prints the number of .tree files, the records saved, the files moved, and
 each file that could not be imported with its reason (the import log in the
 backup folder lists them too). Progress goes to standard error.
+
+With --quiet nothing is printed when every file was imported; files that
+could not be imported are still named, on standard error.
 
 Exit status: 0 done (also when some files could not be imported: they are
 named); 1 the import failed, or the files could not all be moved (then the
@@ -61,10 +65,11 @@ Options:
   --database FILE      work on FILE instead of KOLVA.MDB beside the program
   --wait SECONDS       how long to wait for a database another KOLVA is
                        writing to (default 5)
+  -q, --quiet          print nothing when every file was imported (for cron)
   -h, --help           show this help
 )HELP";
 
-const char* const writeCardHelp = R"HELP(Usage: kolva write-card PATH [--database FILE] [--wait SECONDS]
+const char* const writeCardHelp = R"HELP(Usage: kolva write-card PATH [--database FILE] [--wait SECONDS] [--quiet]
 
 Writes the reference lists the handheld offers onto the storage card in the
 folder PATH, as "Create/Update an KOLVA Storage Card" does: RiskRating_1.txt
@@ -84,6 +89,7 @@ Options:
   --database FILE   work on FILE instead of KOLVA.MDB beside the program
   --wait SECONDS    how long to wait for a database another KOLVA is writing
                     to (default 5)
+  -q, --quiet       print nothing when the card is written
   -h, --help        show this help
 )HELP";
 
@@ -179,6 +185,9 @@ int importCommand(const QStringList& arguments, const QString& programDir)
     lines.insert(1, importsd::countMessage(result.found));
     if (!result.skipped.isEmpty() && !importAgain)
         lines << QStringLiteral("Give --import-again to import the files imported before again.");
+    // Files that could not be imported want looking at, also from cron.
+    if (quiet() && (!result.refused.isEmpty() || !result.leftAlone.isEmpty() || !result.logError.isEmpty()))
+        err(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     out(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     return Done;
 }

@@ -10,16 +10,18 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
+#include <cstdio>
 #include <optional>
 
 namespace kolva::cli {
 
 namespace {
 
-const char* const exportHelp = R"HELP(Usage: kolva export-csv FILE [--from DATE --to DATE | --period NAME] [--bom]
-                        [--overwrite] [--database FILE] [--wait SECONDS]
+const char* const exportHelp = R"HELP(Usage: kolva export-csv FILE|- [--from DATE --to DATE | --period NAME] [--bom]
+                        [--overwrite] [--database FILE] [--wait SECONDS] [--quiet]
 
 Writes the survey records evaluated in a period to the CSV file FILE for a
 spreadsheet, as "Excel Export" does: a header line and one line of 44 items
@@ -35,7 +37,8 @@ file never runs what a text holds.
 
 The file is written under a temporary name and put in place only when
 complete; an existing FILE is replaced only with --overwrite. When the
-period holds no record nothing is written.
+period holds no record nothing is written. With - as FILE the lines go to
+standard output, and what was written is said on standard error.
 
 Exit status: 0 done; 1 the file could not be written (the reason on
 standard error); 2 wrong command line or dates the window would refuse;
@@ -46,6 +49,7 @@ Examples:
   kolva export-csv 2007.csv --from 2007-01-01 --to 2007-12-31
   kolva export-csv /srv/gis/kolva-last-month.csv --period last-month --overwrite
   kolva export-csv trees-for-excel.csv --period last-year --bom
+  kolva export-csv - --period last-month | gzip > last-month.csv.gz
 
 Options:
   --from DATE        the first day of the period
@@ -59,6 +63,7 @@ Options:
   --database FILE    work on FILE instead of KOLVA.MDB beside the program
   --wait SECONDS     how long to wait for a database another KOLVA is writing
                      to (default 5)
+  -q, --quiet        print nothing when the file is written
   -h, --help         show this help
 
 Dates: Jan 05 2007, Jan 5, 2007, 1/5/2007 (month first) or 2007-01-05.
@@ -135,8 +140,10 @@ int exportCsvCommand(const QStringList& arguments, const QString& programDir)
     if (files.size() > 1)
         wrongUsage(QStringLiteral("export-csv takes one file; \"%1\" is one too many").arg(files[1]));
     const QString path = files[0];
+    const bool toStandardOutput = path == QLatin1String("-");
     const PeriodChoice choice = periodChoice(options, true);
-    checkOverwrite(options, path);
+    if (!toStandardOutput)
+        checkOverwrite(options, path);
 
     const std::unique_ptr<Database> db = options.openDatabase(programDir);
     const int wait = options.busyTimeoutMs();
@@ -144,6 +151,14 @@ int exportCsvCommand(const QStringList& arguments, const QString& programDir)
     CsvExportOptions exportOptions;
     exportOptions.path = path;
     exportOptions.forSpreadsheet = options.isSet(QStringLiteral("bom"));
+    QFile standardOutput;
+    if (toStandardOutput) {
+        std::fflush(stdout);
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
+            fail(QStringLiteral("The CSV lines cannot be written to standard output: %1")
+                     .arg(standardOutput.errorString()));
+        exportOptions.stream = &standardOutput;
+    }
     try {
         // Without dates: every record on file, dated or not.
         std::optional<DatePeriod> period;
@@ -158,7 +173,10 @@ int exportCsvCommand(const QStringList& arguments, const QString& programDir)
         const CsvExportResult result = exportSurveyCsv(*db, exportOptions, progress);
         if (result.records == 0)
             throw CommandEnd(NothingToDo, noTrees);
-        QString said = QStringLiteral("%1 created!\n%2 %3").arg(path).arg(result.records).arg(
+        QString said = QStringLiteral("%1 created!\n%2 %3")
+                           .arg(toStandardOutput ? QStringLiteral("Standard output") : path)
+                           .arg(result.records)
+                           .arg(
             result.records == 1 ? QStringLiteral("record") : QStringLiteral("records"));
         if (period && result.undated < result.records)
             said += QStringLiteral(" from %1 to %2").arg(period->begin.toString(Qt::ISODate),
@@ -166,9 +184,15 @@ int exportCsvCommand(const QStringList& arguments, const QString& programDir)
         said += QLatin1Char('\n');
         if (result.undated > 0)
             said += undatedRecordsNote(result.undated) + QLatin1Char('\n');
-        out(said);
+        // The lines themselves are on standard output.
+        if (!toStandardOutput)
+            out(said);
+        else if (!quiet())
+            err(said);
         return Done;
     } catch (const CsvExportError& error) {
+        if (toStandardOutput)
+            fail(QStringLiteral("%1 - %2").arg(error.number()).arg(error.description()));
         fail(QStringLiteral("%1 - %2\nThe CSV file %3 was not written.")
                  .arg(error.number())
                  .arg(error.description(), QDir::toNativeSeparators(path)));

@@ -46,15 +46,26 @@ private:
 [[noreturn]] inline void wrongUsage(const QString& message) { throw CommandEnd(WrongUsage, message); }
 [[noreturn]] inline void fail(const QString& message) { throw CommandEnd(Failed, message); }
 
+// The usage paragraph at the head of a help text ("Usage: kolva ...").
+QString usageOf(const char* help);
+
 // Text on standard output and on standard error, in the system's encoding.
+// What a command did goes through out(), which --quiet silences; err() is
+// for what needs the user's attention and is never silenced.
 void out(const QString& text);
 void err(const QString& text);
+// Whether --quiet was given: nothing on standard output, no progress.
+bool quiet();
+// A message of several lines as one line for a log or a mail from cron.
+QString oneLine(const QString& text);
 
-// The options of one command: its own and those every command takes.
+// The options of one command: its own and those every command takes
+// (--database, --wait, --quiet, --help).
 class CommandOptions {
 public:
-    // help: the whole text --help prints; waits: the command takes --wait.
-    CommandOptions(QString command, const char* help, bool waits = true);
+    // help: the whole text --help prints; its first paragraph is the usage
+    // shown after a wrong command line.
+    CommandOptions(QString command, const char* help);
     // An option with a value ("FILE") or, without valueName, a switch.
     void add(const QString& name, const QString& valueName = {});
     // Parses the arguments (the program name first, then the command). Gives
@@ -72,6 +83,7 @@ public:
     QString databasePath(const QString& programDir) const;
     // How long a statement waits for another KOLVA's lock (--wait), in ms.
     int busyTimeoutMs() const { return busyTimeoutMs_; }
+    bool waitGiven() const { return parser_.isSet(QStringLiteral("wait")); }
 
     // Opens the database as the windows do at start (a file that is not a
     // KOLVA database is refused, an older one is brought up to date); a
@@ -81,7 +93,6 @@ public:
 private:
     QString command_;
     const char* help_;
-    bool waits_;
     QCommandLineParser parser_;
     int busyTimeoutMs_ = DefaultBusyTimeoutMs;
 };

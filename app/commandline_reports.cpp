@@ -67,6 +67,7 @@ Options of every report:
   --database FILE    work on FILE instead of KOLVA.MDB beside the program
   --wait SECONDS     how long to wait for a database another KOLVA is writing
                      to (default 5)
+  -q, --quiet        print nothing when the PDF is written
   -h, --help         show this help
 
 reinspection:

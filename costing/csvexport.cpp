@@ -10,8 +10,10 @@
 #include <QStringEncoder>
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 namespace kolva {
 
@@ -249,13 +251,21 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
                   period.values);
     // Beside the target and renamed over it when complete: never through a
     // link, and a failure or a cancel leaves the old file as it was.
-    SafeFileWriter file(options.path);
-    if (const QString reason = file.open(); !reason.isEmpty())
-        fileFailed(file, reason);
+    std::optional<SafeFileWriter> file;
+    if (!options.stream) {
+        file.emplace(options.path);
+        if (const QString reason = file->open(); !reason.isEmpty())
+            fileFailed(*file, reason);
+    }
     Output out(options.forSpreadsheet);
     const auto flush = [&] {
-        if (file.device().write(out.bytes()) != out.bytes().size())
-            fileFailed(file, file.commit()); // gives the write's reason and removes the temporary file
+        if (!file) {
+            if (options.stream->write(out.bytes()) != out.bytes().size())
+                throw CsvExportError(EIO, QStringLiteral("Could not write the CSV lines: %1")
+                                              .arg(options.stream->errorString()));
+        } else if (file->device().write(out.bytes()) != out.bytes().size()) {
+            fileFailed(*file, file->commit()); // gives the write's reason and removes the temporary file
+        }
         out.bytes().clear();
     };
 
@@ -294,8 +304,10 @@ CsvExportResult exportSurveyCsv(Database& db, const CsvExportOptions& options, P
     flush();
     progress.advance(records);
     progress.setCancellable(false);
-    if (const QString reason = file.commit(); !reason.isEmpty())
-        fileFailed(file, reason);
+    if (file) {
+        if (const QString reason = file->commit(); !reason.isEmpty())
+            fileFailed(*file, reason);
+    }
     return {records, false, undated};
 }
 

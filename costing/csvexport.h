@@ -19,6 +19,7 @@
 
 #include "costing/period.h"
 
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,9 @@ struct CsvExportOptions {
     bool everyRecord = false;
     // UTF-8 with a byte-order mark, no text read as a formula.
     bool forSpreadsheet = false;
+    // Instead of a file: the device the lines are written to as they are
+    // made (standard output). Nothing is written when no record is found.
+    QIODevice* stream = nullptr;
 };
 
 // The export could not be written: the system's error number and the reason
@@ -68,7 +72,7 @@ QStringList surveyCsvTitles();
 // (the GIS export writes the same columns).
 QStringList surveyCsvFields();
 
-// Writes the records of the period to options.path. The file is written
+// Writes the records of the period to options.path (or options.stream). The file is written
 // under a temporary name and put in place only when complete, so that a
 // failure or a cancel leaves an existing file as it was; a link, folder, pipe
 // or device in the file's place is refused and left alone. When the period

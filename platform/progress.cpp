@@ -38,7 +38,16 @@ int terminationSignal()
 
 // ---------------------------------------------------------------- StreamProgress
 
+namespace {
+std::atomic<bool> silentStreams{false};
+} // namespace
+
 StreamProgress::StreamProgress(std::FILE* stream) : stream_(stream) {}
+
+void StreamProgress::setSilent(bool silent)
+{
+    silentStreams.store(silent);
+}
 
 void StreamProgress::beginStage(const QString& label, qint64 total)
 {
@@ -46,6 +55,8 @@ void StreamProgress::beginStage(const QString& label, qint64 total)
     label_ = label;
     total_ = total;
     lastLineMs_ = QDateTime::currentMSecsSinceEpoch();
+    if (silentStreams.load())
+        return;
     std::fprintf(stream_, "%s...\n", qPrintable(label));
     std::fflush(stream_);
 }
@@ -54,7 +65,7 @@ void StreamProgress::advance(qint64 done)
 {
     std::lock_guard lock(mutex_);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - lastLineMs_ < 1000)
+    if (now - lastLineMs_ < 1000 || silentStreams.load())
         return;
     lastLineMs_ = now;
     if (total_ > 0)

@@ -65,6 +65,9 @@ public:
 class StreamProgress : public Progress {
 public:
     explicit StreamProgress(std::FILE* stream);
+    // Silences every StreamProgress of the process (a command run with
+    // --quiet): the steps are still followed, nothing is printed.
+    static void setSilent(bool silent);
     void beginStage(const QString& label, qint64 total) override;
     void advance(qint64 done) override;
     void setCancellable(bool) override {}

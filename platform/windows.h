@@ -15,7 +15,16 @@ enum class OpenMode {
 };
 
 // Shows window in the given mode. The window is deleted when it closes.
+// Every window so opened keeps the conventions of a dialog box (see
+// keepDialogConventions).
 void openWindow(QWidget* opener, QWidget* window, OpenMode mode);
+
+// The conventions of a dialog box for a window that is not a QDialog: Enter
+// presses its default button (QPushButton::isDefault) unless the control
+// with the focus takes the key itself; Escape closes it as its close button
+// does (a window with unsaved changes asks first); screen readers are told
+// it is a dialog.
+void keepDialogConventions(QWidget* window);
 
 // Centres a top-level window on the screen it is on.
 void centreOnScreen(QWidget* window);

@@ -9,11 +9,13 @@
 #include "store/localfiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -648,7 +650,13 @@ ConversionResult Converter::run()
     // itself and stays with it when it is renamed; the file that is put
     // aside at the end must be the one locked and read.
     FileLock lock;
-    if (!lock.tryLock(accessPath)) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!lock.tryLock(accessPath) && lock.busy() && waited.elapsed() < request_.lockWaitMs) {
+        checkCancel();
+        QThread::msleep(100);
+    }
+    if (lock.fd() < 0) {
         if (lock.busy())
             failed(QStringLiteral("another conversion of this file is running (in another KOLVA or a scheduled "
                                   "job). Wait for it to end."));
@@ -663,13 +671,16 @@ ConversionResult Converter::run()
     struct stat accessStat {};
     ::fstat(lock.fd(), &accessStat);
 
+    // Looked at again under the lock: a conversion that ended meanwhile has
+    // put a SQLite database in the Access file's place.
+    if (readFileHead(accessPath, 32).bytes.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        throw AlreadyConverted(QStringLiteral("%1 is a SQLite database already, not a Microsoft Access database: it "
+                                              "has been converted. Nothing was changed.")
+                                   .arg(native(accessPath)));
     std::unique_ptr<AccessFile> access;
     try {
         access = AccessFile::open(accessPath);
     } catch (const DbError& error) {
-        if (head.bytes.startsWith(QByteArrayLiteral("SQLite format 3\0")))
-            failed(QStringLiteral("it is not a Microsoft Access database but a SQLite database: it may have been "
-                                  "converted already."));
         failed(QStringLiteral("it is not a Microsoft Access database that can be read (%1).").arg(error.message()));
     }
     if (access->fileId() != locked)

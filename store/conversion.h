@@ -31,6 +31,9 @@ struct ConversionRequest {
     // For tests: the most database pages the new file may take, so that a
     // full disk can be simulated (0: no limit).
     int maxPages = 0;
+    // How long to wait for another conversion of the same file to end
+    // before giving up (0: give up at once).
+    int lockWaitMs = 0;
 };
 
 // What became of one table of the data model.
@@ -66,6 +69,13 @@ public:
 
 private:
     QString message_;
+};
+
+// The file is a SQLite database already (converted before, by another run
+// perhaps): there is nothing to convert, and nothing was changed.
+class AlreadyConverted : public ConversionFailed {
+public:
+    using ConversionFailed::ConversionFailed;
 };
 
 // The user asked the conversion to stop; nothing was changed.

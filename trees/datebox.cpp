@@ -1,5 +1,7 @@
 #include "trees/datebox.h"
 
+#include <QToolButton>
+
 #include "store/dates.h"
 
 #include <QAction>
@@ -32,7 +34,16 @@ DateBox::DateBox(QWidget* parent) : QLineEdit(parent)
     setMaxLength(10);
     QAction* open = addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
     open->setObjectName(QStringLiteral("actCalendar"));
+    open->setText(QStringLiteral("Calendar"));
     open->setToolTip(QStringLiteral("Pick the date from a calendar (Alt+Down)"));
+    // The button the box makes for the action is what a screen reader finds.
+    for (QToolButton* button : findChildren<QToolButton*>()) {
+        if (button->defaultAction() == open) {
+            button->setObjectName(QStringLiteral("cmdCalendar"));
+            button->setAccessibleName(QStringLiteral("Calendar"));
+            button->setAccessibleDescription(open->toolTip());
+        }
+    }
     connect(open, &QAction::triggered, this, &DateBox::showCalendar);
 
     connect(this, &QLineEdit::editingFinished, this, [this] {

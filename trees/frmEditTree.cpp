@@ -33,6 +33,7 @@
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -339,6 +340,8 @@ QWidget* frmEditTree::buildListPage()
     txtSearch_->setToolTip(QStringLiteral("Type a tree number, a house number and street, or a species; the list "
                                           "narrows to the trees found"));
     txtSearch_->setClearButtonEnabled(true);
+    for (QToolButton* clear : txtSearch_->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Clear the search"));
     lblSearch->setBuddy(txtSearch_);
     searchLayout->addWidget(lblSearch);
     searchLayout->addWidget(txtSearch_, 1);

@@ -86,7 +86,7 @@ TEST(CommandLine, FailuresAndWrongCommandLinesSayWhyWithTheirExitStatus)
         const char* says;
     } cases[] = {
         {{"convert", dir.filePath("missing.mdb")}, 1, "does not exist"},
-        {{"convert", dir.databasePath()}, 1, "not a Microsoft Access database"},
+        {{"convert", dir.databasePath()}, 3, "is a SQLite database already"},
         {{"convert", testDataPath("species_zones.mdb"), dir.filePath("new.mdb")}, 1, "holds no table _Archived_SurveyData"},
         {{"convert", testDataPath("legacy_kolva.mdb"), dir.databasePath()}, 1, "already exists"},
         {{"convert", "a", "b", "c"}, 2, "at most two files"},
@@ -134,7 +134,7 @@ TEST(CommandLine, TheWindowsOptionsAreReadBeforeAnyWindowStarts)
         {{"--version"}, 0, "kolva 1.0\n", ""},
         {{"-v"}, 0, "kolva 1.0\n", ""},
         {{"-style", "fusion", "--version"}, 0, "kolva 1.0\n", ""},
-        {{"--frobnicate"}, 2, "", "kolva: Unknown option 'frobnicate'.\nTry \"kolva --help\".\n"},
+        {{"--frobnicate"}, 2, "", "kolva: Unknown option 'frobnicate'.\nUsage: kolva [--database FILE]\n"},
         {{"-x"}, 2, "", "Unknown option 'x'"},
         {{"--database"}, 2, "", "Missing value after '--database'"},
         {{}, 1, "", "the windows need a display"},
@@ -518,7 +518,7 @@ TEST(CommandLine, ALockedDatabaseFailsWithinTheWait)
         QStringList arguments;
         const char* says;
     } cases[] = {
-        {"BEGIN EXCLUSIVE", {"write-card", card.root()}, "could not be opened:\ndatabase is locked"},
+        {"BEGIN EXCLUSIVE", {"write-card", card.root()}, "could not be opened: database is locked"},
         {"BEGIN EXCLUSIVE", {"export-csv", dir.filePath("out.csv")}, "database is locked"},
         {"BEGIN IMMEDIATE", {"import", card.root(), "--backup-folder", dir.path()},
          "The field data could not be saved in the database: database is locked"},
@@ -546,6 +546,90 @@ TEST(CommandLine, ALockedDatabaseFailsWithinTheWait)
     EXPECT_EQ(surveyCount(db), 3);
     EXPECT_FALSE(QFile::exists(dir.filePath("out.pdf")));
     EXPECT_FALSE(QFile::exists(dir.filePath("out.csv")));
+}
+
+// What a scheduled job or a shell pipeline relies on: help without a
+// display, silence on success with --quiet, one-line errors, standard output
+// as a file, --wait everywhere.
+TEST(CommandLine, CommandsFollowUnixHabits)
+{
+    TempProgramDir dir;
+    addThreeTrees(dir.databasePath());
+    const QString db = dir.databasePath();
+    Card card;
+    writeFile(card.dir.filePath("a.tree"), treeFile(601));
+
+    // help [COMMAND] is the command's own --help.
+    const ProcessRun general = kolva({"help"});
+    EXPECT_EQ(general.status, 0);
+    EXPECT_TRUE(general.out.contains("kolva help [COMMAND]")) << general.out.toStdString();
+    const ProcessRun help = kolva({"help", "export-csv"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, kolva({"export-csv", "--help"}).out);
+    EXPECT_TRUE(help.out.startsWith("Usage: kolva export-csv FILE|-")) << help.out.toStdString();
+
+    const QString csv = dir.filePath("quiet.csv");
+    const QString pdf = dir.filePath("quiet.pdf");
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* err; // the whole of standard error; nothing on standard output
+    } cases[] = {
+        {{"help", "frobnicate"}, 2, "kolva: unknown command \"frobnicate\""},
+        {{"help", "import", "report"}, 2, "kolva: help takes one command"},
+        // --quiet: nothing at all on success, progress included.
+        {{"import", card.root(), "--backup-folder", dir.path(), "--quiet", "--database", db}, 0, ""},
+        {{"write-card", card.root(), "-q", "--database", db}, 0, ""},
+        {{"export-csv", csv, "--quiet", "--database", db}, 0, ""},
+        {{"report", "needing-ca", "--pdf", pdf, "--quiet", "--database", db}, 0, ""},
+        // A failure is still said, on one line, also with --quiet.
+        {{"write-card", dir.filePath("missing"), "--quiet", "--database", db}, 1, "kolva: "},
+        {{"export-csv", dir.filePath("other.csv"), "--database", dir.filePath("none/KOLVA.MDB")}, 1,
+         "kolva: The database file "},
+        {{"report", "cost-summary", "--pdf", pdf, "--overwrite", "--period", "last-month", "-q", "--database", db}, 3,
+         "kolva: There are no trees"},
+        // Every command takes --wait.
+        {{"import", card.root(), "--wait", "soon"}, 2, "kolva: --wait takes a number of seconds"},
+        {{"write-card", card.root(), "--wait", "soon"}, 2, "kolva: --wait takes a number of seconds"},
+        {{"report", "needing-ca", "--wait", "-1"}, 2, "kolva: --wait takes a number of seconds"},
+        {{"export-csv", csv, "--wait", "soon"}, 2, "kolva: --wait takes a number of seconds"},
+        {{"convert", "--wait", "soon"}, 2, "kolva: --wait takes a number of seconds"},
+    };
+    for (const auto& c : cases) {
+        const ProcessRun run = kolva(c.arguments);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.status, c.status) << what << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << what << ": " << run.out.toStdString();
+        if (*c.err == 0) {
+            EXPECT_TRUE(run.err.isEmpty()) << what << ": " << run.err.toStdString();
+        } else {
+            EXPECT_TRUE(run.err.startsWith(c.err)) << what << ": " << run.err.toStdString();
+            if (c.status == 1 || c.status == 3) { // the reason on one line
+                EXPECT_EQ(run.err.count('\n'), 1) << what << ": " << run.err.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(surveyCount(db), 4) << "the quiet import saved its record";
+    EXPECT_TRUE(QFile::exists(csv));
+    EXPECT_TRUE(pdfText(pdf).contains("Trees Needing Corrective Actions"));
+
+    // "-": the lines on standard output, what was done on standard error.
+    const ProcessRun piped = kolva({"export-csv", "-", "--from", "3/1/2007", "--to", "2007-11-10", "--database", db});
+    EXPECT_EQ(piped.status, 0) << piped.err.toStdString();
+    const QStringList lines = piped.out.split("\r\n");
+    // The header, 501, 502 and the imported 601, nothing after the last CR LF.
+    ASSERT_EQ(lines.size(), 5) << piped.out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("\"Surveyor\",\"Date\""));
+    QStringList trees;
+    for (int i = 1; i <= 3; ++i)
+        trees << lines[i].split(',').value(7);
+    trees.sort();
+    EXPECT_EQ(trees, QStringList({"501", "502", "601"}));
+    EXPECT_TRUE(piped.err.contains("3 records from 2007-03-01 to 2007-11-10")) << piped.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("-")));
+    const ProcessRun empty = kolva({"export-csv", "-", "--period", "last-year", "--database", db});
+    EXPECT_EQ(empty.status, 3);
+    EXPECT_TRUE(empty.out.isEmpty()) << empty.out.toStdString();
 }
 
 } // namespace

@@ -174,6 +174,20 @@ TEST_F(ConvertCommand, TwoConversionsOfOneFileAtOnceCannotUndoEachOther)
     const ProgramRun second = kolva({"convert", access});
     EXPECT_EQ(second.status, 1);
     EXPECT_TRUE(second.err.contains("another conversion of this file is running")) << second.err.toStdString();
+    // One that is told to wait waits for the first to end, and then finds
+    // the file converted.
+    QProcess waiting;
+    prepare(waiting, {});
+    waiting.start(program, {"convert", access, "--wait", "60"});
+    ASSERT_TRUE(waiting.waitForStarted());
+    QByteArray said;
+    QElapsedTimer clock;
+    clock.start();
+    while (!said.contains("Reading the Access database") && clock.elapsed() < 30000) {
+        waiting.waitForReadyRead(100);
+        said += waiting.readAllStandardError();
+    }
+    ASSERT_TRUE(said.contains("Reading the Access database")) << said.toStdString();
     // Nor does the start of another program take the running one for an
     // interrupted one.
     EXPECT_TRUE(recoverInterruptedConversion(access).isEmpty());
@@ -183,6 +197,9 @@ TEST_F(ConvertCommand, TwoConversionsOfOneFileAtOnceCannotUndoEachOther)
     ::kill(pid_t(first.processId()), SIGCONT);
     const ProgramRun done = finish(first);
     EXPECT_EQ(done.status, 0) << done.err.toStdString();
+    const ProgramRun waited = finish(waiting);
+    EXPECT_EQ(waited.status, 3) << waited.err.toStdString();
+    EXPECT_TRUE(waited.err.contains("has been converted. Nothing was changed.")) << waited.err.toStdString();
     EXPECT_TRUE(isConverted());
     ASSERT_EQ(keptFiles().size(), 1);
     EXPECT_EQ(sha256(dir.filePath(keptFiles().first())), accessBytes);
@@ -190,8 +207,9 @@ TEST_F(ConvertCommand, TwoConversionsOfOneFileAtOnceCannotUndoEachOther)
     // Once it is done, a late second run changes nothing.
     const QByteArray converted = sha256(access);
     const ProgramRun late = kolva({"convert", access});
-    EXPECT_EQ(late.status, 1);
-    EXPECT_TRUE(late.err.contains("it may have been converted already")) << late.err.toStdString();
+    EXPECT_EQ(late.status, 3);
+    EXPECT_TRUE(late.err.contains("\nkolva: ") && late.err.contains("is a SQLite database already"))
+        << late.err.toStdString();
     EXPECT_EQ(sha256(access), converted);
     EXPECT_EQ(folderContents(dir.path()),
               QStringList({"KOLVA.MDB", keptFiles().first(), "KOLVA.MDB.conversion.log"}));
