@@ -217,7 +217,7 @@ ScratchFile::ScratchFile(const QString& base, const QString& tag)
         QString name = base + tag + QLatin1Char('-');
         for (int i = 0; i < 8; ++i)
             name += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))]);
-        const int fd = ::open(encoded(name).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = ::open(encoded(name).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;

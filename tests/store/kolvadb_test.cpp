@@ -163,7 +163,12 @@ TEST(CreateKolvaDatabase, NeverReplacesAFileAndLeavesNoPartialFile)
 {
     TempProgramDir dir(false);
     const QString path = dir.databasePath();
+    const mode_t mask = ::umask(027);
     createKolvaDatabase(path);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the user's file-creation mask, as any new file";
     {
         auto db = openKolvaDatabase(path);
         db->exec("INSERT INTO Surveyors (Description) VALUES ('MY DATA')");
