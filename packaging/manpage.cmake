@@ -35,7 +35,7 @@ endfunction()
 
 run_kolva(general --help)
 # The commands are the lines "  NAME   what it does" under "Commands".
-string(REGEX MATCH "\nCommands[^\n]*:\n(.*)" block "${general}")
+string(REGEX MATCH "\nCommands[^:]*:\n(.*)" block "${general}")
 string(REGEX REPLACE "\n\n.*" "" block "${CMAKE_MATCH_1}")
 string(REGEX MATCHALL "(^|\n)  [a-z][-a-z]*  " names "${block}")
 if(NOT names)
@@ -47,6 +47,9 @@ file(MAKE_DIRECTORY ${dir})
 set(commands "[COMMANDS]\n")
 foreach(name ${names})
   string(STRIP "${name}" name)
+  if(name STREQUAL "help")
+    continue() # "kolva help COMMAND" is the commands' own help, below
+  endif()
   run_kolva(help ${name} --help)
   roff_verbatim(verbatim "${help}")
   string(APPEND commands ".SS \"kolva ${name}\"\n${verbatim}")
