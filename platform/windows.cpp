@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 namespace kolva {
 
@@ -75,10 +77,63 @@ void keepDialogConventions(QWidget* window)
     window->installEventFilter(new DialogKeys(window));
 }
 
+QScrollArea* scrollContent(QWidget* window)
+{
+    const QString scrollName = QStringLiteral("windowScroll");
+    if (auto* made = window->findChild<QScrollArea*>(scrollName, Qt::FindDirectChildrenOnly))
+        return made;
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("windowContent"));
+    const QSize minimum = window->minimumSize();
+    if (QLayout* layout = window->layout())
+        content->setLayout(layout); // takes the layout with the controls it holds
+    // The controls the window places by hand keep their places.
+    const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        if (child->isWindow())
+            continue;
+        const QRect place = child->geometry();
+        const bool hidden = child->isHidden();
+        child->setParent(content);
+        child->setGeometry(place);
+        if (!hidden)
+            child->show();
+    }
+    content->setMinimumSize(minimum);
+    window->setMinimumSize(0, 0);
+
+    auto* scroll = new QScrollArea(window);
+    scroll->setObjectName(scrollName);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(window);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    return scroll;
+}
+
+void fitOnScreen(QWidget* window)
+{
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The frame the window manager adds, where it is known already.
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    const QSize area = screen->availableGeometry().size() - frame;
+    const QSize need = window->minimumSize().expandedTo(window->minimumSizeHint());
+    if (need.width() > area.width() || need.height() > area.height())
+        scrollContent(window);
+    if (window->testAttribute(Qt::WA_Resized) && !area.expandedTo(window->size()).isEmpty()
+        && (window->width() > area.width() || window->height() > area.height()))
+        window->resize(window->size().boundedTo(area));
+}
+
 void openWindow(QWidget* opener, QWidget* window, OpenMode mode)
 {
     window->setAttribute(Qt::WA_DeleteOnClose);
     keepDialogConventions(window);
+    fitOnScreen(window);
     if (mode != OpenMode::HideOpener)
         window->setWindowModality(Qt::ApplicationModal);
     if (opener && mode != OpenMode::Modal) {
