@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace kolva {
@@ -113,20 +114,54 @@ QScrollArea* scrollContent(QWidget* window)
     return scroll;
 }
 
-void fitOnScreen(QWidget* window)
+namespace {
+
+// The room a window has on its screen, less the frame the window manager
+// adds where it is known already. Empty where there is no screen.
+QSize freeArea(QWidget* window)
 {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
-        return;
-    // The frame the window manager adds, where it is known already.
+        return {};
     const QSize frame = window->frameGeometry().size() - window->geometry().size();
-    const QSize area = screen->availableGeometry().size() - frame;
+    return screen->availableGeometry().size() - frame;
+}
+
+} // namespace
+
+void resizeWithinScreen(QWidget* window, QSize wanted)
+{
+    const QSize area = freeArea(window);
+    if (area.isEmpty()) {
+        window->resize(wanted);
+        return;
+    }
+    QSize size = wanted.boundedTo(area);
+    if (auto* scroll = window->findChild<QScrollArea*>(QStringLiteral("windowScroll"), Qt::FindDirectChildrenOnly)) {
+        const QWidget* content = scroll->widget();
+        const QSize need = content->minimumSize().expandedTo(content->minimumSizeHint());
+        const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+        if (need.height() > size.height() && size.width() >= need.width() && size.width() < need.width() + bar)
+            size.setWidth(std::min(area.width(), need.width() + bar));
+        if (need.width() > size.width() && size.height() >= need.height() && size.height() < need.height() + bar)
+            size.setHeight(std::min(area.height(), need.height() + bar));
+    }
+    window->resize(size);
+}
+
+void fitOnScreen(QWidget* window)
+{
+    const QSize area = freeArea(window);
+    if (area.isEmpty())
+        return;
     const QSize need = window->minimumSize().expandedTo(window->minimumSizeHint());
-    if (need.width() > area.width() || need.height() > area.height())
+    const bool scrolls = need.width() > area.width() || need.height() > area.height();
+    if (scrolls)
         scrollContent(window);
-    if (window->testAttribute(Qt::WA_Resized) && !area.expandedTo(window->size()).isEmpty()
-        && (window->width() > area.width() || window->height() > area.height()))
-        window->resize(window->size().boundedTo(area));
+    if (scrolls && !window->testAttribute(Qt::WA_Resized))
+        resizeWithinScreen(window, need);
+    else if (window->testAttribute(Qt::WA_Resized) && (window->width() > area.width() || window->height() > area.height()))
+        resizeWithinScreen(window, window->size());
 }
 
 void openWindow(QWidget* opener, QWidget* window, OpenMode mode)

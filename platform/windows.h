@@ -35,6 +35,11 @@ void keepDialogConventions(QWidget* window);
 // again).
 QScrollArea* scrollContent(QWidget* window);
 
+// Resizes window to wanted, no larger than the free area of its screen. A
+// window whose content scrolls one way takes the room of that scroll bar
+// where the screen has it, so that it does not scroll the other way too.
+void resizeWithinScreen(QWidget* window, QSize wanted);
+
 // Before a window shows: where its minimum size is larger than the free
 // area of its screen, its content scrolls (scrollContent), and it opens no
 // larger than that area.

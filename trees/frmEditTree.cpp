@@ -32,7 +32,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
-#include <QScreen>
 #include <QScrollArea>
 
 #include <functional>
@@ -1016,12 +1015,8 @@ void frmEditTree::fitWindowToDetails()
     const QSize room = SSTab1_->widget(0)->size();
     const QSize need = detailsScroll_->widget()->minimumSizeHint();
     const int lackingHeight = need.height() - room.height();
-    if (lackingHeight > 0) {
-        int taller = height() + lackingHeight;
-        if (QScreen* screen = this->screen())
-            taller = std::min(taller, screen->availableGeometry().height() - (frameGeometry().height() - geometry().height()));
-        resize(width(), std::max(taller, height()));
-    }
+    if (lackingHeight > 0)
+        resizeWithinScreen(this, QSize(width(), height() + lackingHeight));
     const int lackingWidth = need.width() - room.width();
     if (lackingWidth > 0) {
         widenContent(lackingWidth);
@@ -1753,12 +1748,7 @@ void frmEditTree::closeEvent(QCloseEvent* event)
 void frmEditTree::widenContent(int pixels)
 {
     content_->setMinimumWidth(content_->minimumWidth() + pixels);
-    int wider = width() + pixels;
-    if (QScreen* screen = this->screen()) {
-        const int frame = frameGeometry().width() - geometry().width();
-        wider = std::min(wider, screen->availableGeometry().width() - frame);
-    }
-    resize(std::max(wider, width()), height());
+    resizeWithinScreen(this, QSize(width() + pixels, height()));
 }
 
 void frmEditTree::resizeEvent(QResizeEvent* event)
