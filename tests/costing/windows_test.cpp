@@ -239,7 +239,7 @@ TEST_F(EnterCostsTest, ClosedWhileItsDeleteQuestionIsOpenItDeletesAsAnsweredThen
     addCostRange(*t.db, 3, 6, 12, 200);
     addCostRange(*t.db, 3, 12, 24, 1450);
     QtPrompter real;
-    const AppContext context{*t.db, real, t.shell, t.drives, t.clock, t.dir.path()};
+    const AppContext context{*t.db, real, t.shell, t.drives, t.clock, t.dir.path(), t.settings, t.dir.path()};
     auto* w = new frmEnterCosts(context);
     w->setAttribute(Qt::WA_DeleteOnClose); // as every window is opened
     showActive(w);
