@@ -21,7 +21,7 @@ PeriodBlock::PeriodBlock(Database& db, Prompter& prompter, const Clock& clock, c
     setObjectName(objectName);
     Combo1_ = new QComboBox(this);
     Combo1_->setObjectName(QStringLiteral("Combo1"));
-    Combo1_->setAccessibleName(QStringLiteral("Report period"));
+    Combo1_->setAccessibleName(title().trimmed()); // the block's caption
     Combo1_->setMaxVisibleItems(PeriodPresetCount);
     txtBegin_ = makeTextBox(QStringLiteral("txtBegin"), QStringLiteral("Include Tree Inventory Dates from"), this);
     Label3_ = makeLabel(QStringLiteral("Label3"), QStringLiteral("TO"), this);

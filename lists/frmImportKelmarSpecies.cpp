@@ -81,7 +81,7 @@ frmImportKelmarSpecies::frmImportKelmarSpecies(AppContext context, QWidget* pare
     auto* zoneRow = new QHBoxLayout(Frame2);
     cmbClimateZone_ = new QComboBox(Frame2);
     cmbClimateZone_->setObjectName(QStringLiteral("cmbClimateZone"));
-    cmbClimateZone_->setAccessibleName(QStringLiteral("Climate zone"));
+    cmbClimateZone_->setAccessibleName(Frame2->title());
     cmbClimateZone_->setPlaceholderText(QStringLiteral("(choose a climate zone)"));
     cmbClimateZone_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cmbClimateZone_->setMinimumContentsLength(24);

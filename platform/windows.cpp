@@ -8,6 +8,9 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
 
 namespace kolva {
 
@@ -75,10 +78,97 @@ void keepDialogConventions(QWidget* window)
     window->installEventFilter(new DialogKeys(window));
 }
 
+QScrollArea* scrollContent(QWidget* window)
+{
+    const QString scrollName = QStringLiteral("windowScroll");
+    if (auto* made = window->findChild<QScrollArea*>(scrollName, Qt::FindDirectChildrenOnly))
+        return made;
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("windowContent"));
+    const QSize minimum = window->minimumSize();
+    if (QLayout* layout = window->layout())
+        content->setLayout(layout); // takes the layout with the controls it holds
+    // The controls the window places by hand keep their places.
+    const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        if (child->isWindow())
+            continue;
+        const QRect place = child->geometry();
+        const bool hidden = child->isHidden();
+        child->setParent(content);
+        child->setGeometry(place);
+        if (!hidden)
+            child->show();
+    }
+    content->setMinimumSize(minimum);
+    window->setMinimumSize(0, 0);
+
+    auto* scroll = new QScrollArea(window);
+    scroll->setObjectName(scrollName);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(window);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    return scroll;
+}
+
+namespace {
+
+// The room a window has on its screen, less the frame the window manager
+// adds where it is known already. Empty where there is no screen.
+QSize freeArea(QWidget* window)
+{
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    return screen->availableGeometry().size() - frame;
+}
+
+} // namespace
+
+void resizeWithinScreen(QWidget* window, QSize wanted)
+{
+    const QSize area = freeArea(window);
+    if (area.isEmpty()) {
+        window->resize(wanted);
+        return;
+    }
+    QSize size = wanted.boundedTo(area);
+    if (auto* scroll = window->findChild<QScrollArea*>(QStringLiteral("windowScroll"), Qt::FindDirectChildrenOnly)) {
+        const QWidget* content = scroll->widget();
+        const QSize need = content->minimumSize().expandedTo(content->minimumSizeHint());
+        const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+        if (need.height() > size.height() && size.width() >= need.width() && size.width() < need.width() + bar)
+            size.setWidth(std::min(area.width(), need.width() + bar));
+        if (need.width() > size.width() && size.height() >= need.height() && size.height() < need.height() + bar)
+            size.setHeight(std::min(area.height(), need.height() + bar));
+    }
+    window->resize(size);
+}
+
+void fitOnScreen(QWidget* window)
+{
+    const QSize area = freeArea(window);
+    if (area.isEmpty())
+        return;
+    const QSize need = window->minimumSize().expandedTo(window->minimumSizeHint());
+    const bool scrolls = need.width() > area.width() || need.height() > area.height();
+    if (scrolls)
+        scrollContent(window);
+    if (scrolls && !window->testAttribute(Qt::WA_Resized))
+        resizeWithinScreen(window, need);
+    else if (window->testAttribute(Qt::WA_Resized) && (window->width() > area.width() || window->height() > area.height()))
+        resizeWithinScreen(window, window->size());
+}
+
 void openWindow(QWidget* opener, QWidget* window, OpenMode mode)
 {
     window->setAttribute(Qt::WA_DeleteOnClose);
     keepDialogConventions(window);
+    fitOnScreen(window);
     if (mode != OpenMode::HideOpener)
         window->setWindowModality(Qt::ApplicationModal);
     if (opener && mode != OpenMode::Modal) {

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QScrollArea;
+
 namespace kolva {
 
 enum class OpenMode {
@@ -25,6 +27,23 @@ void openWindow(QWidget* opener, QWidget* window, OpenMode mode);
 // does (a window with unsaved changes asks first); screen readers are told
 // it is a dialog.
 void keepDialogConventions(QWidget* window);
+
+// Puts the content of window (its layout and the controls placed by hand)
+// into a scroll area that fills it, so that the window can be made smaller
+// than its content. The content keeps the window's minimum size; the window
+// has none left of its own. Gives the scroll area (the same one when called
+// again).
+QScrollArea* scrollContent(QWidget* window);
+
+// Resizes window to wanted, no larger than the free area of its screen. A
+// window whose content scrolls one way takes the room of that scroll bar
+// where the screen has it, so that it does not scroll the other way too.
+void resizeWithinScreen(QWidget* window, QSize wanted);
+
+// Before a window shows: where its minimum size is larger than the free
+// area of its screen, its content scrolls (scrollContent), and it opens no
+// larger than that area.
+void fitOnScreen(QWidget* window);
 
 // Centres a top-level window on the screen it is on.
 void centreOnScreen(QWidget* window);

@@ -33,6 +33,8 @@
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QScrollArea>
+
+#include <functional>
 #include <QToolButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -88,6 +90,23 @@ QComboBox* makeList(const QString& name, const QString& accessibleName, bool typ
     list->setMaxVisibleItems(20);
     return list;
 }
+
+// Lays the controls out again whenever the widget holding them changes size.
+class LayOutOnResize : public QObject {
+public:
+    LayOutOnResize(QObject* parent, std::function<void()> layOut) : QObject(parent), layOut_(std::move(layOut)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            layOut_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> layOut_;
+};
 
 // A trunk decay box the user empties reads 0 when left. A box that shows a
 // record without the value stays empty: passing through it changes nothing.
@@ -256,8 +275,11 @@ frmEditTree::frmEditTree(AppContext context, QWidget* parent) : QWidget(parent),
     setObjectName(QStringLiteral("frmEditTree"));
     setWindowTitle(QStringLiteral("Edit/Delete Trees"));
     buildWindow();
-    setFixedWidth(twipsToPixels(WindowWidthTwips));
-    setMinimumHeight(twipsToPixels(MinimumHeightTwips));
+    // The controls are placed by hand in a widget of at least the designed
+    // size; a window made smaller, or a small screen, scrolls it.
+    setMinimumSize(twipsToPixels(WindowWidthTwips), twipsToPixels(MinimumHeightTwips));
+    content_ = scrollContent(this)->widget();
+    content_->installEventFilter(new LayOutOnResize(this, [this] { Form_Resize(); }));
     resize(twipsToPixels(WindowWidthTwips), twipsToPixels(MinimumHeightTwips));
     Form_Resize();
     Form_Load();
@@ -818,7 +840,7 @@ void frmEditTree::Form_Load()
     // Where the desktop's font is too wide for the designed width, the
     // window widens so that the grid still shows the longest names whole.
     if (const int lacking = fitGridColumns(); lacking > 0) {
-        setFixedWidth(width() + lacking);
+        widenContent(lacking);
         Form_Resize();
         fitGridColumns();
     }
@@ -994,10 +1016,10 @@ void frmEditTree::fitWindowToDetails()
     const QSize need = detailsScroll_->widget()->minimumSizeHint();
     const int lackingHeight = need.height() - room.height();
     if (lackingHeight > 0)
-        resize(width(), height() + lackingHeight);
+        resizeWithinScreen(this, QSize(width(), height() + lackingHeight));
     const int lackingWidth = need.width() - room.width();
     if (lackingWidth > 0) {
-        setFixedWidth(width() + lackingWidth);
+        widenContent(lackingWidth);
         if (!columnsResizedByUser_)
             fitGridColumns();
     }
@@ -1721,6 +1743,14 @@ void frmEditTree::closeEvent(QCloseEvent* event)
 
 // ---------------------------------------------------------------- sizes
 
+// The controls need pixels more width: the window widens as far as the
+// screen has room, and scrolls beyond.
+void frmEditTree::widenContent(int pixels)
+{
+    content_->setMinimumWidth(content_->minimumWidth() + pixels);
+    resizeWithinScreen(this, QSize(width() + pixels, height()));
+}
+
 void frmEditTree::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -1735,8 +1765,9 @@ void frmEditTree::Form_Resize()
 {
     if (isMinimized())
         return;
-    const int heightTwips = std::max(pixelsToTwips(height()), MinimumHeightTwips);
-    const int widthTwips = std::max(pixelsToTwips(width()), WindowWidthTwips);
+    const QSize room = content_ ? content_->size() : size();
+    const int heightTwips = std::max(pixelsToTwips(room.height()), MinimumHeightTwips);
+    const int widthTwips = std::max(pixelsToTwips(room.width()), WindowWidthTwips);
     const int left = 120;
     const int top = 120;
     const int tabHeight = heightTwips - 2595;

@@ -78,6 +78,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QWidget* content_ = nullptr; // holds the controls, inside the window's scroll area
     struct Binding {
         const TreeColumn* column = nullptr;
         QWidget* control = nullptr;
@@ -98,6 +99,7 @@ private:
     void Form_Load();
     void Form_Activate();
     void Form_Resize();
+    void widenContent(int pixels);
     void FillSurveyorList();
     void FillStreetLists();
     void FillSpeciesList();

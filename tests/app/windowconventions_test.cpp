@@ -4,10 +4,16 @@
 
 #include "tests/app/apptest.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 
@@ -69,6 +75,114 @@ TEST_F(WindowConventions, EveryWindowIsADialogAndEscapeClosesIt)
         QTRY_VERIFY_WITH_TIMEOUT(!window, 5000);
         EXPECT_TRUE(main->isVisible()) << "the Main window is back";
         EXPECT_TRUE(prompter.prompts().empty()) << "nothing to ask about an unchanged window";
+        session.reset();
+        settle();
+    }
+}
+
+// The lists in a widget: item views and lists to drop down (not their popups
+// nor a view's headers).
+QList<QWidget*> listsIn(QWidget* widget)
+{
+    QList<QWidget*> lists;
+    for (QAbstractItemView* view : widget->findChildren<QAbstractItemView*>()) {
+        bool popup = view->window() != widget->window(); // a completer's or calendar's
+        for (QWidget* up = view->parentWidget(); up && up != widget; up = up->parentWidget())
+            popup = popup || qobject_cast<QComboBox*>(up) || qobject_cast<QAbstractItemView*>(up); // a header
+        if (!popup)
+            lists << view;
+    }
+    for (QComboBox* box : widget->findChildren<QComboBox*>()) {
+        if (box->window() == widget->window())
+            lists << box;
+    }
+    return lists;
+}
+
+// The caption a label gives its control, as a screen reader should say it.
+QString captionOf(QWidget* control)
+{
+    for (QLabel* label : control->window()->findChildren<QLabel*>()) {
+        if (label->buddy() == control)
+            return label->text().remove(QLatin1Char('&')).trimmed().remove(QRegularExpression(QStringLiteral(":$")));
+    }
+    // The frame a list has to itself.
+    if (auto* frame = qobject_cast<QGroupBox*>(control->parentWidget());
+        frame && listsIn(frame).size() == 1)
+        return frame->title().remove(QLatin1Char('&')).trimmed().remove(QRegularExpression(QStringLiteral(":$")));
+    return {};
+}
+
+TEST_F(WindowConventions, EveryListSaysItsCaption)
+{
+    for (const char* item : menuWindows) {
+        SCOPED_TRACE(item);
+        QPointer<QWidget> window = open(item);
+        ASSERT_TRUE(window);
+        for (QWidget* list : listsIn(window)) {
+            // A list to drop down is named by its property (its accessible
+            // name on Linux is its value); a view by its accessible name.
+            const QString name = qobject_cast<QComboBox*>(list)
+                ? list->accessibleName()
+                : QAccessible::queryAccessibleInterface(list)->text(QAccessible::Name);
+            const std::string where = std::string(list->metaObject()->className()) + " " + list->objectName().toStdString() + " in " + list->parentWidget()->objectName().toStdString() + " named " + name.toStdString();
+            EXPECT_FALSE(name.isEmpty()) << where;
+            // Several lists under one caption are numbered.
+            if (const QString caption = captionOf(list); !caption.isEmpty())
+                EXPECT_TRUE(QRegularExpression(QStringLiteral("^%1( \\d)?$").arg(QRegularExpression::escape(caption)))
+                                .match(name)
+                                .hasMatch())
+                    << where << " captioned " << caption.toStdString();
+        }
+        window->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!window, 5000);
+        session.reset();
+        settle();
+    }
+}
+
+// Twice the size on a 1920x1080 screen leaves 960x540 to a window: each
+// can be made that small, and then every control shows or can be scrolled to.
+TEST_F(WindowConventions, EveryWindowFitsAFullHdScreenAtTwiceTheSize)
+{
+    const QSize screen(960, 540);
+    for (const char* item : menuWindows) {
+        SCOPED_TRACE(item);
+        QPointer<QWidget> window = open(item);
+        ASSERT_TRUE(window);
+        const QSize frame = window->frameGeometry().size() - window->geometry().size();
+        const QSize smallest = window->minimumSize().expandedTo(window->minimumSizeHint()) + frame;
+        EXPECT_LE(smallest.width(), screen.width()) << window->objectName().toStdString();
+        EXPECT_LE(smallest.height(), screen.height()) << window->objectName().toStdString();
+
+        window->resize(window->size().boundedTo(screen - frame));
+        settle();
+        EXPECT_LE(window->width() + frame.width(), screen.width());
+        EXPECT_LE(window->height() + frame.height(), screen.height());
+        const QRect whole = window->rect();
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (!control->isVisibleTo(window) || control->isWindow())
+                continue;
+            // Inside a scroll area it is reachable where its scrolled widget holds it.
+            QWidget* holder = window;
+            for (QWidget* up = control->parentWidget(); up && up != window; up = up->parentWidget()) {
+                if (auto* scroll = qobject_cast<QScrollArea*>(up); scroll && scroll->widget()
+                    && (scroll->widget() == control || scroll->widget()->isAncestorOf(control))) {
+                    holder = scroll->widget();
+                    break;
+                }
+            }
+            if (holder != window && holder == control)
+                continue;
+            const QRect place(control->mapTo(holder, QPoint(0, 0)), control->size());
+            const QRect room = holder == window ? whole : holder->rect();
+            EXPECT_TRUE(room.contains(place))
+                << control->metaObject()->className() << " " << control->objectName().toStdString() << " at "
+                << place.x() << "," << place.y() << " " << place.width() << "x" << place.height() << " outside "
+                << room.width() << "x" << room.height();
+        }
+        window->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!window, 5000);
         session.reset();
         settle();
     }

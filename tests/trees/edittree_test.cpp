@@ -949,23 +949,30 @@ TEST_F(EditTreeTest, NullsAndOtherSpellingsShowWithoutChangingTheRecord)
     EXPECT_EQ(stored(*t.db, upper, "Species").toString(), "RED MAPLE");
 }
 
-TEST_F(EditTreeTest, KeepsItsWidthAndMinimumHeightAndLaysOutByTheHeight)
+TEST_F(EditTreeTest, ScrollsWhenSmallerThanDesignedAndLaysOutByTheHeight)
 {
     addTree(*t.db);
     open();
-    // At least the designed width; wider only where the font needs it.
-    const int width = window->width();
+    // The controls have at least the designed size; wider only where the font needs it.
+    auto* content = c("windowContent");
+    auto* scroll = c<QScrollArea>("windowScroll");
+    const int width = content->minimumWidth();
     EXPECT_GE(width, twipsToPixels(10605));
     EXPECT_LE(width, twipsToPixels(10605) * 5 / 4);
-    EXPECT_GE(window->height(), twipsToPixels(8700));
-    window->resize(900, 300);
+    EXPECT_EQ(content->minimumHeight(), twipsToPixels(8700));
+    // A small screen or a user makes the window smaller: it scrolls.
+    window->resize(500, 300);
     settle();
-    EXPECT_EQ(window->width(), width);
-    EXPECT_EQ(window->height(), twipsToPixels(8700));
+    EXPECT_EQ(window->size(), QSize(500, 300));
+    EXPECT_GE(content->width(), width);
+    EXPECT_GE(content->height(), twipsToPixels(8700));
+    EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible() && scroll->verticalScrollBar()->isVisible());
+    // Its own size lays the controls out when the window is larger.
     window->resize(width, twipsToPixels(12000));
     settle();
+    EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible() || scroll->verticalScrollBar()->isVisible());
     const auto px = [](int twips) { return twipsToPixels(twips); };
-    const int widthTwips = pixelsToTwips(width);
+    const int widthTwips = pixelsToTwips(content->width());
     EXPECT_EQ(c("SSTab1")->height(), px(12000 - 2595));
     EXPECT_EQ(c("SSTab1")->width(), px(widthTwips - 350));
     EXPECT_EQ(c("frameSortBy")->y(), px(12000 - 2595 + 300));
