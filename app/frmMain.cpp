@@ -8,6 +8,7 @@
 #include "platform/progress.h"
 #include "platform/settings.h"
 #include "platform/twips.h"
+#include "store/database.h"
 
 #include <QAction>
 #include <QApplication>
@@ -202,7 +203,21 @@ void frmMain::bindWindow(QAction* item, OpenMode mode, std::function<QWidget*()>
     Q_ASSERT(item);
     item->setEnabled(true);
     connect(item, &QAction::triggered, this, [this, item, mode, make = std::move(make)] {
-        windows_[item].open(this, mode, make);
+        // A window reads what it shows as it is made: when the database
+        // cannot be read (another program holds it locked, a damaged page),
+        // the window is not opened and the reason is said.
+        try {
+            windows_[item].open(this, mode, make);
+        } catch (const DbError& error) {
+            const QString why = isDatabaseLocked(error)
+                                    ? QStringLiteral("the database is in use by another program, which keeps it "
+                                                     "locked. Try again in a moment.")
+                                    : QStringLiteral("the database reported an error.");
+            context_.prompter.message(
+                this, {QStringLiteral("\"%1\" could not be opened: %2\n\n%3")
+                           .arg(QString(item->text()).remove(QLatin1Char('&')), why, error.message()),
+                       QStringLiteral("KOLVA"), MsgIcon::Exclamation, MsgButtons::Ok, MsgAnswer::Ok});
+        }
     });
 }
 

@@ -1,6 +1,8 @@
 #include "tests/app/apptest.h"
 #include "platform/drivelist.h"
 #include "platform/twips.h"
+#include "reports/frmReinspectionReportOptions.h"
+#include "store/database.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -201,6 +203,36 @@ TEST_F(MainWindowTest, AltXIsTheExitAccessKey)
     QObject::connect(&keyDidNothing, &QTimer::timeout, [] { QCoreApplication::exit(7); });
     keyDidNothing.start(2000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
+}
+
+// A window reads what it shows as it opens: while another program holds the
+// database locked, the window is not opened, the reason is said and the
+// Main window stays; once the lock is gone the same item opens it.
+TEST_F(MainWindowTest, AWindowWhoseReadFailsSaysWhyAndOpensOnTheNextTry)
+{
+    frmMain* main = start();
+    ASSERT_NE(main, nullptr);
+    const auto other = Database::open(dir.databasePath(), 0);
+    other->exec("BEGIN EXCLUSIVE");
+    prompter.answer(MsgAnswer::Ok);
+    main->menuItem("mnuReinspectionReport")->trigger();
+    ASSERT_EQ(prompter.prompts().size(), 1u);
+    EXPECT_TRUE(prompter.last().message.text.startsWith(
+        "\"Reinspection  Report\" could not be opened: the database is in use by another program"))
+        << prompter.last().message.text.toStdString();
+    EXPECT_EQ(prompter.last().message.icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(main->findChild<frmReinspectionReportOptions*>(), nullptr);
+
+    other->exec("ROLLBACK");
+    main->menuItem("mnuReinspectionReport")->trigger();
+    EXPECT_EQ(prompter.prompts().size(), 1u) << "no further message";
+    EXPECT_TRUE(QTest::qWaitFor([] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<frmReinspectionReportOptions*>(w) && w->isVisible())
+                return true;
+        return false;
+    }));
 }
 
 } // namespace
