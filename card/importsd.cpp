@@ -45,12 +45,13 @@ struct ImportRun {
     // A failure nobody expected (out of memory, say): said, not swallowed.
     void failed(std::exception_ptr error)
     {
-        QString what = QStringLiteral("unknown error");
+        QString what;
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
             what = QString::fromLocal8Bit(e.what());
         } catch (...) {
+            what = QStringLiteral("an error of a kind the program does not know");
         }
         finish({QStringLiteral("The import stopped: ") + what, QStringLiteral("Data Import Failed"), MsgIcon::Critical});
     }

@@ -147,12 +147,15 @@ void frmImportKelmarSpecies::closeEvent(QCloseEvent* event)
 void frmImportKelmarSpecies::LoadClimateZones(const QString& path)
 {
     cmbClimateZone_->clear();
-    // A missing or unreadable file leaves the list empty without a word:
-    // the user can browse for the file.
+    // A missing or unreadable file leaves the list empty, without a
+    // question over the window: the list itself says why, and the user can
+    // browse for the file.
+    cmbClimateZone_->setPlaceholderText(QString());
     try {
         const std::unique_ptr<AccessFile> file = openSpeciesDatabase(path);
         cmbClimateZone_->addItems(climateZones(*file));
-    } catch (const SpeciesFileError&) {
+    } catch (const SpeciesFileError& error) {
+        cmbClimateZone_->setPlaceholderText(error.message());
     }
     cmbClimateZone_->setCurrentIndex(-1);
 }

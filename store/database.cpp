@@ -318,7 +318,10 @@ Savepoint::~Savepoint()
     if (open_) {
         try {
             rollback();
-        } catch (const DbError&) {
+        } catch (const DbError& error) {
+            // Nothing can be thrown from here; the enclosing transaction's
+            // own rollback still undoes the work.
+            qWarning("savepoint %s not rolled back: %s", qPrintable(name_), qPrintable(error.message()));
         }
     }
 }

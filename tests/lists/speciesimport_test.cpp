@@ -153,6 +153,7 @@ TEST_F(SpeciesImportTest, ListsTheZonesOfTheFileBesideTheProgramAndImportsOne)
     EXPECT_EQ(window->txtPath()->text(), t.dir.filePath("Kelmar_Species_Database.MDB"));
     EXPECT_EQ(zones(), QStringList({"01 Northeast", "02 Southeast", "12 Southwest", "05 Empty Zone"}));
     EXPECT_EQ(window->cmbClimateZone()->currentIndex(), -1) << "no zone chosen yet";
+    EXPECT_TRUE(window->cmbClimateZone()->placeholderText().isEmpty()) << "nothing to explain";
     EXPECT_EQ(child<QGroupBox>(window.data(), "Frame1")->title(),
               "Step 1:  Locate Kelmar_Species_List.MDB (Enter Path or Browse for the file)");
     EXPECT_EQ(child<QGroupBox>(window.data(), "Frame2")->title(),
@@ -215,6 +216,7 @@ TEST_F(SpeciesImportTest, AFileWithoutTheReferenceTableIsRefusedButSilentlyAtLoa
     open();
     EXPECT_TRUE(zones().isEmpty());
     EXPECT_TRUE(t.prompter.prompts().empty());
+    EXPECT_FALSE(window->cmbClimateZone()->placeholderText().isEmpty()) << "the empty list says why";
     const QStringList before = storedSpecies(*t.db);
     for (const char* button : {"cmdRefresh", "cmdImport"}) {
         t.prompter.clear();
