@@ -439,38 +439,46 @@ void TreeListModel::startSort(const BoundStatement& list)
     BackgroundJob* job = BackgroundJob::start(
         qobject_cast<QWidget*>(QObject::parent()), QStringLiteral("Sorting the list"),
         [path, list, expected, relay, self, generation, sorted, whole](Progress& progress) {
-            auto db = Database::open(path);
-            // Stopped within moments when superseded or when the window closes.
-            const StatementStop stop(*db, [&progress] { return progress.cancelRequested(); });
-            {
-                // The first rows, to show at once: the engine keeps only the
-                // smallest while it reads the table.
-                QVariantList values = list.values;
-                values << FirstRows;
-                QSqlQuery first = db->query(list.sql + QStringLiteral(" LIMIT ?"), values);
-                std::vector<qint64> ids;
-                ids.reserve(FirstRows);
-                while (first.next())
-                    ids.push_back(first.value(0).toLongLong());
-                first.finish();
+            // A statement stopped because the sort was superseded or its
+            // window closed ends the sort, not as a failure.
+            try {
+                auto db = Database::open(path);
+                // Stopped within moments when superseded or when the window closes.
+                const StatementStop stop(*db, [&progress] { return progress.cancelRequested(); });
+                {
+                    // The first rows, to show at once: the engine keeps only the
+                    // smallest while it reads the table.
+                    QVariantList values = list.values;
+                    values << FirstRows;
+                    QSqlQuery first = db->query(list.sql + QStringLiteral(" LIMIT ?"), values);
+                    std::vector<qint64> ids;
+                    ids.reserve(FirstRows);
+                    while (first.next())
+                        ids.push_back(first.value(0).toLongLong());
+                    first.finish();
+                    if (progress.cancelRequested())
+                        return;
+                    QMetaObject::invokeMethod(
+                        relay,
+                        [self, generation, ids = std::move(ids)]() mutable {
+                            if (self)
+                                self->takeFirstRows(generation, std::move(ids));
+                        },
+                        Qt::QueuedConnection);
+                }
+                QSqlQuery all = db->query(list.sql, list.values);
+                sorted->reserve(size_t(std::max(0, expected)));
+                while (all.next()) {
+                    sorted->push_back(all.value(0).toLongLong());
+                    if (sorted->size() % 4096 == 0 && progress.cancelRequested())
+                        return;
+                }
+                all.finish();
+            } catch (const DbError&) {
                 if (progress.cancelRequested())
                     return;
-                QMetaObject::invokeMethod(
-                    relay,
-                    [self, generation, ids = std::move(ids)]() mutable {
-                        if (self)
-                            self->takeFirstRows(generation, std::move(ids));
-                    },
-                    Qt::QueuedConnection);
+                throw;
             }
-            QSqlQuery all = db->query(list.sql, list.values);
-            sorted->reserve(size_t(std::max(0, expected)));
-            while (all.next()) {
-                sorted->push_back(all.value(0).toLongLong());
-                if (sorted->size() % 4096 == 0 && progress.cancelRequested())
-                    return;
-            }
-            all.finish();
             *whole = !progress.cancelRequested();
         },
         [self, relay, generation, sorted, whole](std::exception_ptr error) {
