@@ -101,6 +101,45 @@ TEST(StreetNames, AreCleanedAsTheyAreStored)
         EXPECT_EQ(cleanStreetName(c.typed), c.stored) << c.typed.toStdString();
 }
 
+TEST(StreetNames, AreCleanedBeforeTheyAreCutToThirtyCharacters)
+{
+    const QString thirty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234"); // 30 characters
+    const struct {
+        const char* what;
+        QString typed;
+        QString stored;
+    } cases[] = {
+        {"leading blanks", QStringLiteral("    ") + thirty, thirty},
+        {"leading tab and vertical tab", QStringLiteral("\t\v") + thirty, thirty},
+        {"leading controls and blanks, trailing blanks", QStringLiteral(" \x01\x1f ") + thirty + QStringLiteral("  "),
+         thirty},
+        {"apostrophes and commas inside", QStringLiteral("A'B,C") + thirty.mid(3), thirty},
+        {"one character over after cleaning", QStringLiteral("   ") + thirty + QStringLiteral("5"), thirty},
+        {"thirty-one typed, twenty-nine after cleaning", QStringLiteral("  ") + thirty.left(29), thirty.left(29)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cleanStreetName(c.typed), c.stored) << c.what;
+        // The same through a street file.
+        const QByteArray line = "\"" + c.typed.toUtf8() + "\",1\r\nOak Ave\r\n";
+        EXPECT_EQ(streetNamesFromCsv(line).names, QStringList({c.stored, "OAK AVE"})) << c.what;
+    }
+}
+
+TEST(StreetFile, WithAByteOrderMarkIsUtf8EvenWithABadByte)
+{
+    // 0x80 alone is not UTF-8; without the mark the file would be taken as
+    // Windows-1252 and "Caf\xC3\xA9" would become two characters.
+    TempProgramDir dir(false);
+    const QString path = dir.filePath("streets.csv");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\xEF\xBB\xBFStreet\r\nRue Caf\xC3\xA9\r\nElm\x80 St\r\n");
+    file.close();
+    const StreetFileNames read = readStreetFile(path);
+    EXPECT_TRUE(read.titleLineSkipped);
+    EXPECT_EQ(read.names, QStringList({QString::fromUtf8("RUE CAF\u00c9"), QString::fromUtf8("ELM\uFFFD ST")}));
+}
+
 TEST(StreetFile, TakesTheFirstFieldOfEveryRecord)
 {
     const struct {

@@ -523,6 +523,49 @@ TEST_F(ConversionTest, CancellingLeavesNothingBehind)
     EXPECT_TRUE(progress.stages().front().cancellable);
 }
 
+TEST_F(ConversionTest, TheAccessFileIsRenamedOnlyAfterTheNewDatabasePassedItsCheck)
+{
+    // Stopped at a log that cannot be written (written after the check), or
+    // by Cancel at the check (the recorder stays cancelled, so last): KOLVA.MDB is the Access file, byte for byte and the
+    // same file, and it has no second name.
+    const struct {
+        const char* what;
+        std::function<void()> prepare;
+        bool cancelled;
+    } cases[] = {
+        {"a log that cannot be written",
+         [this] { ASSERT_TRUE(QDir().mkpath(access() + ".conversion.log")); }, false},
+        {"Cancel while the new database is checked",
+         [this] { progress.cancelAt("Checking the new database"); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        placeFixture();
+        QFile original(access());
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        const QByteArray before = original.readAll();
+        struct stat was {};
+        ASSERT_EQ(::stat(QFile::encodeName(access()).constData(), &was), 0);
+        c.prepare();
+        if (c.cancelled)
+            EXPECT_THROW(convert(), ConversionCancelled);
+        else
+            EXPECT_THROW(convert(), ConversionFailed);
+        QFile after(access());
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(after.readAll() == before) << "KOLVA.MDB changed";
+        struct stat now {};
+        ASSERT_EQ(::stat(QFile::encodeName(access()).constData(), &now), 0);
+        EXPECT_EQ(now.st_ino, was.st_ino) << "KOLVA.MDB was replaced";
+        EXPECT_EQ(now.st_nlink, nlink_t(1)) << "the Access file was given a second name";
+        const QStringList kept = QDir(dir.path()).entryList({"KOLVA.MDB.access-*"}, QDir::AllEntries | QDir::Hidden);
+        EXPECT_TRUE(kept.isEmpty()) << kept.join(", ").toStdString();
+        EXPECT_TRUE(progress.labels().contains("Checking the new database")) << "stopped before the check";
+    }
+}
+
 TEST_F(ConversionTest, ALinkPipeOrFolderInTheLogsPlaceStopsTheConversionAndIsLeftAlone)
 {
     for (const auto& odd : oddEntryCases) {
