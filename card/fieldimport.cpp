@@ -107,7 +107,7 @@ QByteArray storedDigest(const QByteArray& hex)
 
 QString shownDate(const QDateTime& when)
 {
-    return when.date().toString(QStringLiteral("MM/dd/yyyy"));
+    return kolva::shownDate(when.date());
 }
 
 QString sizeText(qint64 bytes)
@@ -652,8 +652,8 @@ AlreadyImported alreadyImported(const CardRead& read)
 
 QString alreadyImportedQuestion(const AlreadyImported& already)
 {
-    const QString first = already.first.toString(QStringLiteral("MM/dd/yyyy"));
-    const QString last = already.last.toString(QStringLiteral("MM/dd/yyyy"));
+    const QString first = shownDate(already.first);
+    const QString last = shownDate(already.last);
     const QString when = first == last ? QStringLiteral("on ") + first
                                        : QStringLiteral("between %1 and %2").arg(first, last);
     if (already.count == 1)

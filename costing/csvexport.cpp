@@ -3,6 +3,7 @@
 #include "costing/costtable.h"
 #include "platform/progress.h"
 #include "store/database.h"
+#include "store/dates.h"
 #include "store/rowcursor.h"
 #include "store/safefile.h"
 #include "store/surveycolumns.h"
@@ -163,17 +164,8 @@ void appendInteger(QByteArray& out, qint64 value)
 // "2007-03-05 14:20:00" as "03/05/2007"; another text as it is.
 void appendUsDate(Output& out, QByteArrayView stored)
 {
-    if (stored.size() >= 10 && stored[4] == '-' && stored[7] == '-') {
-        char date[10];
-        std::memcpy(date, stored.data() + 5, 2);
-        date[2] = '/';
-        std::memcpy(date + 3, stored.data() + 8, 2);
-        date[5] = '/';
-        std::memcpy(date + 6, stored.data(), 4);
-        out.appendQuoted(QByteArrayView(date, 10));
-    } else {
-        out.appendQuoted(stored);
-    }
+    const QByteArray shown = shownDateOfStored(stored);
+    out.appendQuoted(shown.isEmpty() ? stored : QByteArrayView(shown));
 }
 
 void appendItem(Output& out, const RowCursor& row, int column, SurveyColumnKind kind, Special special)

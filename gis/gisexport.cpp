@@ -9,6 +9,7 @@
 #include "store/safefile.h"
 #include "store/surveycolumns.h"
 #include "store/textroutines.h"
+#include "store/dates.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -730,7 +731,7 @@ GisExportResult exportSurveyGis(Database& db, const GisExportOptions& options, P
                            .trimmed();
         if (row.kind(dateColumn) != RowCursor::Kind::Null) {
             const std::optional<QDate> date = storedDate(row.text(dateColumn));
-            name.date = date ? date->toString(QStringLiteral("MM/dd/yyyy")) : shown(row.text(dateColumn));
+            name.date = date ? shownDate(*date) : shown(row.text(dateColumn));
         }
         return name.text();
     };

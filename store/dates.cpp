@@ -2,11 +2,45 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace kolva {
 
 namespace {
 const QString DbFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString ShownDateFormat = QStringLiteral("MM/dd/yyyy");
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
+
+QString shownDate(const QDate& date)
+{
+    return date.toString(ShownDateFormat);
+}
+
+QString shownDateTime(const QDateTime& dateTime)
+{
+    return dateTime.toString(ShownDateFormat + QStringLiteral(" HH:mm"));
+}
+
+QByteArray shownDateOfStored(QByteArrayView stored)
+{
+    if (stored.size() < 10 || stored[4] != '-' || stored[7] != '-')
+        return {};
+    for (const int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (!isDigit(stored[i]))
+            return {};
+    }
+    QByteArray shown(10, '/');
+    std::copy_n(stored.data() + 5, 2, shown.data());     // month
+    std::copy_n(stored.data() + 8, 2, shown.data() + 3); // day
+    std::copy_n(stored.data(), 4, shown.data() + 6);     // year
+    return shown;
+}
 
 QString toDbDateTime(const QDateTime& dateTime)
 {

@@ -13,10 +13,6 @@
 
 namespace kolva {
 
-namespace {
-const QString ShownFormat = QStringLiteral("MM/dd/yyyy");
-} // namespace
-
 QDate typedDate(const QString& text)
 {
     if (text.trimmed().isEmpty())
@@ -53,8 +49,8 @@ DateBox::DateBox(QWidget* parent) : QLineEdit(parent)
         const QDate day = typedDate(text);
         if (day.isValid()) {
             // The typed date shows in the box's own form.
-            if (day.toString(ShownFormat) != text)
-                setText(day.toString(ShownFormat));
+            if (shownDate(day) != text)
+                setText(shownDate(day));
         } else {
             emit notADate(text);
         }
@@ -69,7 +65,7 @@ QDate DateBox::date() const
 
 void DateBox::setDate(QDate date)
 {
-    setText(date.isValid() ? date.toString(ShownFormat) : QString());
+    setText(shownDate(date));
 }
 
 bool DateBox::holdsNonDate() const

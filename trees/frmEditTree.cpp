@@ -1681,12 +1681,11 @@ void frmEditTree::showHistory()
         return;
     lstHistory_->clear();
     txtHistoryDetail_->clear();
-    const QString when = QStringLiteral("MM/dd/yyyy HH:mm");
     try {
         if (chkDeletedRecords_->isChecked()) {
             lstHistory_->setHeaderLabels({QStringLiteral("Deleted"), QStringLiteral("By"), QStringLiteral("Record")});
             for (const HistoryEntry& e : readDeletedRecords(context_.db)) {
-                auto* item = new QTreeWidgetItem(lstHistory_, {e.changedAt.toString(when), e.changedBy,
+                auto* item = new QTreeWidgetItem(lstHistory_, {shownDateTime(e.changedAt), e.changedBy,
                                                                deletedRecordSummary(historyValue(e.oldValue))});
                 item->setData(0, Qt::UserRole, historyValue(e.oldValue));
             }
@@ -1698,7 +1697,7 @@ void frmEditTree::showHistory()
             for (const HistoryEntry& e : readSurveyHistory(context_.db, currentId_)) {
                 QString field = e.action == QLatin1String("changed") ? fieldLabel(e.field)
                                                                      : QStringLiteral("(%1)").arg(e.action);
-                auto* item = new QTreeWidgetItem(lstHistory_, {e.changedAt.toString(when), e.changedBy, field,
+                auto* item = new QTreeWidgetItem(lstHistory_, {shownDateTime(e.changedAt), e.changedBy, field,
                                                                historyValue(e.oldValue), historyValue(e.newValue)});
                 item->setData(0, Qt::UserRole,
                               e.action == QLatin1String("changed")

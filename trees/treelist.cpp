@@ -37,7 +37,7 @@ QString shownCell(const TreeGridColumn& column, const QVariant& value)
         return {};
     if (column.field == QLatin1String("Date_Evaluated")) {
         const QDateTime when = fromDbDateTime(value);
-        return when.isValid() ? when.toString(QStringLiteral("MM/dd/yyyy")) : value.toString();
+        return when.isValid() ? shownDate(when.date()) : value.toString();
     }
     return value.toString();
 }

@@ -364,7 +364,7 @@ QString whoAndWhen(const std::optional<HistoryEntry>& entry)
     if (!entry)
         return QStringLiteral("changed by another program (the record's history does not tell)");
     return QStringLiteral("changed by %1 on %2")
-        .arg(entry->changedBy, entry->changedAt.toString(QStringLiteral("MM/dd/yyyy HH:mm")));
+        .arg(entry->changedBy, shownDateTime(entry->changedAt));
 }
 
 } // namespace
@@ -432,7 +432,7 @@ TreeRecord writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<
             });
             if (deleted != history.rend())
                 text += QStringLiteral(" (deleted by %1 on %2)")
-                            .arg(deleted->changedBy, deleted->changedAt.toString(QStringLiteral("MM/dd/yyyy HH:mm")));
+                            .arg(deleted->changedBy, shownDateTime(deleted->changedAt));
             throw TreeRecordRefused({}, text + QLatin1Char('.'));
         }
         std::vector<FieldChange> changes;
@@ -609,9 +609,10 @@ QString deleteTreeQuestion(const QVariant& treeId, const QVariant& species, cons
                            const QVariant& dateEvaluated)
 {
     const QDateTime when = fromDbDateTime(dateEvaluated);
-    const QString day = when.isValid()
-                            ? QLocale(QLocale::English, QLocale::UnitedStates).toString(when.date(), QStringLiteral("dddd, MM/dd/yyyy"))
-                            : QString();
+    const QString day = when.isValid() ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                                 .toString(when.date(), QStringLiteral("dddd, "))
+                                             + shownDate(when.date())
+                                       : QString();
     return QStringLiteral("Delete Tree ID:") + fieldText(treeId) + QStringLiteral(", (") + fieldText(species) +
            QStringLiteral(" DBH=") + fieldText(dbh) + QStringLiteral(")\nsurveyed on ") + day + QStringLiteral("?");
 }
@@ -645,7 +646,7 @@ QString deletedRecordSummary(const QString& wholeRecord)
     if (!text("DBH").isEmpty())
         parts << QStringLiteral("DBH ") + text("DBH");
     if (const QDateTime when = fromDbDateTime(text("Date_Evaluated")); when.isValid())
-        parts << when.toString(QStringLiteral("MM/dd/yyyy"));
+        parts << shownDate(when.date());
     const QString address = (text("StreetNum") + QLatin1Char(' ') + text("StreetName")).trimmed();
     if (!address.isEmpty())
         parts << address;

@@ -6,6 +6,37 @@ using namespace kolva;
 
 namespace {
 
+TEST(ShownDate, IsMonthDayYearWithLeadingZeros)
+{
+    const struct {
+        QDateTime stored;
+        const char* date;
+        const char* dateTime;
+    } cases[] = {
+        {QDateTime(QDate(2007, 6, 4), QTime(9, 5, 59)), "06/04/2007", "06/04/2007 09:05"},
+        {QDateTime(QDate(2010, 12, 31), QTime(23, 59)), "12/31/2010", "12/31/2010 23:59"},
+        {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), "12/30/1899", "12/30/1899 00:00"},
+        {QDateTime(QDate(987, 1, 1), QTime(12, 0)), "01/01/0987", "01/01/0987 12:00"},
+        {QDateTime(), "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shownDate(c.stored.date()), QLatin1String(c.date)) << c.date;
+        EXPECT_EQ(shownDateTime(c.stored), QLatin1String(c.dateTime)) << c.dateTime;
+        // A writer that goes by the stored bytes gives the same text.
+        if (c.stored.isValid()) {
+            EXPECT_EQ(QString::fromLatin1(shownDateOfStored(toDbDateTime(c.stored).toLatin1())),
+                      shownDate(c.stored.date()));
+        }
+    }
+}
+
+TEST(ShownDate, OfStoredBytesThatAreNoDateIsEmpty)
+{
+    for (const char* stored : {"", "2007-06-0", "2007/06/04", "07-06-2007", "2007-0x-04 00:00:00", "abcd-ef-gh"})
+        EXPECT_TRUE(shownDateOfStored(stored).isEmpty()) << stored;
+    EXPECT_EQ(shownDateOfStored("2007-06-04"), "06/04/2007") << "the day alone";
+}
+
 TEST(ParseUsDateTime, ReadsTheHandheldsForms)
 {
     const struct {
