@@ -3,6 +3,7 @@
 #include "store/codepage.h"
 #include "card/fieldimport.h"
 #include "store/database.h"
+#include "store/referencelists.h"
 #include "store/safefile.h"
 
 #include <QDir>
@@ -86,21 +87,38 @@ bool isWriteProtected(const QString& root)
 #endif
 }
 
+namespace {
+
+template <int Question>
+QStringList riskRatingEntries(Database& db)
+{
+    QStringList entries;
+    for (const RiskRatingRow& row : readRiskRatingRows(db, Question))
+        entries << row.description;
+    return entries;
+}
+
+template <ReferenceList List>
+QStringList referenceEntries(Database& db)
+{
+    return readReferenceNames(db, List);
+}
+
+} // namespace
+
 const std::array<CardListFile, 8>& cardListFiles()
 {
+    // The risk questions by Risk_Order, the other lists by name; the streets
+    // only those chosen for the handheld.
     static const std::array<CardListFile, 8> files = {{
-        {"RiskRating_1.txt", "Risk Rating question 1", nullptr,
-         "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=1 ORDER BY Risk_Order"},
-        {"RiskRating_2.txt", "Risk Rating question 2", nullptr,
-         "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=2 ORDER BY Risk_Order"},
-        {"RiskRating_3.txt", "Risk Rating question 3", nullptr,
-         "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=3 ORDER BY Risk_Order"},
-        {"RiskRating_4.txt", "Risk Rating question 4", nullptr,
-         "SELECT Description FROM Risk_Rating WHERE Risk_Question_Num=4 ORDER BY Risk_Order"},
-        {"RiskZones.txt", "Risk Zones", nullptr, "SELECT Description FROM RiskZone ORDER BY Description"},
-        {"Surveyors.txt", "Surveyors", "-- UNKNOWN/OTHER -", "SELECT Description FROM Surveyors ORDER BY Description"},
-        {"Streets.txt", "Streets", "-- UNKNOWN/OTHER -", "SELECT StreetName FROM Streets_PDA ORDER BY StreetName"},
-        {"Species.txt", "Species", nullptr, "SELECT Description FROM Species ORDER BY Description"},
+        {"RiskRating_1.txt", "Risk Rating question 1", nullptr, &riskRatingEntries<1>},
+        {"RiskRating_2.txt", "Risk Rating question 2", nullptr, &riskRatingEntries<2>},
+        {"RiskRating_3.txt", "Risk Rating question 3", nullptr, &riskRatingEntries<3>},
+        {"RiskRating_4.txt", "Risk Rating question 4", nullptr, &riskRatingEntries<4>},
+        {"RiskZones.txt", "Risk Zones", nullptr, &referenceEntries<ReferenceList::RiskZones>},
+        {"Surveyors.txt", "Surveyors", "-- UNKNOWN/OTHER -", &referenceEntries<ReferenceList::Surveyors>},
+        {"Streets.txt", "Streets", "-- UNKNOWN/OTHER -", &readHandheldStreetNames},
+        {"Species.txt", "Species", nullptr, &referenceEntries<ReferenceList::Species>},
     }};
     return files;
 }
@@ -110,9 +128,8 @@ QByteArray cardListBytes(Database& db, const CardListFile& file, QList<AlteredEn
     QByteArray bytes;
     if (file.firstLine)
         appendEntry(bytes, QString::fromLatin1(file.firstLine));
-    QSqlQuery rows = db.query(QString::fromLatin1(file.query));
-    while (rows.next()) {
-        std::optional<AlteredEntry> changed = appendEntry(bytes, rows.value(0).toString());
+    for (const QString& entry : file.entries(db)) {
+        std::optional<AlteredEntry> changed = appendEntry(bytes, entry);
         if (changed && altered) {
             changed->list = QString::fromLatin1(file.list);
             altered->append(*changed);

@@ -19,7 +19,8 @@ struct CardListFile {
     const char* name;      // "Surveyors.txt"
     const char* list;      // the list as the user knows it: "Surveyors"
     const char* firstLine; // written before the entries, or nullptr
-    const char* query;     // the entries: the first column of each row
+    // The entries, in the order of their list (store/referencelists.h).
+    QStringList (*entries)(Database& db);
 };
 
 // The eight list files in the order they are written.

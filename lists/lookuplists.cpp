@@ -1,6 +1,7 @@
 #include "lists/lookuplists.h"
 
 #include "store/database.h"
+#include "store/referencelists.h"
 
 namespace kolva {
 
@@ -17,10 +18,10 @@ const LookupListInfo Lists[] = {
      QStringLiteral("Add/Edit/Delete Risk Zones"), QString(), QStringLiteral("Risk Zone"), true, false},
 };
 
-// The statements of one table; table names cannot be bound, so each list
-// has its own fixed texts.
+// The statements that change one table (it is read through
+// store/referencelists.h); table names cannot be bound, so each list has its
+// own fixed texts.
 struct Statements {
-    QString select;
     QString insert;
     QString update;
     QString remove;
@@ -29,17 +30,14 @@ struct Statements {
 const Statements& statements(LookupKind kind)
 {
     static const Statements surveyors{
-        QStringLiteral("SELECT ID, Description FROM Surveyors ORDER BY Description, ID"),
         QStringLiteral("INSERT INTO Surveyors (Description) VALUES (?)"),
         QStringLiteral("UPDATE Surveyors SET Description = ? WHERE ID = ?"),
         QStringLiteral("DELETE FROM Surveyors WHERE ID = ?")};
     static const Statements species{
-        QStringLiteral("SELECT ID, Description FROM Species ORDER BY Description, ID"),
         QStringLiteral("INSERT INTO Species (Description) VALUES (?)"),
         QStringLiteral("UPDATE Species SET Description = ? WHERE ID = ?"),
         QStringLiteral("DELETE FROM Species WHERE ID = ?")};
     static const Statements riskZone{
-        QStringLiteral("SELECT ID, Description FROM RiskZone ORDER BY Description, ID"),
         QStringLiteral("INSERT INTO RiskZone (Description) VALUES (?)"),
         QStringLiteral("UPDATE RiskZone SET Description = ? WHERE ID = ?"),
         QStringLiteral("DELETE FROM RiskZone WHERE ID = ?")};
@@ -64,10 +62,12 @@ const LookupListInfo& lookupListInfo(LookupKind kind)
 
 std::vector<LookupRow> readLookupRows(Database& db, LookupKind kind)
 {
+    const ReferenceList list = kind == LookupKind::Surveyors ? ReferenceList::Surveyors
+                               : kind == LookupKind::Species ? ReferenceList::Species
+                                                             : ReferenceList::RiskZones;
     std::vector<LookupRow> rows;
-    QSqlQuery query = db.query(statements(kind).select);
-    while (query.next())
-        rows.push_back({query.value(0).toLongLong(), query.value(1).toString()});
+    for (ReferenceEntry& entry : readReferenceEntries(db, list))
+        rows.push_back({entry.id, std::move(entry.name)});
     return rows;
 }
 

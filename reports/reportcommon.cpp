@@ -3,6 +3,7 @@
 #include "platform/controls.h"
 #include "reports/reportdata.h"
 #include "store/database.h"
+#include "store/referencelists.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,11 +28,7 @@ constexpr int LongestListCharacters = 40;
 
 QStringList riskZoneNames(Database& db)
 {
-    QStringList names;
-    QSqlQuery q = db.query(QStringLiteral("SELECT Description FROM RiskZone ORDER BY rowid"));
-    while (q.next())
-        names.append(q.value(0).isNull() ? QString() : q.value(0).toString());
-    return names;
+    return readRiskZonesAsAdded(db);
 }
 
 QString printedStamp(const QDateTime& when)

@@ -3,6 +3,7 @@
 #include "platform/progress.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
+#include "store/referencelists.h"
 
 #include <QSet>
 #include <QSqlError>
@@ -36,9 +37,7 @@ QStringList reportZoneChoices(Database& db)
     QStringList zones;
     QSet<QString> known;
     {
-        QSqlQuery q = db.query(QStringLiteral("SELECT Description FROM RiskZone ORDER BY rowid"));
-        while (q.next()) {
-            const QString zone = q.value(0).toString();
+        for (const QString& zone : readRiskZonesAsAdded(db)) {
             if (!isNoZone(zone) && !known.contains(zoneKey(zone))) {
                 known.insert(zoneKey(zone));
                 zones.append(zone);

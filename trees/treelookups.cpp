@@ -1,88 +1,8 @@
 #include "trees/treelookups.h"
 
-#include "store/database.h"
-
-#include <map>
+#include "store/referencelists.h"
 
 namespace kolva {
-
-namespace {
-
-struct ReferenceSource {
-    const char* table;       // the reference table, its names in Description
-    const char* first;       // the lowest name the survey records hold
-    const char* next;        // the next name after the bound one
-};
-
-// The names of the survey records are found one after the other through the
-// index of their column, each with one look-up, instead of reading every
-// record: a handful of look-ups for a million records.
-ReferenceSource referenceSource(ReferenceList list)
-{
-    switch (list) {
-    case ReferenceList::Surveyors:
-        return {"SELECT Description FROM Surveyors",
-                "SELECT MIN(Surveyor) FROM _Archived_SurveyData WHERE Surveyor>''",
-                "SELECT MIN(Surveyor) FROM _Archived_SurveyData WHERE Surveyor>?"};
-    case ReferenceList::Streets:
-        return {"SELECT StreetName FROM _Streets_Master",
-                "SELECT MIN(StreetName) FROM _Archived_SurveyData WHERE StreetName>''",
-                "SELECT MIN(StreetName) FROM _Archived_SurveyData WHERE StreetName>?"};
-    case ReferenceList::Species:
-        return {"SELECT Description FROM Species",
-                "SELECT MIN(Species) FROM _Archived_SurveyData WHERE Species>''",
-                "SELECT MIN(Species) FROM _Archived_SurveyData WHERE Species>?"};
-    case ReferenceList::RiskZones:
-        return {"SELECT Description FROM RiskZone",
-                "SELECT MIN(RiskZone) FROM _Archived_SurveyData WHERE RiskZone>''",
-                "SELECT MIN(RiskZone) FROM _Archived_SurveyData WHERE RiskZone>?"};
-    }
-    return {};
-}
-
-// The key the engine compares names by (COLLATE NOCASE folds ASCII letters only).
-QString nocaseKey(const QString& name)
-{
-    QString key = name;
-    for (QChar& c : key) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    return key;
-}
-
-} // namespace
-
-QStringList readReferenceList(Database& db, ReferenceList list)
-{
-    const ReferenceSource source = referenceSource(list);
-    std::map<QString, QString> byKey; // the first spelling of each name, by its key
-    const auto add = [&byKey](const QVariant& value) {
-        if (value.isNull())
-            return;
-        const QString name = value.toString();
-        if (!name.isEmpty())
-            byKey.emplace(nocaseKey(name), name);
-    };
-    {
-        QSqlQuery query = db.query(QString::fromLatin1(source.table));
-        while (query.next())
-            add(query.value(0));
-    }
-    QSqlQuery next = db.prepare(QString::fromLatin1(source.next));
-    for (QVariant name = db.scalar(QString::fromLatin1(source.first)); !name.isNull();) {
-        add(name);
-        next.bindValue(0, name);
-        Database::run(next);
-        name = next.next() ? next.value(0) : QVariant();
-        next.finish();
-    }
-    QStringList names;
-    names.reserve(qsizetype(byKey.size()));
-    for (const auto& [key, name] : byKey)
-        names << name;
-    return names;
-}
 
 const std::vector<CodedList>& codedLists()
 {
@@ -127,21 +47,16 @@ QString undefinedRiskQuestionTitle()
 RiskQuestionList readRiskQuestionList(Database& db, int question)
 {
     RiskQuestionList result;
-    QSqlQuery query = db.query(QStringLiteral("SELECT Description,Risk_Order FROM Risk_Rating "
-                                              "WHERE Risk_Question_Num=? ORDER BY Risk_Order"),
-                               {question});
-    bool any = false;
-    while (query.next()) {
-        any = true;
-        const qint64 order = query.value(1).toLongLong();
+    const std::vector<RiskRatingRow> rows = readRiskRatingRows(db, question);
+    for (const RiskRatingRow& row : rows) {
         // The title row sorts first with its order of -1; a question without
         // one has an empty title, and its answers stay answers.
-        if (order == -1 && result.title.isEmpty() && result.entries.isEmpty())
-            result.title = query.value(0).toString();
-        else if (order >= 0)
-            result.entries << QString::number(order) + QStringLiteral(". ") + query.value(0).toString();
+        if (row.order == -1 && result.title.isEmpty() && result.entries.isEmpty())
+            result.title = row.description;
+        else if (row.order >= 0)
+            result.entries << QString::number(row.order) + QStringLiteral(". ") + row.description;
     }
-    if (!any)
+    if (rows.empty())
         result.title = undefinedRiskQuestionTitle();
     return result;
 }

@@ -4,6 +4,8 @@
 // records), the fixed coded lists of the assessment, and the four risk
 // questions.
 
+#include "store/referencelists.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,12 +15,8 @@ namespace kolva {
 
 class Database;
 
-enum class ReferenceList { Surveyors, Streets, Species, RiskZones };
-
-// The names of the reference table and of the survey records together,
-// sorted without regard to case, each once. Null and empty names are left
-// out: a record without a name shows an empty box.
-QStringList readReferenceList(Database& db, ReferenceList list);
+// The reference lists (readReferenceList: the table united with the names
+// the survey records hold, in name order) come from store/referencelists.h.
 
 // A fixed list of coded values and the list control that offers it.
 struct CodedList {
