@@ -1,17 +1,14 @@
 #include "costing/frmCostReportOptions.h"
 
 #include "costing/periodblock.h"
-#include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
-#include "platform/windows.h"
 #include "reports/reportdata.h"
 #include "store/database.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,11 +21,9 @@
 namespace kolva {
 
 frmCostReportOptions::frmCostReportOptions(const AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context)
+    : ReportOptionsDialog(context, QStringLiteral("frmCostReportOptions"), QStringLiteral("Cost Report Options"),
+                          Placement::Remembered, parent)
 {
-    setObjectName(QStringLiteral("frmCostReportOptions"));
-    setWindowTitle(QStringLiteral("Cost Report Options"));
-
     // The corrective actions to price.
     auto* Frame1 = new QGroupBox(QStringLiteral("Corrective Actions to Include "), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -54,10 +49,8 @@ frmCostReportOptions::frmCostReportOptions(const AppContext& context, QWidget* p
     auto* Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral(">="), Frame4);
     txtRiskFrom_ = makeIntegerBox(QStringLiteral("txtRiskFrom"), QStringLiteral("Risk Ratings from"), Frame4);
     txtRiskFrom_->setText(QStringLiteral("0"));
-    Label1->setBuddy(txtRiskFrom_);
     auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("And <="), Frame4);
     txtRiskTo_ = makeIntegerBox(QStringLiteral("txtRiskTo"), QStringLiteral("Risk Ratings to"), Frame4);
-    Label2->setBuddy(txtRiskTo_);
     for (QLineEdit* box : {txtRiskFrom_, txtRiskTo_}) {
         box->setMaxLength(6);
         box->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
@@ -75,13 +68,7 @@ frmCostReportOptions::frmCostReportOptions(const AppContext& context, QWidget* p
                                QStringLiteral("Error"));
     }
     txtRiskTo_->setText(QString::number(highest));
-    auto* ratings = new QHBoxLayout(Frame4);
-    ratings->addWidget(Label1);
-    ratings->addWidget(txtRiskFrom_);
-    ratings->addSpacing(12);
-    ratings->addWidget(Label2);
-    ratings->addWidget(txtRiskTo_);
-    ratings->addStretch(1);
+    layOutRatingRange(Frame4, Label1, txtRiskFrom_, Label2, txtRiskTo_);
 
     period_ = new PeriodBlock(context_.db, context_.prompter, context_.clock, QStringLiteral("Frame2"), this);
 
@@ -96,13 +83,10 @@ frmCostReportOptions::frmCostReportOptions(const AppContext& context, QWidget* p
     }
     optSort_[0]->setChecked(true);
 
-    // Not read: the report always opens in its window first.
+    // Unchecked, the report goes straight to the printer.
     chkPreview_ = new QCheckBox(QStringLiteral("Preview before Printing"), this);
     chkPreview_->setObjectName(QStringLiteral("chkPreview"));
     chkPreview_->setChecked(true);
-    cmdDoIt_ = makeButton(QStringLiteral("cmdDoIt"), QStringLiteral("&Print Report"), this);
-    cmdDoIt_->setDefault(true);
-    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
 
     auto* left = new QVBoxLayout;
     left->addWidget(Frame1);
@@ -114,19 +98,14 @@ frmCostReportOptions::frmCostReportOptions(const AppContext& context, QWidget* p
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdDoIt_);
-    buttons->addWidget(cmdExit_);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout;
     layout->addLayout(columns);
     layout->addWidget(period_);
-    layout->addLayout(buttons);
+    cmdDoIt_ = layOut(layout, QStringLiteral("cmdDoIt"), QStringLiteral("&Print Report"));
 
     connect(cmdAll_, &QPushButton::clicked, this, &frmCostReportOptions::cmdAll_Click);
     connect(cmdNone_, &QPushButton::clicked, this, &frmCostReportOptions::cmdNone_Click);
     connect(cmdDoIt_, &QPushButton::clicked, this, &frmCostReportOptions::cmdDoIt_Click);
-    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void frmCostReportOptions::cmdAll_Click()
@@ -164,20 +143,14 @@ CostReportOptions frmCostReportOptions::options() const
 
 void frmCostReportOptions::cmdDoIt_Click()
 {
-    if (report_) {
-        if (report_->printsWithoutPreview())
-            return; // being made for the printer
-        report_->show();
-        report_->raise();
-        report_->activateWindow();
+    if (reportWindow() && reportWindow()->printsWithoutPreview())
+        return; // being made for the printer
+    if (bringReportForward())
         return;
-    }
     CostReportOptions chosen = options();
     if (const std::optional<CostOptionsProblem> problem = costOptionsProblem(chosen);
         problem && problem->field != CostOptionsProblem::Period) {
-        context_.prompter.warn(this, problem->text, QStringLiteral("Error"));
-        if (problem->field == CostOptionsProblem::Ratings)
-            txtRiskFrom_->setFocus();
+        refuse(problem->text, problem->field == CostOptionsProblem::Ratings ? txtRiskFrom_ : nullptr);
         return;
     }
     if (!chosen.allOnFile) {
@@ -190,39 +163,18 @@ void frmCostReportOptions::cmdDoIt_Click()
     // Counted with the build, on the report's worker: the options stay
     // responsive, and a period without a tree to list is said there.
     const QDateTime printedAt = context_.clock.now();
-    report_ = new ReportPreviewWindow(
-        context_, ReportWindowTraits::of(ReportWindowKind::CostReport),
+    ReportPreviewWindow* report = openReport(
+        ReportWindowKind::CostReport,
         [chosen, printedAt](ReportDocument& document, Database& db, Progress& progress) {
             buildCostSummary(document, db, chosen, printedAt, progress);
         },
-        this);
-    // Not modal: the options stay usable beside it.
-    report_->setAttribute(Qt::WA_DeleteOnClose);
+        ReportOpening::Beside);
     if (!chkPreview_->isChecked()) {
         // Straight to the printer: made with its progress, then the print dialog.
-        report_->printWithoutPreview();
+        report->printWithoutPreview();
         return;
     }
-    report_->show();
-    report_->raise();
-    report_->activateWindow();
-}
-
-void frmCostReportOptions::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!centred_) {
-        centred_ = true;
-        placeWindow(this, context_.settings);
-    }
-}
-
-void frmCostReportOptions::closeEvent(QCloseEvent* event)
-{
-    // The report goes with its options; a build still running stops.
-    if (report_)
-        report_->close();
-    QWidget::closeEvent(event);
+    bringReportForward();
 }
 
 } // namespace kolva

@@ -5,11 +5,7 @@
 // that window is open, the button only brings it to the front.
 
 #include "costing/costsummary.h"
-#include "reports/reportwindow.h"
-#include "store/context.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "reports/reportoptionsdialog.h"
 
 #include <array>
 
@@ -22,7 +18,7 @@ namespace kolva {
 
 class PeriodBlock;
 
-class frmCostReportOptions : public QWidget {
+class frmCostReportOptions : public ReportOptionsDialog {
     Q_OBJECT
 public:
     explicit frmCostReportOptions(const AppContext& context, QWidget* parent = nullptr);
@@ -37,9 +33,6 @@ public:
     QRadioButton* optSort(int i) const { return optSort_[size_t(i)]; }
     QCheckBox* chkPreview() const { return chkPreview_; }
     QPushButton* cmdDoIt() const { return cmdDoIt_; }
-    QPushButton* cmdExit() const { return cmdExit_; }
-    // The report window while it is open.
-    ReportPreviewWindow* reportWindow() const { return report_; }
 
     // The options as the controls show them now (the period as read from
     // its dates, invalid when they are not dates).
@@ -49,13 +42,7 @@ public:
     void cmdNone_Click();
     void cmdDoIt_Click();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    AppContext context_;
-    bool centred_ = false;
     std::array<QCheckBox*, 11> chkCA_{};
     QPushButton* cmdAll_ = nullptr;
     QPushButton* cmdNone_ = nullptr;
@@ -65,8 +52,6 @@ private:
     std::array<QRadioButton*, CostSortCount> optSort_{};
     QCheckBox* chkPreview_ = nullptr;
     QPushButton* cmdDoIt_ = nullptr;
-    QPushButton* cmdExit_ = nullptr;
-    QPointer<ReportPreviewWindow> report_;
 };
 
 } // namespace kolva

@@ -2,16 +2,12 @@
 
 #include "platform/clock.h"
 #include "platform/controls.h"
-#include "platform/prompter.h"
-#include "platform/windows.h"
 #include "reports/reportcommon.h"
 #include "reports/reportdata.h"
-#include "reports/reportwindow.h"
 #include "store/numbers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,11 +19,9 @@
 namespace kolva {
 
 frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context)
+    : ReportOptionsDialog(context, QStringLiteral("frmReinspectionReportOptions"),
+                          QStringLiteral("Reinspection Report Options"), Placement::AsOpened, parent)
 {
-    setObjectName(QStringLiteral("frmReinspectionReportOptions"));
-    setWindowTitle(QStringLiteral("Reinspection Report Options"));
-
     auto* frameYear = new QGroupBox(QStringLiteral("For Inspections Due In "), this);
     frameYear->setObjectName(QStringLiteral("Frame1"));
     cboYear_ = new QComboBox(frameYear);
@@ -50,17 +44,9 @@ frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& con
     frameRatings->setObjectName(QStringLiteral("Frame2"));
     auto* Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("From:"), frameRatings);
     txtFrom_ = makeRatingBox(QStringLiteral("txtFrom"), QStringLiteral("0"), Label1->text(), frameRatings);
-    Label1->setBuddy(txtFrom_);
     auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("To:"), frameRatings);
     txtTo_ = makeRatingBox(QStringLiteral("txtTo"), QString(), Label2->text(), frameRatings);
-    Label2->setBuddy(txtTo_);
-    auto* ratingRow = new QHBoxLayout(frameRatings);
-    ratingRow->addWidget(Label1);
-    ratingRow->addWidget(txtFrom_);
-    ratingRow->addSpacing(12);
-    ratingRow->addWidget(Label2);
-    ratingRow->addWidget(txtTo_);
-    ratingRow->addStretch(1);
+    layOutRatingRange(frameRatings, Label1, txtFrom_, Label2, txtTo_);
 
     auto* frameZone = new QGroupBox(QStringLiteral("Include Risk Zone"), this);
     frameZone->setObjectName(QStringLiteral("Frame3"));
@@ -83,22 +69,13 @@ frmReinspectionReportOptions::frmReinspectionReportOptions(const AppContext& con
     }
     optSort_[3]->setChecked(true);
 
-    cmdPrint_ = makeButton(QStringLiteral("cmdPrint"), QStringLiteral("Print Report"), this);
-    cmdPrint_->setDefault(true);
-    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
-    connect(cmdPrint_, &QPushButton::clicked, this, &frmReinspectionReportOptions::cmdPrint_Click);
-    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdPrint_);
-    buttons->addWidget(cmdExit_);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout;
     layout->addWidget(frameYear);
     layout->addWidget(frameRatings);
     layout->addWidget(frameZone);
     layout->addWidget(frameSort);
-    layout->addLayout(buttons);
+    cmdPrint_ = layOut(layout, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    connect(cmdPrint_, &QPushButton::clicked, this, &frmReinspectionReportOptions::cmdPrint_Click);
 
     Form_Load();
 }
@@ -133,35 +110,31 @@ ReinspectionOptions frmReinspectionReportOptions::options() const
 
 void frmReinspectionReportOptions::cmdPrint_Click()
 {
-    if (report_) {
-        report_->raise();
-        report_->activateWindow();
+    if (bringReportForward())
         return;
-    }
     if (txtFrom_->text().isEmpty() || txtTo_->text().isEmpty()) {
-        context_.prompter.warn(this, QStringLiteral("Please enter a Risk Rating range"), QStringLiteral("Error"));
-        txtFrom_->setFocus();
+        refuse(QStringLiteral("Please enter a Risk Rating range"), txtFrom_);
         return;
     }
     // Every refusal comes before the report window opens.
     const ReinspectionOptions o = options();
     if (const auto problem = reinspectionOptionsProblem(o)) {
-        context_.prompter.warn(this, problem->text, problem->caption);
+        QWidget* field = txtFrom_;
         switch (problem->field) {
-        case OptionsProblem::Ratings: txtFrom_->setFocus(); break;
-        case OptionsProblem::Quarters: chkQuarter_[0]->setFocus(); break;
-        case OptionsProblem::Year: cboYear_->setFocus(); break;
+        case OptionsProblem::Ratings: field = txtFrom_; break;
+        case OptionsProblem::Quarters: field = chkQuarter_[0]; break;
+        case OptionsProblem::Year: field = cboYear_; break;
         }
+        refuse(problem->text, field, problem->caption);
         return;
     }
     const QDateTime printedAt = context_.clock.now();
-    report_ = new ReportPreviewWindow(
-        context_, ReportWindowTraits::of(ReportWindowKind::ReinspectionReport),
+    openReport(
+        ReportWindowKind::ReinspectionReport,
         [o, printedAt](ReportDocument& document, Database& db, Progress& progress) {
             buildReinspectionReport(document, db, o, printedAt, progress);
         },
-        this);
-    openWindow(this, report_, OpenMode::Modal);
+        ReportOpening::Modal);
 }
 
 } // namespace kolva

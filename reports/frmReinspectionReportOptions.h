@@ -5,11 +5,7 @@
 // options from here while it builds.
 
 #include "reports/reinspection.h"
-#include "reports/reportwindow.h"
-#include "store/context.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "reports/reportoptionsdialog.h"
 
 #include <array>
 
@@ -21,8 +17,7 @@ class QRadioButton;
 
 namespace kolva {
 
-
-class frmReinspectionReportOptions : public QWidget {
+class frmReinspectionReportOptions : public ReportOptionsDialog {
     Q_OBJECT
 public:
     explicit frmReinspectionReportOptions(const AppContext& context, QWidget* parent = nullptr);
@@ -34,9 +29,6 @@ public:
     QComboBox* cmbRiskZone() const { return cmbRiskZone_; }
     QRadioButton* optSort(int i) const { return optSort_[size_t(i)]; }
     QPushButton* cmdPrint() const { return cmdPrint_; }
-    QPushButton* cmdExit() const { return cmdExit_; }
-    // The report window while it is open.
-    ReportPreviewWindow* reportWindow() const { return report_; }
 
     // The options as the controls show them now.
     ReinspectionOptions options() const;
@@ -46,7 +38,6 @@ public:
 private:
     void Form_Load();
 
-    AppContext context_;
     QComboBox* cboYear_ = nullptr;
     std::array<QCheckBox*, 4> chkQuarter_{};
     QLineEdit* txtFrom_ = nullptr;
@@ -54,8 +45,6 @@ private:
     QComboBox* cmbRiskZone_ = nullptr;
     std::array<QRadioButton*, 4> optSort_{};
     QPushButton* cmdPrint_ = nullptr;
-    QPushButton* cmdExit_ = nullptr;
-    QPointer<ReportPreviewWindow> report_;
 };
 
 } // namespace kolva

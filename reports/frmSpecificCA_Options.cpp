@@ -2,10 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/controls.h"
-#include "platform/prompter.h"
-#include "platform/windows.h"
 #include "reports/reportcommon.h"
-#include "reports/reportwindow.h"
 #include "store/correctiveactions.h"
 
 #include <QCheckBox>
@@ -20,11 +17,9 @@
 namespace kolva {
 
 frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context)
+    : ReportOptionsDialog(context, QStringLiteral("frmSpecificCA_Options"),
+                          QStringLiteral("Trees Needing a Specific Corrective Action"), Placement::AsOpened, parent)
 {
-    setObjectName(QStringLiteral("frmSpecificCA_Options"));
-    setWindowTitle(QStringLiteral("Trees Needing a Specific Corrective Action"));
-
     auto* frameCA = new QGroupBox(QStringLiteral("Select Corrective Action"), this);
     frameCA->setObjectName(QStringLiteral("Frame1"));
     cmbCA_ = new QComboBox(frameCA);
@@ -34,32 +29,21 @@ frmSpecificCA_Options::frmSpecificCA_Options(const AppContext& context, QWidget*
     (new QHBoxLayout(frameCA))->addWidget(cmbCA_, 1);
 
     const ZoneFrame zone = makeZoneFrame(this, QStringLiteral("Frame2"));
-    QGroupBox* frameZone = zone.frame;
     cmbRiskZone_ = zone.cmbRiskZone;
     Check1_ = zone.Check1;
 
     const ThresholdFrame threshold = makeThresholdFrame(this, QStringLiteral("Frame3"));
-    QGroupBox* frameRatings = threshold.frame;
     txtRiskRating_ = threshold.txtRiskRating;
 
     auto* Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("(Report will be sorted by Street Address)"), this);
 
-    cmdPrint_ = makeButton(QStringLiteral("cmdPrint"), QStringLiteral("Print Report"), this);
-    cmdPrint_->setDefault(true);
-    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
-    connect(cmdPrint_, &QPushButton::clicked, this, &frmSpecificCA_Options::cmdPrint_Click);
-    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdPrint_);
-    buttons->addWidget(cmdExit_);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout;
     layout->addWidget(frameCA);
-    layout->addWidget(frameZone);
-    layout->addWidget(frameRatings);
+    layout->addWidget(zone.frame);
+    layout->addWidget(threshold.frame);
     layout->addWidget(Label2);
-    layout->addLayout(buttons);
+    cmdPrint_ = layOut(layout, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    connect(cmdPrint_, &QPushButton::clicked, this, &frmSpecificCA_Options::cmdPrint_Click);
     setMinimumWidth(420);
 
     Form_Load();
@@ -91,30 +75,24 @@ ActionReportOptions frmSpecificCA_Options::options() const
 
 void frmSpecificCA_Options::cmdPrint_Click()
 {
-    if (report_) {
-        report_->raise();
-        report_->activateWindow();
+    if (bringReportForward())
         return;
-    }
     if (txtRiskRating_->text().isEmpty()) {
-        context_.prompter.warn(this, QStringLiteral("Please enter a Risk Rating "), QStringLiteral("Error"));
-        txtRiskRating_->setFocus();
+        refuse(QStringLiteral("Please enter a Risk Rating "), txtRiskRating_);
         return;
     }
     if (!chosenCode()) {
-        context_.prompter.warn(this, QStringLiteral("There is no corrective action to report on"),
-                               QStringLiteral("Error"));
+        refuse(QStringLiteral("There is no corrective action to report on"), nullptr);
         return;
     }
     const ActionReportOptions o = options();
     const QDateTime printedAt = context_.clock.now();
-    report_ = new ReportPreviewWindow(
-        context_, ReportWindowTraits::of(ReportWindowKind::SpecificCAReport),
+    openReport(
+        ReportWindowKind::SpecificCAReport,
         [o, printedAt](ReportDocument& document, Database& db, Progress& progress) {
             buildSpecificCAReport(document, db, o, printedAt, progress);
         },
-        this);
-    openWindow(this, report_, OpenMode::Modal);
+        ReportOpening::Modal);
 }
 
 } // namespace kolva

@@ -5,11 +5,7 @@
 // marks the trees of the action in Report_Flag before it builds.
 
 #include "reports/actionreports.h"
-#include "reports/reportwindow.h"
-#include "store/context.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "reports/reportoptionsdialog.h"
 
 #include <optional>
 
@@ -20,8 +16,7 @@ class QPushButton;
 
 namespace kolva {
 
-
-class frmSpecificCA_Options : public QWidget {
+class frmSpecificCA_Options : public ReportOptionsDialog {
     Q_OBJECT
 public:
     explicit frmSpecificCA_Options(const AppContext& context, QWidget* parent = nullptr);
@@ -31,8 +26,6 @@ public:
     QCheckBox* Check1() const { return Check1_; }
     QLineEdit* txtRiskRating() const { return txtRiskRating_; }
     QPushButton* cmdPrint() const { return cmdPrint_; }
-    QPushButton* cmdExit() const { return cmdExit_; }
-    ReportPreviewWindow* reportWindow() const { return report_; }
 
     ActionReportOptions options() const;
     // The code of the chosen corrective action, if one is chosen.
@@ -42,14 +35,11 @@ public:
 private:
     void Form_Load();
 
-    AppContext context_;
     QComboBox* cmbCA_ = nullptr;
     QComboBox* cmbRiskZone_ = nullptr;
     QCheckBox* Check1_ = nullptr;
     QLineEdit* txtRiskRating_ = nullptr;
     QPushButton* cmdPrint_ = nullptr;
-    QPushButton* cmdExit_ = nullptr;
-    QPointer<ReportPreviewWindow> report_;
 };
 
 } // namespace kolva

@@ -2,15 +2,11 @@
 
 #include "platform/clock.h"
 #include "platform/controls.h"
-#include "platform/prompter.h"
-#include "platform/windows.h"
 #include "reports/reportcommon.h"
-#include "reports/reportwindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,17 +15,13 @@
 namespace kolva {
 
 frmTreesNeedingCA_Options::frmTreesNeedingCA_Options(const AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context)
+    : ReportOptionsDialog(context, QStringLiteral("frmTreesNeedingCA_Options"),
+                          QStringLiteral("Trees Needing Corrective Actions"), Placement::AsOpened, parent)
 {
-    setObjectName(QStringLiteral("frmTreesNeedingCA_Options"));
-    setWindowTitle(QStringLiteral("Trees Needing Corrective Actions"));
-
     const ThresholdFrame threshold = makeThresholdFrame(this, QStringLiteral("Frame1"));
-    QGroupBox* frameRatings = threshold.frame;
     txtRiskRating_ = threshold.txtRiskRating;
 
     const ZoneFrame zone = makeZoneFrame(this, QStringLiteral("Frame2"));
-    QGroupBox* frameZone = zone.frame;
     cmbRiskZone_ = zone.cmbRiskZone;
     Check1_ = zone.Check1;
 
@@ -39,21 +31,12 @@ frmTreesNeedingCA_Options::frmTreesNeedingCA_Options(const AppContext& context, 
                              this);
     Label2->setWordWrap(true);
 
-    cmdPrint_ = makeButton(QStringLiteral("cmdPrint"), QStringLiteral("Print Report"), this);
-    cmdPrint_->setDefault(true);
-    cmdExit_ = makeButton(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this);
-    connect(cmdPrint_, &QPushButton::clicked, this, &frmTreesNeedingCA_Options::cmdPrint_Click);
-    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdPrint_);
-    buttons->addWidget(cmdExit_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(frameRatings);
-    layout->addWidget(frameZone);
+    auto* layout = new QVBoxLayout;
+    layout->addWidget(threshold.frame);
+    layout->addWidget(zone.frame);
     layout->addWidget(Label2);
-    layout->addLayout(buttons);
+    cmdPrint_ = layOut(layout, QStringLiteral("cmdPrint"), QStringLiteral("Print Report"));
+    connect(cmdPrint_, &QPushButton::clicked, this, &frmTreesNeedingCA_Options::cmdPrint_Click);
     setMinimumWidth(420);
 
     Form_Load();
@@ -77,31 +60,25 @@ void frmTreesNeedingCA_Options::cmbRiskZone_Click()
 
 ActionReportOptions frmTreesNeedingCA_Options::options() const
 {
-    ActionReportOptions o = readActionOptions(txtRiskRating_, cmbRiskZone_, Check1_);
-    return o;
+    return readActionOptions(txtRiskRating_, cmbRiskZone_, Check1_);
 }
 
 void frmTreesNeedingCA_Options::cmdPrint_Click()
 {
-    if (report_) {
-        report_->raise();
-        report_->activateWindow();
+    if (bringReportForward())
         return;
-    }
     if (txtRiskRating_->text().isEmpty()) {
-        context_.prompter.warn(this, QStringLiteral("Please enter a Risk Rating "), QStringLiteral("Error"));
-        txtRiskRating_->setFocus();
+        refuse(QStringLiteral("Please enter a Risk Rating "), txtRiskRating_);
         return;
     }
     const ActionReportOptions o = options();
     const QDateTime printedAt = context_.clock.now();
-    report_ = new ReportPreviewWindow(
-        context_, ReportWindowTraits::of(ReportWindowKind::TreesNeedingCAReport),
+    openReport(
+        ReportWindowKind::TreesNeedingCAReport,
         [o, printedAt](ReportDocument& document, Database& db, Progress& progress) {
             buildTreesNeedingCAReport(document, db, o, printedAt, progress);
         },
-        this);
-    openWindow(this, report_, OpenMode::Modal);
+        ReportOpening::Modal);
 }
 
 } // namespace kolva

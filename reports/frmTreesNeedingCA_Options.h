@@ -4,11 +4,7 @@
 // divided by zone. "Print Report" opens the report window over it.
 
 #include "reports/actionreports.h"
-#include "reports/reportwindow.h"
-#include "store/context.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "reports/reportoptionsdialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -17,8 +13,7 @@ class QPushButton;
 
 namespace kolva {
 
-
-class frmTreesNeedingCA_Options : public QWidget {
+class frmTreesNeedingCA_Options : public ReportOptionsDialog {
     Q_OBJECT
 public:
     explicit frmTreesNeedingCA_Options(const AppContext& context, QWidget* parent = nullptr);
@@ -27,8 +22,6 @@ public:
     QComboBox* cmbRiskZone() const { return cmbRiskZone_; }
     QCheckBox* Check1() const { return Check1_; }
     QPushButton* cmdPrint() const { return cmdPrint_; }
-    QPushButton* cmdExit() const { return cmdExit_; }
-    ReportPreviewWindow* reportWindow() const { return report_; }
 
     ActionReportOptions options() const;
     void cmdPrint_Click();
@@ -37,13 +30,10 @@ private:
     void Form_Load();
     void cmbRiskZone_Click();
 
-    AppContext context_;
     QLineEdit* txtRiskRating_ = nullptr;
     QComboBox* cmbRiskZone_ = nullptr;
     QCheckBox* Check1_ = nullptr;
     QPushButton* cmdPrint_ = nullptr;
-    QPushButton* cmdExit_ = nullptr;
-    QPointer<ReportPreviewWindow> report_;
 };
 
 } // namespace kolva

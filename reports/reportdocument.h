@@ -38,6 +38,7 @@
 // memory. A complete document is read-only; any number of threads may read,
 // paint and save it at once.
 
+#include "reports/columnformat.h"
 #include "reports/rowstore.h"
 
 #include <QColor>
@@ -58,6 +59,9 @@ class QPagedPaintDevice;
 namespace kolva {
 
 class Progress;
+namespace layout {
+struct DocumentLayout;
+}
 
 // A report that could not be written: the file error's number and description.
 class ReportError : public std::runtime_error {
@@ -93,25 +97,6 @@ private:
     QString text_;
     QString caption_;
 };
-
-// One column of a table: its alignment, width and the "+" mark.
-struct ColumnFormat {
-    Qt::Alignment alignment = Qt::AlignLeft;
-    bool plus = false;
-    double widthInches = 0;
-};
-
-// Reads a column format string; throws std::invalid_argument naming the column
-// that is not understood.
-std::vector<ColumnFormat> parseColumnFormat(const QString& format);
-
-// The text for a page header or footer that prints as written: its "|" and
-// "%" are no part of the header's format.
-QString headerLiteral(const QString& text);
-
-// A length text such as "0.75in" or ".5in" in inches; a bare number is
-// inches too. Throws std::invalid_argument for anything else.
-double parseInches(const QString& length);
 
 class ReportDocument {
 public:
@@ -224,8 +209,7 @@ public:
     bool savesWithStandardFonts() const;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<layout::DocumentLayout> d;
     Orientation orientation_ = Portrait;
     QPageSize::PageSizeId paper_ = QPageSize::Letter;
     bool complete_ = false;

@@ -532,6 +532,36 @@ TEST(ReportDocument, ThePdfHasTheReportsTitleAndTextBeyondTheCodePageFallsBackTo
     }
 }
 
+TEST(ReportDocument, CellsWithBackslashesPercentAmpersandsAndQuotesReachThePdfAsWritten)
+{
+    // The characters a PDF string, a header format or markup could take for
+    // their own, in cells and in the title; with a character beyond the code
+    // page the same cells go through Qt's PDF writer.
+    const QStringList cells{QStringLiteral("C:\\TREES\\OAK (1)"), QStringLiteral("50% & <b>100%</b>"),
+                            QStringLiteral("\"quoted\" 'single' ends\\"), QStringLiteral("a\\(b\\) \\\\ %d %t |")};
+    const QString title = QStringLiteral("Zone \\ (East) & 5% \"A\"");
+    QTemporaryDir dir;
+    for (const bool standard : {true, false}) {
+        ReportDocument doc;
+        doc.BeginDocument();
+        doc.SetPageHeader(QStringLiteral("|Odd characters"));
+        doc.AddTableRows("<3.5in|<3in", "Cell|Next",
+                         {{cells[0], standard ? "x" : QStringLiteral("\u0141")}, {cells[1], "x"}, {cells[2], "x"},
+                          {cells[3], "x"}},
+                         Qt::gray);
+        doc.EndDocument();
+        doc.SetDocumentTitle(title);
+        ASSERT_EQ(doc.savesWithStandardFonts(), standard);
+        const QString path = dir.filePath(standard ? "standard.pdf" : "qt.pdf");
+        doc.SaveAsPdf(path);
+        const QString text = pdfText(path);
+        for (const QString& cell : cells)
+            EXPECT_TRUE(text.contains(cell)) << cell.toStdString() << " standard " << standard << "\n"
+                                             << text.toStdString();
+        EXPECT_EQ(pdfInfo(path, "Title"), title) << standard;
+    }
+}
+
 TEST(ReportDocument, ChineseJapaneseAndKoreanAreDrawnWithAnInstalledFont)
 {
     // (None that pdftotext reads back as another character of the same
