@@ -1,8 +1,6 @@
 // The Tree editor window: what its boxes, lists and dates take and show, the
 // risk rating, the corrective actions and the history page.
 
-#include "platform/twips.h"
-#include "tests/app/apptest.h"
 #include "tests/trees/edittreetest.h"
 #include "tests/trees/treetestdata.h"
 #include "trees/recordnavigator.h"
@@ -11,25 +9,14 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDateEdit>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QSignalSpy>
 #include <QTabWidget>
-#include <QTableView>
 #include <QTest>
-#include <QTextCursor>
-#include <QTimer>
 #include <QToolButton>
+#include <QTextCursor>
 #include <QTreeView>
-#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 

@@ -1,35 +1,16 @@
 // The Tree editor window: when it builds its list, and how the sort options,
 // the street filter, the search and the column titles rebuild it.
 
-#include "platform/twips.h"
-#include "tests/app/apptest.h"
 #include "tests/trees/edittreetest.h"
 #include "tests/trees/treetestdata.h"
-#include "trees/recordnavigator.h"
 
-#include <QCalendarWidget>
-#include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
-#include <QDateEdit>
-#include <QGroupBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <QTextCursor>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeView>
-#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 

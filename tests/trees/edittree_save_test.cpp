@@ -1,35 +1,22 @@
 // The Tree editor window: every way of leaving a record writes it back, and
 // a record that cannot be read, stored or deleted is said.
 
-#include "platform/twips.h"
-#include "tests/app/apptest.h"
 #include "tests/trees/edittreetest.h"
 #include "tests/trees/treetestdata.h"
 #include "trees/recordnavigator.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
-#include <QDateEdit>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <QTextCursor>
-#include <QTimer>
 #include <QToolButton>
-#include <QTreeView>
-#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 

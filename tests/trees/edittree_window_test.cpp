@@ -9,11 +9,9 @@
 
 #include <QCalendarWidget>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,11 +23,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <QTextCursor>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeView>
-#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
