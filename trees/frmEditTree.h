@@ -4,7 +4,8 @@
 // row on the "Details" page, where every field can be corrected and its
 // history read. A record the user changed is checked (Tree ID, surveyor) and
 // written back when the user leaves it, whichever way, or saves it; a record
-// the user did not change is never written.
+// the user did not change is never written. Each page is a widget of its
+// own; the window wires them to the list and to the record it shows.
 
 #include "store/context.h"
 #include "trees/treelist.h"
@@ -13,13 +14,8 @@
 
 #include <QWidget>
 
-#include <array>
-
-class QComboBox;
 class QFrame;
-class QGroupBox;
 class QPushButton;
-class QRadioButton;
 class QTabWidget;
 
 namespace kolva {
