@@ -4,36 +4,25 @@
 // row on the "Details" page, where every field can be corrected and its
 // history read. A record the user changed is checked (Tree ID, surveyor) and
 // written back when the user leaves it, whichever way, or saves it; a record
-// the user did not change is never written.
+// the user did not change is never written. Each page is a widget of its
+// own; the window wires them to the list and to the record it shows.
 
 #include "store/context.h"
 #include "trees/treelist.h"
 #include "trees/treerecord.h"
+#include "trees/treerecordbinder.h"
 
 #include <QWidget>
 
-#include <array>
-#include <vector>
-
-class QCheckBox;
-class QComboBox;
 class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
-class QRadioButton;
-class QScrollArea;
 class QTabWidget;
-class QTableView;
-class QTimer;
-class QTreeWidget;
 
 namespace kolva {
 
-class DateBox;
-class RecordNavigator;
+class TreeDetailsPage;
+class TreeListPage;
+class TreeSortFrame;
 
 class frmEditTree : public QWidget {
     Q_OBJECT
@@ -78,34 +67,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QWidget* content_ = nullptr; // holds the controls, inside the window's scroll area
-    struct Binding {
-        const TreeColumn* column = nullptr;
-        QWidget* control = nullptr;
-        int maxLength = 0; // the most characters the user can type, 0 for no limit
-    };
-
     void buildWindow();
-    QWidget* buildListPage();
-    QWidget* buildDetailsPage();
-    QWidget* buildCrownPage();
-    QWidget* buildTrunkPage();
-    QWidget* buildRootsPage();
-    QWidget* buildRiskPage();
-    QWidget* buildCorrectivePage();
-    QWidget* buildHistoryPage();
-    void bind(const char* column, QWidget* control, int maxLength = 0);
+    void connectListPage();
+    void connectDetailsPage();
 
     void Form_Load();
     void Form_Activate();
     void Form_Resize();
     void widenContent(int pixels);
-    void FillSurveyorList();
-    void FillStreetLists();
-    void FillSpeciesList();
-    void FillRiskZoneList();
-    void FillRiskQuestionList(int question);
-    void FillCodedLists();
 
     void optSortBy_Click(int index);
     void cboStreetFilter_Click();
@@ -119,7 +88,6 @@ private:
     void cmdSave_Click();
     void cmdCancel_Click();
     void cmdExit_Click();
-    void chkCorrect_Click();
     void DBGrid1_RowChange(int row);
     void DTPicker1_NotADate(const QString& typed);
 
@@ -151,24 +119,19 @@ private:
     // Writes the changed values of the current record back; false after a
     // refusal, which has been reported.
     bool saveChanges();
-    std::vector<std::pair<QString, QVariant>> pendingChanges() const;
-    QString shownText(const Binding& binding) const;
-    void showValue(const Binding& binding, const QString& value);
-    void setCorrectiveBoxes(const CorrectiveActionBoxes& boxes);
     void selectGridRow(int row);
     void setDetailsEnabled(bool enabled);
     void updateRecordButtons();
     void showHistory();
-    void setRiskRatingText(const QString& text);
-    void setEntryCount(int count);
     int fitGridColumns();
     void fitWindowToDetails();
     void focusControl(QWidget* control);
+    void warn(const QString& text);
     TreeListSource chosenSource() const;
     void showChosenSource(const TreeListSource& source);
-    QWidget* controlOf(const QString& column) const;
 
     AppContext context_;
+    QWidget* content_ = nullptr; // holds the controls, inside the window's scroll area
     bool IsLoading_ = true;
     bool loaded_ = false;
     bool refreshing_ = false;
@@ -178,63 +141,22 @@ private:
     qint64 currentId_ = -1;
     qint64 followId_ = -1;         // the current record, until the sorted list knows its row
     bool closeWhenSorted_ = false; // the window closes once no sort runs
-    TreeRecord stored_;                      // the current record as stored
-    std::map<QString, QString> shownStored_; // ... and as its controls showed it
-    std::vector<Binding> bindings_;
+    TreeRecordBinder record_;      // the controls of the current record and its stored values
     TreeListModel* model_ = nullptr;
     TreeListSource shownSource_; // the source of the list as shown
     int sortColumn_ = -1;        // the grid column the list is sorted by, or -1
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 
     QTabWidget* SSTab1_ = nullptr;
-    QLineEdit* txtSearch_ = nullptr;
-    QTimer* searchTimer_ = nullptr;
-    QTableView* DBGrid1_ = nullptr;
-    QFrame* frameGridBottom_ = nullptr;
-    RecordNavigator* Data1_ = nullptr;
-    QPushButton* cmdRefresh_ = nullptr;
-    QLabel* lblNumTrees_ = nullptr;
-    QScrollArea* detailsScroll_ = nullptr;
-    QGroupBox* Frame1_ = nullptr;
-    QTabWidget* SSTab2_ = nullptr;
-    QPushButton* cmdPrevious_ = nullptr;
-    QPushButton* cmdNext_ = nullptr;
-    QGroupBox* frameSortBy_ = nullptr;
-    std::array<QRadioButton*, SortOptionCount> optSortBy_{};
-    QComboBox* cboStreetFilter_ = nullptr;
+    TreeListPage* listPage_ = nullptr;
+    TreeDetailsPage* detailsPage_ = nullptr;
+    TreeSortFrame* frameSortBy_ = nullptr;
     QFrame* frameButtons_ = nullptr;
     QPushButton* cmdEdit_ = nullptr;
     QPushButton* cmdDelete_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
     QPushButton* cmdSave_ = nullptr;
     QPushButton* cmdCancel_ = nullptr;
-
-    QLineEdit* txtTreeID_ = nullptr;
-    QLineEdit* txtStreetNum_ = nullptr;
-    QComboBox* cboStreetName_ = nullptr;
-    QLabel* lblRiskRating_ = nullptr;
-    QComboBox* cboSurveyor_ = nullptr;
-    DateBox* DTPicker1_ = nullptr;
-    QLineEdit* txtDBH_ = nullptr;
-    QComboBox* cboSpecies_ = nullptr;
-    QComboBox* cboLocation_ = nullptr;
-    QLineEdit* txtSite_ = nullptr;
-    QLineEdit* txtReinspectYear_ = nullptr;
-    QLineEdit* txtLatitude_ = nullptr;
-    QLineEdit* txtLongitude_ = nullptr;
-    QLineEdit* txtShell_ = nullptr;
-    QLineEdit* txtDiam_ = nullptr;
-    QLineEdit* txtPct_ = nullptr;
-    QComboBox* cboRiskZone_ = nullptr;
-    std::array<QLabel*, 4> lblRiskTitle_{};
-    std::array<QComboBox*, 4> cboRisk_{};
-    QPlainTextEdit* txtDescOtherRisk_ = nullptr;
-    std::array<QCheckBox*, CorrectiveActionCount> chkCorrect_{};
-    QLineEdit* txtCorrect_ = nullptr;
-    QPlainTextEdit* txtNote_ = nullptr;
-    QCheckBox* chkDeletedRecords_ = nullptr;
-    QTreeWidget* lstHistory_ = nullptr;
-    QPlainTextEdit* txtHistoryDetail_ = nullptr;
 };
 
 } // namespace kolva
