@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <memory>
 
 using namespace kolva;
@@ -311,28 +313,29 @@ TEST_P(LookupListTest, AccessKeysOfTheCaptionsWork)
 {
     fill({"ALPHA"});
     open();
-    const auto press = [this](Qt::Key key) {
+    // An access key presses its button as a click does: the button shows
+    // itself pressed for a moment before it acts, so each step waits for its
+    // effect rather than for a fixed time.
+    const auto press = [this](Qt::Key key, const std::function<bool()>& done) {
         QTest::keyClick(window.get(), key, Qt::AltModifier);
-        QTest::qWait(150); // the button shows itself pressed before it acts
+        return QTest::qWaitFor(done, 5000);
     };
-    press(Qt::Key_A);
-    ASSERT_TRUE(window->editing()) << "&Add";
+    ASSERT_TRUE(press(Qt::Key_A, [this] { return window->editing(); })) << "&Add";
     QTest::keyClicks(c("txtDescription"), "bravo");
-    press(Qt::Key_S);
-    EXPECT_EQ(stored(), QStringList({"ALPHA", "BRAVO"})) << "&Save";
-    press(Qt::Key_E);
-    EXPECT_TRUE(window->editing()) << "&Edit";
-    press(Qt::Key_C);
-    EXPECT_FALSE(window->editing()) << "&Cancel";
+    EXPECT_TRUE(press(Qt::Key_S, [this] { return stored() == QStringList({"ALPHA", "BRAVO"}); })) << "&Save";
+    EXPECT_TRUE(press(Qt::Key_E, [this] { return window->editing(); })) << "&Edit";
+    EXPECT_TRUE(press(Qt::Key_C, [this] { return !window->editing(); })) << "&Cancel";
     t.prompter.answer(MsgAnswer::No);
-    press(Qt::Key_D);
-    EXPECT_EQ(t.prompter.last().message.caption, "Confirm Delete") << "&Delete";
+    const auto prompted = [this](const char* caption) {
+        return [this, caption] {
+            return !t.prompter.prompts().empty() && t.prompter.last().message.caption == QLatin1String(caption);
+        };
+    };
+    EXPECT_TRUE(press(Qt::Key_D, prompted("Confirm Delete"))) << "&Delete";
     t.prompter.answer(MsgAnswer::Ok);
-    press(Qt::Key_F);
-    EXPECT_EQ(t.prompter.last().message.caption, "Search Error");
+    EXPECT_TRUE(press(Qt::Key_F, prompted("Search Error"))) << "&Find";
     EXPECT_EQ(QApplication::focusWidget(), c("txtFind")) << "&Find, with the box empty, asks and goes to the box";
-    press(Qt::Key_X);
-    EXPECT_FALSE(window->isVisible()) << "E&xit";
+    EXPECT_TRUE(press(Qt::Key_X, [this] { return !window->isVisible(); })) << "E&xit";
 }
 
 TEST(LookupNames, BeginningPatterns)
