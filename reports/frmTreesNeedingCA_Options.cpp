@@ -5,6 +5,7 @@
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "reports/reportcommon.h"
+#include "reports/reportoptions.h"
 #include "reports/reportwindow.h"
 
 #include <QCheckBox>

@@ -1,8 +1,9 @@
 #include "reports/reportdata.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
+#include "store/sqlforms.h"
 
 #include <QSet>
 #include <QSqlError>
@@ -36,7 +37,7 @@ QStringList reportZoneChoices(Database& db)
     QStringList zones;
     QSet<QString> known;
     {
-        QSqlQuery q = db.query(QStringLiteral("SELECT Description FROM RiskZone ORDER BY rowid"));
+        QSqlQuery q = db.query(QStringLiteral("SELECT Description FROM RiskZone ORDER BY ") + entryOrder());
         while (q.next()) {
             const QString zone = q.value(0).toString();
             if (!isNoZone(zone) && !known.contains(zoneKey(zone))) {

@@ -1,6 +1,6 @@
 #include "reports/reportdocument.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/pdfwriter.h"
 #include "store/safefile.h"
 
