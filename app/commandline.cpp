@@ -5,7 +5,7 @@
 #include "platform/settings.h"
 #include "app/startup.h"
 #include "app/termination.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "store/conversion.h"
 #include "store/kolvadb.h"
 #include "store/surveyhistory.h"

@@ -4,7 +4,7 @@
 #include "card/cardwriter.h"
 #include "card/fieldimport.h"
 #include "card/importmessages.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 
 #include <QDateTime>
 #include <QDir>

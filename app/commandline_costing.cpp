@@ -5,7 +5,7 @@
 #include "costing/costsummary.h"
 #include "costing/csvexport.h"
 #include "costing/period.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/reportdata.h"
 
 #include <QDate>

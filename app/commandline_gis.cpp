@@ -4,7 +4,7 @@
 #include "costing/csvexport.h"
 #include "costing/period.h"
 #include "gis/gisexport.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 
 #include <QDate>
 #include <QDir>

@@ -3,13 +3,13 @@
 // PDF" saves.
 
 #include "app/commandline_p.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/actionreports.h"
 #include "reports/reinspection.h"
 #include "reports/reportdata.h"
 #include "platform/settings.h"
 #include "reports/reportdocument.h"
-#include "reports/reportwindow.h"
+#include "reports/reportkinds.h"
 #include "store/correctiveactions.h"
 
 #include <QDate>

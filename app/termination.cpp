@@ -1,6 +1,6 @@
 #include "app/termination.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "card/fieldimport.h"
 
 #include "store/codepage.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "store/database.h"
 #include "store/dates.h"
 #include "store/textroutines.h"

@@ -1,7 +1,7 @@
 #include "costing/costsummary.h"
 
 #include "costing/costtable.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/reportcommon.h"
 #include "reports/reportdata.h"
 #include "reports/reportdocument.h"

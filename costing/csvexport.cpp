@@ -1,7 +1,7 @@
 #include "costing/csvexport.h"
 
 #include "costing/costtable.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "store/database.h"
 #include "store/dates.h"
 #include "store/rowcursor.h"

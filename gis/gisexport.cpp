@@ -2,7 +2,7 @@
 
 #include "costing/costtable.h"
 #include "costing/csvexport.h"
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "store/database.h"
 #include "store/numbers.h"
 #include "store/rowcursor.h"

@@ -1,6 +1,6 @@
 #include "lists/speciesimport.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "store/accessfile.h"
 #include "store/database.h"
 #include "store/textroutines.h"

@@ -1,6 +1,6 @@
 #include "lists/streets.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "store/csv.h"
 #include "store/database.h"
 #include "store/textroutines.h"

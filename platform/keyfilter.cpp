@@ -19,6 +19,16 @@ bool isDecimalKeyCode(int keyCode)
     return (keyCode >= '0' && keyCode <= '9') || keyCode == 8 || keyCode == '.';
 }
 
+bool IsIntegerKey(int keyCode)
+{
+    return isIntegerKeyCode(keyCode);
+}
+
+bool IsDecimalKey(int keyCode)
+{
+    return isDecimalKeyCode(keyCode);
+}
+
 int keyCodeOf(const QKeyEvent* event)
 {
     const int key = event->key();

@@ -37,6 +37,9 @@ private:
 // box digits, Backspace and ".".
 bool isIntegerKeyCode(int keyCode);
 bool isDecimalKeyCode(int keyCode);
+// The same judges by the names the entry boxes of the forms use.
+bool IsIntegerKey(int keyCode);
+bool IsDecimalKey(int keyCode);
 
 // Filters every key press of the box through judge (IsDecimalKey, IsIntegerKey).
 void installKeyFilter(QWidget* box, KeyFilter::Judge judge);

@@ -11,21 +11,6 @@
 
 namespace kolva {
 
-void Prompter::inform(QWidget* parent, const QString& text, const QString& caption)
-{
-    message(parent, {text, caption, MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok});
-}
-
-void Prompter::warn(QWidget* parent, const QString& text, const QString& caption)
-{
-    message(parent, {text, caption, MsgIcon::Exclamation, MsgButtons::Ok, MsgAnswer::Ok});
-}
-
-void Prompter::critical(QWidget* parent, const QString& text, const QString& caption)
-{
-    message(parent, {text, caption, MsgIcon::Critical, MsgButtons::Ok, MsgAnswer::Ok});
-}
-
 namespace {
 
 QMessageBox::Icon qtIcon(MsgIcon icon)

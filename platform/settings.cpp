@@ -1,12 +1,5 @@
 #include "platform/settings.h"
 
-#include "platform/windows.h"
-
-#include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWidget>
-
 namespace kolva {
 
 namespace {
@@ -21,30 +14,6 @@ QString windowKey(const QString& objectName)
 {
     return QStringLiteral("windows/") + objectName;
 }
-
-// Remembers the place and size of the window it watches whenever the window
-// is hidden or closed.
-class GeometryKeeper : public QObject {
-public:
-    GeometryKeeper(QWidget* window, Settings& settings) : QObject(window), window_(window), settings_(settings)
-    {
-        setObjectName(QStringLiteral("kolvaGeometryKeeper"));
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == window_ && (event->type() == QEvent::Hide || event->type() == QEvent::Close) &&
-            !window_->isMinimized() && !window_->objectName().isEmpty())
-            settings_.setWindowGeometry(window_->objectName(), window_->saveGeometry());
-        return false;
-    }
-
-private:
-    QWidget* window_;
-    Settings& settings_;
-};
 
 } // namespace
 
@@ -137,18 +106,6 @@ void FileSettings::setValue(const QString& key, const QVariant& value)
 QString FileSettings::fileName() const
 {
     return settings_->fileName();
-}
-
-void placeWindow(QWidget* window, Settings& settings)
-{
-    const QByteArray saved = settings.windowGeometry(window->objectName());
-    bool placed = false;
-    if (!saved.isEmpty() && window->restoreGeometry(saved))
-        placed = QGuiApplication::screenAt(window->frameGeometry().center()) != nullptr;
-    if (!placed)
-        centreOnScreen(window);
-    if (!window->findChild<GeometryKeeper*>(QStringLiteral("kolvaGeometryKeeper"), Qt::FindDirectChildrenOnly))
-        new GeometryKeeper(window, settings);
 }
 
 } // namespace kolva

@@ -13,7 +13,6 @@
 
 #include <memory>
 
-class QWidget;
 
 namespace kolva {
 
@@ -63,10 +62,5 @@ private:
     std::unique_ptr<QSettings> settings_;
 };
 
-// Puts a top-level window where the user left it last time (its place and
-// size), or centres it on the screen the first time and when the remembered
-// place is on no screen now; from then on its place and size are remembered
-// whenever it is hidden or closed.
-void placeWindow(QWidget* window, Settings& settings);
 
 } // namespace kolva

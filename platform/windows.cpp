@@ -1,8 +1,11 @@
 #include "platform/windows.h"
 
+#include "platform/settings.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QDialog>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
@@ -192,6 +195,46 @@ void centreOnScreen(QWidget* window)
     const QRect area = screen->availableGeometry();
     const QSize size = window->frameGeometry().size();
     window->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
+namespace {
+
+// Remembers the place and size of the window it watches whenever the window
+// is hidden or closed.
+class GeometryKeeper : public QObject {
+public:
+    GeometryKeeper(QWidget* window, Settings& settings) : QObject(window), window_(window), settings_(settings)
+    {
+        setObjectName(QStringLiteral("kolvaGeometryKeeper"));
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == window_ && (event->type() == QEvent::Hide || event->type() == QEvent::Close) &&
+            !window_->isMinimized() && !window_->objectName().isEmpty())
+            settings_.setWindowGeometry(window_->objectName(), window_->saveGeometry());
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    Settings& settings_;
+};
+
+} // namespace
+
+void placeWindow(QWidget* window, Settings& settings)
+{
+    const QByteArray saved = settings.windowGeometry(window->objectName());
+    bool placed = false;
+    if (!saved.isEmpty() && window->restoreGeometry(saved))
+        placed = QGuiApplication::screenAt(window->frameGeometry().center()) != nullptr;
+    if (!placed)
+        centreOnScreen(window);
+    if (!window->findChild<GeometryKeeper*>(QStringLiteral("kolvaGeometryKeeper"), Qt::FindDirectChildrenOnly))
+        new GeometryKeeper(window, settings);
 }
 
 } // namespace kolva

@@ -10,6 +10,8 @@ class QScrollArea;
 
 namespace kolva {
 
+class Settings;
+
 enum class OpenMode {
     HideOpener,          // the opener hides; the window shows it again when it closes
     Modal,               // the window opens modally over the opener
@@ -70,5 +72,11 @@ public:
 private:
     QPointer<Window> window_;
 };
+
+// Puts a top-level window where the user left it last time (its place and
+// size), or centres it on the screen the first time and when the remembered
+// place is on no screen now; from then on its place and size are remembered
+// whenever it is hidden or closed.
+void placeWindow(QWidget* window, Settings& settings);
 
 } // namespace kolva

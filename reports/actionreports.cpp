@@ -1,6 +1,6 @@
 #include "reports/actionreports.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/reportcommon.h"
 #include "reports/reportdata.h"
 #include "reports/reportdocument.h"
@@ -8,6 +8,7 @@
 #include "store/database.h"
 #include "store/numbers.h"
 #include "store/sortkeys.h"
+#include "store/sqlforms.h"
 #include "store/textroutines.h"
 
 #include <QHash>
@@ -41,8 +42,9 @@ QSqlQuery selectRows(Database& db, ActionSelection selection, bool allZones, con
 {
     const ZoneCondition condition = zoneCondition(allZones, zone);
     const QString sql =
-        QStringLiteral("SELECT Tree_ID,StreetNum,StreetName,Location,Species,DBH,strftime('%m/%d/%Y',Date_Evaluated),"
-                       "Hazard_Rating,CorrectiveActions,Note,'' AS Completed,RiskZone FROM _Archived_SurveyData WHERE ") +
+        QStringLiteral("SELECT Tree_ID,StreetNum,StreetName,Location,Species,DBH,") +
+        dateShown(QStringLiteral("Date_Evaluated")) +
+        QStringLiteral(",Hazard_Rating,CorrectiveActions,Note,'' AS Completed,RiskZone FROM _Archived_SurveyData WHERE ") +
         (selection == ActionSelection::AnyAction ? QStringLiteral("(trim(CorrectiveActions) <> '')")
                                                  : QStringLiteral("(Report_Flag = 1)")) +
         QStringLiteral(" AND ") + condition.sql + QStringLiteral(" AND (+Hazard_Rating >= ?) ORDER BY +StreetName, ") +

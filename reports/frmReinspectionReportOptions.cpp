@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "reports/reportcommon.h"
+#include "reports/reportoptions.h"
 #include "reports/reportdata.h"
 #include "store/numbers.h"
 

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "reports/reportcommon.h"
+#include "reports/reportoptions.h"
 #include "store/correctiveactions.h"
 
 #include <QCheckBox>

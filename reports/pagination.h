@@ -4,7 +4,7 @@
 // Tables keep their rows in their RowStore; a page's rows are read back when
 // it is drawn.
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/columnformat.h"
 #include "reports/pdfwriter.h"
 #include "reports/reportdocument.h"

@@ -1,12 +1,13 @@
 #include "reports/reinspection.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/reportcommon.h"
 #include "reports/reportdata.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
 #include "store/numbers.h"
 #include "store/sortkeys.h"
+#include "store/sqlforms.h"
 
 #include <QRegularExpression>
 
@@ -24,10 +25,7 @@ const QString Titles =
 
 // The reinspection year of a record as a number, or NULL when the field
 // holds no year (a two-digit year is 1930 to 2029).
-const QString YearOfRecord = QStringLiteral(
-    "(CASE WHEN trim(ReinspectYear) GLOB '[0-9][0-9][0-9][0-9]' THEN CAST(trim(ReinspectYear) AS INTEGER)"
-    " WHEN trim(ReinspectYear) GLOB '[0-9][0-9]' THEN CAST(trim(ReinspectYear) AS INTEGER)"
-    " + CASE WHEN CAST(trim(ReinspectYear) AS INTEGER) < 30 THEN 2000 ELSE 1900 END END)");
+const QString YearOfRecord = yearOfText(QStringLiteral("ReinspectYear"));
 
 // A report reads much of the table: one pass over it and one sort are faster
 // than fetching every row through an index, so the terms that could use an
@@ -109,15 +107,17 @@ RowStore selectReinspectionTrees(Database& db, const ReinspectionOptions& option
     const ZoneCondition zone = zoneCondition(options.allZones, options.zone);
     // The due month decides the quarter; the month and day of the evaluation
     // in the reinspection year always fall in the quarter of that month.
+    const QString month = monthOfDate(QStringLiteral("Date_Evaluated"));
     const QString sql =
-        QStringLiteral("SELECT Tree_ID,RiskZone,StreetNum,StreetName,Location,Species,DBH,"
-                       "strftime('%m/%d/%Y',Date_Evaluated),Hazard_Rating FROM _Archived_SurveyData WHERE ") +
+        QStringLiteral("SELECT Tree_ID,RiskZone,StreetNum,StreetName,Location,Species,DBH,") +
+        dateShown(QStringLiteral("Date_Evaluated")) + QStringLiteral(",Hazard_Rating FROM _Archived_SurveyData WHERE ") +
         zone.sql + QStringLiteral(" AND ") + YearOfRecord +
-        QStringLiteral(" = ? AND ((? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 1 AND 3)"
-                       " OR (? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 4 AND 6)"
-                       " OR (? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 7 AND 9)"
-                       " OR (? AND CAST(substr(Date_Evaluated,6,2) AS INTEGER) BETWEEN 10 AND 12))"
-                       " AND (+Hazard_Rating >= ? AND +Hazard_Rating <= ?)") +
+        QStringLiteral(" = ? AND ((? AND %1 BETWEEN 1 AND 3)"
+                       " OR (? AND %1 BETWEEN 4 AND 6)"
+                       " OR (? AND %1 BETWEEN 7 AND 9)"
+                       " OR (? AND %1 BETWEEN 10 AND 12))"
+                       " AND (+Hazard_Rating >= ? AND +Hazard_Rating <= ?)")
+            .arg(month) +
         sortOf(options.sort).order;
     QVariantList values = zone.values;
     values << *year << options.quarters[0] << options.quarters[1] << options.quarters[2] << options.quarters[3]

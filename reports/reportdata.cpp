@@ -1,6 +1,6 @@
 #include "reports/reportdata.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "reports/reportdocument.h"
 #include "store/database.h"
 #include "store/referencelists.h"

@@ -31,35 +31,6 @@ constexpr int PdfLeftOfExitTwips = 2250;
 
 } // namespace
 
-ReportWindowTraits ReportWindowTraits::of(ReportWindowKind kind)
-{
-    ReportWindowTraits traits;
-    switch (kind) {
-    case ReportWindowKind::CostReport:
-        traits = {QStringLiteral("frmCostReport"), QStringLiteral("Cost Report"), QPoint(525, 300)};
-        traits.busyOverPreview = false;
-        break;
-    case ReportWindowKind::CostMatrixReport:
-        traits = {QStringLiteral("frmCostMatrixReport"), QStringLiteral("Cost Matix Report"), QPoint(555, 225)};
-        traits.hasPdf = false;
-        traits.landscapeOnLoad = false;
-        traits.busyOverWindow = true;
-        break;
-    case ReportWindowKind::ReinspectionReport:
-        traits = {QStringLiteral("frmReinspectionReport"), QStringLiteral("Reinspection Report"), QPoint(555, 285)};
-        break;
-    case ReportWindowKind::TreesNeedingCAReport:
-        traits = {QStringLiteral("frmTreesNeedingCA_Report"), QStringLiteral("Trees Needing Corrective Actions"),
-                QPoint(225, 105)};
-        break;
-    case ReportWindowKind::SpecificCAReport:
-        traits = {QStringLiteral("frmSpecificCA_Report"), QStringLiteral("Trees Needing a Specific Corrective Action"),
-                QPoint(420, 150)};
-        break;
-    }
-    return traits;
-}
-
 ReportPreviewWindow::ReportPreviewWindow(const AppContext& context, const ReportWindowTraits& traits, Builder builder,
                                          QWidget* parent)
     : QWidget(parent, Qt::Window), context_(context), traits_(traits), builder_(std::move(builder)),

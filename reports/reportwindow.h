@@ -8,6 +8,7 @@
 
 #include "platform/progress.h"
 #include "reports/reportdocument.h"
+#include "reports/reportkinds.h"
 #include "store/context.h"
 
 #include <QPoint>
@@ -29,27 +30,6 @@ namespace kolva {
 class BusyCursor;
 class Database;
 class ReportPreview;
-
-// The five report windows of the program.
-enum class ReportWindowKind {
-    CostReport,          // frmCostReport, shown without being modal
-    CostMatrixReport,    // frmCostMatrixReport, no PDF button, portrait
-    ReinspectionReport,  // frmReinspectionReport
-    TreesNeedingCAReport, // frmTreesNeedingCA_Report
-    SpecificCAReport,    // frmSpecificCA_Report
-};
-
-struct ReportWindowTraits {
-    QString objectName;
-    QString caption;
-    QPoint previewTopLeft; // twips from the inner top-left corner
-    bool hasPdf = true;
-    bool landscapeOnLoad = true;     // the builder of a portrait report sets its own
-    bool busyOverPreview = true;     // hourglass over the preview until built
-    bool busyOverWindow = false;     // hourglass over the whole window until built
-
-    static ReportWindowTraits of(ReportWindowKind kind);
-};
 
 class ReportPreviewWindow : public QWidget {
     Q_OBJECT

@@ -1,7 +1,7 @@
 #include "store/conversion.h"
 #include "store/safefile.h"
 
-#include "platform/progress.h"
+#include "platform/jobprogress.h"
 #include "store/accessfile.h"
 #include "store/accessvalue.h"
 #include "store/database.h"

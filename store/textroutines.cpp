@@ -1,6 +1,5 @@
 #include "store/textroutines.h"
 
-#include "platform/keyfilter.h"
 
 namespace kolva {
 
@@ -105,16 +104,6 @@ QVariant NullToBlank(const QVariant& value)
 QVariant NullToZero(const QVariant& value)
 {
     return isEmptyValue(value) ? QVariant(0) : value;
-}
-
-bool IsIntegerKey(int keyCode)
-{
-    return isIntegerKeyCode(keyCode);
-}
-
-bool IsDecimalKey(int keyCode)
-{
-    return isDecimalKeyCode(keyCode);
 }
 
 } // namespace kolva

@@ -1,6 +1,6 @@
 #pragma once
-// Small stateless routines shared by many windows: text cleaning, empty-value
-// mapping and the key filters of numeric entry boxes.
+// Small stateless routines shared by many windows: text cleaning and
+// empty-value mapping.
 
 #include <QString>
 #include <QStringView>
@@ -34,10 +34,5 @@ QVariant NullToBlank(const QVariant& value);
 // The integer 0 for a null value or the empty text, else the value unchanged.
 QVariant NullToZero(const QVariant& value);
 
-// Key filters of entry boxes, judged on the character code of the key
-// (8 is Backspace). An integer box takes digits, Backspace and "-"; a
-// decimal box digits, Backspace and ".". Every other code is refused.
-bool IsIntegerKey(int keyCode);
-bool IsDecimalKey(int keyCode);
 
 } // namespace kolva

@@ -16,7 +16,7 @@ packages=(
 # package build and its checks.
 packaging=(qt6-svg-dev help2man dpkg-dev fakeroot lintian desktop-file-utils)
 if [ "${1:-}" = "--test" ]; then
-  # The fuzz test builds its target with clang and libFuzzer; the suite
+  # The nightly fuzz run builds its target with clang and libFuzzer; the suite
   # builds the package and checks it; the GIS export's tests read its files
   # back with ogrinfo and ogr2ogr.
   packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev gdal-bin "${packaging[@]}")

@@ -100,4 +100,30 @@ TEST(KeyFilter, KeyCodesAreTheCharactersTyped)
     }
 }
 
+TEST(KeyFilters, AcceptDigitsBackspaceAndTheirOneSign)
+{
+    for (int c = '0'; c <= '9'; ++c) {
+        EXPECT_TRUE(IsIntegerKey(c));
+        EXPECT_TRUE(IsDecimalKey(c));
+    }
+    const struct {
+        int code;
+        bool integer, decimal;
+    } cases[] = {
+        {8, true, true},       // Backspace
+        {'-', true, false},    // minus only for integers
+        {'.', false, true},    // point only for decimals
+        {'a', false, false},   {'Z', false, false}, {' ', false, false}, {',', false, false}, {'+', false, false},
+        {3, false, false},     // Ctrl+C
+        {22, false, false},    // Ctrl+V
+        {24, false, false},    // Ctrl+X
+        {13, false, false},    {9, false, false},   {27, false, false},
+        {0x0663, false, false}, // an Arabic-Indic digit is not a decimal digit here
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsIntegerKey(c.code), c.integer) << c.code;
+        EXPECT_EQ(IsDecimalKey(c.code), c.decimal) << c.code;
+    }
+}
+
 } // namespace

@@ -1,0 +1,5 @@
+#include "platform/jobs.h"
+#include "reports/window.h"
+
+#include <QDialog>
+#include <QString>

@@ -1,0 +1,1 @@
+const char* check = "PRAGMA integrity_check";
