@@ -6,6 +6,7 @@
 #include "app/termination.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/settings.h"
@@ -69,18 +70,12 @@ void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shel
         [request, result](Progress& progress) { *result = convertAccessDatabase(request, progress); },
         [=, &prompter, &shell, &drives, &clock, &settings](std::exception_ptr error) {
             if (error) {
-                try {
-                    std::rethrow_exception(error);
-                } catch (const ConversionFailed& failed) {
-                    prompter.critical(nullptr, failed.message(), QStringLiteral("KOLVA"));
-                } catch (const ConversionCancelled&) {
-                    prompter.inform(nullptr,
-                                    QStringLiteral("The conversion was stopped. The Access database has not been "
-                                                   "changed."),
-                                    QStringLiteral("KOLVA"));
-                } catch (const std::exception& other) {
-                    prompter.critical(nullptr, QString::fromLocal8Bit(other.what()), QStringLiteral("KOLVA"));
-                }
+                FailureReport report;
+                report.caption = QStringLiteral("KOLVA");
+                report.icon = MsgIcon::Critical;
+                report.stoppedText =
+                    QStringLiteral("The conversion was stopped. The Access database has not been changed.");
+                reportFailure(prompter, nullptr, report, error);
                 options.converted(nullptr);
                 return;
             }

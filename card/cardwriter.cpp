@@ -69,7 +69,7 @@ std::optional<AlteredEntry> appendEntry(QByteArray& bytes, const QString& entry)
 } // namespace
 
 CardWriteError::CardWriteError(const QString& description, bool writeProtected)
-    : std::runtime_error(description.toStdString()), description_(description), writeProtected_(writeProtected)
+    : FileError(description), writeProtected_(writeProtected)
 {
 }
 

@@ -3,6 +3,8 @@
 // file each in the card's root folder. Each file is Windows-1252, one entry a
 // line, every line (the last included) ended by CR LF, no header, no quotes.
 
+#include "store/errors.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -42,15 +44,13 @@ struct CardWriteResult {
 };
 
 // Why the card could not be written, in words a user knows.
-class CardWriteError : public std::runtime_error {
+class CardWriteError : public FileError {
 public:
     explicit CardWriteError(const QString& description, bool writeProtected = false);
-    QString description() const { return description_; }
     // The card's volume is read-only: its lock switch is on.
     bool writeProtected() const { return writeProtected_; }
 
 private:
-    QString description_;
     bool writeProtected_;
 };
 

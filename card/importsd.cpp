@@ -3,6 +3,7 @@
 #include "platform/busycursor.h"
 #include "platform/clock.h"
 #include "platform/drivelist.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "store/database.h"
@@ -45,15 +46,12 @@ struct ImportRun {
     // A failure nobody expected (out of memory, say): said, not swallowed.
     void failed(std::exception_ptr error)
     {
-        QString what;
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            what = QString::fromLocal8Bit(e.what());
-        } catch (...) {
-            what = QStringLiteral("an error of a kind the program does not know");
-        }
-        finish({QStringLiteral("The import stopped: ") + what, QStringLiteral("Data Import Failed"), MsgIcon::Critical});
+        FailureReport report;
+        report.caption = QStringLiteral("Data Import Failed");
+        report.text = QStringLiteral("The import stopped: %1");
+        report.icon = MsgIcon::Critical;
+        reportFailure(context.prompter, window, report, error);
+        end();
     }
 
     AppContext context;

@@ -18,12 +18,6 @@
 
 namespace kolva {
 
-CsvExportError::CsvExportError(int number, const QString& description)
-    : std::runtime_error(QStringLiteral("%1 - %2").arg(number).arg(description).toStdString()), number_(number),
-      description_(description)
-{
-}
-
 namespace {
 
 // How an item is written beyond its kind.

@@ -18,6 +18,7 @@
 // thread, and a command line can run it without a display.
 
 #include "costing/period.h"
+#include "store/errors.h"
 
 #include <QIODevice>
 #include <QString>
@@ -45,16 +46,7 @@ struct CsvExportOptions {
 
 // The export could not be written: the system's error number and the reason
 // in words ("Could not write trees.csv: No space left on device").
-class CsvExportError : public std::runtime_error {
-public:
-    CsvExportError(int number, const QString& description);
-    int number() const { return number_; }
-    QString description() const { return description_; }
-
-private:
-    int number_;
-    QString description_;
-};
+using CsvExportError = FileError;
 
 struct CsvExportResult {
     qint64 records = 0;     // lines written below the header; 0: no file written

@@ -4,6 +4,7 @@
 #include "costing/periodblock.h"
 #include "platform/settings.h"
 #include "platform/controls.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
@@ -104,29 +105,22 @@ void frmExcelExport::cmdDoIt_Click()
             frmExcelExport& window = *self;
             window.cmdDoIt_->setEnabled(true);
             Prompter& prompter = window.context_.prompter;
-            const QString errorCaption = QStringLiteral("Error");
-            try {
-                if (error)
-                    std::rethrow_exception(error);
-                if (result->cancelled) {
-                    // Stopped by the user: nothing written, nothing to say.
-                } else if (result->records == 0) {
-                    prompter.inform(&window, QStringLiteral("No trees meet your selection criteria!"),
-                                    QStringLiteral("No Data"));
-                } else {
-                    const QString note = undatedRecordsNote(result->undated);
-                    prompter.inform(&window,
-                                    path + QStringLiteral(" created!")
-                                        + (note.isEmpty() ? QString() : QStringLiteral("\n\n") + note),
-                                    QStringLiteral("Excel CSV File Created"));
-                }
-            } catch (const CsvExportError& e) {
-                prompter.warn(&window, QStringLiteral("%1 - %2").arg(e.number()).arg(e.description()), errorCaption);
-            } catch (const DbError& e) {
-                const QString number = e.code().isEmpty() ? QStringLiteral("0") : e.code();
-                prompter.warn(&window, number + QStringLiteral(" - ") + e.message(), errorCaption);
-            } catch (const std::exception& e) {
-                prompter.warn(&window, QStringLiteral("0 - ") + QString::fromUtf8(e.what()), errorCaption);
+            if (error) {
+                // "28 - Could not write ...", "5 - database is locked"
+                FailureReport report;
+                report.text = QStringLiteral("%2 - %1");
+                reportFailure(prompter, &window, report, error);
+            } else if (result->cancelled) {
+                // Stopped by the user: nothing written, nothing to say.
+            } else if (result->records == 0) {
+                prompter.inform(&window, QStringLiteral("No trees meet your selection criteria!"),
+                                QStringLiteral("No Data"));
+            } else {
+                const QString note = undatedRecordsNote(result->undated);
+                prompter.inform(&window,
+                                path + QStringLiteral(" created!")
+                                    + (note.isEmpty() ? QString() : QStringLiteral("\n\n") + note),
+                                QStringLiteral("Excel CSV File Created"));
             }
             emit window.exportFinished();
         });

@@ -3,6 +3,7 @@
 #include "costing/periodblock.h"
 #include "gis/gisexport.h"
 #include "platform/controls.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
@@ -103,10 +104,12 @@ void frmGisExport::cmdDoIt_Click()
             frmGisExport& window = *self;
             window.cmdDoIt_->setEnabled(true);
             Prompter& prompter = window.context_.prompter;
-            const QString errorCaption = QStringLiteral("Error");
-            try {
-                if (error)
-                    std::rethrow_exception(error);
+            if (error) {
+                // "28 - Could not write ...", "5 - database is locked"
+                FailureReport report;
+                report.text = QStringLiteral("%2 - %1");
+                reportFailure(prompter, &window, report, error);
+            } else {
                 const QString notes = gisExportNotes(*result);
                 if (result->cancelled) {
                     // Stopped by the user: nothing written, nothing to say.
@@ -131,13 +134,6 @@ void frmGisExport::cmdDoIt_Click()
                     else
                         prompter.inform(&window, said, QStringLiteral("GIS File Created"));
                 }
-            } catch (const GisExportError& e) {
-                prompter.warn(&window, QStringLiteral("%1 - %2").arg(e.number()).arg(e.description()), errorCaption);
-            } catch (const DbError& e) {
-                const QString number = e.code().isEmpty() ? QStringLiteral("0") : e.code();
-                prompter.warn(&window, number + QStringLiteral(" - ") + e.message(), errorCaption);
-            } catch (const std::exception& e) {
-                prompter.warn(&window, QStringLiteral("0 - ") + QString::fromUtf8(e.what()), errorCaption);
             }
             emit window.exportFinished();
         });

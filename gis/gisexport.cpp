@@ -38,12 +38,6 @@
 
 namespace kolva {
 
-GisExportError::GisExportError(int number, const QString& description)
-    : std::runtime_error(QStringLiteral("%1 - %2").arg(number).arg(description).toStdString()), number_(number),
-      description_(description)
-{
-}
-
 namespace {
 
 // The Shapefile's names of the columns: a DBF field name holds at most 10

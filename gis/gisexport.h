@@ -29,6 +29,7 @@
 // the command line without a display.
 
 #include "costing/period.h"
+#include "store/errors.h"
 
 #include <QString>
 
@@ -69,16 +70,7 @@ struct GisExportOptions {
 
 // The export could not be written: the system's error number (or GDAL's
 // reason) and the reason in words ("Could not write trees.gpkg: ...").
-class GisExportError : public std::runtime_error {
-public:
-    GisExportError(int number, const QString& description);
-    int number() const { return number_; }
-    QString description() const { return description_; }
-
-private:
-    int number_;
-    QString description_;
-};
+using GisExportError = FileError;
 
 struct GisExportResult {
     qint64 inPeriod = 0;   // records the period holds

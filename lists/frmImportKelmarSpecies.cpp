@@ -4,6 +4,7 @@
 #include "platform/settings.h"
 #include "platform/busycursor.h"
 #include "platform/controls.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
@@ -283,17 +284,10 @@ void frmImportKelmarSpecies::cmdImport_Click()
             if (!error) {
                 prompter.inform(self, QStringLiteral("Import Completed!"), QStringLiteral("Done"));
             } else {
-                QString text;
-                try {
-                    std::rethrow_exception(error);
-                } catch (const DbError& failed) {
-                    text = QStringLiteral("Err #") + (failed.code().isEmpty() ? QStringLiteral("0") : failed.code()) +
-                           QStringLiteral(" - ") + failed.message();
-                } catch (const std::exception& failed) {
-                    text = QStringLiteral("Err #0 - ") + QString::fromLocal8Bit(failed.what());
-                }
-                prompter.warn(self, text + QStringLiteral("\n\nThe species list has not been changed."),
-                              FileErrorCaption);
+                FailureReport report;
+                report.caption = FileErrorCaption;
+                report.text = QStringLiteral("Err #%2 - %1\n\nThe species list has not been changed.");
+                reportFailure(prompter, self, report, error);
             }
             emit self->importFinished();
         });

@@ -3,6 +3,7 @@
 #include "lists/streets.h"
 #include "platform/settings.h"
 #include "platform/controls.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
@@ -21,6 +22,12 @@
 #include <memory>
 
 namespace kolva {
+
+namespace {
+
+QString nothingImported() { return QStringLiteral("Operation Cancelled.  No streets were imported"); }
+
+} // namespace
 
 frmImportStreets::frmImportStreets(AppContext context, QWidget* parent) : QWidget(parent), context_(context)
 {
@@ -87,12 +94,9 @@ void frmImportStreets::closeEvent(QCloseEvent* event)
         QWidget::closeEvent(event);
 }
 
-void frmImportStreets::cancelled(const QString& why)
+void frmImportStreets::cancelled()
 {
-    QString text = QStringLiteral("Operation Cancelled.  No streets were imported");
-    if (!why.isEmpty())
-        text += QStringLiteral("\n\n") + why;
-    context_.prompter.inform(this, text, QStringLiteral("Cancelled"));
+    context_.prompter.inform(this, nothingImported(), QStringLiteral("Cancelled"));
 }
 
 void frmImportStreets::cmdDoIt_Click()
@@ -126,23 +130,21 @@ void frmImportStreets::cmdDoIt_Click()
             self->importing_ = false;
             self->cmdDoIt_->setEnabled(true);
             self->cmdExit_->setEnabled(true);
-            const QString file = QDir::toNativeSeparators(path);
             if (!error) {
                 self->context_.prompter.inform(self, QString::number(result->added) + QStringLiteral(" street names imported"),
                                                QStringLiteral("Done"));
             } else {
-                try {
-                    std::rethrow_exception(error);
-                } catch (const StreetImportCancelled&) {
-                    self->cancelled();
-                } catch (const StreetFileError& failed) {
-                    self->cancelled(QStringLiteral("The file %1 could not be read: %2.").arg(file, failed.message()));
-                } catch (const DbError& failed) {
-                    self->cancelled(QStringLiteral("The streets of %1 could not be saved in the database: %2")
-                                        .arg(file, failed.message()));
-                } catch (const std::exception& failed) {
-                    self->cancelled(QString::fromLocal8Bit(failed.what()));
-                }
+                // Nothing was added, whatever stopped the import.
+                const QString nothing = nothingImported();
+                FailureReport report;
+                report.caption = QStringLiteral("Cancelled");
+                report.icon = MsgIcon::Information;
+                report.subject = QDir::toNativeSeparators(path);
+                report.text = nothing + QStringLiteral("\n\n%1");
+                report.fileText = nothing + QStringLiteral("\n\nThe file %3 could not be read: %1.");
+                report.databaseText = nothing + QStringLiteral("\n\nThe streets of %3 could not be saved in the database: %1");
+                report.stoppedText = nothing;
+                reportFailure(self->context_.prompter, self, report, error);
             }
             emit self->importFinished();
         });

@@ -27,7 +27,7 @@ protected:
 
 private:
     void cmdDoIt_Click();
-    void cancelled(const QString& why = {});
+    void cancelled();
 
     AppContext context_;
     bool importing_ = false;

@@ -38,11 +38,6 @@ bool isClimateZoneName(const QString& table)
     return number.match(table.left(2).trimmed()).hasMatch();
 }
 
-SpeciesFileError::SpeciesFileError(Reason reason, const QString& message)
-    : std::runtime_error(message.toStdString()), reason_(reason), message_(message)
-{
-}
-
 QStringList climateZones(const AccessFile& file)
 {
     QStringList zones;

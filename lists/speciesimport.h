@@ -4,6 +4,8 @@
 // one zone, and replacing the species list with them. Nothing here touches a
 // widget.
 
+#include "store/errors.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,16 +31,15 @@ QString defaultSpeciesDatabasePath(const QString& programDir);
 bool isClimateZoneName(const QString& table);
 
 // Why a species database could not be used; the message names the file.
-class SpeciesFileError : public std::runtime_error {
+class SpeciesFileError : public FileError {
 public:
     enum class Reason { Missing, Unreadable, NotSpeciesData, NoSuchZone, NotZoneTable, Damaged };
-    SpeciesFileError(Reason reason, const QString& message);
+    SpeciesFileError(Reason reason, const QString& message) : FileError(message), reason_(reason) {}
     Reason reason() const { return reason_; }
-    QString message() const { return message_; }
+    QString message() const { return userText(); }
 
 private:
     Reason reason_;
-    QString message_;
 };
 
 // The climate zones of an open species database, in the file's order.

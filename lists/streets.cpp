@@ -90,10 +90,6 @@ qint64 rebuildPdaStreets(Database& db)
 
 // ---------------------------------------------------------------- the CSV file
 
-StreetFileError::StreetFileError(const QString& message) : std::runtime_error(message.toStdString()), message_(message)
-{
-}
-
 namespace {
 
 bool isTitle(const QString& name)

@@ -3,6 +3,8 @@
 // (Streets_PDA): reading and changing them, and the import of street names
 // from the first column of a CSV file. Nothing here touches a widget.
 
+#include "store/errors.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -53,13 +55,10 @@ struct StreetFileNames {
 };
 
 // Why a street file could not be read.
-class StreetFileError : public std::runtime_error {
+class StreetFileError : public FileError {
 public:
-    explicit StreetFileError(const QString& message);
-    QString message() const { return message_; }
-
-private:
-    QString message_;
+    explicit StreetFileError(const QString& message) : FileError(message) {}
+    QString message() const { return userText(); }
 };
 
 // The largest street file read (a list of every street of a big city is a
@@ -77,10 +76,7 @@ StreetFileNames streetNamesFromCsv(QByteArrayView bytes);
 StreetFileNames readStreetFile(const QString& path);
 
 // Thrown when the user stopped an import: nothing was added.
-class StreetImportCancelled : public std::runtime_error {
-public:
-    StreetImportCancelled() : std::runtime_error("the street import was stopped") {}
-};
+using StreetImportCancelled = Cancelled;
 
 // Adds the names not yet in the list, all in one transaction (nothing is
 // added when anything fails), and gives how many were added.

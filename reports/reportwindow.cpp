@@ -2,6 +2,7 @@
 
 #include "platform/settings.h"
 #include "platform/busycursor.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <optional>
 #include <utility>
 
 namespace kolva {
@@ -28,6 +30,33 @@ constexpr int PreviewWidthTwips = 7755;
 constexpr int PreviewHeightTwips = 6720;
 constexpr int PdfWidthTwips = 1860, ExitWidthTwips = 1200, ButtonHeightTwips = 540;
 constexpr int PdfLeftOfExitTwips = 2250;
+
+// A report's own failures as failures of the program's family: a stop is a
+// Cancelled, a file that could not be written a FileError.
+std::exception_ptr inFamily(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const ReportCancelled&) {
+        return std::make_exception_ptr(Cancelled());
+    } catch (const ReportError& e) {
+        return std::make_exception_ptr(FileError(e.number(), e.description()));
+    } catch (...) {
+        return error; // of the family already, or said as it is
+    }
+}
+
+// The message of a build that found nothing to report; none for any other end.
+std::optional<ReportNothingToList> nothingToList(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const ReportNothingToList& nothing) {
+        return nothing;
+    } catch (...) {
+        return std::nullopt; // a failure: reportFailure says it
+    }
+}
 
 } // namespace
 
@@ -164,26 +193,21 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
     unsetCursor();
     busy_.reset();
     building_ = false;
-    try {
-        if (error)
-            std::rethrow_exception(error);
-        document_ = std::shared_ptr<ReportDocument>(std::move(document));
-    } catch (const ReportCancelled&) {
-        pendingPrint_.reset();
-        close(); // nothing to show: back to the options
-        return;
-    } catch (const ReportNothingToList& e) {
-        context_.prompter.warn(this, e.text(), e.caption());
-        close();
-        return;
-    } catch (const DbError& e) {
+    if (error) {
         pendingPrint_.reset(); // nothing laid out on the paper chosen: nothing printed
-        context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(e.message()),
-                               QStringLiteral("Error"));
-    } catch (const std::exception& e) {
-        pendingPrint_.reset();
-        context_.prompter.warn(this, QStringLiteral("The report could not be made: %1").arg(QString::fromUtf8(e.what())),
-                               QStringLiteral("Error"));
+        if (const std::optional<ReportNothingToList> nothing = nothingToList(error)) {
+            context_.prompter.warn(this, nothing->text(), nothing->caption());
+            close();
+            return;
+        }
+        FailureReport report;
+        report.text = QStringLiteral("The report could not be made: %1");
+        if (reportFailure(context_.prompter, this, report, inFamily(error)) == FailureKind::Cancelled) {
+            close(); // nothing to show: back to the options
+            return;
+        }
+    } else {
+        document_ = std::shared_ptr<ReportDocument>(std::move(document));
     }
     VSPrinter1_->setDocument(document_.get());
     if (cmdPDF_)
@@ -297,21 +321,15 @@ void ReportPreviewWindow::saveFinished(const QString& path, std::exception_ptr e
     saving_ = false;
     if (cmdPDF_)
         cmdPDF_->setEnabled(document_->isComplete());
-    try {
-        if (error)
-            std::rethrow_exception(error);
-        const QString note = undrawableCharactersNote(*document_);
-        if (note.isEmpty())
-            context_.prompter.inform(this, path + QStringLiteral(" created!"), QStringLiteral("PDF File Created"));
-        else
-            context_.prompter.warn(this, path + QStringLiteral(" created!\n\n") + note, QStringLiteral("PDF File Created"));
-    } catch (const ReportCancelled&) {
-        // Stopped by the user: no file, nothing to say.
-    } catch (const ReportError& e) {
-        context_.prompter.warn(this, QStringLiteral("%1 - %2").arg(e.number()).arg(e.description()),
-                               QStringLiteral("Error"));
-    } catch (const std::exception& e) {
-        context_.prompter.warn(this, QStringLiteral("0 - %1").arg(QString::fromUtf8(e.what())), QStringLiteral("Error"));
+    if (error) {
+        // "28 - Could not write ..."; stopped by the user: no file, nothing to say.
+        FailureReport report;
+        report.text = QStringLiteral("%2 - %1");
+        reportFailure(context_.prompter, this, report, inFamily(error));
+    } else if (const QString note = undrawableCharactersNote(*document_); note.isEmpty()) {
+        context_.prompter.inform(this, path + QStringLiteral(" created!"), QStringLiteral("PDF File Created"));
+    } else {
+        context_.prompter.warn(this, path + QStringLiteral(" created!\n\n") + note, QStringLiteral("PDF File Created"));
     }
     emit pdfFinished();
 }

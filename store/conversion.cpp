@@ -30,13 +30,6 @@
 
 namespace kolva {
 
-ConversionFailed::ConversionFailed(const QString& message)
-    : std::runtime_error(message.toStdString()), message_(message)
-{
-}
-
-ConversionCancelled::ConversionCancelled() : std::runtime_error("the conversion was cancelled") {}
-
 namespace {
 
 // The tables of the data model, in the order they are copied, with the

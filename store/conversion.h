@@ -4,6 +4,8 @@
 // written under a temporary name in the same folder and put in place only
 // when every table has been copied and checked.
 
+#include "store/errors.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -62,13 +64,10 @@ struct ConversionResult {
 };
 
 // Why a conversion failed, in words for the user. Nothing was changed.
-class ConversionFailed : public std::runtime_error {
+class ConversionFailed : public FileError {
 public:
-    explicit ConversionFailed(const QString& message);
-    QString message() const { return message_; }
-
-private:
-    QString message_;
+    explicit ConversionFailed(const QString& message) : FileError(message) {}
+    QString message() const { return userText(); }
 };
 
 // The file is a SQLite database already (converted before, by another run
@@ -79,10 +78,7 @@ public:
 };
 
 // The user asked the conversion to stop; nothing was changed.
-class ConversionCancelled : public std::runtime_error {
-public:
-    ConversionCancelled();
-};
+using ConversionCancelled = Cancelled;
 
 // Converts the Access file. Reports its steps to progress, which may cancel
 // it until the files are put in place. Throws ConversionFailed (or

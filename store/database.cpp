@@ -16,9 +16,10 @@
 namespace kolva {
 
 DbError::DbError(const QString& message, const QString& statement, const QString& code)
-    : std::runtime_error((statement.isEmpty() ? message : message + QStringLiteral(" [") + statement + QLatin1Char(']'))
-                             .toStdString()),
-      message_(message), statement_(statement), code_(code)
+    : DatabaseError(message, code,
+                    (statement.isEmpty() ? message : message + QStringLiteral(" [") + statement + QLatin1Char(']'))
+                        .toStdString()),
+      statement_(statement)
 {
 }
 

@@ -3,6 +3,8 @@
 // values only, read cursors, transactions and savepoints. Every failure is
 // thrown as a DbError that carries the engine's message and the statement.
 
+#include "store/errors.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -14,20 +16,19 @@
 
 namespace kolva {
 
-class DbError : public std::runtime_error {
+// A statement the engine refused: its words are the engine's message, its
+// code the engine's error number as text ("19"), if any; what() adds the
+// statement for a log.
+class DbError : public DatabaseError {
 public:
     DbError(const QString& message, const QString& statement = {}, const QString& code = {});
     // The engine's description of the failure.
-    QString message() const { return message_; }
+    QString message() const { return userText(); }
     // The statement that failed, if any.
     QString statement() const { return statement_; }
-    // The engine's error number as text ("19"), if any.
-    QString code() const { return code_; }
 
 private:
-    QString message_;
     QString statement_;
-    QString code_;
 };
 
 // How long a statement waits for a lock that another connection (another

@@ -147,8 +147,7 @@ void createKolvaDatabase(const QString& path)
 }
 
 DatabaseRefused::DatabaseRefused(Reason reason, QString path, QString userMessage)
-    : std::runtime_error(userMessage.toStdString()), reason_(reason), path_(std::move(path)),
-      userMessage_(std::move(userMessage))
+    : DatabaseError(userMessage), reason_(reason), path_(std::move(path))
 {
 }
 

@@ -29,7 +29,7 @@ void createKolvaDatabase(const QString& path);
 void initializeKolvaDatabase(Database& db);
 
 // Why a database file could not be opened, told in words a user understands.
-class DatabaseRefused : public std::runtime_error {
+class DatabaseRefused : public DatabaseError {
 public:
     // EarlierVersion: an Access file of an earlier version of KOLVA, which
     // can be converted (store/conversion.h).
@@ -39,12 +39,11 @@ public:
     Reason reason() const { return reason_; }
     QString path() const { return path_; }
     // The whole message for the user: the file, what it is, and what happened.
-    QString userMessage() const { return userMessage_; }
+    QString userMessage() const { return userText(); }
 
 private:
     Reason reason_;
     QString path_;
-    QString userMessage_;
 };
 
 // Opens the program's database. A file that is missing, unreadable, not a

@@ -4,6 +4,8 @@
 // reads, turned to longitude and latitude (WGS 84) and then to map units.
 // No widget is touched; a file is read on a worker thread.
 
+#include "store/errors.h"
+
 #include <QPolygonF>
 #include <QRectF>
 #include <QString>
@@ -16,13 +18,10 @@ namespace kolva {
 class Progress;
 
 // A file that cannot be a background layer, said in words.
-class MapLayerError : public std::runtime_error {
+class MapLayerError : public FileError {
 public:
-    explicit MapLayerError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
-    QString message() const { return message_; }
-
-private:
-    QString message_;
+    explicit MapLayerError(const QString& message) : FileError(message) {}
+    QString message() const { return userText(); }
 };
 
 // A line or the ring of an area, in map units (see treemapdata.h).

@@ -61,7 +61,8 @@ RiskQuestions readRiskQuestions(Database& db)
 }
 
 RiskQuestionsChanged::RiskQuestionsChanged(QStringList changes)
-    : std::runtime_error("the risk questions were changed since they were read"), changes_(std::move(changes))
+    : DatabaseError(QStringLiteral("The risk questions were changed by another window or program since they were read.")),
+      changes_(std::move(changes))
 {
 }
 

@@ -3,6 +3,7 @@
 // and eight response boxes, read from and written to Risk_Rating.
 
 #include "platform/prompter.h"
+#include "store/errors.h"
 
 #include <QString>
 #include <QStringList>
@@ -53,7 +54,7 @@ RiskQuestions readRiskQuestions(Database& db);
 
 // A save that found rows changed by another window or program since the
 // questions were read: nothing was written.
-class RiskQuestionsChanged : public std::runtime_error {
+class RiskQuestionsChanged : public DatabaseError {
 public:
     explicit RiskQuestionsChanged(QStringList changes);
     // The boxes whose rows changed: "answer 5 of question 2: now "Low", read as "Lo"".

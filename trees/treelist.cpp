@@ -485,16 +485,8 @@ void TreeListModel::startSort(const BoundStatement& list)
             relay->deleteLater();
             if (!self)
                 return;
-            QString failure;
-            if (error) {
-                try {
-                    std::rethrow_exception(error);
-                } catch (const DbError& e) {
-                    failure = e.message();
-                } catch (const std::exception& e) {
-                    failure = QString::fromLocal8Bit(e.what());
-                }
-            }
+            // Said by the list in its own place.
+            const QString failure = error ? failureWords(error).text : QString();
             if (failure.isEmpty() && !*whole)
                 sorted->clear();
             self->takeSorted(generation, std::move(*sorted), failure, !*whole);

@@ -1,5 +1,6 @@
 #include "trees/treemap.h"
 
+#include "platform/failure.h"
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "store/database.h"
@@ -623,25 +624,18 @@ void TreeMapPage::treesRead(const std::shared_ptr<TreeMapRead>& read, std::excep
             QMetaObject::invokeMethod(this, &TreeMapPage::readTrees, Qt::QueuedConnection);
         return;
     }
-    try {
-        if (error)
-            std::rethrow_exception(error);
-        if (read->cancelled) {
-            // Read again the next time the map is shown.
-            stale_ = true;
-            readError_ = QStringLiteral("Reading the trees was stopped; the map shows them when the tab is shown again.");
-            points_.reset();
-        } else {
-            points_ = std::make_shared<TreeMapPoints>(std::move(read->points));
-        }
-    } catch (const DbError& e) {
+    if (error) {
+        // Said in the map itself; read again the next time the map is shown.
         stale_ = true;
-        readError_ = treesNotReadMessage(e.message());
+        readError_ = treesNotReadMessage(failureWords(error).text);
         points_.reset();
-    } catch (const std::exception& e) {
+    } else if (read->cancelled) {
+        // Read again the next time the map is shown.
         stale_ = true;
-        readError_ = treesNotReadMessage(QString::fromUtf8(e.what()));
+        readError_ = QStringLiteral("Reading the trees was stopped; the map shows them when the tab is shown again.");
         points_.reset();
+    } else {
+        points_ = std::make_shared<TreeMapPoints>(std::move(read->points));
     }
     view_->setPoints(points_);
     shownId_ = editor_.currentRecordId();
@@ -720,33 +714,31 @@ void TreeMapPage::readLayer(const QString& path, bool chosen)
                 return;
             TreeMapPage& page = *self;
             page.cmdBackgroundLayer_->setEnabled(true);
-            QString failure;
-            try {
-                if (error)
-                    std::rethrow_exception(error);
-                if (!layer->cancelled) {
-                    page.view_->setLayer(layer);
-                    if (chosen)
-                        storeBackgroundLayer(path);
-                    QString text = QStringLiteral("Background layer: %1").arg(QFileInfo(path).fileName());
-                    if (layer->skipped > 0)
-                        text += QStringLiteral(" (%1 features without lines or areas are not drawn)").arg(number(layer->skipped));
-                    page.lblLayerStatus_->setText(text);
-                    page.lblLayerStatus_->show();
-                }
-            } catch (const MapLayerError& e) {
-                failure = e.message();
-            } catch (const std::exception& e) {
-                failure = QStringLiteral("%1 cannot be read: %2").arg(path, QString::fromUtf8(e.what()));
+            if (!error && !layer->cancelled) {
+                page.view_->setLayer(layer);
+                if (chosen)
+                    storeBackgroundLayer(path);
+                QString text = QStringLiteral("Background layer: %1").arg(QFileInfo(path).fileName());
+                if (layer->skipped > 0)
+                    text += QStringLiteral(" (%1 features without lines or areas are not drawn)").arg(number(layer->skipped));
+                page.lblLayerStatus_->setText(text);
+                page.lblLayerStatus_->show();
             }
             page.cmdRemoveLayer_->setEnabled(page.view_->layer() != nullptr || !storedBackgroundLayer().isEmpty());
-            if (failure.isEmpty())
+            if (!error)
                 return;
+            // A file that is no layer says why in its own words.
+            FailureReport report;
+            report.caption = QStringLiteral("Background Layer");
+            report.fileText = QStringLiteral("%1");
+            report.text = QStringLiteral("%3 cannot be read: %1");
+            report.subject = path;
             if (chosen) {
                 // The layer shown before stays.
-                page.context_.prompter.warn(&page, failure, QStringLiteral("Background Layer"));
+                reportFailure(page.context_.prompter, &page, report, error);
             } else {
-                page.lblLayerStatus_->setText(QStringLiteral("The background layer cannot be drawn. ") + failure);
+                page.lblLayerStatus_->setText(QStringLiteral("The background layer cannot be drawn. ")
+                                              + failureMessage(report, failureWords(error)));
                 page.lblLayerStatus_->show();
             }
         });

@@ -187,7 +187,7 @@ QString notADateMessage(const QString& typed)
 }
 
 TreeRecordRefused::TreeRecordRefused(QString column, QString userMessage)
-    : std::runtime_error(userMessage.toStdString()), column_(std::move(column)), userMessage_(std::move(userMessage))
+    : InputError(userMessage), column_(std::move(column))
 {
 }
 

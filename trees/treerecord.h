@@ -6,6 +6,7 @@
 
 #include "platform/prompter.h"
 #include "store/correctiveactions.h"
+#include "store/errors.h"
 #include "store/surveyhistory.h"
 
 #include <QDateTime>
@@ -64,16 +65,15 @@ QString notADateMessage(const QString& typed);
 
 // A corrected value that cannot be stored, or a row the database refused.
 // The record is left as it was.
-class TreeRecordRefused : public std::runtime_error {
+class TreeRecordRefused : public InputError {
 public:
     TreeRecordRefused(QString column, QString userMessage);
     // The column at fault, or empty when the database refused the whole row.
     QString column() const { return column_; }
-    QString userMessage() const { return userMessage_; }
+    QString userMessage() const { return userText(); }
 
 private:
     QString column_;
-    QString userMessage_;
 };
 
 // The value to store for what a control shows. An empty number, year or

@@ -119,6 +119,7 @@ double cancelLatency(const std::function<void(Progress&)>& work, int afterMs)
         try {
             work(progress);
         } catch (const ReportCancelled&) {
+            // The stop measured: the work ends here as asked.
         }
         ended = true;
     });
