@@ -9,12 +9,6 @@ namespace kolva {
 
 using namespace layout;
 
-ReportError::ReportError(int number, const QString& description)
-    : std::runtime_error(QStringLiteral("%1 - %2").arg(number).arg(description).toStdString()), number_(number),
-      description_(description)
-{
-}
-
 ReportDocument::ReportDocument() : d(std::make_unique<DocumentLayout>())
 {
     d->pageSize = pageSize();

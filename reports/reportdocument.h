@@ -38,6 +38,7 @@
 // memory. A complete document is read-only; any number of threads may read,
 // paint and save it at once.
 
+#include "store/errors.h"
 #include "reports/columnformat.h"
 #include "reports/rowstore.h"
 
@@ -64,37 +65,21 @@ struct DocumentLayout;
 }
 
 // A report that could not be written: the file error's number and description.
-class ReportError : public std::runtime_error {
-public:
-    ReportError(int number, const QString& description);
-    int number() const { return number_; }
-    QString description() const { return description_; }
-
-private:
-    int number_;
-    QString description_;
-};
+using ReportError = FileError;
 
 // The user stopped a report build or a PDF save; nothing was made.
-class ReportCancelled : public std::exception {
-public:
-    const char* what() const noexcept override { return "cancelled"; }
-};
+using ReportCancelled = Cancelled;
 
 // A build found nothing to report: the message for the user and its caption.
 // The report window shows it and closes, as if the report had not been asked
 // for.
-class ReportNothingToList : public std::runtime_error {
+class ReportNothingToList : public InputError {
 public:
-    ReportNothingToList(const QString& text, const QString& caption)
-        : std::runtime_error(text.toStdString()), text_(text), caption_(caption)
-    {
-    }
-    QString text() const { return text_; }
+    ReportNothingToList(const QString& text, const QString& caption) : InputError(text), caption_(caption) {}
+    QString text() const { return userText(); }
     QString caption() const { return caption_; }
 
 private:
-    QString text_;
     QString caption_;
 };
 

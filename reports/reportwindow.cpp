@@ -31,21 +31,6 @@ constexpr int PreviewHeightTwips = 6720;
 constexpr int PdfWidthTwips = 1860, ExitWidthTwips = 1200, ButtonHeightTwips = 540;
 constexpr int PdfLeftOfExitTwips = 2250;
 
-// A report's own failures as failures of the program's family: a stop is a
-// Cancelled, a file that could not be written a FileError.
-std::exception_ptr inFamily(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const ReportCancelled&) {
-        return std::make_exception_ptr(Cancelled());
-    } catch (const ReportError& e) {
-        return std::make_exception_ptr(FileError(e.number(), e.description()));
-    } catch (...) {
-        return error; // of the family already, or said as it is
-    }
-}
-
 // The message of a build that found nothing to report; none for any other end.
 std::optional<ReportNothingToList> nothingToList(std::exception_ptr error)
 {
@@ -202,7 +187,7 @@ void ReportPreviewWindow::buildFinished(std::unique_ptr<ReportDocument> document
         }
         FailureReport report;
         report.text = QStringLiteral("The report could not be made: %1");
-        if (reportFailure(context_.prompter, this, report, inFamily(error)) == FailureKind::Cancelled) {
+        if (reportFailure(context_.prompter, this, report, error) == FailureKind::Cancelled) {
             close(); // nothing to show: back to the options
             return;
         }
@@ -325,7 +310,7 @@ void ReportPreviewWindow::saveFinished(const QString& path, std::exception_ptr e
         // "28 - Could not write ..."; stopped by the user: no file, nothing to say.
         FailureReport report;
         report.text = QStringLiteral("%2 - %1");
-        reportFailure(context_.prompter, this, report, inFamily(error));
+        reportFailure(context_.prompter, this, report, error);
     } else if (const QString note = undrawableCharactersNote(*document_); note.isEmpty()) {
         context_.prompter.inform(this, path + QStringLiteral(" created!"), QStringLiteral("PDF File Created"));
     } else {
