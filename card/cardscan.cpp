@@ -81,9 +81,17 @@ QString shownPath(const std::filesystem::path& path)
 }
 
 
-QByteArray digestOf(const QByteArray& bytes)
+FileDigest digestOf(const QByteArray& bytes)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    FileDigest digest{};
+    std::copy_n(hash.constData(), std::min<qsizetype>(hash.size(), qsizetype(digest.size())), digest.begin());
+    return digest;
+}
+
+QByteArray digestBytes(const FileDigest& digest)
+{
+    return QByteArray(digest.data(), qsizetype(digest.size()));
 }
 
 

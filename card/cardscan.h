@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -68,12 +69,15 @@ private:
     QString fileName_;
 };
 
+// The SHA-256 digest of a file's bytes, its 32 bytes.
+using FileDigest = std::array<char, 32>;
+
 // What the import keeps of each .tree file it read: little, so that a card
 // of any size fits in memory. The record itself is not kept; where it is
 // needed again, the file is read again and its digest compared.
 struct CardFile {
     CardEntry entry;
-    QByteArray digest;      // SHA-256 of the bytes, its 32 bytes
+    FileDigest digest{};
     qint64 size = 0;
     qint64 modified = 0;    // the time of the last change as read, to notice a change before deleting
     QByteArray bytes;       // the file's bytes while the budget for them lasts, for the backup copy
@@ -81,7 +85,7 @@ struct CardFile {
     QString refusal;        // why the file cannot become a record; empty when it can
     QDateTime importedBefore; // the last import of the same bytes, if any
     qint64 importSeen = 0;    // the last row of _Imported_Files of the same bytes when they were looked up
-    QString sameAs;         // an earlier file of this card with the same bytes
+    int sameAs = -1;        // the earlier file of this card with the same bytes (its place in the list), if any
     bool refused() const { return !refusal.isEmpty(); }
 };
 
@@ -106,8 +110,8 @@ QString shownName(const std::filesystem::path& name);
 QString decodedName(const std::filesystem::path& name);
 std::filesystem::path fsPath(const QString& path);
 QString shownPath(const std::filesystem::path& path);
-// SHA-256, its 32 bytes.
-QByteArray digestOf(const QByteArray& bytes);
+FileDigest digestOf(const QByteArray& bytes);
+QByteArray digestBytes(const FileDigest& digest);
 void sortByName(QList<NamedFile>& files);
 
 // The size and last change of a file, without following a link.

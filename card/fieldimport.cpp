@@ -95,7 +95,8 @@ void CardImport::importFiles(Progress& progress)
     SaveResult save;
     try {
         std::unique_ptr<Database> db = request_.openDatabase(request_.databasePath);
-        const SaveOutcome outcome = saveAsRead(*db, scan_, read_, request_.now, request_.user, progress, save);
+        const SaveOutcome outcome = saveAsRead(*db, scan_, read_, request_.now, request_.user,
+                                                request_.keepBackup ? KeptBytesBudget : 0, progress, save);
         result_.leftAlone = read_.leftAlone;
         if (outcome == SaveOutcome::Cancelled) {
             result_.stop = Stop::Cancelled;

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <cstring>
 #include <unordered_map>
 
 namespace kolva {
@@ -17,7 +18,7 @@ namespace {
 
 // The page cache of the import's connection while it saves: the indexes of
 // a large survey table stay in memory, within the import's memory budget.
-constexpr int CacheKiB = 32 * 1024;
+constexpr int CacheKiB = 16 * 1024;
 // The history rows and file digests are written this many records at a time.
 constexpr size_t RowsEvery = 1000;
 // Rows a statement when they are written.
@@ -119,7 +120,7 @@ public:
 
 private:
     struct Added {
-        QByteArray digest;
+        FileDigest digest;
         QString name;
         qint64 size;
         QVariant surveyId;
@@ -137,7 +138,7 @@ private:
             query.bindValue(at + 2, user_);
         };
         const auto file = [this](QSqlQuery& query, int at, const Added& record) {
-            query.bindValue(at, record.digest);
+            query.bindValue(at, digestBytes(record.digest));
             query.bindValue(at + 1, record.name);
             query.bindValue(at + 2, record.size);
             query.bindValue(at + 3, addedStored_);
@@ -177,7 +178,7 @@ QHash<QByteArray, ImportedFileLookup::Found> lookUp(ImportedFileLookup& lookup, 
 {
     QList<QByteArray> digests;
     for (size_t k = from; k < to; ++k)
-        digests << files[k].digest;
+        digests << digestBytes(files[k].digest);
     return lookup.find(digests);
 }
 
@@ -206,14 +207,25 @@ SaveOutcome commit(RecordSaver& saver, Transaction& transaction, Progress& progr
     return SaveOutcome::Saved;
 }
 
+// A digest is its own hash: its first bytes.
 struct DigestHash {
-    size_t operator()(const QByteArray& digest) const { return qHash(digest); }
+    size_t operator()(const FileDigest& digest) const
+    {
+        size_t hash = 0;
+        std::memcpy(&hash, digest.data(), sizeof hash);
+        return hash;
+    }
 };
+
+QString sameBytesReason(const CardRead& read, const CardFile& file)
+{
+    return QStringLiteral("the same bytes as %1").arg(read.files[size_t(file.sameAs)].entry.name);
+}
 
 } // namespace
 
 SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const QDateTime& added,
-                       const QString& user, Progress& progress, SaveResult& result)
+                       const QString& user, qint64 keepBytes, Progress& progress, SaveResult& result)
 {
     progress.beginStage(QStringLiteral("Importing the .tree files"), scan.files.size());
     progress.setCancellable(true);
@@ -231,8 +243,8 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
     entries.reserve(size_t(scan.files.size()));
     for (const CardEntry& entry : scan.files)
         entries.push_back(&entry);
-    EntryPrefetch prefetch(scan.root, std::move(entries), toDbDateTime(added), KeptBytesBudget);
-    std::unordered_map<QByteArray, QString, DigestHash> firstWith;
+    EntryPrefetch prefetch(scan.root, std::move(entries), toDbDateTime(added), keepBytes);
+    std::unordered_map<FileDigest, int, DigestHash> firstWith;
     // The records of the files read but not yet looked up.
     std::vector<std::optional<SurveyValues>> pending;
     pending.reserve(ImportedFileLookup::Chunk);
@@ -244,12 +256,12 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
         const auto found = lookUp(lookup, read.files, settled, read.files.size());
         for (size_t k = 0; settled < read.files.size(); ++settled, ++k) {
             CardFile& file = read.files[settled];
-            const auto earlier = found.constFind(file.digest);
+            const auto earlier = found.constFind(digestBytes(file.digest));
             if (earlier != found.constEnd()) {
                 file.importedBefore = earlier->last;
                 file.importSeen = earlier->row;
             }
-            const auto [first, isFirst] = firstWith.try_emplace(file.digest, file.entry.name);
+            const auto [first, isFirst] = firstWith.try_emplace(file.digest, int(settled));
             if (!isFirst)
                 file.sameAs = first->second;
             if (file.refused()) {
@@ -259,8 +271,8 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
             waiting = waiting || file.importedBefore.isValid();
             if (waiting)
                 continue;
-            if (!file.sameAs.isEmpty())
-                result.skipped.append({file.entry.name, QStringLiteral("the same bytes as %1").arg(file.sameAs)});
+            if (file.sameAs >= 0)
+                result.skipped.append({file.entry.name, sameBytesReason(read, file)});
             else
                 save(saver, file, *pending[k], result);
         }
@@ -308,7 +320,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
             const size_t to = std::min(read.files.size(), from + ImportedFileLookup::Chunk);
             const auto found = lookUp(lookup, read.files, from, to);
             for (size_t k = from; k < to; ++k) {
-                const auto now = found.constFind(read.files[k].digest);
+                const auto now = found.constFind(digestBytes(read.files[k].digest));
                 if (now != found.constEnd() && now->row > read.files[k].importSeen)
                     meanwhile[k] = now->last;
             }
@@ -321,8 +333,8 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
             return QStringLiteral("imported meanwhile by another import, on %1").arg(shownDate(meanwhile[k]));
         if (file.importedBefore.isValid() && !importAgain)
             return QStringLiteral("already imported on %1").arg(shownDate(file.importedBefore));
-        if (!file.sameAs.isEmpty())
-            return QStringLiteral("the same bytes as %1").arg(file.sameAs);
+        if (file.sameAs >= 0)
+            return sameBytesReason(read, file);
         return {};
     };
     std::vector<const CardEntry*> again;

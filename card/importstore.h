@@ -28,13 +28,13 @@ enum class SaveOutcome {
 };
 
 // The first pass: reads every file of the scan into read (what is kept of
-// each) and saves their records as they are read. From the first file
+// each, and the bytes of the files up to keepBytes) and saves their records as they are read. From the first file
 // imported before on, nothing more is saved: the files are read to the end
 // for the question, and the pass ends Waiting. Throws CardAccessError when
 // the card cannot be read and DbError when the database fails; then nothing
 // was saved. Cancel is honoured until the commit begins.
 SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const QDateTime& added,
-                       const QString& user, Progress& progress, SaveResult& result);
+                       const QString& user, qint64 keepBytes, Progress& progress, SaveResult& result);
 
 // The pass after the question: saves the records of the files read (those
 // imported before too with importAgain), reading each file to save again;
@@ -45,7 +45,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
                               const QString& user, Progress& progress, SaveResult& result);
 
 // The bytes kept for the backup copies, at most: the copies of further
-// files read the card again.
+// files read the card again. Without a backup copy none are kept.
 constexpr qint64 KeptBytesBudget = 16 * 1024 * 1024;
 
 } // namespace kolva
