@@ -18,7 +18,7 @@ namespace {
 
 // The page cache of the import's connection while it saves: the indexes of
 // a large survey table stay in memory, within the import's memory budget.
-constexpr int CacheKiB = 16 * 1024;
+constexpr int CacheKiB = 8 * 1024;
 // The history rows and file digests are written this many records at a time.
 constexpr size_t RowsEvery = 1000;
 // Rows a statement when they are written.
