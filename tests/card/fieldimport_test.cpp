@@ -1,121 +1,19 @@
-#include "card/fieldimport.h"
+// The whole import as the program runs it: the records it saves, their
+// history and files, all or nothing, Cancel, and the import log.
+
 #include "card/importmessages.h"
-#include "platform/progress.h"
-#include "store/database.h"
-#include "store/kolvadb.h"
-#include "tests/card/cardtest.h"
-#include "tests/support/fulldisk.h"
+#include "tests/card/importscene.h"
 #include "tests/support/oddentries.h"
-#include "tests/support/progressrecorder.h"
-#include "tests/support/testcontext.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
-#include <QSqlRecord>
+#include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace kolva;
 using namespace kolva::test;
 
 namespace {
-
-const QDateTime ImportTime(QDate(2008, 1, 2), QTime(16, 45, 30));
-
-// File operations that fail where a test wants them to.
-class FailingFiles : public CardFiles {
-public:
-    QString unwritableFolder; // no file can be made in this folder
-    QString failCopyOf;       // copying this file fails
-    QString corruptCopyOf;    // this file's copy differs from the original
-    QString failRemoveOf;     // deleting this file from the card fails
-    bool failFlush = false;
-    int flushes = 0;
-
-    static QString nameOf(const std::filesystem::path& path) { return QString::fromStdString(path.filename().string()); }
-    bool canWriteIn(const QString& folder, QString* error) override
-    {
-        if (folder == unwritableFolder) {
-            *error = "Read-only file system";
-            return false;
-        }
-        return CardFiles::canWriteIn(folder, error);
-    }
-    bool writeCopy(const QByteArray& bytes, std::filesystem::path& to, QString* error) override
-    {
-        if (nameOf(to) == failCopyOf) {
-            *error = "the backup volume is full";
-            return false;
-        }
-        return CardFiles::writeCopy(nameOf(to) == corruptCopyOf ? QByteArray("1\r\n") : bytes, to, error);
-    }
-    bool removeFile(const std::filesystem::path& path, QString* error) override
-    {
-        if (nameOf(path) == failRemoveOf) {
-            *error = nameOf(path) + " cannot be deleted: Read-only file system";
-            return false;
-        }
-        return CardFiles::removeFile(path, error);
-    }
-    bool flushToDisk(const QString& folder, QString* error) override
-    {
-        ++flushes;
-        if (failFlush) {
-            *error = "flush failed";
-            return false;
-        }
-        return CardFiles::flushToDisk(folder, error);
-    }
-};
-
-// A card, a program directory with its database, and the import between.
-struct ImportScene {
-    ImportScene() { backupDir = backupFolderPath(ctx.dir.path(), ImportTime.date()); }
-
-    int count(const char* table) { return ctx.db->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(); }
-    int rows() { return count("_Archived_SurveyData"); }
-    CardImportRequest request(bool keepBackup)
-    {
-        CardImportRequest r;
-        r.cardRoot = card.root();
-        r.dataDir = ctx.dir.path();
-        r.databasePath = ctx.db->path();
-        r.keepBackup = keepBackup;
-        r.now = ImportTime;
-        r.user = "anna";
-        r.files = &files;
-        r.openDatabase = openDatabase;
-        return r;
-    }
-    // The whole import; again answers the question about files imported
-    // before (a question without an answer fails the test).
-    CardImportResult import(bool keepBackup = false, std::optional<bool> again = std::nullopt,
-                            Progress* with = nullptr)
-    {
-        asked.clear();
-        return importCard(request(keepBackup), with ? *with : progress, [&](const AlreadyImported& already) {
-            asked << alreadyImportedQuestion(already);
-            if (!again)
-                ADD_FAILURE() << "unexpected question: " << asked.last().toStdString();
-            return again.value_or(false);
-        });
-    }
-    QStringList backupFiles() const { return QDir(backupDir).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-
-    TestContext ctx;
-    TestCard card;
-    FailingFiles files;
-    ProgressRecorder progress;
-    std::function<std::unique_ptr<Database>(const QString&)> openDatabase;
-    QStringList asked;
-    QString backupDir;
-};
 
 class FieldImportTest : public ::testing::Test, public ImportScene {
 protected:
@@ -129,14 +27,6 @@ protected:
         return q.record();
     }
 };
-
-QStringList names(const QList<NamedFile>& files, bool withReasons = false)
-{
-    QStringList out;
-    for (const NamedFile& file : files)
-        out << (withReasons ? file.name + ": " + file.reason : file.name);
-    return out;
-}
 
 TEST_F(FieldImportTest, EveryLineLandsInItsColumn)
 {
@@ -186,6 +76,7 @@ TEST_F(FieldImportTest, EveryLineLandsInItsColumn)
               "integerintegerinteger");
 }
 
+
 TEST_F(FieldImportTest, TextsAreStoredExactlyAsTheFileHoldsThem)
 {
     const QByteArray afterApostrophe = "O'" + QByteArray(900, 'x') + "   ";
@@ -206,6 +97,7 @@ TEST_F(FieldImportTest, TextsAreStoredExactlyAsTheFileHoldsThem)
     EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM _Archived_SurveyData WHERE Note IS NULL OR Location IS NULL").toInt(),
               0);
 }
+
 
 TEST_F(FieldImportTest, ABadFileAddsNothingAndTheOthersStillImport)
 {
@@ -247,6 +139,7 @@ TEST_F(FieldImportTest, ABadFileAddsNothingAndTheOthersStillImport)
         EXPECT_TRUE(log.contains(line)) << line.toStdString();
 }
 
+
 TEST_F(FieldImportTest, ARecordTheDatabaseRefusesLeavesNoRowBehind)
 {
     // A rule of the database that refuses one tree after its row was written.
@@ -265,6 +158,7 @@ TEST_F(FieldImportTest, ARecordTheDatabaseRefusesLeavesNoRowBehind)
     EXPECT_EQ(count("_Survey_History"), 2);
     EXPECT_EQ(count("_Imported_Files"), 2);
 }
+
 
 TEST_F(FieldImportTest, EachRecordHasItsHistoryRowAndItsFileIsRemembered)
 {
@@ -289,6 +183,46 @@ TEST_F(FieldImportTest, EachRecordHasItsHistoryRowAndItsFileIsRemembered)
         EXPECT_EQ(q.value(10).toString(), "2008-01-02 16:45:30");
     }
     EXPECT_FALSE(q.next()) << "one history row and one file row a record";
+}
+
+
+TEST_F(FieldImportTest, TheHistoryOfAnImportIntoAFullDatabaseNamesExactlyItsOwnRecords)
+{
+    // Records of before: one imported, one entered without an import.
+    card.addTree("first.tree", treeLines(1));
+    ASSERT_EQ(import().imported, 1);
+    ASSERT_TRUE(QFile::remove(card.path("first.tree")));
+    ctx.db->exec("INSERT INTO _Archived_SurveyData (Tree_ID, Date_Added) VALUES (2, '2008-01-01 08:00:00')");
+    // More records than are written at once, one refused by the database.
+    ctx.db->exec("CREATE TRIGGER refuse AFTER INSERT ON _Archived_SurveyData BEGIN "
+                 "SELECT RAISE(ABORT, 'tree 500 refused') WHERE NEW.Tree_ID = 500; END");
+    for (int n = 10; n < 1210; ++n)
+        card.addTree(QStringLiteral("%1.tree").arg(n, 4, 10, QLatin1Char('0')), treeLines(n));
+
+    const CardImportResult result = import();
+    EXPECT_EQ(result.imported, 1199);
+    EXPECT_EQ(names(result.refused, true), QStringList({"0500.tree: tree 500 refused"}));
+    // Each record has one history row and one file row of its own, and the
+    // records of before keep theirs.
+    // The fewest and most rows a record has, and how many records.
+    const auto perRecord = [this](const char* table, const char* where) {
+        return ctx.db
+            ->scalar(QStringLiteral("SELECT MIN(n) || ',' || MAX(n) || ',' || COUNT(*) FROM (SELECT COUNT(h.ID) AS n "
+                                    "FROM _Archived_SurveyData s LEFT JOIN %1 h ON h.Survey_ID = s.ID WHERE %2 "
+                                    "GROUP BY s.ID)")
+                         .arg(table, where))
+            .toString();
+    };
+    EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID >= 10"), "1,1,1199");
+    EXPECT_EQ(perRecord("_Imported_Files", "s.Tree_ID >= 10"), "1,1,1199");
+    EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 1"), "1,1,1");
+    EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 2"), "0,0,1");
+    EXPECT_EQ(count("_Survey_History"), 1 + 1199);
+    EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM _Imported_Files f JOIN _Archived_SurveyData s ON s.ID = f.Survey_ID "
+                             "WHERE f.File_Name = printf('%04d.tree', s.Tree_ID)")
+                  .toInt(),
+              1199)
+        << "each file row names the record of its file";
 }
 
 TEST(FieldImport, ADatabaseThatFailsPartWaySavesNothingAndLeavesEveryFileOnTheCard)
@@ -349,209 +283,6 @@ TEST(FieldImport, ADatabaseThatFailsPartWaySavesNothingAndLeavesEveryFileOnTheCa
     }
 }
 
-TEST_F(FieldImportTest, ImportTreeFileAddsOneRecordOrSaysWhyNot)
-{
-    QByteArrayList wideDbh = treeLines(2);
-    wideDbh[9] = "32768";
-    card.addTree("good.tree", treeLines(1));
-    card.addTree("wide.tree", wideDbh);
-    const int before = rows();
-    Transaction transaction(*ctx.db);
-    TreeFileImporter importer(*ctx.db, ImportTime, "anna");
-    EXPECT_EQ(importer.ImportTreeFile(card.path("good.tree")), "");
-    EXPECT_EQ(importer.ImportTreeFile(card.path("wide.tree")), "DBH 32768 is outside -32768 to 32767");
-    EXPECT_TRUE(importer.ImportTreeFile(card.path("gone.tree")).startsWith("cannot be opened"));
-    transaction.commit();
-    EXPECT_EQ(rows(), before + 1);
-    EXPECT_EQ(row(1).value("Date_Added").toString(), "2008-01-02 16:45:30");
-    EXPECT_THROW(importer.ImportTreeFile(card.path("good.tree")), DbError) << "never outside a transaction";
-}
-
-TEST_F(FieldImportTest, AFileImportedBeforeIsAskedAboutOnceAndNoSkipsItsRecord)
-{
-    card.addTree("a.tree", treeLines(1));
-    card.addTree("b.tree", treeLines(2));
-    const int first = rows();
-    ASSERT_EQ(import().imported, 2);
-    EXPECT_TRUE(asked.isEmpty());
-
-    // The same two files, a new one and a copy of a.tree under another name.
-    card.addTree("c.tree", treeLines(3));
-    card.addTree("a copy.tree", treeLines(1));
-    const CardImportResult no = import(true, false);
-    EXPECT_EQ(asked, QStringList({"3 files on the card were already imported on 01/02/2008. Import them again?"}));
-    EXPECT_EQ(no.imported, 1) << "c.tree";
-    EXPECT_EQ(names(no.skipped, true), QStringList({"a copy.tree: already imported on 01/02/2008",
-                                                     "a.tree: already imported on 01/02/2008",
-                                                     "b.tree: already imported on 01/02/2008"}));
-    EXPECT_EQ(no.moved, QStringList({"a copy.tree", "a.tree", "b.tree", "c.tree"})) << "skipped files still move";
-    EXPECT_EQ(rows(), first + 3);
-
-    // Yes imports them again, identical bytes only once; a file with the
-    // same name and other bytes is new.
-    QByteArrayList changed = treeLines(2);
-    changed[2] = "BOB SMITH";
-    card.addTree("a.tree", treeLines(1));
-    card.addTree("b.tree", changed);
-    card.addTree("d.tree", treeLines(1));
-    const CardImportResult yes = import(true, true);
-    EXPECT_EQ(asked, QStringList({"2 files on the card were already imported on 01/02/2008. Import them again?"}));
-    EXPECT_EQ(yes.imported, 2) << "a.tree again and the changed b.tree";
-    EXPECT_EQ(names(yes.skipped, true), QStringList({"d.tree: the same bytes as a.tree"}));
-    EXPECT_EQ(rows(), first + 5);
-}
-
-TEST_F(FieldImportTest, FilesImportedBeforeTheDigestsWereStoredAsBytesAreRecognised)
-{
-    // A database of version 5 held the digests in hexadecimal.
-    const QString path = ctx.db->path();
-    ctx.db.reset();
-    ASSERT_TRUE(QFile::remove(path));
-    makeDatabaseOfVersion(path, 5);
-    {
-        auto old = Database::open(path);
-        for (int tree : {1, 2})
-            old->exec("INSERT INTO _Imported_Files (Digest, File_Name, Byte_Size, Imported_At) "
-                      "VALUES (?, ?, 10, '2008-01-02 09:00:00')",
-                      {QString::fromLatin1(QCryptographicHash::hash(joinLines(treeLines(tree)), QCryptographicHash::Sha256)
-                                               .toHex()),
-                       QString("%1.tree").arg(tree)});
-    }
-    ctx.db = openKolvaDatabase(path);
-
-    card.addTree("a.tree", treeLines(1));
-    card.addTree("b.tree", treeLines(2));
-    card.addTree("c.tree", treeLines(3));
-    const CardImportResult result = import(false, false);
-    EXPECT_EQ(asked, QStringList({"2 files on the card were already imported on 01/02/2008. Import them again?"}));
-    EXPECT_EQ(names(result.skipped), QStringList({"a.tree", "b.tree"}));
-    EXPECT_EQ(result.imported, 1) << "c.tree";
-
-    // c.tree is now known by its bytes too, beside the files of before.
-    const CardImportResult again = import(false, false);
-    EXPECT_EQ(names(again.skipped), QStringList({"a.tree", "b.tree", "c.tree"}));
-    EXPECT_EQ(again.imported, 0);
-}
-
-TEST(AlreadyImportedQuestion, TellsHowManyAndWhen)
-{
-    const QDate jan2(2008, 1, 2);
-    const QDate feb5(2008, 2, 5);
-    EXPECT_EQ(alreadyImportedQuestion({1, jan2, jan2}),
-              "1 file on the card was already imported on 01/02/2008. Import it again?");
-    EXPECT_EQ(alreadyImportedQuestion({12, jan2, jan2}),
-              "12 files on the card were already imported on 01/02/2008. Import them again?");
-    EXPECT_EQ(alreadyImportedQuestion({3, jan2, feb5}),
-              "3 files on the card were already imported between 01/02/2008 and 02/05/2008. Import them again?");
-}
-
-TEST_F(FieldImportTest, TheConnectionSettingsComeBackAfterSaving)
-{
-    const QVariant cache = ctx.db->scalar("PRAGMA cache_size");
-    const QVariant temp = ctx.db->scalar("PRAGMA temp_store");
-    card.addTree("a.tree", treeLines(1));
-    NullProgress quiet;
-    CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
-    saveRecords(*ctx.db, read, false, ImportTime, "anna", quiet);
-    EXPECT_EQ(ctx.db->scalar("PRAGMA cache_size"), cache);
-    EXPECT_EQ(ctx.db->scalar("PRAGMA temp_store"), temp);
-    // A temporary table of the connection survives.
-    ctx.db->exec("CREATE TEMP TABLE scratch (x)");
-    ctx.db->exec("INSERT INTO scratch VALUES (1)");
-    saveRecords(*ctx.db, read, true, ImportTime, "anna", quiet);
-    EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM scratch").toInt(), 1);
-}
-
-TEST_F(FieldImportTest, LinksSpecialFilesAndHugeFilesAreNamedAndLeftAloneWithoutBlocking)
-{
-    QTemporaryDir outside;
-    const QByteArray pipe = QFile::encodeName(outside.filePath("pipe"));
-    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
-    writeBytes(outside.filePath("private"), joinLines(treeLines(77)));
-    QFile::setPermissions(outside.filePath("private"), QFile::ReadOwner | QFile::WriteOwner);
-    card.addTree("a.tree", treeLines(1));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(card.path("fifo.tree")).constData(), 0600), 0);
-    ASSERT_EQ(::symlink("/dev/zero", QFile::encodeName(card.path("zero.tree")).constData()), 0);
-    ASSERT_EQ(::symlink(pipe.constData(), QFile::encodeName(card.path("pipe link.tree")).constData()), 0);
-    ASSERT_EQ(::symlink(QFile::encodeName(outside.filePath("private")).constData(),
-                        QFile::encodeName(card.path("secret.tree")).constData()), 0);
-    ASSERT_EQ(::symlink("a.tree", QFile::encodeName(card.path("twin.tree")).constData()), 0);
-    {
-        QFile huge(card.path("huge.tree"));
-        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(2 * 1024 * 1024));
-    }
-    // A name in another code page than the system's (a card mounted so).
-    const QByteArray rawName = QFile::encodeName(card.root()) + "/A\xe1rbol.tree";
-    const QByteArray bytes = joinLines(treeLines(2));
-    const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
-    ::close(fd);
-
-    const CardImportResult result = import(true);
-    EXPECT_EQ(result.found, 8);
-    EXPECT_EQ(result.imported, 2);
-    EXPECT_EQ(ctx.db->scalar("SELECT group_concat(Tree_ID) FROM _Archived_SurveyData WHERE Tree_ID IN (1, 2, 77)"),
-              "1,2");
-    const QString special = "is a link or a special file, not a field data file; left alone";
-    EXPECT_EQ(names(result.leftAlone, true),
-              QStringList({"fifo.tree: " + special, "huge.tree: is 2,097,152 bytes, larger than any field data file "
-                                                    "(1 MiB); left alone",
-                           "pipe link.tree: " + special, "secret.tree: " + special, "twin.tree: " + special,
-                           "zero.tree: " + special}));
-    EXPECT_EQ(result.moved, QStringList({"a.tree", QString::fromUtf8("A\u00e1rbol.tree")}));
-    EXPECT_EQ(QDir(card.root()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
-              QStringList({"RiskRating_1.txt", "fifo.tree", "huge.tree", "pipe link.tree", "secret.tree", "twin.tree",
-                           "zero.tree"}))
-        << "left on the card as they were";
-    EXPECT_EQ(::access((QFile::encodeName(backupDir) + "/A\xe1rbol.tree").constData(), F_OK), 0)
-        << "the copy keeps the name's bytes";
-    EXPECT_FALSE(QFileInfo::exists(QDir(backupDir).filePath("secret.tree")));
-    EXPECT_FALSE(QFileInfo::exists(QDir(backupDir).filePath("zero.tree")));
-}
-
-// Pulls the card out once the given number of files has been read.
-class PullOutCard : public NullProgress {
-public:
-    PullOutCard(QString root, qint64 after) : root_(std::move(root)), after_(after) {}
-    ~PullOutCard() override { QDir(root_ + "-out").removeRecursively(); }
-    void advance(qint64 done) override
-    {
-        // All its files are gone at once.
-        if (done == after_)
-            QDir().rename(root_, root_ + "-out");
-    }
-
-private:
-    QString root_;
-    qint64 after_;
-};
-
-TEST_F(FieldImportTest, ACardPulledOutWhileItIsReadSavesNothing)
-{
-    // More files than are read ahead of the records being saved.
-    for (int n = 1; n <= 600; ++n)
-        card.addTree(QStringLiteral("%1.tree").arg(n, 3, 10, QLatin1Char('0')), treeLines(n));
-    const int before = rows();
-    PullOutCard pull(card.root(), 4);
-    const CardImportResult result = import(true, std::nullopt, &pull);
-    EXPECT_EQ(result.stop, CardImportResult::Stop::CardRemoved);
-    EXPECT_EQ(result.why, "The storage card was removed while its files were read.");
-    EXPECT_EQ(rows(), before);
-    EXPECT_FALSE(QFileInfo::exists(backupDir));
-}
-
-TEST_F(FieldImportTest, AProgramFolderThatCannotBeWrittenIsNamedBeforeAnythingIsRead)
-{
-    card.addTree("a.tree", treeLines(1));
-    files.unwritableFolder = ctx.dir.path();
-    const CardImportResult result = import(true);
-    EXPECT_EQ(result.stop, CardImportResult::Stop::ProgramFolder);
-    EXPECT_EQ(result.why, "The data folder " + QDir::toNativeSeparators(ctx.dir.path()) +
-                              " cannot be written: Read-only file system");
-    EXPECT_TRUE(progress.stages().empty()) << "nothing was read";
-    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree"}));
-}
 
 TEST(FieldImport, CancelBeforeTheCommitSavesAndMovesNothing)
 {
@@ -584,53 +315,19 @@ TEST(FieldImport, CancelBeforeTheCommitSavesAndMovesNothing)
     }
 }
 
-TEST_F(FieldImportTest, FilesImportedWhileTheQuestionWaitsAreNotSavedTwice)
-{
-    // The question is about a.tree. Meanwhile another import of the card
-    // saves the new files, and a.tree again or not; then the question is
-    // answered Yes.
-    const struct {
-        bool otherAgain;
-        int saved;
-        QStringList skipped;
-    } cases[] = {
-        {false, 1, {"b.tree", "c.tree"}},
-        {true, 0, {"a.tree", "b.tree", "c.tree"}},
-    };
-    for (const auto& c : cases) {
-        const qint64 mark = ctx.db->scalar("SELECT COALESCE(MAX(ID), 0) FROM _Archived_SurveyData").toLongLong();
-        card.addTree("a.tree", treeLines(1));
-        ASSERT_EQ(import(false, true).imported, 1);
-        card.addTree("b.tree", treeLines(2));
-        card.addTree("c.tree", treeLines(3));
-        const int before = rows();
-        CardImport waiting(request(false));
-        ASSERT_TRUE(waiting.prepare());
-        waiting.importFiles(progress);
-        ASSERT_TRUE(waiting.alreadyImported());
-        EXPECT_EQ(waiting.alreadyImported()->count, 1);
 
-        ASSERT_EQ(import(false, c.otherAgain).imported, c.otherAgain ? 3 : 2);
-        waiting.finish(progress, true);
-        const CardImportResult& result = waiting.result();
-        EXPECT_EQ(result.stop, CardImportResult::Stop::None);
-        EXPECT_EQ(result.imported, c.saved) << c.otherAgain;
-        QStringList skipped;
-        for (const QString& name : c.skipped)
-            skipped << name + ": imported meanwhile by another import, on 01/02/2008";
-        EXPECT_EQ(names(result.skipped, true), skipped) << c.otherAgain;
-        EXPECT_EQ(rows(), before + (c.otherAgain ? 3 : 2) + c.saved) << c.otherAgain;
-        for (int tree : {2, 3})
-            EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM _Archived_SurveyData WHERE Tree_ID = ? AND ID > ?",
-                                     {tree, mark})
-                          .toInt(),
-                      1)
-                << "tree " << tree;
-        ctx.db->exec("DELETE FROM _Imported_Files");
-        for (const char* name : {"b.tree", "c.tree"})
-            QFile::remove(card.path(name));
-    }
+TEST_F(FieldImportTest, AProgramFolderThatCannotBeWrittenIsNamedBeforeAnythingIsRead)
+{
+    card.addTree("a.tree", treeLines(1));
+    files.unwritableFolder = ctx.dir.path();
+    const CardImportResult result = import(true);
+    EXPECT_EQ(result.stop, CardImportResult::Stop::ProgramFolder);
+    EXPECT_EQ(result.why, "The data folder " + QDir::toNativeSeparators(ctx.dir.path()) +
+                              " cannot be written: Read-only file system");
+    EXPECT_TRUE(progress.stages().empty()) << "nothing was read";
+    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree"}));
 }
+
 
 TEST_F(FieldImportTest, NamesAreShownWithTheirControlCharactersVisible)
 {
@@ -651,119 +348,6 @@ TEST_F(FieldImportTest, NamesAreShownWithTheirControlCharactersVisible)
     EXPECT_TRUE(QFileInfo::exists(QDir(backupDir).filePath("two\nlines.tree")));
 }
 
-TEST(CardFolder, TheMarkerAndTheTreePatternMatchInAnyCase)
-{
-    const struct {
-        const char* marker;
-        bool isCard;
-    } markers[] = {{"RiskRating_1.txt", true}, {"RISKRATING_1.TXT", true}, {"riskrating_1.txt", true},
-                   {"RiskRating_2.txt", false}, {"RiskRating_1.txt.bak", false}};
-    for (const auto& m : markers) {
-        TestCard card(false);
-        card.addRaw(m.marker, "x\r\n");
-        EXPECT_EQ(isKolvaCard(card.root()), m.isCard) << m.marker;
-    }
-    TestCard folderNamedLikeTheMarker(false);
-    QDir(folderNamedLikeTheMarker.root()).mkdir("RiskRating_1.txt");
-    EXPECT_FALSE(isKolvaCard(folderNamedLikeTheMarker.root()));
-
-    TestCard card;
-    for (const char* name : {"b.tree", "A.TREE", "c.Tree", "a2.tree", "notes.txt", "x.tree.bak", ".hidden.tree"})
-        card.addRaw(name, "1\r\n");
-    QDir(card.root()).mkdir("folder.tree");
-    EXPECT_EQ(listTreeFiles(card.root()), QStringList({"A.TREE", "a2.tree", "b.tree", "c.Tree"}));
-}
-
-// A card of three .tree files read, and an empty program directory.
-struct BackupScene {
-    BackupScene()
-    {
-        for (const char* name : {"a.tree", "b.tree", "c.tree"})
-            card.addTree(name, treeLines(name[0]));
-        backupDir = programDir.filePath("backup_20080102");
-    }
-    BackupResult move()
-    {
-        NullProgress quiet;
-        const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
-        return moveToBackup(read, backupDir, files, progress);
-    }
-    bool inBackup(const QString& name) { return QFileInfo::exists(QDir(backupDir).filePath(name)); }
-
-    TestCard card;
-    QTemporaryDir programDir;
-    QString backupDir;
-    FailingFiles files;
-    ProgressRecorder progress;
-};
-
-class BackupTest : public ::testing::Test, public BackupScene {};
-
-TEST_F(BackupTest, MovesEveryFileAndKeepsANamesakeFromAnotherCardBesideIt)
-{
-    // a.tree was copied before (the same bytes); b.tree and b-2.tree came from other cards.
-    writeBytes(QDir(backupDir).filePath("a.tree"), readBytes(card.path("a.tree")));
-    writeBytes(QDir(backupDir).filePath("b.tree"), "the first crew's file\r\n");
-    writeBytes(QDir(backupDir).filePath("b-2.tree"), "the second crew's file\r\n");
-    const QByteArray b = readBytes(card.path("b.tree"));
-    const BackupResult result = move();
-    EXPECT_TRUE(result.ok()) << result.error.toStdString();
-    EXPECT_EQ(result.moved, QStringList({"a.tree", "b.tree", "c.tree"}));
-    EXPECT_TRUE(card.treeFiles().isEmpty());
-    EXPECT_EQ(readBytes(QDir(backupDir).filePath("b.tree")), "the first crew's file\r\n");
-    EXPECT_EQ(readBytes(QDir(backupDir).filePath("b-2.tree")), "the second crew's file\r\n");
-    EXPECT_EQ(readBytes(QDir(backupDir).filePath("b-3.tree")), b);
-    EXPECT_EQ(QDir(backupDir).entryList(QDir::Files | QDir::Hidden),
-              QStringList({"a.tree", "b-2.tree", "b-3.tree", "b.tree", "c.tree"}))
-        << "no temporary file left";
-    ASSERT_EQ(result.renamed.size(), 1);
-    EXPECT_EQ(result.renamed[0].name + ": " + result.renamed[0].reason, "b.tree: kept as b-3.tree");
-    EXPECT_EQ(files.flushes, 1) << "one flush for the batch, before the first delete";
-    EXPECT_EQ(progress.stages().back().lastDone, 3);
-}
-
-TEST(Backup, ALinkPipeOrFolderInTheCopysPlaceIsLeftAndTheCopyNamedBesideIt)
-{
-    for (const auto& odd : oddEntryCases) {
-        SCOPED_TRACE(odd.says);
-        BackupScene t;
-        QTemporaryDir elsewhere;
-        const QString outside = elsewhere.filePath("KOLVA.MDB");
-        QDir().mkpath(t.backupDir);
-        makeOddEntry(odd.kind, QDir(t.backupDir).filePath("c.tree"), outside);
-        const QByteArray c = readBytes(t.card.path("c.tree"));
-        const BackupResult result = t.move();
-        EXPECT_TRUE(result.ok()) << result.error.toStdString();
-        expectOddEntryKept(odd.kind, QDir(t.backupDir).filePath("c.tree"), outside);
-        EXPECT_EQ(readBytes(QDir(t.backupDir).filePath("c-2.tree")), c);
-        EXPECT_TRUE(t.card.treeFiles().isEmpty());
-    }
-}
-
-TEST_F(FieldImportTest, AFullBackupDiskIsNotBlamedOnTheCardAndLeavesNoEmptyLog)
-{
-    const QString folder = fullDiskFolder();
-    if (folder.isEmpty())
-        return;
-    card.addTree("a.tree", treeLines(1));
-    card.addRaw("b.tree", "KOLVA\r\n"); // refused: the import has a log to write
-    CardImportRequest r = request(true);
-    r.dataDir = folder; // the database stays where it is
-    const QString backup = backupFolderPath(folder, ImportTime.date());
-    ASSERT_TRUE(QDir().mkpath(backup));
-    fillFileSystem(folder);
-
-    const CardImportResult result = importCard(r, progress, [](const AlreadyImported&) { return false; });
-    EXPECT_EQ(result.imported, 1);
-    EXPECT_TRUE(result.moveFailedInBackup);
-    EXPECT_TRUE(result.moveError.endsWith("a.tree cannot be written: No space left on device"))
-        << result.moveError.toStdString();
-    EXPECT_EQ(card.treeFiles(), QStringList({"a.tree", "b.tree"}));
-    EXPECT_TRUE(result.logFile.isEmpty());
-    EXPECT_TRUE(result.logError.endsWith("No space left on device")) << result.logError.toStdString();
-    EXPECT_EQ(QDir(backup).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList())
-        << "no copy, no temporary file, no empty log";
-}
 
 TEST(FieldImport, TheImportLogIsNeverWrittenThroughALinkPipeOrFolder)
 {
@@ -784,123 +368,5 @@ TEST(FieldImport, TheImportLogIsNeverWrittenThroughALinkPipeOrFolder)
     }
 }
 
-TEST(Backup, AFailureKeepsEveryFileWithoutAVerifiedCopyOnTheCard)
-{
-    const struct {
-        const char* name;
-        void (*arrange)(BackupScene&);
-        QStringList moved;
-        QStringList onCard;
-        const char* failedName;
-    } cases[] = {
-        {"copy fails", [](BackupScene& t) { t.files.failCopyOf = "b.tree"; }, {"a.tree"}, {"b.tree", "c.tree"}, "b.tree"},
-        {"copy differs", [](BackupScene& t) { t.files.corruptCopyOf = "b.tree"; }, {"a.tree"}, {"b.tree", "c.tree"},
-         "b.tree"},
-        {"delete fails", [](BackupScene& t) { t.files.failRemoveOf = "b.tree"; }, {"a.tree"}, {"b.tree", "c.tree"},
-         "b.tree"},
-        {"flush fails", [](BackupScene& t) { t.files.failFlush = true; }, {}, {"a.tree", "b.tree", "c.tree"}, "a.tree"},
-        {"backup folder is a file", [](BackupScene& t) { writeBytes(t.backupDir, "not a folder"); }, {},
-         {"a.tree", "b.tree", "c.tree"}, "a.tree"},
-    };
-    for (const auto& c : cases) {
-        BackupScene t;
-        c.arrange(t);
-        const BackupResult result = t.move();
-        EXPECT_FALSE(result.ok()) << c.name;
-        EXPECT_FALSE(result.error.isEmpty()) << c.name;
-        EXPECT_EQ(result.failedName, c.failedName) << c.name;
-        EXPECT_EQ(result.moved, c.moved) << c.name;
-        EXPECT_EQ(t.card.treeFiles(), c.onCard) << c.name;
-        for (const QString& name : c.moved)
-            EXPECT_TRUE(t.inBackup(name)) << c.name;
-    }
-}
-
-TEST_F(BackupTest, AFileChangedOnTheCardSinceItWasReadIsNotDeleted)
-{
-    NullProgress quiet;
-    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
-    writeBytes(card.path("b.tree"), "written by the handheld after the import read the card\r\n");
-    const BackupResult result = moveToBackup(read, backupDir, files, progress);
-    EXPECT_EQ(result.failedName, "b.tree");
-    EXPECT_EQ(result.error, "b.tree changed on the storage card after it was read; it was not deleted.");
-    EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
-}
-
-TEST_F(BackupTest, EveryStepReportsAndCancelIsHeardWhileTheOriginalsAreDeleted)
-{
-    progress.cancelAt("Deleting", 1);
-    NullProgress quiet;
-    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
-    const BackupResult result = moveToBackup(read, backupDir, files, progress);
-    EXPECT_TRUE(result.cancelled);
-    EXPECT_TRUE(result.error.isEmpty());
-    EXPECT_EQ(result.moved, QStringList({"a.tree"}));
-    EXPECT_EQ(card.treeFiles(), QStringList({"b.tree", "c.tree"}));
-    EXPECT_TRUE(inBackup("b.tree")) << "the verified copy stays";
-    const auto stages = progress.stages();
-    ASSERT_EQ(stages.size(), 3u);
-    EXPECT_EQ(stages[0].label, "Copying the files into the backup folder");
-    EXPECT_EQ(stages[0].lastDone, 3);
-    EXPECT_EQ(stages[1].label, "Putting the copies on the disk");
-    EXPECT_EQ(stages[2].label, "Deleting the moved files from the storage card");
-    EXPECT_EQ(stages[2].total, 3);
-    EXPECT_EQ(stages[2].lastDone, 1);
-    for (const auto& stage : stages)
-        EXPECT_TRUE(stage.cancellable) << stage.label.toStdString();
-}
-
-TEST_F(BackupTest, AFileTakenOffTheCardMeanwhileIsLeftToWhoeverTookIt)
-{
-    NullProgress quiet;
-    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
-    ASSERT_TRUE(QFile::remove(card.path("b.tree")));
-    const BackupResult result = moveToBackup(read, backupDir, files, progress);
-    EXPECT_TRUE(result.ok()) << result.error.toStdString();
-    EXPECT_EQ(result.moved, QStringList({"a.tree", "c.tree"}));
-    EXPECT_EQ(result.gone, QStringList({"b.tree"}));
-    EXPECT_FALSE(inBackup("b.tree"));
-
-    // A card pulled out is not that: the move stops.
-    BackupScene pulled;
-    const CardRead all = readCard(scanCard(pulled.card.root()), ImportTime, quiet);
-    QDir(pulled.card.root()).removeRecursively();
-    const BackupResult stopped = moveToBackup(all, pulled.backupDir, pulled.files, pulled.progress);
-    EXPECT_FALSE(stopped.ok());
-    EXPECT_EQ(stopped.failedName, "a.tree");
-    EXPECT_TRUE(stopped.gone.isEmpty());
-    EXPECT_TRUE(stopped.moved.isEmpty());
-}
-
-TEST_F(BackupTest, CancelStopsAfterTheCurrentFileWithEveryCopyVerified)
-{
-    progress.cancelAt("Copying", 0);
-    NullProgress quiet;
-    const CardRead read = readCard(scanCard(card.root()), ImportTime, quiet);
-    const BackupResult result = moveToBackup(read, backupDir, files, progress);
-    EXPECT_TRUE(result.cancelled);
-    EXPECT_TRUE(result.error.isEmpty());
-    EXPECT_EQ(result.moved, QStringList());
-    EXPECT_EQ(card.treeFiles().size(), 3);
-    EXPECT_TRUE(progress.stages().back().cancellable);
-}
-
-TEST(Backup, ANameAtTheFileSystemsLimitIsMoved)
-{
-    BackupScene t;
-    const QString longName = QString(250, QLatin1Char('n')) + ".tree"; // 255 bytes
-    t.card.addTree(longName, treeLines(9));
-    const BackupResult result = t.move();
-    EXPECT_TRUE(result.ok()) << result.error.toStdString();
-    EXPECT_TRUE(t.inBackup(longName));
-    EXPECT_EQ(t.card.treeFiles(), QStringList());
-}
-
-TEST(DisplayFolder, ShowsTheFolderAsTheUserSeesIt)
-{
-    EXPECT_EQ(displayFolder("/"), "/");
-    EXPECT_EQ(displayFolder("/media/crew/CARD/"), "/media/crew/CARD");
-    EXPECT_EQ(displayFolder("/media/crew/CARD"), "/media/crew/CARD");
-}
 
 } // namespace

@@ -1,0 +1,40 @@
+#include "store/importedfiles.h"
+
+#include "store/database.h"
+#include "store/dates.h"
+
+#include <QStringList>
+
+namespace kolva {
+
+ImportedFileLookup::ImportedFileLookup(Database& db)
+{
+    QStringList marks;
+    for (int i = 0; i < Chunk; ++i)
+        marks << QStringLiteral("?");
+    const QString list = marks.join(QLatin1Char(','));
+    query_ = db.prepare(QStringLiteral("SELECT Digest, MAX(Imported_At), MAX(ID) FROM _Imported_Files "
+                                       "WHERE substr(Digest, 1, 8) IN (%1) AND Digest IN (%1) GROUP BY Digest")
+                            .arg(list));
+}
+
+QHash<QByteArray, ImportedFileLookup::Found> ImportedFileLookup::find(const QList<QByteArray>& digests)
+{
+    QHash<QByteArray, Found> found;
+    if (digests.isEmpty())
+        return found;
+    if (digests.size() > Chunk)
+        throw DbError(QStringLiteral("more digests than one look-up takes"));
+    for (int i = 0; i < Chunk; ++i) {
+        const bool given = i < digests.size();
+        query_.bindValue(i, given ? QVariant(digests[i].left(8)) : QVariant());
+        query_.bindValue(Chunk + i, given ? QVariant(digests[i]) : QVariant());
+    }
+    Database::run(query_);
+    while (query_.next())
+        found.insert(query_.value(0).toByteArray(), {fromDbDateTime(query_.value(1)), query_.value(2).toLongLong()});
+    query_.finish();
+    return found;
+}
+
+} // namespace kolva
