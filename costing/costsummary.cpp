@@ -326,7 +326,8 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
                                           "StreetNum TEXT COLLATE NOCASE, StreetName TEXT COLLATE NOCASE, "
                                           "Location TEXT COLLATE NOCASE, Species TEXT COLLATE NOCASE, DBH REAL, "
                                           "Hazard_Rating INTEGER, Cost REAL"));
-        // The trees in the order of their records, each with its pair's price.
+        // The trees in the order of their records, each with its pair's
+        // price. The unary "+" keeps the rating's index out of the choice.
         const QString write =
             QStringLiteral("INSERT INTO _tmp_Cost_Report (Tree_ID, StreetNum, StreetName, Location, Species, DBH, "
                            "Hazard_Rating, Cost) SELECT Tree_ID, StreetNum, StreetName, Location, Species, "
