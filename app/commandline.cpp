@@ -463,6 +463,10 @@ int runCommand(const QStringList& arguments, const QString& programDir)
         err(QStringLiteral("kolva: ") + oneLine(error.message()) + QLatin1Char('\n'));
     } catch (const std::exception& other) {
         err(QStringLiteral("kolva: ") + oneLine(QString::fromLocal8Bit(other.what())) + QLatin1Char('\n'));
+    } catch (...) {
+        // Not one of ours nor of the standard library: nothing tells what it
+        // was, but the job has failed all the same, and says so.
+        err(QStringLiteral("kolva: the command failed on an unexpected error that gives no description\n"));
     }
     return Failed;
 }

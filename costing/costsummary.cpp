@@ -9,13 +9,16 @@
 #include "store/database.h"
 #include "store/numbers.h"
 #include "store/rowcursor.h"
+#include "store/scratchtable.h"
 #include "store/sortkeys.h"
 
 #include <QLocale>
 #include <QSqlQuery>
 
 #include <algorithm>
-#include <map>
+#include <cstring>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <cmath>
 
@@ -164,21 +167,24 @@ namespace {
 // table.
 struct Selection {
     QString from;  // the survey table as the FROM clause names it
-    QString where; // the period and the ratings
-    QVariantList values;
+    bool onePass = false; // read in one pass over the table, in the order of the IDs
+    PeriodCondition period;
+    QVariantList ratings;
 };
 
 Selection selectionOf(Database& db, const CostReportOptions& options)
 {
-    PeriodCondition period = periodCondition(options.period, options.allOnFile);
-    period.values << wholeNumberValue(options.fromText) << wholeNumberValue(options.toText);
-    // The unary "+" keeps the rating's index out of the choice.
-    return {surveyTableForPeriod(db, options.period, options.allOnFile),
-            QStringLiteral(" WHERE ") + period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?"),
-            period.values};
+    Selection selection;
+    selection.onePass = periodReadInOnePass(db, options.period, options.allOnFile);
+    selection.from = surveyTableForReading(selection.onePass, options.allOnFile);
+    selection.period = periodCondition(options.period, options.allOnFile);
+    selection.ratings = {wholeNumberValue(options.fromText), wholeNumberValue(options.toText)};
+    return selection;
 }
 
 const QString WorkTable = QStringLiteral("_tmp_Cost_Report");
+// The price of each pair of action list and DBH the selected trees hold.
+const QString PriceTable = QStringLiteral("kolva_cost_prices");
 
 // Costs are kept to the cent's hundredth, as money was always kept.
 double roundedCost(double cost)
@@ -206,10 +212,6 @@ QString orderClause(CostSort sort)
     return QStringLiteral(" ORDER BY \"Key\"");
 }
 
-} // namespace
-
-namespace {
-
 CostCounts countIn(Database& db, const QString& from, const CostReportOptions& options)
 {
     const PeriodCondition period = periodCondition(options.period, options.allOnFile);
@@ -225,6 +227,10 @@ CostCounts countIn(Database& db, const QString& from, const CostReportOptions& o
     counts.finish();
     return result;
 }
+
+// The survey IDs read by one statement of a pass over the table: the
+// progress moves on, and a cancel is seen, after each.
+constexpr qint64 IdsAStep = 8192;
 
 } // namespace
 
@@ -244,60 +250,121 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
         // build.
         Transaction transaction(db);
         const Selection selection = selectionOf(db, options);
-        const CostCounts counts = countIn(db, selection.from, options);
-        totals.unrated = counts.unrated;
-        if (counts.trees == 0)
-            return;
-        progress.beginStage(QStringLiteral("Pricing the trees"), counts.trees);
-        const CostTable table = CostTable::read(db);
-        constexpr size_t MaxKnownPrices = 4096;
-        std::map<std::pair<QByteArray, double>, double> prices;
 
+        // One reading of the period counts the trees and finds the pairs of
+        // action list and DBH they hold; each pair is priced once, and the
+        // trees take their pair's price as they are written.
+        const int lowest = wholeNumberValue(options.fromText);
+        const int highest = wholeNumberValue(options.toText);
+        std::unordered_map<std::string, qint64> treesOfPair; // the list's bytes, then the DBH's
+        qint64 trees = 0;
+        {
+            RowCursor period(db,
+                             QStringLiteral("SELECT CorrectiveActions, DBH, Hazard_Rating FROM ") + selection.from
+                                 + QStringLiteral(" WHERE ") + selection.period.sql,
+                             selection.period.values);
+            std::string key;
+            qint64 read = 0;
+            while (period.next()) {
+                if (++read % 4096 == 0 && progress.cancelRequested())
+                    throw ReportCancelled();
+                if (period.kind(2) == RowCursor::Kind::Null) {
+                    ++totals.unrated;
+                    continue;
+                }
+                const qint64 rating = period.integer(2);
+                if (rating < lowest || rating > highest)
+                    continue;
+                ++trees;
+                // A tree without a list or a DBH costs nothing.
+                if (period.kind(0) == RowCursor::Kind::Null || period.kind(1) != RowCursor::Kind::Integer)
+                    continue;
+                const QByteArrayView list = period.text(0);
+                const qint64 dbh = period.integer(1);
+                key.assign(list.data(), size_t(list.size()));
+                key.append(reinterpret_cast<const char*>(&dbh), sizeof dbh);
+                ++treesOfPair[key];
+            }
+        }
+        const CostTable table = CostTable::read(db);
+        struct Price {
+            QByteArray list;
+            qint64 dbh;
+            double cost;
+        };
+        std::vector<Price> prices;
+        double cost = 0;
+        for (const auto& [key, count] : treesOfPair) {
+            const QByteArray list(key.data(), qsizetype(key.size() - sizeof(qint64)));
+            qint64 dbh = 0;
+            std::memcpy(&dbh, key.data() + list.size(), sizeof dbh);
+            const double price = roundedCost(treeCost(table, options.actions, double(dbh), QString::fromUtf8(list)));
+            cost += price * double(count);
+            if (price != 0)
+                prices.push_back({list, dbh, price});
+        }
+        if (progress.cancelRequested())
+            throw ReportCancelled();
+        if (trees == 0)
+            return;
+        progress.beginStage(QStringLiteral("Pricing the trees"), trees);
+
+        createConnectionTable(db, PriceTable,
+                              QStringLiteral("List TEXT NOT NULL, Diameter INTEGER NOT NULL, "
+                                             "Price REAL NOT NULL, PRIMARY KEY (List, Diameter)"));
+        {
+            RowWriter price(db, QStringLiteral("INSERT INTO kolva_cost_prices (List, Diameter, Price) VALUES (?, ?, ?)"));
+            for (const Price& p : prices) {
+                price.bindText(0, p.list);
+                price.bindInteger(1, p.dbh);
+                price.bindReal(2, p.cost);
+                price.run();
+            }
+        }
         db.createWorkTable(WorkTable,
                            QStringLiteral("\"Key\" INTEGER PRIMARY KEY NOT NULL, Tree_ID INTEGER, "
                                           "StreetNum TEXT COLLATE NOCASE, StreetName TEXT COLLATE NOCASE, "
                                           "Location TEXT COLLATE NOCASE, Species TEXT COLLATE NOCASE, DBH REAL, "
                                           "Hazard_Rating INTEGER, Cost REAL"));
-        RowWriter insert(db, QStringLiteral("INSERT INTO _tmp_Cost_Report (Tree_ID, StreetNum, StreetName, Location, "
-                                            "Species, DBH, Hazard_Rating, Cost) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-        RowCursor trees(db,
-                        QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, Hazard_Rating, "
-                                       "CorrectiveActions FROM ")
-                            + selection.from + selection.where + QStringLiteral(" ORDER BY ID"),
-                        selection.values);
-        while (trees.next()) {
-            std::optional<double> dbh;
-            if (trees.kind(5) == RowCursor::Kind::Integer || trees.kind(5) == RowCursor::Kind::Real)
-                dbh = trees.real(5);
-            // Trees share a few lists and diameters: each pair is priced once.
-            double cost = 0;
-            if (dbh) {
-                const QByteArray listBytes =
-                    trees.kind(7) == RowCursor::Kind::Null ? QByteArray() : trees.text(7).toByteArray();
-                const std::pair<QByteArray, double> key{listBytes, *dbh};
-                if (const auto known = prices.find(key); known != prices.end()) {
-                    cost = known->second;
-                } else {
-                    cost = roundedCost(treeCost(table, options.actions, dbh, QString::fromUtf8(listBytes)));
-                    if (prices.size() < MaxKnownPrices)
-                        prices.emplace(key, cost);
-                }
-            }
-            for (int c = 0; c < 7; ++c)
-                insert.bindValue(c, trees, c);
-            insert.bindReal(7, cost);
-            insert.run();
-            ++totals.trees;
-            totals.cost += cost;
-            if (totals.trees % 512 == 0) {
+        // The trees in the order of their records, each with its pair's
+        // price. The unary "+" keeps the rating's index out of the choice.
+        const QString write =
+            QStringLiteral("INSERT INTO _tmp_Cost_Report (Tree_ID, StreetNum, StreetName, Location, Species, DBH, "
+                           "Hazard_Rating, Cost) SELECT Tree_ID, StreetNum, StreetName, Location, Species, "
+                           "DBH, Hazard_Rating, coalesce(p.Price, 0) FROM ")
+            + selection.from
+            + QStringLiteral(" LEFT JOIN kolva_cost_prices AS p ON p.List = CorrectiveActions AND p.Diameter = DBH WHERE ")
+            + selection.period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?");
+        QVariantList bound = selection.period.values;
+        bound << selection.ratings;
+        if (!selection.onePass) {
+            // A short period, through the date index: one statement.
+            totals.trees = db.exec(write + QStringLiteral(" ORDER BY ID"), bound);
+        } else {
+            // The whole table in one pass, a span of IDs at a time.
+            QSqlQuery ends = db.query(QStringLiteral("SELECT MIN(ID), MAX(ID) FROM _Archived_SurveyData"));
+            const qint64 first = ends.next() ? ends.value(0).toLongLong() : 0;
+            const qint64 last = ends.isValid() ? ends.value(1).toLongLong() : -1;
+            ends.finish();
+            QSqlQuery step = db.prepare(write + QStringLiteral(" AND ID BETWEEN ? AND ? ORDER BY ID"));
+            for (qint64 from = first; from <= last; from += IdsAStep) {
+                int c = 0;
+                for (const QVariant& value : bound)
+                    step.bindValue(c++, value);
+                step.bindValue(c++, from);
+                step.bindValue(c, from + IdsAStep - 1);
+                Database::run(step);
+                totals.trees += step.numRowsAffected();
                 progress.advance(totals.trees);
                 if (progress.cancelRequested())
                     throw ReportCancelled();
             }
+            step.finish();
         }
         if (progress.cancelRequested())
             throw ReportCancelled();
         progress.advance(totals.trees);
+        totals.cost = cost;
         transaction.commit();
     });
     totals.cost = roundedCost(totals.cost);
@@ -315,25 +382,42 @@ RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress)
         constexpr int Columns = 8;
         constexpr int CostColumn = 7;
         QString cells[Columns];
+        // A value as the row before held it keeps its text: neighbours in
+        // the sorted listing share their cost, street, location and species.
+        RowCursor::Kind kinds[Columns];
+        qint64 integers[Columns] = {};
+        double reals[Columns] = {};
+        QByteArray texts[Columns];
         qint64 count = 0;
         while (listing.next()) {
             if (count == 0)
                 progress.beginStage(QStringLiteral("Reading the trees"), 0);
             for (int c = 0; c < Columns; ++c) {
-                switch (listing.kind(c)) {
+                const RowCursor::Kind kind = listing.kind(c);
+                const bool same = count > 0 && kind == kinds[c];
+                kinds[c] = kind;
+                switch (kind) {
                 case RowCursor::Kind::Null:
                     cells[c].clear();
                     break;
                 case RowCursor::Kind::Integer:
-                    cells[c] = c == CostColumn ? formatDollars(double(listing.integer(c)))
-                                               : QString::number(listing.integer(c));
+                    if (same && listing.integer(c) == integers[c])
+                        break;
+                    integers[c] = listing.integer(c);
+                    cells[c] = c == CostColumn ? formatDollars(double(integers[c])) : QString::number(integers[c]);
                     break;
                 case RowCursor::Kind::Real:
-                    cells[c] = c == CostColumn ? formatDollars(listing.real(c))
-                                               : QString::number(listing.real(c), 'g', QLocale::FloatingPointShortest);
+                    if (same && listing.real(c) == reals[c])
+                        break;
+                    reals[c] = listing.real(c);
+                    cells[c] = c == CostColumn ? formatDollars(reals[c])
+                                               : QString::number(reals[c], 'g', QLocale::FloatingPointShortest);
                     break;
                 case RowCursor::Kind::Text:
-                    cells[c] = QString::fromUtf8(listing.text(c));
+                    if (same && listing.text(c) == texts[c])
+                        break;
+                    texts[c] = listing.text(c).toByteArray();
+                    cells[c] = QString::fromUtf8(texts[c]);
                     break;
                 }
             }

@@ -218,10 +218,21 @@ PeriodCondition periodCondition(const DatePeriod& period, bool everyRecord)
 
 QString surveyTableForPeriod(Database& db, const DatePeriod& period, bool everyRecord)
 {
+    return surveyTableForReading(periodReadInOnePass(db, period, everyRecord), everyRecord);
+}
+
+bool periodReadInOnePass(Database& db, const DatePeriod& period, bool everyRecord)
+{
     if (everyRecord)
-        return QStringLiteral("_Archived_SurveyData");
+        return true;
     const PeriodBounds bounds = periodBounds(period);
-    return surveyTableForRange(db, bounds.from, bounds.to);
+    return surveyRangeWantsPass(db, bounds.from, bounds.to);
+}
+
+QString surveyTableForReading(bool inOnePass, bool everyRecord)
+{
+    // Every record: no condition on the date, nothing to keep an index from.
+    return surveyTableRead(inOnePass && !everyRecord);
 }
 
 // ---------------------------------------------------------------- checks

@@ -98,6 +98,11 @@ PeriodCondition periodCondition(const DatePeriod& period, bool everyRecord);
 // through the date index for a short period, in one pass for one that holds a
 // large share of the records. Throws DbError.
 QString surveyTableForPeriod(Database& db, const DatePeriod& period, bool everyRecord);
+// Whether that selection reads the whole table in one pass, in the order of
+// the records' IDs: for every record, or a period of a large share of them.
+bool periodReadInOnePass(Database& db, const DatePeriod& period, bool everyRecord);
+// The FROM clause for a selection read that way.
+QString surveyTableForReading(bool inOnePass, bool everyRecord);
 
 // Why the two date texts of a period block cannot make a period.
 struct PeriodProblem {

@@ -30,8 +30,12 @@ bool surveyRangeWantsPass(Database& db, const QString& from, const QString& to)
 
 QString surveyTableForRange(Database& db, const QString& from, const QString& to)
 {
-    return surveyRangeWantsPass(db, from, to) ? QStringLiteral("_Archived_SurveyData NOT INDEXED")
-                                              : QStringLiteral("_Archived_SurveyData");
+    return surveyTableRead(surveyRangeWantsPass(db, from, to));
+}
+
+QString surveyTableRead(bool inOnePass)
+{
+    return inOnePass ? QStringLiteral("_Archived_SurveyData NOT INDEXED") : QStringLiteral("_Archived_SurveyData");
 }
 
 } // namespace kolva

@@ -504,6 +504,69 @@ TEST(CommandLine, BadInputIsRefusedWithItsReasonAndStatus)
     EXPECT_FALSE(QFile::exists(dir.filePath("out.csv")));
 }
 
+// The records are saved before the files are moved: a move that fails (here
+// the day's backup folder cannot be made, a file holding its name) ends the
+// import with status 1, saying why and what was saved, also with --quiet.
+TEST(CommandLine, AnImportWhoseMoveFailsSaysWhyWithStatus1)
+{
+    TempProgramDir dir;
+    QTemporaryDir backups;
+    // Today's name and tomorrow's, should the day end while the test runs.
+    for (const QDate& day : {QDate::currentDate(), QDate::currentDate().addDays(1)})
+        writeFile(backups.filePath("backup_" + day.toString("yyyyMMdd")), "in the way");
+    int treeId = 100;
+    for (const QStringList& extra : {QStringList{}, QStringList{"--quiet"}}) {
+        Card card;
+        writeFile(card.dir.filePath("a.tree"), treeFile(++treeId));
+        const qint64 before = surveyCount(dir.databasePath());
+        const ProcessRun run = kolva(QStringList{"import", card.root(), "--database", dir.databasePath(),
+                                                 "--backup-folder", backups.path()} + extra);
+        const std::string what = extra.join(' ').toStdString() + ": " + run.err.toStdString();
+        EXPECT_EQ(run.status, 1) << what;
+        const QStringList failures = run.err.split('\n').filter(QRegularExpression("^kolva: "));
+        ASSERT_EQ(failures.size(), 1) << what;
+        for (const char* says : {"There is a problem writing into the backup folder", "cannot be made",
+                                 "1 record was saved in the database.", "1 .tree file is still on the storage card"})
+            EXPECT_TRUE(failures[0].contains(says)) << says << "\n" << what;
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        EXPECT_EQ(surveyCount(dir.databasePath()), before + 1) << "the record stays saved";
+        EXPECT_EQ(card.trees(), QStringList{"a.tree"});
+    }
+}
+
+// An error that no command handles itself still ends the command with
+// status 1 and one line saying so: never 0, never an abort.
+TEST(CommandLine, AnUnexpectedErrorEndsTheCommandWithStatus1)
+{
+    TempProgramDir dir;
+    Card card;
+    writeFile(card.dir.filePath("a.tree"), treeFile(1));
+    const struct {
+        const char* kind;
+        const char* says;
+    } cases[] = {
+        {"standard", "kolva: the parser broke in the middle\n"},
+        {"unknown", "kolva: the command failed on an unexpected error that gives no description\n"},
+    };
+    for (const auto& c : cases) {
+        for (const QStringList& arguments :
+             {QStringList{"import", card.root(), "--database", dir.databasePath()}, QStringList{"help", "import"},
+              QStringList{"report", "cost-summary", "--pdf", dir.filePath("out.pdf")}}) {
+            const ProcessRun run =
+                kolva(arguments, {{"LD_PRELOAD", KOLVA_THROWING_PARSER},
+                                  {"KOLVA_TEST_THROW", c.kind},
+                                  // The sanitizers' library is not the first one loaded here.
+                                  {"ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS") + ":verify_asan_link_order=0"}});
+            const std::string what = std::string(c.kind) + " " + arguments.join(' ').toStdString();
+            EXPECT_EQ(run.status, 1) << what << ": " << run.err.toStdString();
+            EXPECT_EQ(run.err, c.says) << what;
+            EXPECT_TRUE(run.out.isEmpty()) << what;
+        }
+    }
+    EXPECT_EQ(surveyCount(dir.databasePath()), 0);
+    EXPECT_EQ(card.trees(), QStringList{"a.tree"});
+}
+
 // Another KOLVA holding the database: the command says so within the wait
 // it was given, and changes nothing.
 TEST(CommandLine, ALockedDatabaseFailsWithinTheWait)

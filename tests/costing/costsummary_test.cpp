@@ -309,6 +309,55 @@ TEST_F(CostSummaryTest, CountsOnceAndPricesWithTheCountKnown)
     EXPECT_EQ(stages[1].lastDone, 30);
 }
 
+// Trees that share a list and a DBH take one price; lists that name the
+// same actions in other words are priced each as it reads, whether the
+// records are read a span of IDs at a time (a pass over the table, trees on
+// both sides of a span's end) or through the date index.
+TEST_F(CostSummaryTest, EachTreeTakesThePriceOfItsOwnListAndDbh)
+{
+    const struct {
+        int dbh;
+        QVariant actions;
+        double cost;
+    } trees[] = {
+        {11, "3,9", 275}, {11, "3,9", 275}, {11, " 3 , 09", 275}, {11, "9,3", 275}, {12, "3,9", 525},
+        {11, "3,3", 400}, {11, "3A", 0},    {11, "3a", 0},        {11, QVariant(), 0}, {11, "", 0},
+        {30, "3", 0},     {30, "9", 75},
+    };
+    {
+        Transaction transaction(*t.db);
+        qint64 id = 0;
+        for (const auto& tree : trees) {
+            // IDs 8192 apart, a span's last and the next one's first among them.
+            id = id == 0 ? 1 : id + (id % 2 ? 8191 : 1);
+            const qint64 added = addTree(*t.db, {.treeId = int(id), .dbh = tree.dbh, .actions = tree.actions});
+            t.db->exec("UPDATE _Archived_SurveyData SET ID = ? WHERE ID = ?", {id, added});
+        }
+        transaction.commit();
+    }
+    // Every record on file: one pass over the table; the period: its dozen
+    // records of forty thousand IDs, through the date index.
+    for (const bool allOnFile : {true, false}) {
+        options.allOnFile = allOnFile;
+        ProgressRecorder recorder;
+        const CostTotals totals = fillCostReportTable(*t.db, options, recorder);
+        ASSERT_EQ(totals.trees, qint64(std::size(trees)));
+        const std::vector<QStringList> rows = workTable();
+        ASSERT_EQ(rows.size(), std::size(trees));
+        double sum = 0;
+        qint64 id = 0;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            id = id == 0 ? 1 : id + (id % 2 ? 8191 : 1);
+            EXPECT_EQ(rows[i][0], QString::number(id)) << "in the order of the records";
+            EXPECT_EQ(rows[i][7].toDouble(), trees[i].cost)
+                << allOnFile << " " << i << ": " << trees[i].actions.toString().toStdString();
+            sum += trees[i].cost;
+        }
+        EXPECT_EQ(totals.cost, sum);
+        EXPECT_EQ(recorder.stages().back().lastDone, totals.trees);
+    }
+}
+
 // A short period is found through the date index, one that holds a tenth of
 // the records or more in one pass over the table; either way the same trees
 // are listed in the order of their records.
