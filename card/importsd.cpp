@@ -5,6 +5,7 @@
 #include "platform/drivelist.h"
 #include "platform/failure.h"
 #include "platform/jobprogress.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 #include "store/database.h"
 
