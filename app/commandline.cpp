@@ -3,7 +3,6 @@
 #include "app/commandline_p.h"
 #include "app/datalocation.h"
 #include "platform/settings.h"
-#include "app/startup.h"
 #include "app/termination.h"
 #include "platform/jobprogress.h"
 #include "store/conversion.h"
@@ -188,23 +187,6 @@ bool takesValue(const QString& option)
     return !name.contains(QLatin1Char('=')) && names.contains(name);
 }
 
-// The first argument that is neither an option nor an option's value.
-QString commandOf(const QStringList& arguments)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == QLatin1String("--"))
-            return i + 1 < arguments.size() ? arguments[i + 1] : QString();
-        if (a.startsWith(QLatin1Char('-'))) {
-            if (takesValue(a))
-                ++i;
-            continue;
-        }
-        return a;
-    }
-    return {};
-}
-
 // The window system's own options that take no value; those that take one
 // are in takesValue().
 bool windowSystemSwitch(const QString& name)
@@ -252,17 +234,6 @@ QStringList withoutWindowSystemOptions(const QStringList& arguments)
             ++i; // its value
     }
     return ours;
-}
-
-// Whether the arguments name a window system platform (-platform NAME).
-bool platformGiven(const QStringList& arguments)
-{
-    for (const QString& a : arguments) {
-        if (a == QLatin1String("-platform") || a == QLatin1String("--platform") ||
-            a.startsWith(QLatin1String("-platform=")) || a.startsWith(QLatin1String("--platform=")))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -434,6 +405,34 @@ QString ratingText(const CommandOptions& options, const QString& name, const QSt
 
 } // namespace cli
 
+// The first argument that is neither an option nor an option's value.
+QString commandOf(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--"))
+            return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+        if (a.startsWith(QLatin1Char('-'))) {
+            if (cli::takesValue(a))
+                ++i;
+            continue;
+        }
+        return a;
+    }
+    return {};
+}
+
+// Whether the arguments name a window system platform (-platform NAME).
+bool platformGiven(const QStringList& arguments)
+{
+    for (const QString& a : arguments) {
+        if (a == QLatin1String("-platform") || a == QLatin1String("--platform") ||
+            a.startsWith(QLatin1String("-platform=")) || a.startsWith(QLatin1String("--platform=")))
+            return true;
+    }
+    return false;
+}
+
 int runCommand(const QStringList& arguments, const QString& programDir)
 {
     using namespace cli;
@@ -521,31 +520,17 @@ int parseWindowOptions(const QStringList& arguments, QString& database)
     return -1;
 }
 
-namespace {
-
-bool displayAvailable(const QStringList& arguments)
-{
-    // A platform named (-platform offscreen, QT_QPA_PLATFORM) is taken as
-    // asked; the default one needs an X or Wayland display.
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || cli::platformGiven(arguments))
-        return true;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-} // namespace
-
-int runKolvaMain(int argc, char** argv)
+int runCommandProcess(int& argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const QString command = cli::commandOf(arguments);
-    if (command == QLatin1String("report")) {
+    if (commandOf(arguments) == QLatin1String("report")) {
         // A report measures its text with the system's fonts, which takes a
         // GUI application, but no display: unless a platform was asked for,
         // the offscreen one serves where no display exists (a server, a
         // scheduled job).
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !cli::platformGiven(arguments))
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !platformGiven(arguments))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         // A scheduled job has no XDG_RUNTIME_DIR, and the platform's start
         // says so on every run; nothing the user can act on.
@@ -558,26 +543,12 @@ int runKolvaMain(int argc, char** argv)
         QGuiApplication app(argc, argv);
         return runCommand(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
     }
-    if (!command.isEmpty()) {
-        // The other commands need no display: a core application only.
-        QCoreApplication app(argc, argv);
-        installTerminationHandlers();
-        const int status = runCommand(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
-        endAsTerminated();
-        return status;
-    }
-    // The windows: their options are read before any window system starts,
-    // so that --help, --version and a wrong option need no display.
-    QString database;
-    if (const int status = parseWindowOptions(arguments, database); status >= 0)
-        return status;
-    if (!displayAvailable(arguments)) {
-        cli::err(QStringLiteral("kolva: the windows need a display, and none was found (DISPLAY and WAYLAND_DISPLAY "
-                                "are not set).\nStart KOLVA in a desktop session, or give a command to work without "
-                                "windows: \"kolva --help\" lists them.\n"));
-        return cli::Failed;
-    }
-    return runKolva(argc, argv);
+    // The other commands need no display: a core application only.
+    QCoreApplication app(argc, argv);
+    installTerminationHandlers();
+    const int status = runCommand(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+    endAsTerminated();
+    return status;
 }
 
 } // namespace kolva

@@ -161,7 +161,39 @@ void noWindowSystem(QtMsgType type, const QMessageLogContext& context, const QSt
     std::_Exit(1);
 }
 
+bool displayAvailable(const QStringList& arguments)
+{
+    // A platform named (-platform offscreen, QT_QPA_PLATFORM) is taken as
+    // asked; the default one needs an X or Wayland display.
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || platformGiven(arguments))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 } // namespace
+
+int runKolvaMain(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!commandOf(arguments).isEmpty())
+        return runCommandProcess(argc, argv);
+    // The windows: their options are read before any window system starts,
+    // so that --help, --version and a wrong option need no display.
+    QString database;
+    if (const int status = parseWindowOptions(arguments, database); status >= 0)
+        return status;
+    if (!displayAvailable(arguments)) {
+        std::fputs("kolva: the windows need a display, and none was found (DISPLAY and WAYLAND_DISPLAY are not "
+                   "set).\nStart KOLVA in a desktop session, or give a command to work without windows: \"kolva "
+                   "--help\" lists them.\n",
+                   stderr);
+        std::fflush(stderr);
+        return 1;
+    }
+    return runKolva(argc, argv);
+}
 
 int runKolva(int argc, char** argv)
 {

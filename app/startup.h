@@ -59,6 +59,11 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
 // Gives each menu item of the Main window the window it opens.
 void bindMenuWindows(frmMain& main);
 
+// The program's entry: a command is handed to the command line
+// (runCommandProcess, app/commandline.h); without one, the windows' options
+// are read and the windows start when a display is there.
+int runKolvaMain(int argc, char** argv);
+
 // The windows: the real desktop seams, start, event loop, on the database
 // of --database, of the settings, beside the program or in the user's data
 // folder. Returns the exit status.

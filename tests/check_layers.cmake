@@ -1,17 +1,21 @@
 # The layers of the program (cmake/KolvaLayers.cmake):
 #   platform core (0) < store (1) < the folders' core libraries (2)
 #   < windows (3) < app (4)
+# The sources of a core library in app/ (the command line) are of layer 2:
+# the windows may use them, they use no window.
 #
 #   cmake -DSOURCE_DIR=... -DMANIFEST=... -DMODE=core|includes -P check_layers.cmake
 #
 # MANIFEST (written by tests/CMakeLists.txt) names the core libraries, the
 # libraries each of them links (KOLVA_LINKS_<library>), their sources
-# relative to SOURCE_DIR (KOLVA_CORE_SOURCES) and the names of the widget
-# headers (KOLVA_WIDGET_HEADERS).
+# relative to SOURCE_DIR (KOLVA_CORE_SOURCES), the names of the widget
+# headers (KOLVA_WIDGET_HEADERS) and the libraries that must be core
+# libraries (KOLVA_REQUIRED_CORE_LIBRARIES: the command line's).
 #
 # MODE core: fails when a core library links Qt Widgets or Qt Print Support
-# (which brings Widgets), directly or through another library, or when a
-# source of a core library includes a widget header.
+# (which brings Widgets), directly or through another library, when a
+# source of a core library includes a widget header, or when a library that
+# must be a core library is not one.
 # MODE includes: fails when a file includes a header of a higher layer.
 cmake_minimum_required(VERSION 3.25)
 include(${MANIFEST})
@@ -29,9 +33,7 @@ endif()
 
 function(layer_of file out_var)
   string(REGEX MATCH "^[^/]+" folder "${file}")
-  if(folder STREQUAL "app")
-    set(layer 4)
-  elseif(folder STREQUAL "store")
+  if(folder STREQUAL "store")
     set(layer 1)
   elseif(file IN_LIST KOLVA_CORE_SOURCES)
     if(folder STREQUAL "platform")
@@ -39,6 +41,8 @@ function(layer_of file out_var)
     else()
       set(layer 2)
     endif()
+  elseif(folder STREQUAL "app")
+    set(layer 4)
   else()
     set(layer 3)
   endif()
@@ -47,6 +51,11 @@ endfunction()
 
 set(offenders "")
 if(MODE STREQUAL "core")
+  foreach(library IN LISTS KOLVA_REQUIRED_CORE_LIBRARIES)
+    if(NOT library IN_LIST KOLVA_CORE_LIBRARIES)
+      list(APPEND offenders "${library} is not a core library (made with kolva_core_library)")
+    endif()
+  endforeach()
   foreach(library IN LISTS KOLVA_CORE_LIBRARIES)
     foreach(linked IN LISTS KOLVA_LINKS_${library})
       if(linked MATCHES "^Qt6?::(Widgets|PrintSupport)$")

@@ -28,7 +28,8 @@ struct ProcessRun {
     QString err;
 };
 
-ProcessRun kolva(const QStringList& arguments, const QList<QPair<QString, QString>>& variables = {})
+ProcessRun runProgram(const QString& program, const QStringList& arguments,
+                      const QList<QPair<QString, QString>>& variables = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -41,14 +42,19 @@ ProcessRun kolva(const QStringList& arguments, const QList<QPair<QString, QStrin
     for (const auto& [name, value] : variables)
         env.insert(name, value);
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(KOLVA_PROGRAM_DIR "/kolva"), arguments);
-    ProcessRun run;
+    process.start(program, arguments);
+    ProcessRun done;
     if (!process.waitForFinished(60000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
+        return done;
+    done.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    done.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    done.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return done;
+}
+
+ProcessRun kolva(const QStringList& arguments, const QList<QPair<QString, QString>>& variables = {})
+{
+    return runProgram(QStringLiteral(KOLVA_PROGRAM_DIR "/kolva"), arguments, variables);
 }
 
 QByteArray sha256(const QString& path)
@@ -693,6 +699,36 @@ TEST(CommandLine, CommandsFollowUnixHabits)
     const ProcessRun empty = kolva({"export-csv", "-", "--period", "last-year", "--database", db});
     EXPECT_EQ(empty.status, 3);
     EXPECT_TRUE(empty.out.isEmpty()) << empty.out.toStdString();
+}
+
+// The commands linked without any window library do every kind of job as
+// kolva does: a report (fonts, no display), an export, writing a card, a
+// refusal of the command line.
+TEST(CommandLine, TheCommandsNeedNoWindowCode)
+{
+    TempProgramDir dir;
+    addThreeTrees(dir.databasePath());
+    const QString db = dir.databasePath();
+    Card card(false);
+    const QString pdf = dir.filePath("report.pdf");
+    const QStringList commands[] = {
+        {"help", "report"},
+        {"export-csv", "-", "--database", db},
+        {"report", "needing-ca", "--pdf", pdf, "--overwrite", "--database", db},
+        {"write-card", card.root(), "--database", db},
+        {"export-gis", dir.filePath("trees.geojson"), "--period", "last-year", "--database", db},
+        {"export-csv", "-", "--wait", "soon"},
+    };
+    for (const QStringList& arguments : commands) {
+        const std::string what = arguments.join(' ').toStdString();
+        const ProcessRun expected = kolva(arguments);
+        ASSERT_GE(expected.status, 0) << what;
+        const ProcessRun alone = runProgram(QStringLiteral(KOLVA_COMMANDS_ONLY), arguments);
+        EXPECT_EQ(alone.status, expected.status) << what << ": " << alone.err.toStdString();
+        EXPECT_EQ(alone.out, expected.out) << what;
+        EXPECT_EQ(alone.err.section('\n', -2), expected.err.section('\n', -2)) << what << ": the last line";
+    }
+    EXPECT_TRUE(pdfText(pdf).contains("Trees Needing Corrective Actions"));
 }
 
 } // namespace

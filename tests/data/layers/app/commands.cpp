@@ -1,0 +1,3 @@
+#include "app/main.h"
+#include "reports/window.h"
+#include <QString>
