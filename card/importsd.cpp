@@ -5,6 +5,7 @@
 #include "platform/drivelist.h"
 #include "platform/failure.h"
 #include "platform/jobprogress.h"
+#include "platform/progress.h"
 #include "platform/prompter.h"
 #include "store/database.h"
 
@@ -112,7 +113,7 @@ void importFieldData(const AppContext& context, const ImportSdControls& controls
 
     QStringList names;
     for (const CardEntry& entry : run->import.scan().files)
-        names << entry.name;
+        names << entry.name();
     for (const NamedFile& file : run->import.scan().leftAlone)
         names << file.name;
     controls.File1->clear();
