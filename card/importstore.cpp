@@ -292,12 +292,17 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
         const auto found = lookUp(lookup, read.files, settled, read.files.size());
         for (size_t k = 0; settled < read.files.size(); ++settled, ++k) {
             CardFile& file = read.files[settled];
+            file.sameAs = firstWith.find(read.files, int(settled));
+            // A copy was imported before when its original was: the rows
+            // this transaction wrote for the original are not an earlier import.
             const auto earlier = found.constFind(digestBytes(file.digest));
-            if (earlier != found.constEnd()) {
+            if (file.sameAs >= 0) {
+                file.importedBefore = read.files[size_t(file.sameAs)].importedBefore;
+                file.importSeen = read.files[size_t(file.sameAs)].importSeen;
+            } else if (earlier != found.constEnd()) {
                 file.importedBefore = earlier->last;
                 file.importSeen = earlier->row;
             }
-            file.sameAs = firstWith.find(read.files, int(settled));
             if (file.refused()) {
                 result.refused.append({file.entry.name(), file.refusal});
                 continue;
