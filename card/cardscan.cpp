@@ -75,6 +75,11 @@ std::filesystem::path fsPath(const QString& path)
 #endif
 }
 
+QString CardEntry::name() const
+{
+    return shownName(fsName);
+}
+
 QString shownPath(const std::filesystem::path& path)
 {
     return displayFolder(shownName(path));
@@ -240,6 +245,11 @@ CardScan scanCard(const QString& root)
 {
     CardScan scan;
     scan.root = root;
+    struct Named {
+        QString name;
+        qsizetype at; // in scan.files
+    };
+    std::vector<Named> named;
     std::error_code failure;
     std::filesystem::directory_iterator entries(fsPath(root), failure);
     const std::filesystem::directory_iterator end;
@@ -267,16 +277,25 @@ CardScan scanCard(const QString& root)
             scan.leftAlone.append({name, notRegularReason()});
             continue;
         }
-        scan.files.append({fsName, name});
+        named.push_back({name, scan.files.size()});
+        scan.files.append({fsName});
     }
     if (failure)
         throw CardAccessError(QStringLiteral("The folder %1 cannot be read: %2")
                                   .arg(displayFolder(root), QString::fromLocal8Bit(failure.message())),
                               !QFileInfo(root).isDir());
-    std::sort(scan.files.begin(), scan.files.end(), [](const CardEntry& a, const CardEntry& b) {
+    // The shown names are needed only for the order: the entries keep the
+    // file system's names alone.
+    std::sort(named.begin(), named.end(), [&scan](const Named& a, const Named& b) {
         const int order = a.name.compare(b.name, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a.fsName < b.fsName;
+        return order != 0 ? order < 0 : scan.files.at(a.at).fsName < scan.files.at(b.at).fsName;
     });
+    QList<CardEntry> sorted;
+    sorted.reserve(scan.files.size());
+    for (const Named& entry : named)
+        sorted.append(std::move(scan.files[entry.at]));
+    named = {};
+    scan.files = std::move(sorted);
     sortByName(scan.leftAlone);
     return scan;
 }
@@ -303,13 +322,13 @@ ReadItem readEntry(const QString& root, const CardEntry& entry, const QString& a
         // A card that went away, or a failing one: not a bad file.
         if (!QFileInfo(root).isDir() || !isKolvaCard(root))
             throw CardAccessError(QStringLiteral("The storage card was removed while its files were read."), true,
-                                  entry.name);
-        throw CardAccessError(QStringLiteral("%1 cannot be read: %2").arg(entry.name, file.error), false, entry.name);
+                                  entry.name());
+        throw CardAccessError(QStringLiteral("%1 cannot be read: %2").arg(entry.name(), file.error), false, entry.name());
     case FileRead::Kind::NotRegular:
-        item.leftAlone = {entry.name, notRegularReason()};
+        item.leftAlone = {entry.name(), notRegularReason()};
         return item;
     case FileRead::Kind::TooLarge:
-        item.leftAlone = {entry.name, tooLargeReason(file.stamp.size)};
+        item.leftAlone = {entry.name(), tooLargeReason(file.stamp.size)};
         return item;
     case FileRead::Kind::Read:
         break;

@@ -37,10 +37,12 @@ struct NamedFile {
     QString reason;
 };
 
-// One .tree file of the card's root folder.
+// One .tree file of the card's root folder. Only the file system's name is
+// kept, as it is: a card may hold a great many files.
 struct CardEntry {
     std::filesystem::path fsName; // the name exactly as the file system holds it
-    QString name;                 // as shown: UTF-8, or else read as Windows-1252
+    // As shown: UTF-8, or else read as Windows-1252.
+    QString name() const;
 };
 
 // The .tree entries of a card's root folder. Only regular files are field

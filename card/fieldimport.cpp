@@ -191,8 +191,8 @@ void CardImport::moveAndLog(Progress& progress)
         QSet<QString> gone(moved.moved.begin(), moved.moved.end());
         gone.unite(QSet<QString>(moved.gone.begin(), moved.gone.end()));
         for (const CardFile& file : read_.files)
-            if (!gone.contains(file.entry.name))
-                result_.stillOnCard << file.entry.name;
+            if (!gone.contains(file.entry.name()))
+                result_.stillOnCard << file.entry.name();
     }
     progress.setCancellable(false);
     if (!result_.refused.isEmpty() || !result_.leftAlone.isEmpty() || !result_.skipped.isEmpty() ||

@@ -112,7 +112,7 @@ void importFieldData(const AppContext& context, const ImportSdControls& controls
 
     QStringList names;
     for (const CardEntry& entry : run->import.scan().files)
-        names << entry.name;
+        names << entry.name();
     for (const NamedFile& file : run->import.scan().leftAlone)
         names << file.name;
     controls.File1->clear();

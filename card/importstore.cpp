@@ -8,9 +8,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
-#include <unordered_map>
 
 namespace kolva {
 
@@ -184,7 +184,7 @@ void save(RecordSaver& saver, const CardFile& file, const SurveyValues& values, 
     if (why.isEmpty())
         ++result.imported;
     else
-        result.refused.append({file.entry.name, why});
+        result.refused.append({file.entry.name(), why});
 }
 
 // The end of a pass: the last rows written, then the commit unless the user
@@ -212,9 +212,50 @@ struct DigestHash {
     }
 };
 
+// The first file of the card with each digest: a table of places in the
+// list of files, open addressing, a few bytes a file however many there are.
+class FirstWithDigest {
+public:
+    // The place of the first file before `at` with the digest of files[at];
+    // -1, and files[at] noted as the first, when there is none.
+    int find(const std::vector<CardFile>& files, int at)
+    {
+        if ((used_ + 1) * 2 > slots_.size())
+            grow(files);
+        const FileDigest& digest = files[size_t(at)].digest;
+        for (size_t slot = DigestHash()(digest) & (slots_.size() - 1);; slot = (slot + 1) & (slots_.size() - 1)) {
+            if (slots_[slot] < 0) {
+                slots_[slot] = at;
+                ++used_;
+                return -1;
+            }
+            if (files[size_t(slots_[slot])].digest == digest)
+                return slots_[slot];
+        }
+    }
+
+private:
+    void grow(const std::vector<CardFile>& files)
+    {
+        std::vector<int> old(std::max<size_t>(1024, slots_.size() * 2), -1);
+        old.swap(slots_);
+        for (const int at : old) {
+            if (at < 0)
+                continue;
+            size_t slot = DigestHash()(files[size_t(at)].digest) & (slots_.size() - 1);
+            while (slots_[slot] >= 0)
+                slot = (slot + 1) & (slots_.size() - 1);
+            slots_[slot] = at;
+        }
+    }
+
+    std::vector<int> slots_; // -1 where free
+    size_t used_ = 0;
+};
+
 QString sameBytesReason(const CardRead& read, const CardFile& file)
 {
-    return QStringLiteral("the same bytes as %1").arg(read.files[size_t(file.sameAs)].entry.name);
+    return QStringLiteral("the same bytes as %1").arg(read.files[size_t(file.sameAs)].entry.name());
 }
 
 } // namespace
@@ -239,7 +280,7 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
     for (const CardEntry& entry : scan.files)
         entries.push_back(&entry);
     EntryPrefetch prefetch(scan.root, std::move(entries), toDbDateTime(added), keepBytes);
-    std::unordered_map<FileDigest, int, DigestHash> firstWith;
+    FirstWithDigest firstWith;
     // The records of the files read but not yet looked up.
     std::vector<std::optional<SurveyValues>> pending;
     pending.reserve(ImportedFileLookup::Chunk);
@@ -251,23 +292,26 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
         const auto found = lookUp(lookup, read.files, settled, read.files.size());
         for (size_t k = 0; settled < read.files.size(); ++settled, ++k) {
             CardFile& file = read.files[settled];
+            file.sameAs = firstWith.find(read.files, int(settled));
+            // A copy was imported before when its original was: the rows
+            // this transaction wrote for the original are not an earlier import.
             const auto earlier = found.constFind(digestBytes(file.digest));
-            if (earlier != found.constEnd()) {
+            if (file.sameAs >= 0) {
+                file.importedBefore = read.files[size_t(file.sameAs)].importedBefore;
+                file.importSeen = read.files[size_t(file.sameAs)].importSeen;
+            } else if (earlier != found.constEnd()) {
                 file.importedBefore = earlier->last;
                 file.importSeen = earlier->row;
             }
-            const auto [first, isFirst] = firstWith.try_emplace(file.digest, int(settled));
-            if (!isFirst)
-                file.sameAs = first->second;
             if (file.refused()) {
-                result.refused.append({file.entry.name, file.refusal});
+                result.refused.append({file.entry.name(), file.refusal});
                 continue;
             }
             waiting = waiting || file.importedBefore.isValid();
             if (waiting)
                 continue;
             if (file.sameAs >= 0)
-                result.skipped.append({file.entry.name, sameBytesReason(read, file)});
+                result.skipped.append({file.entry.name(), sameBytesReason(read, file)});
             else
                 save(saver, file, *pending[k], result);
         }
@@ -347,15 +391,15 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
         }
         const QString why = file.refused() ? QString() : skipped(k);
         if (file.refused()) {
-            result.refused.append({file.entry.name, file.refusal});
+            result.refused.append({file.entry.name(), file.refusal});
         } else if (!why.isEmpty()) {
-            result.skipped.append({file.entry.name, why});
+            result.skipped.append({file.entry.name(), why});
         } else {
             const ReadItem item = prefetch.next();
             if (!item.isFile || item.file.digest != file.digest || !item.values)
                 throw CardAccessError(
-                    QStringLiteral("%1 changed on the storage card after it was read.").arg(file.entry.name), false,
-                    file.entry.name);
+                    QStringLiteral("%1 changed on the storage card after it was read.").arg(file.entry.name()), false,
+                    file.entry.name());
             save(saver, file, *item.values, result);
         }
         progress.advance(qint64(k + 1));

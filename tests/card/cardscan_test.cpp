@@ -40,7 +40,7 @@ TEST(CardFolder, TheMarkerAndTheTreePatternMatchInAnyCase)
     QDir(card.root()).mkdir("folder.tree");
     QStringList names;
     for (const CardEntry& entry : scanCard(card.root()).files)
-        names << entry.name;
+        names << entry.name();
     EXPECT_EQ(names, QStringList({"A.TREE", "a2.tree", "b.tree", "c.Tree"}));
 }
 

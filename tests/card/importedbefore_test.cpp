@@ -49,6 +49,25 @@ TEST_F(ImportedBeforeTest, AFileImportedBeforeIsAskedAboutOnceAndNoSkipsItsRecor
     EXPECT_EQ(rows(), first + 5);
 }
 
+TEST_F(ImportedBeforeTest, CopiesOfTheSameBytesAreFoundAmongManyFiles)
+{
+    // Copies of early files among the last ones, past any first table of
+    // digests a card of a few files fills; the last copy names its original.
+    const int distinct = 1400;
+    const auto name = [](int k) { return QString("f%1.tree").arg(k, 4, 10, QLatin1Char('0')); };
+    for (int k = 0; k < distinct; ++k)
+        card.addTree(name(k), treeLines(50000 + k));
+    for (int k : {0, 1, 511, 512, 1023, 1024})
+        card.addTree(name(distinct + k), treeLines(50000 + k));
+    const int first = rows();
+    const CardImportResult result = import();
+    EXPECT_EQ(result.imported, distinct);
+    EXPECT_EQ(names(result.skipped, true),
+              QStringList({"f1400.tree: the same bytes as f0000.tree", "f1401.tree: the same bytes as f0001.tree",
+                           "f1911.tree: the same bytes as f0511.tree", "f1912.tree: the same bytes as f0512.tree",
+                           "f2423.tree: the same bytes as f1023.tree", "f2424.tree: the same bytes as f1024.tree"}));
+    EXPECT_EQ(rows(), first + distinct);
+}
 
 TEST_F(ImportedBeforeTest, FilesImportedBeforeTheDigestsWereStoredAsBytesAreRecognised)
 {
