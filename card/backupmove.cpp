@@ -230,7 +230,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
     if (count == 0)
         return result;
     if (!files.makeFolder(backupDir, &result.error)) {
-        result.failedName = read.files.front().entry.name();
+        result.failedName = read.files.front().entry->name();
         result.failedInBackup = true;
         return result;
     }
@@ -253,7 +253,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
     // A card pulled out is not that.
     const auto takenOffTheCard = [&](const CardFile& file) {
         std::error_code ignored;
-        return std::filesystem::symlink_status(card / file.entry.fsName, ignored).type() ==
+        return std::filesystem::symlink_status(card / file.entry->fsName, ignored).type() ==
                    std::filesystem::file_type::not_found &&
                isKolvaCard(read.root);
     };
@@ -272,7 +272,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
                 break;
             const CardFile& file = read.files[next];
             if (takenOffTheCard(file)) {
-                result.gone << file.entry.name();
+                result.gone << file.entry->name();
                 ++handled;
                 progress.advance(qint64(next + 1));
                 continue;
@@ -280,23 +280,23 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
             // The bytes read, or the file read again when they were not
             // kept; then it must still hold them.
             QByteArray reread;
-            const QByteArray* bytes = &file.bytes;
-            if (!file.bytesKept) {
-                FileRead again = readCardFile(card / file.entry.fsName);
+            const QByteArray* bytes = read.bytesKept(next);
+            if (!bytes) {
+                FileRead again = readCardFile(card / file.entry->fsName);
                 if (again.kind != FileRead::Kind::Read || digestOf(again.bytes) != file.digest) {
-                    stop(file.entry.name(), again.kind == FileRead::Kind::Read
+                    stop(file.entry->name(), again.kind == FileRead::Kind::Read
                                               ? QStringLiteral("%1 changed on the storage card after it was read.")
-                                                    .arg(file.entry.name())
-                                              : QStringLiteral("%1 cannot be read: %2").arg(file.entry.name(), again.error));
+                                                    .arg(file.entry->name())
+                                              : QStringLiteral("%1 cannot be read: %2").arg(file.entry->name(), again.error));
                     break;
                 }
                 reread = std::move(again.bytes);
                 bytes = &reread;
             }
             QString why;
-            std::filesystem::path copy = backup / file.entry.fsName;
+            std::filesystem::path copy = backup / file.entry->fsName;
             if (!files.writeCopy(*bytes, copy, &why)) {
-                stop(file.entry.name(), why, true);
+                stop(file.entry->name(), why, true);
                 break;
             }
             copied.push_back(next);
@@ -309,7 +309,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
         progress.beginStage(flushing, 0);
         QString why;
         if (!files.flushToDisk(backupDir, &why)) {
-            stop(read.files[copied.front()].entry.name(), why, true);
+            stop(read.files[copied.front()].entry->name(), why, true);
             break;
         }
         // Then check each copy against the bytes read, and delete its
@@ -322,33 +322,33 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
             const CardFile& file = read.files[copied[k]];
             QByteArray copy;
             if (!files.readBack(copies[k], &copy, &why)) {
-                stop(file.entry.name(), why, true);
+                stop(file.entry->name(), why, true);
                 break;
             }
             if (digestOf(copy) != file.digest) {
-                stop(file.entry.name(),
+                stop(file.entry->name(),
                      QStringLiteral("The copy of %1 in %2 differs from the file read.")
-                         .arg(file.entry.name(), displayFolder(backupDir)),
+                         .arg(file.entry->name(), displayFolder(backupDir)),
                      true);
                 break;
             }
-            const std::optional<FileStamp> now = stampOf(card / file.entry.fsName);
+            const std::optional<FileStamp> now = stampOf(card / file.entry->fsName);
             if (now && (now->size != file.size || now->modified != file.modified)) {
-                stop(file.entry.name(),
+                stop(file.entry->name(),
                      QStringLiteral("%1 changed on the storage card after it was read; it was not deleted.")
-                         .arg(file.entry.name()));
+                         .arg(file.entry->name()));
                 break;
             }
             // Taken off the card since it was copied, the card still there:
             // its verified copy is in the backup folder, and it is no longer
             // on the card.
-            if ((now || !takenOffTheCard(file)) && !files.removeFile(card / file.entry.fsName, &why)) {
-                stop(file.entry.name(), why);
+            if ((now || !takenOffTheCard(file)) && !files.removeFile(card / file.entry->fsName, &why)) {
+                stop(file.entry->name(), why);
                 break;
             }
-            result.moved << file.entry.name();
-            if (copies[k].filename() != file.entry.fsName)
-                result.renamed << NamedFile{file.entry.name(),
+            result.moved << file.entry->name();
+            if (copies[k].filename() != file.entry->fsName)
+                result.renamed << NamedFile{file.entry->name(),
                                             QStringLiteral("kept as ") + shownName(copies[k].filename())};
             progress.advance(++handled);
         }

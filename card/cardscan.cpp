@@ -335,20 +335,20 @@ ReadItem readEntry(const QString& root, const CardEntry& entry, const QString& a
     }
     item.isFile = true;
     CardFile& card = item.file;
-    card.entry = entry;
-    card.size = file.bytes.size();
+    card.entry = &entry;
+    card.size = qint32(file.bytes.size());
     card.modified = file.stamp.modified;
     card.digest = digestOf(file.bytes);
-    if (const std::optional<TreeFileLines> lines = TreeFileReader::parse(file.bytes, &card.refusal))
-        item.values = toSurveyValues(*lines, addedStored, &card.refusal);
-    if (!item.values && card.refusal.isEmpty())
-        card.refusal = QStringLiteral("cannot be read as a field data file");
+    if (const std::optional<TreeFileLines> lines = TreeFileReader::parse(file.bytes, &item.refusal))
+        item.values = toSurveyValues(*lines, addedStored, &item.refusal);
+    if (!item.values && item.refusal.isEmpty())
+        item.refusal = QStringLiteral("cannot be read as a field data file");
     if (item.values)
-        card.refusal.clear();
+        item.refusal.clear();
     if (card.size <= keepBytes) {
         keepBytes -= card.size;
-        card.bytes = std::move(file.bytes);
-        card.bytesKept = true;
+        item.bytes = std::move(file.bytes);
+        item.bytesKept = true;
     }
     return item;
 }

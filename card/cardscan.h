@@ -7,6 +7,7 @@
 #include "store/errors.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -75,20 +76,22 @@ private:
 using FileDigest = std::array<char, 32>;
 
 // What the import keeps of each .tree file it read: little, so that a card
-// of any size fits in memory. The record itself is not kept; where it is
-// needed again, the file is read again and its digest compared.
+// of many files fits in memory. The record itself is not kept; where it is
+// needed again, the file is read again and its digest compared. The name is
+// the scan's, which outlives what is read of it; what only some files have
+// (bytes kept, a refusal, an earlier import) is kept beside, in CardRead.
 struct CardFile {
-    CardEntry entry;
+    const CardEntry* entry = nullptr;
     FileDigest digest{};
-    qint64 size = 0;
-    qint64 modified = 0;    // the time of the last change as read, to notice a change before deleting
-    QByteArray bytes;       // the file's bytes while the budget for them lasts, for the backup copy
-    bool bytesKept = false; // false once that budget is used: the copy reads the card again
-    QString refusal;        // why the file cannot become a record; empty when it can
-    QDateTime importedBefore; // the last import of the same bytes, if any
-    qint64 importSeen = 0;    // the last row of _Imported_Files of the same bytes when they were looked up
-    int sameAs = -1;        // the earlier file of this card with the same bytes (its place in the list), if any
-    bool refused() const { return !refusal.isEmpty(); }
+    qint64 modified = 0; // the time of the last change as read, to notice a change before deleting
+    qint32 size = 0;     // no larger than MaxTreeFileBytes
+    qint32 sameAs = -1;  // the earlier file of this card with the same bytes (its place in the list), if any
+};
+
+// The last import of a file's bytes before this one.
+struct EarlierImport {
+    QDateTime last;  // its time
+    qint64 seen = 0; // the last row of _Imported_Files of the same bytes when they were looked up
 };
 
 // The files of a card read.
@@ -96,6 +99,21 @@ struct CardRead {
     QString root;
     std::vector<CardFile> files; // in list order
     QList<NamedFile> leftAlone;  // from the scan, and files that turned out not to be regular
+    // By place in files: the bytes while the budget for them lasted, for the
+    // backup copy (without them the copy reads the card again); why a file
+    // cannot become a record; the earlier import of the same bytes.
+    QHash<qint32, QByteArray> keptBytes;
+    QHash<qint32, QString> refusals;
+    QHash<qint32, EarlierImport> earlier;
+
+    bool refused(size_t at) const { return refusals.contains(qint32(at)); }
+    QString refusal(size_t at) const { return refusals.value(qint32(at)); }
+    EarlierImport earlierImport(size_t at) const { return earlier.value(qint32(at)); }
+    const QByteArray* bytesKept(size_t at) const
+    {
+        const auto found = keptBytes.constFind(qint32(at));
+        return found == keptBytes.constEnd() ? nullptr : &*found;
+    }
 };
 
 // The folder as the user sees it: native separators and no trailing
@@ -139,6 +157,9 @@ FileRead readCardFile(const std::filesystem::path& path);
 struct ReadItem {
     bool isFile = false;
     CardFile file;
+    QString refusal;        // why the file cannot become a record; empty when it can
+    QByteArray bytes;       // its bytes, while the budget for them lasts
+    bool bytesKept = false;
     std::optional<SurveyValues> values; // the record, unless refused
     NamedFile leftAlone;
 };

@@ -131,11 +131,11 @@ std::optional<AlreadyImported> CardImport::alreadyImported() const
     if (!waiting_)
         return std::nullopt;
     AlreadyImported already;
-    for (const CardFile& file : read_.files) {
-        if (file.refused() || !file.importedBefore.isValid())
+    for (auto earlier = read_.earlier.cbegin(); earlier != read_.earlier.cend(); ++earlier) {
+        if (read_.refused(size_t(earlier.key())))
             continue;
         ++already.count;
-        const QDate day = file.importedBefore.date();
+        const QDate day = earlier->last.date();
         if (!already.first.isValid() || day < already.first)
             already.first = day;
         if (!already.last.isValid() || day > already.last)
@@ -191,8 +191,8 @@ void CardImport::moveAndLog(Progress& progress)
         QSet<QString> gone(moved.moved.begin(), moved.moved.end());
         gone.unite(QSet<QString>(moved.gone.begin(), moved.gone.end()));
         for (const CardFile& file : read_.files)
-            if (!gone.contains(file.entry.name()))
-                result_.stillOnCard << file.entry.name();
+            if (!gone.contains(file.entry->name()))
+                result_.stillOnCard << file.entry->name();
     }
     progress.setCancellable(false);
     if (!result_.refused.isEmpty() || !result_.leftAlone.isEmpty() || !result_.skipped.isEmpty() ||

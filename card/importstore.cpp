@@ -104,7 +104,7 @@ public:
                 throw;
             return error.message();
         }
-        added_.push_back({file.digest, decodedName(file.entry.fsName), file.size, insert_.lastInsertId()});
+        added_.push_back({file.digest, decodedName(file.entry->fsName), file.size, insert_.lastInsertId()});
         if (added_.size() >= RowsEvery)
             writeRows();
         return {};
@@ -184,7 +184,7 @@ void save(RecordSaver& saver, const CardFile& file, const SurveyValues& values, 
     if (why.isEmpty())
         ++result.imported;
     else
-        result.refused.append({file.entry.name(), why});
+        result.refused.append({file.entry->name(), why});
 }
 
 // The end of a pass: the last rows written, then the commit unless the user
@@ -255,7 +255,7 @@ private:
 
 QString sameBytesReason(const CardRead& read, const CardFile& file)
 {
-    return QStringLiteral("the same bytes as %1").arg(read.files[size_t(file.sameAs)].entry.name());
+    return QStringLiteral("the same bytes as %1").arg(read.files[size_t(file.sameAs)].entry->name());
 }
 
 } // namespace
@@ -296,22 +296,22 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
             // A copy was imported before when its original was: the rows
             // this transaction wrote for the original are not an earlier import.
             const auto earlier = found.constFind(digestBytes(file.digest));
-            if (file.sameAs >= 0) {
-                file.importedBefore = read.files[size_t(file.sameAs)].importedBefore;
-                file.importSeen = read.files[size_t(file.sameAs)].importSeen;
-            } else if (earlier != found.constEnd()) {
-                file.importedBefore = earlier->last;
-                file.importSeen = earlier->row;
-            }
-            if (file.refused()) {
-                result.refused.append({file.entry.name(), file.refusal});
+            EarlierImport before;
+            if (file.sameAs >= 0)
+                before = read.earlierImport(size_t(file.sameAs));
+            else if (earlier != found.constEnd())
+                before = {earlier->last, earlier->row};
+            if (before.last.isValid())
+                read.earlier.insert(qint32(settled), before);
+            if (read.refused(settled)) {
+                result.refused.append({file.entry->name(), read.refusal(settled)});
                 continue;
             }
-            waiting = waiting || file.importedBefore.isValid();
+            waiting = waiting || before.last.isValid();
             if (waiting)
                 continue;
             if (file.sameAs >= 0)
-                result.skipped.append({file.entry.name(), sameBytesReason(read, file)});
+                result.skipped.append({file.entry->name(), sameBytesReason(read, file)});
             else
                 save(saver, file, *pending[k], result);
         }
@@ -324,7 +324,12 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
         }
         ReadItem item = prefetch.next();
         if (item.isFile) {
-            read.files.push_back(std::move(item.file));
+            const auto at = qint32(read.files.size());
+            if (!item.refusal.isEmpty())
+                read.refusals.insert(at, item.refusal);
+            if (item.bytesKept)
+                read.keptBytes.insert(at, std::move(item.bytes));
+            read.files.push_back(item.file);
             pending.push_back(std::move(item.values));
         } else {
             read.leftAlone.append(item.leftAlone);
@@ -360,7 +365,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
             const auto found = lookUp(lookup, read.files, from, to);
             for (size_t k = from; k < to; ++k) {
                 const auto now = found.constFind(digestBytes(read.files[k].digest));
-                if (now != found.constEnd() && now->row > read.files[k].importSeen)
+                if (now != found.constEnd() && now->row > read.earlierImport(k).seen)
                     meanwhile[k] = now->last;
             }
         }
@@ -370,16 +375,17 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
         const CardFile& file = read.files[k];
         if (meanwhile[k].isValid())
             return QStringLiteral("imported meanwhile by another import, on %1").arg(shownDate(meanwhile[k].date()));
-        if (file.importedBefore.isValid() && !importAgain)
-            return QStringLiteral("already imported on %1").arg(shownDate(file.importedBefore.date()));
+        const QDateTime before = read.earlierImport(k).last;
+        if (before.isValid() && !importAgain)
+            return QStringLiteral("already imported on %1").arg(shownDate(before.date()));
         if (file.sameAs >= 0)
             return sameBytesReason(read, file);
         return {};
     };
     std::vector<const CardEntry*> again;
     for (size_t k = 0; k < read.files.size(); ++k)
-        if (!read.files[k].refused() && skipped(k).isEmpty())
-            again.push_back(&read.files[k].entry);
+        if (!read.refused(k) && skipped(k).isEmpty())
+            again.push_back(read.files[k].entry);
     EntryPrefetch prefetch(read.root, std::move(again), toDbDateTime(added), 0);
 
     RecordSaver saver(db, added, user);
@@ -389,17 +395,18 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
             result = SaveResult{};
             return SaveOutcome::Cancelled; // the transaction rolls back
         }
-        const QString why = file.refused() ? QString() : skipped(k);
-        if (file.refused()) {
-            result.refused.append({file.entry.name(), file.refusal});
+        const bool refused = read.refused(k);
+        const QString why = refused ? QString() : skipped(k);
+        if (refused) {
+            result.refused.append({file.entry->name(), read.refusal(k)});
         } else if (!why.isEmpty()) {
-            result.skipped.append({file.entry.name(), why});
+            result.skipped.append({file.entry->name(), why});
         } else {
             const ReadItem item = prefetch.next();
             if (!item.isFile || item.file.digest != file.digest || !item.values)
                 throw CardAccessError(
-                    QStringLiteral("%1 changed on the storage card after it was read.").arg(file.entry.name()), false,
-                    file.entry.name());
+                    QStringLiteral("%1 changed on the storage card after it was read.").arg(file.entry->name()), false,
+                    file.entry->name());
             save(saver, file, *item.values, result);
         }
         progress.advance(qint64(k + 1));
