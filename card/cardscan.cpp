@@ -222,6 +222,41 @@ void sortByName(QList<NamedFile>& files)
 
 // ---------------------------------------------------------------- the card
 
+namespace {
+
+// A name of printable ASCII characters alone is shown as it is.
+bool shownAsItIs(const std::string& name)
+{
+    return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7e; });
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+int compareShownNames(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+#ifndef Q_OS_WIN
+    // The usual names, compared without making their shown names: a card
+    // may hold a great many of them.
+    const std::string& x = a.native();
+    const std::string& y = b.native();
+    if (shownAsItIs(x) && shownAsItIs(y)) {
+        const auto [at, other] =
+            std::mismatch(x.begin(), x.end(), y.begin(), y.end(),
+                          [](char p, char q) { return asciiLower(p) == asciiLower(q); });
+        if (at != x.end() && other != y.end())
+            return asciiLower(*at) < asciiLower(*other) ? -1 : 1;
+        return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+    }
+#endif
+    const int order = shownName(a).compare(shownName(b), Qt::CaseInsensitive);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
 QString cardMarkerName()
 {
     return QStringLiteral("RiskRating_1.txt");
@@ -245,11 +280,6 @@ CardScan scanCard(const QString& root)
 {
     CardScan scan;
     scan.root = root;
-    struct Named {
-        QString name;
-        qsizetype at; // in scan.files
-    };
-    std::vector<Named> named;
     std::error_code failure;
     std::filesystem::directory_iterator entries(fsPath(root), failure);
     const std::filesystem::directory_iterator end;
@@ -277,25 +307,16 @@ CardScan scanCard(const QString& root)
             scan.leftAlone.append({name, notRegularReason()});
             continue;
         }
-        named.push_back({name, scan.files.size()});
         scan.files.append({fsName});
     }
     if (failure)
         throw CardAccessError(QStringLiteral("The folder %1 cannot be read: %2")
                                   .arg(displayFolder(root), QString::fromLocal8Bit(failure.message())),
                               !QFileInfo(root).isDir());
-    // The shown names are needed only for the order: the entries keep the
-    // file system's names alone.
-    std::sort(named.begin(), named.end(), [&scan](const Named& a, const Named& b) {
-        const int order = a.name.compare(b.name, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : scan.files.at(a.at).fsName < scan.files.at(b.at).fsName;
+    std::sort(scan.files.begin(), scan.files.end(), [](const CardEntry& a, const CardEntry& b) {
+        const int order = compareShownNames(a.fsName, b.fsName);
+        return order != 0 ? order < 0 : a.fsName < b.fsName;
     });
-    QList<CardEntry> sorted;
-    sorted.reserve(scan.files.size());
-    for (const Named& entry : named)
-        sorted.append(std::move(scan.files[entry.at]));
-    named = {};
-    scan.files = std::move(sorted);
     sortByName(scan.leftAlone);
     return scan;
 }

@@ -133,6 +133,9 @@ QString shownPath(const std::filesystem::path& path);
 FileDigest digestOf(const QByteArray& bytes);
 QByteArray digestBytes(const FileDigest& digest);
 void sortByName(QList<NamedFile>& files);
+// The order of the card's list: the shown names compared without regard to
+// case; below zero when a comes first.
+int compareShownNames(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // The size and last change of a file, without following a link.
 struct FileStamp {

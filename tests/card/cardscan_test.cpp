@@ -126,6 +126,39 @@ TEST_F(CardScanTest, ACardPulledOutWhileItIsReadSavesNothing)
 }
 
 
+TEST(CardFolder, TheListIsInTheOrderOfTheShownNamesWithoutRegardToCase)
+{
+    // Bytes as the file system holds them: ASCII, UTF-8, Windows-1252, a tab.
+    const std::vector<std::string> inOrder = {"1.tree", "[x].tree", "_x.tree", "a.tree", "b.tree", "B_.tree",
+                                              "b~.tree", "~.tree", "\xc3\xa9.tree", "\xe9" "a.tree"};
+    std::vector<std::string> shuffled(inOrder.rbegin(), inOrder.rend());
+    std::rotate(shuffled.begin(), shuffled.begin() + 3, shuffled.end());
+    TestCard card;
+    for (const std::string& name : shuffled) {
+        const std::string path = QFile::encodeName(card.root()).toStdString() + "/" + name;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << name;
+        ASSERT_EQ(::write(fd, "1\r\n", 3), 3);
+        ::close(fd);
+    }
+    std::vector<std::string> listed;
+    for (const CardEntry& entry : scanCard(card.root()).files)
+        listed.push_back(entry.fsName.native());
+    EXPECT_EQ(listed, inOrder);
+    // A name that is not UTF-8 is one the temporary folder cannot remove.
+    for (const std::string& name : inOrder)
+        ::unlink((QFile::encodeName(card.root()).toStdString() + "/" + name).c_str());
+
+    // Every pair, both ways, in the order of the names as shown.
+    std::vector<std::string> names = inOrder;
+    names.insert(names.end(), {"A.TREE", "a\tb.tree", "a b.tree", "a.tree"});
+    const auto sign = [](int order) { return order < 0 ? -1 : (order > 0 ? 1 : 0); };
+    for (const std::string& a : names)
+        for (const std::string& b : names)
+            EXPECT_EQ(compareShownNames(a, b), sign(shownName(a).compare(shownName(b), Qt::CaseInsensitive)))
+                << a << " / " << b;
+}
+
 TEST(DisplayFolder, ShowsTheFolderAsTheUserSeesIt)
 {
     EXPECT_EQ(displayFolder("/"), "/");
