@@ -9,6 +9,7 @@
 //    (replacing the list in one transaction, as the window's job does), and
 //    reading the zone tables of the species database fixture.
 
+#include "platform/settings.h"
 #include "lists/frmStreetList.h"
 #include "lists/speciesimport.h"
 #include "lists/streets.h"
@@ -225,7 +226,9 @@ int main(int argc, char** argv)
     NoShell shell;
     NoDrives drives;
     SystemClock clock;
-    const AppContext context{*db, prompter, shell, drives, clock, work.path()};
+    // Settings of the benchmark's own, in a scratch file beside its database.
+    FileSettings settings(QDir(work.path()).filePath(QStringLiteral("kolva.ini")));
+    const AppContext context{*db, prompter, shell, drives, clock, work.path(), settings, work.path()};
     std::vector<double> openMs;
     std::vector<double> tickMs;
     for (int run = 0; run < Runs; ++run) {

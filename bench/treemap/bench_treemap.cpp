@@ -7,6 +7,7 @@
 //
 //   bench_treemap [trees]
 
+#include "platform/settings.h"
 #include "bench/measure.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
@@ -172,7 +173,9 @@ int main(int argc, char** argv)
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
-    const AppContext context{*db, prompter, shell, drives, clock, work.path()};
+    // Settings of the benchmark's own, in a scratch file beside its database.
+    FileSettings settings(QDir(work.path()).filePath(QStringLiteral("kolva.ini")));
+    const AppContext context{*db, prompter, shell, drives, clock, work.path(), settings, work.path()};
     auto* window = new frmEditTree(context);
     window->resize(window->width(), 760);
     window->show();

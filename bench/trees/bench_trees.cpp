@@ -10,6 +10,7 @@
 // --keep leaves the database in folder; --reuse takes the database already
 // there when it holds that many records (generating a million takes minutes).
 
+#include "platform/settings.h"
 #include "bench/trees/treedata.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
@@ -171,7 +172,9 @@ int main(int argc, char** argv)
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
-    const AppContext context{*db, prompter, shell, drives, clock, folder};
+    // Settings of the benchmark's own, in a scratch file beside its database.
+    FileSettings settings(QDir(folder).filePath(QStringLiteral("kolva.ini")));
+    const AppContext context{*db, prompter, shell, drives, clock, folder, settings, folder};
 
     // Opening: from making the window until the grid has painted its first rows.
     Figures opens, complete, made;

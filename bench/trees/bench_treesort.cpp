@@ -9,6 +9,7 @@
 //
 //   bench_treesort [records] [--keep folder] [--reuse]
 
+#include "platform/settings.h"
 #include "bench/measure.h"
 #include "bench/trees/treedata.h"
 #include "platform/clock.h"
@@ -18,6 +19,7 @@
 #include "store/kolvadb.h"
 #include "trees/frmEditTree.h"
 
+#include <QDir>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -131,7 +133,9 @@ int main(int argc, char** argv)
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
-    const AppContext context{*db, prompter, shell, drives, clock, folder};
+    // Settings of the benchmark's own, in a scratch file beside its database.
+    FileSettings settings(QDir(folder).filePath(QStringLiteral("kolva.ini")));
+    const AppContext context{*db, prompter, shell, drives, clock, folder, settings, folder};
     auto* window = new frmEditTree(context);
     window->show();
     window->activateWindow();
