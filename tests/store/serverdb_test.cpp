@@ -1,13 +1,9 @@
 // A real PostgreSQL server, started for these tests by tests/support/pgcluster.sh:
 // KOLVA_TEST_PG_URI names its maintenance database.
 #include "store/kolvadb.h"
+#include "tests/support/serverdatabase.h"
 
-#include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -15,25 +11,14 @@ using namespace kolva;
 
 namespace {
 
-// A database of its own on the test server, dropped at the end.
 class ServerDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString server = qEnvironmentVariable("KOLVA_TEST_PG_URI");
-        ASSERT_FALSE(server.isEmpty()) << "KOLVA_TEST_PG_URI is not set: the test server did not start";
-        admin = Database::openServer(parseDatabaseTarget(server));
-        name = QStringLiteral("kolva_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
-        admin->exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name));
-        admin->exec(QStringLiteral("CREATE DATABASE %1").arg(name));
-        QUrl url(server);
-        url.setPath(QLatin1Char('/') + name);
-        uri = url.toString();
-    }
-    void TearDown() override
-    {
-        if (admin)
-            admin->exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+        ASSERT_TRUE(test::ServerTestDatabase::available()) << "KOLVA_TEST_PG_URI is not set";
+        server = std::make_unique<test::ServerTestDatabase>();
+        name = server->name();
+        uri = server->uri();
     }
     QStringList tables(Database& db)
     {
@@ -45,8 +30,7 @@ protected:
         return names;
     }
 
-    static inline int counter = 0;
-    std::unique_ptr<Database> admin;
+    std::unique_ptr<test::ServerTestDatabase> server;
     QString name;
     QString uri;
 };
