@@ -352,7 +352,8 @@ std::unique_ptr<Database> CommandOptions::openDatabase(const QString& programDir
             fail(why);
         err(firstStartMessage(location) + QLatin1Char('\n'));
     }
-    if (const QString recovered = recoverInterruptedConversion(path); !recovered.isEmpty())
+    if (const QString recovered = isServerDatabaseUri(path) ? QString() : recoverInterruptedConversion(path);
+        !recovered.isEmpty())
         err(recovered + QLatin1Char('\n'));
     try {
         return openKolvaDatabase(path, busyTimeoutMs_);

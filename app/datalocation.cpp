@@ -1,6 +1,7 @@
 #include "app/datalocation.h"
 
 #include "platform/settings.h"
+#include "store/databasetarget.h"
 #include "store/kolvadb.h"
 #include "store/safefile.h"
 
@@ -34,6 +35,20 @@ DataLocation at(const QString& path, DataLocation::Source source)
     return location;
 }
 
+// A database given by --database or the settings: a file, or a server
+// database named by its URI, whose backups and logs go to the user's data
+// folder.
+DataLocation given(const QString& value, DataLocation::Source source, const EnvironmentFolders& folders)
+{
+    if (!isServerDatabaseUri(value))
+        return at(value, source);
+    DataLocation location;
+    location.databasePath = value;
+    location.dataDir = folders.userDataDir;
+    location.source = source;
+    return location;
+}
+
 } // namespace
 
 EnvironmentFolders EnvironmentFolders::current()
@@ -56,9 +71,9 @@ DataLocation resolveDataLocation(const QString& programDir, const EnvironmentFol
                                  const Settings& settings, const QString& databaseOption)
 {
     if (!databaseOption.isEmpty())
-        return at(databaseOption, DataLocation::Source::Option);
+        return given(databaseOption, DataLocation::Source::Option, folders);
     if (const QString set = settings.databasePath(); !set.isEmpty())
-        return at(set, DataLocation::Source::Settings);
+        return given(set, DataLocation::Source::Settings, folders);
     const QString beside = databasePath(programDir);
     // Installed: nothing beside the program, and the supplied database is
     // where the package puts it.

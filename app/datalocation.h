@@ -4,7 +4,9 @@
 // An installed KOLVA (no KOLVA.MDB beside the program, the supplied database
 // installed) keeps them in the user's data folder, $XDG_DATA_HOME/kolva,
 // where the first start makes the database from the supplied one. A database
-// given with --database, else one set in the settings, wins over both.
+// given with --database, else one set in the settings, wins over both; that
+// one may be a PostgreSQL database named by its URI (store/databasetarget.h),
+// whose backups and logs then go to the user's data folder.
 
 #include <QString>
 

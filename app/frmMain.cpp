@@ -36,7 +36,10 @@ QString frmMain::productWebAddress(const QString& programDir)
 frmMain::frmMain(AppContext context, QWidget* parent) : QMainWindow(parent), context_(context)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("KOLVA"));
+    // A shared server database is named, so that two windows on two
+    // databases are told apart.
+    setWindowTitle(context_.db.isServer() ? QStringLiteral("KOLVA - %1").arg(context_.db.path())
+                                          : QStringLiteral("KOLVA"));
     setWindowIcon(QIcon(kolvaLogo(64)));
     buildFace();
     buildMenu();

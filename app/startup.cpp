@@ -13,6 +13,7 @@
 #include "platform/shell.h"
 #include "store/conversion.h"
 #include "store/database.h"
+#include "store/databasetarget.h"
 #include "store/kolvadb.h"
 #include "store/surveyhistory.h"
 
@@ -94,7 +95,8 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
 {
     const QString path = options.databasePath.isEmpty() ? databasePath(programDir) : options.databasePath;
     const QFileInfo pathInfo(path);
-    if (!options.makeFrom.isEmpty() && !pathInfo.exists() && !pathInfo.isSymLink()) {
+    const bool server = isServerDatabaseUri(path);
+    if (!server && !options.makeFrom.isEmpty() && !pathInfo.exists() && !pathInfo.isSymLink()) {
         DataLocation location;
         location.databasePath = pathInfo.absoluteFilePath();
         location.dataDir = pathInfo.absolutePath();
@@ -107,7 +109,7 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
     }
     // What a conversion killed half-way left is undone before the file is
     // looked at.
-    if (const QString recovered = recoverInterruptedConversion(path); !recovered.isEmpty())
+    if (const QString recovered = server ? QString() : recoverInterruptedConversion(path); !recovered.isEmpty())
         prompter.inform(nullptr, recovered, QStringLiteral("KOLVA"));
     std::unique_ptr<Database> db;
     try {
@@ -141,7 +143,8 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
     QGuiApplication::setQuitOnLastWindowClosed(false);
     Database& database = *db;
     auto session = std::make_unique<KolvaSession>(
-        std::move(db), AppContext{database, prompter, shell, drives, clock, programDir, settings, pathInfo.absolutePath()});
+        std::move(db), AppContext{database, prompter, shell, drives, clock, programDir, settings,
+                                  server ? EnvironmentFolders::current().userDataDir : pathInfo.absolutePath()});
     session->mainWindow()->show();
     return session;
 }

@@ -39,3 +39,25 @@ function(kolva_add_test name)
       TIMEOUT 600)
   endforeach()
 endfunction()
+
+# Tests of the server database run against a throwaway PostgreSQL cluster that
+# one test starts before them and another stops after
+# (tests/support/pgcluster.sh); KOLVA_TEST_PG_URI names its maintenance
+# database. kolva_needs_pg_server(executable) makes every shard of a test
+# executable from kolva_add_test wait for it.
+set(KOLVA_PG_FOLDER ${CMAKE_BINARY_DIR}/pgcluster)
+add_test(NAME pg_cluster_start COMMAND ${CMAKE_SOURCE_DIR}/tests/support/pgcluster.sh start ${KOLVA_PG_FOLDER})
+add_test(NAME pg_cluster_stop COMMAND ${CMAKE_SOURCE_DIR}/tests/support/pgcluster.sh stop ${KOLVA_PG_FOLDER})
+set_tests_properties(pg_cluster_start PROPERTIES FIXTURES_SETUP kolva_pg TIMEOUT 120)
+set_tests_properties(pg_cluster_stop PROPERTIES FIXTURES_CLEANUP kolva_pg TIMEOUT 120)
+
+function(kolva_needs_pg_server name)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(test ${tests})
+    if(test MATCHES "^${name}\\.shard")
+      set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED kolva_pg)
+      set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+        "KOLVA_TEST_PG_URI=postgresql:///postgres?host=${KOLVA_PG_FOLDER}/socket&user=kolva")
+    endif()
+  endforeach()
+endfunction()

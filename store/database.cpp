@@ -100,8 +100,8 @@ bool isPlainIdentifier(const QString& name)
     return plain.match(name).hasMatch();
 }
 
-Database::Database(QString path, QString connectionName)
-    : path_(std::move(path)), connectionName_(std::move(connectionName))
+Database::Database(QString path, QString connectionName, Engine engine)
+    : path_(std::move(path)), connectionName_(std::move(connectionName)), engine_(engine)
 {
 }
 
@@ -130,6 +130,40 @@ std::unique_ptr<Database> Database::connect(const QString& path, bool create, in
     }
     QSqlDatabase::removeDatabase(name);
     throw DbError(message, {}, code);
+}
+
+std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int busyTimeoutMs)
+{
+    if (!target.isServer())
+        return open(target.path, busyTimeoutMs);
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        throw DbError(QStringLiteral("the PostgreSQL driver of Qt Sql is not installed (Debian package "
+                                     "libqt6sql6-psql)"));
+    const QString name = nextConnectionName();
+    QString message;
+    QString code;
+    bool opened = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(target.host);
+        db.setPort(target.port);
+        db.setDatabaseName(target.dbname);
+        db.setUserName(target.user);
+        db.setConnectOptions(target.connectOptions());
+        opened = db.open();
+        if (!opened) {
+            const QSqlError error = db.lastError();
+            message = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+            code = error.nativeErrorCode();
+        }
+    }
+    if (!opened) {
+        QSqlDatabase::removeDatabase(name);
+        throw DbError(message.trimmed(), {}, code);
+    }
+    auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
+    result->exec(QStringLiteral("SET lock_timeout = %1").arg(std::max(0, busyTimeoutMs)));
+    return result;
 }
 
 std::unique_ptr<Database> Database::open(const QString& path, int busyTimeoutMs)
@@ -174,8 +208,29 @@ void Database::run(QSqlQuery& prepared)
         fail(prepared.lastError(), prepared.lastQuery());
 }
 
+namespace {
+
+// A statement without values, run as it is: PostgreSQL prepares only
+// queries and changes of rows, not SET, BEGIN or CREATE.
+QSqlQuery runDirectly(const QSqlDatabase& connection, const QString& sql)
+{
+    QSqlQuery query(connection);
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        fail(query.lastError(), sql);
+    return query;
+}
+
+} // namespace
+
 int Database::exec(const QString& sql, const QVariantList& values)
 {
+    if (isServer() && values.isEmpty()) {
+        QSqlQuery query = runDirectly(connection(), sql);
+        const int changed = query.numRowsAffected();
+        query.finish();
+        return changed;
+    }
     QSqlQuery query = prepare(sql);
     bindAll(query, values);
     run(query);
@@ -186,6 +241,8 @@ int Database::exec(const QString& sql, const QVariantList& values)
 
 QSqlQuery Database::query(const QString& sql, const QVariantList& values)
 {
+    if (isServer() && values.isEmpty())
+        return runDirectly(connection(), sql);
     QSqlQuery query = prepare(sql);
     bindAll(query, values);
     run(query);
@@ -240,6 +297,20 @@ void Database::execScript(const QString& script)
 
 bool Database::inTransaction() const
 {
+    if (isServer()) {
+        // libpq, as the driver loaded it (its handle named PGconn* or, by
+        // the type behind that name, pg_conn*): anything but idle (or a lost
+        // connection) is inside a transaction, a failed one included.
+        using TransactionStatus = int (*)(const void*);
+        static const auto status = reinterpret_cast<TransactionStatus>(
+            QLibrary::resolve(QStringLiteral("pq"), 5, "PQtransactionStatus"));
+        const QVariant handle = connection().driver()->handle();
+        if (!status || !handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+            return false;
+        const void* conn = *static_cast<void* const*>(handle.constData());
+        const int state = conn ? status(conn) : 0;
+        return state != 0 && state != 4; // PQTRANS_IDLE, PQTRANS_UNKNOWN
+    }
     const QVariant handle = connection().driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return false;
@@ -249,6 +320,11 @@ bool Database::inTransaction() const
 
 bool Database::tableExists(const QString& table)
 {
+    if (isServer())
+        return scalar(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables "
+                                     "WHERE table_schema = current_schema() AND lower(table_name) = lower(?)"),
+                      {table})
+                   .toInt() > 0;
     return scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
                   {table})
                .toInt() > 0;
@@ -266,6 +342,11 @@ void Database::createWorkTable(const QString& table, const QString& columns)
     // A work table holds copies of rows kept elsewhere: its pages go to the
     // free list as they are instead of being overwritten with zeros, which on a
     // large table would write it twice more (the zeros and the journal).
+    if (isServer()) {
+        dropTable(table);
+        exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, columns));
+        return;
+    }
     const int wiping = scalar(QStringLiteral("PRAGMA secure_delete")).toInt();
     const QString restore = QStringLiteral("PRAGMA secure_delete = ")
                             + (wiping == 2 ? QStringLiteral("FAST") : QString::number(wiping));
@@ -282,12 +363,15 @@ void Database::createWorkTable(const QString& table, const QString& columns)
 
 qint64 Database::lastInsertId()
 {
+    if (isServer())
+        return scalar(QStringLiteral("SELECT lastval()")).toLongLong();
     return scalar(QStringLiteral("SELECT last_insert_rowid()")).toLongLong();
 }
 
 Transaction::Transaction(Database& db) : db_(db)
 {
-    db_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    // PostgreSQL takes its locks row by row as the work goes.
+    db_.exec(db_.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 Transaction::~Transaction()
@@ -352,6 +436,9 @@ QString hiddenRowKey()
 
 bool isDatabaseLocked(const DbError& error)
 {
+    // PostgreSQL's lock_not_available, when lock_timeout runs out.
+    if (error.code() == QLatin1String("55P03"))
+        return true;
     // SQLITE_BUSY (5) and SQLITE_LOCKED (6), with their extended codes.
     bool ok = false;
     const int code = error.code().toInt(&ok);

@@ -1,8 +1,9 @@
 #pragma once
-// The database layer: one connection to a SQLite file, statements with bound
-// values only, read cursors, transactions and savepoints. Every failure is
+// The database layer: one connection to a SQLite file or a PostgreSQL
+// database, statements with bound values only, read cursors, transactions and savepoints. Every failure is
 // thrown as a DbError that carries the engine's message and the statement.
 
+#include "store/databasetarget.h"
 #include "store/errors.h"
 
 #include <QSqlDatabase>
@@ -37,16 +38,26 @@ constexpr int DefaultBusyTimeoutMs = 5000;
 
 class Database {
 public:
+    using Engine = DatabaseTarget::Engine;
+
     // Opens an existing database file for reading and writing; never creates one.
     static std::unique_ptr<Database> open(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
     // Creates a new, empty database file; fails when the file exists.
     static std::unique_ptr<Database> create(const QString& path);
+    // Connects to a PostgreSQL database through Qt's QPSQL driver; the
+    // password, if the server asks for one, comes from libpq's own places.
+    // busyTimeoutMs becomes the connection's lock_timeout.
+    static std::unique_ptr<Database> openServer(const DatabaseTarget& target,
+                                                int busyTimeoutMs = DefaultBusyTimeoutMs);
 
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file's path; for a server database its URI (without a password).
     QString path() const { return path_; }
+    Engine engine() const { return engine_; }
+    bool isServer() const { return engine_ == Engine::PostgreSQL; }
     QSqlDatabase connection() const;
 
     // Runs one statement with the values bound to its "?" in order.
@@ -76,11 +87,12 @@ public:
     qint64 lastInsertId();
 
 private:
-    Database(QString path, QString connectionName);
+    Database(QString path, QString connectionName, Engine engine = Engine::SQLite);
     static std::unique_ptr<Database> connect(const QString& path, bool create, int busyTimeoutMs);
 
     QString path_;
     QString connectionName_;
+    Engine engine_ = Engine::SQLite;
 };
 
 // Everything done inside the life of a Transaction is undone unless commit()

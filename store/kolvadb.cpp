@@ -98,6 +98,35 @@ void runUpgradeSteps(Database& db, int fromVersion)
     }
 }
 
+// The same steps on PostgreSQL, each recorded in _Schema_Version. Step 1
+// makes the tables; the supplied lists follow it, as in a new file.
+const std::vector<UpgradeStep>& serverSteps()
+{
+    static const std::vector<UpgradeStep> steps = {
+        {1, ":/store/pg/1_schema.sql"},
+        {2, ":/store/pg/2_history.sql"},
+        {3, ":/store/pg/3_imported_files.sql"},
+        {4, ":/store/pg/4_mobilization.sql"},
+        {5, ":/store/pg/5_survey_indexes.sql"},
+        {6, ":/store/pg/6_imported_digests.sql"},
+    };
+    return steps;
+}
+
+void runServerSteps(Database& db, int fromVersion)
+{
+    for (const UpgradeStep& step : serverSteps()) {
+        if (fromVersion >= step.toVersion)
+            continue;
+        db.execScript(resourceText(QString::fromLatin1(step.resource)));
+        if (step.toVersion == 1)
+            db.execScript(resourceText(QStringLiteral(":/store/supplied.sql")));
+        db.exec(QStringLiteral("INSERT INTO _Schema_Version (Version, Applied_At) "
+                               "VALUES (?, to_char(localtimestamp(0), 'YYYY-MM-DD HH24:MI:SS'))"),
+                {step.toVersion});
+    }
+}
+
 QString nativePath(const QString& path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
@@ -153,6 +182,11 @@ DatabaseRefused::DatabaseRefused(Reason reason, QString path, QString userMessag
 
 int schemaVersion(Database& db)
 {
+    if (db.isServer()) {
+        if (!db.tableExists(QStringLiteral("_Schema_Version")))
+            return 0;
+        return db.scalar(QStringLiteral("SELECT COALESCE(MAX(Version), 0) FROM _Schema_Version")).toInt();
+    }
     return db.scalar(QStringLiteral("PRAGMA user_version")).toInt();
 }
 
@@ -163,7 +197,10 @@ void upgradeSchema(Database& db)
         return;
     // All steps in one transaction: a failure leaves the file as it was.
     Transaction transaction(db);
-    runUpgradeSteps(db, version);
+    if (db.isServer())
+        runServerSteps(db, version);
+    else
+        runUpgradeSteps(db, version);
     transaction.commit();
 }
 
@@ -215,10 +252,70 @@ QString accessDescription(const QString& path, bool& earlierVersion)
                               + (withTail ? tail : QString()));
 }
 
+// A server database: made on an empty database, upgraded on an older one.
+// Two programs starting on the same empty database at once make it once: the
+// second waits for the first's lock, then finds the schema made.
+std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int busyTimeoutMs)
+{
+    const QString shown = target.displayName();
+    const auto refuseServer = [&shown](DatabaseRefused::Reason reason, const QString& what) {
+        throw DatabaseRefused(reason, shown, QStringLiteral("The database\n%1\n%2").arg(shown, what));
+    };
+    std::unique_ptr<Database> db;
+    try {
+        db = Database::openServer(target, busyTimeoutMs);
+    } catch (const DbError& error) {
+        refuseServer(DatabaseRefused::Reason::EngineError,
+                     QStringLiteral("could not be opened:\n%1").arg(error.message()));
+    }
+    try {
+        Transaction transaction(*db);
+        db->scalar(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('kolva schema'))"));
+        const int version = schemaVersion(*db);
+        if (version > CurrentSchemaVersion) {
+            refuseServer(DatabaseRefused::Reason::TooNew,
+                         QStringLiteral("was made by a newer version of KOLVA (database version %1; this version "
+                                        "knows up to %2). Please use the newer version of KOLVA. The database has "
+                                        "not been changed.")
+                             .arg(version)
+                             .arg(CurrentSchemaVersion));
+        }
+        if (version == 0) {
+            const int tables = db->scalar(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables "
+                                                         "WHERE table_schema = current_schema()"))
+                                   .toInt();
+            if (tables > 0)
+                refuseServer(DatabaseRefused::Reason::NotKolva,
+                             QStringLiteral("is a PostgreSQL database, but not a KOLVA database, and not empty. "
+                                            "It has not been changed."));
+        } else if (!db->tableExists(QStringLiteral("_Archived_SurveyData"))) {
+            refuseServer(DatabaseRefused::Reason::NotKolva,
+                         QStringLiteral("is a PostgreSQL database, but not a KOLVA database."));
+        }
+        if (version < CurrentSchemaVersion)
+            runServerSteps(*db, version);
+        transaction.commit();
+    } catch (const DbError& error) {
+        refuseServer(DatabaseRefused::Reason::EngineError,
+                     QStringLiteral("could not be brought up to date:\n%1\n\nThe database has not been changed.")
+                         .arg(error.message()));
+    }
+    return db;
+}
+
 } // namespace
 
 std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs)
 {
+    if (isServerDatabaseUri(path)) {
+        DatabaseTarget target;
+        try {
+            target = parseDatabaseTarget(path);
+        } catch (const InputError& refused) {
+            throw DatabaseRefused(DatabaseRefused::Reason::EngineError, QString(), refused.userText());
+        }
+        return openServerDatabase(target, busyTimeoutMs);
+    }
     const FileHead head = readFileHead(path, 32);
     if (head.kind != PathKind::Missing && head.kind != PathKind::Regular) {
         // Never opened: a pipe would wait for a writer for ever, a device

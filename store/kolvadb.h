@@ -50,6 +50,10 @@ private:
 // SQLite database (an Access file of an earlier version, say) or made by a
 // newer version is refused with a DatabaseRefused and left untouched; a file
 // of an older schema version is upgraded in one transaction.
+// A postgresql:// URI (store/databasetarget.h) opens a server database
+// instead: an empty one gets the schema by the numbered steps, recorded in
+// the table _Schema_Version, an older one the steps it lacks; a URI with a
+// password is refused before any connection.
 // busyTimeoutMs: how long its statements wait for another connection's lock.
 std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
 

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config ccache
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6test6 libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6test6 libgl-dev
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils sqlite3 libsqlite3-dev xdg-utils
@@ -18,8 +18,9 @@ packaging=(qt6-svg-dev help2man dpkg-dev fakeroot lintian desktop-file-utils)
 if [ "${1:-}" = "--test" ]; then
   # The nightly fuzz run builds its target with clang and libFuzzer; the suite
   # builds the package and checks it; the GIS export's tests read its files
-  # back with ogrinfo and ogr2ogr.
-  packages+=(xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev gdal-bin "${packaging[@]}")
+  # back with ogrinfo and ogr2ogr; the server database's tests start a
+  # throwaway PostgreSQL cluster with initdb and pg_ctl.
+  packages+=(postgresql xvfb xauth imagemagick mdbtools clang libclang-rt-14-dev gdal-bin "${packaging[@]}")
 elif [ "${1:-}" = "--package" ]; then
   packages+=("${packaging[@]}")
 fi

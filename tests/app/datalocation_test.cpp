@@ -89,6 +89,24 @@ TEST(DataLocation, ChoosesTheDatabaseInOrderOfPrecedence)
     EXPECT_TRUE(later.makeFrom.isEmpty());
 }
 
+TEST(DataLocation, AServerDatabaseIsTakenAsItsUriWithLogsInTheUsersFolder)
+{
+    InstalledLayout layout;
+    const QString uri = "postgresql://arborist@db.example.org/trees?sslmode=require";
+    using Source = DataLocation::Source;
+    for (const auto& [setInSettings, option, source] :
+         {std::tuple{QString(), uri, Source::Option}, std::tuple{uri, QString(), Source::Settings}}) {
+        TempSettings settings;
+        if (!setInSettings.isEmpty())
+            settings.setValue("database/path", setInSettings);
+        const DataLocation location = resolveDataLocation(layout.programDir, layout.folders(), settings, option);
+        EXPECT_EQ(location.databasePath, uri);
+        EXPECT_EQ(location.dataDir, layout.userData);
+        EXPECT_EQ(location.source, source);
+        EXPECT_TRUE(location.makeFrom.isEmpty());
+    }
+}
+
 class InstalledStartTest : public AppTest {
 protected:
     frmMain* startInstalled()

@@ -1,0 +1,45 @@
+#include "tests/support/serverdatabase.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+
+namespace kolva::test {
+
+namespace {
+
+QString serverUri()
+{
+    return qEnvironmentVariable("KOLVA_TEST_PG_URI");
+}
+
+} // namespace
+
+bool ServerTestDatabase::available()
+{
+    return !serverUri().isEmpty();
+}
+
+ServerTestDatabase::ServerTestDatabase()
+{
+    if (!available())
+        throw DbError(QStringLiteral("KOLVA_TEST_PG_URI is not set: the test server did not start"));
+    static int counter = 0;
+    admin_ = Database::openServer(parseDatabaseTarget(serverUri()));
+    name_ = QStringLiteral("kolva_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    admin_->exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name_));
+    admin_->exec(QStringLiteral("CREATE DATABASE %1").arg(name_));
+    QUrl url(serverUri());
+    url.setPath(QLatin1Char('/') + name_);
+    uri_ = url.toString();
+}
+
+ServerTestDatabase::~ServerTestDatabase()
+{
+    try {
+        admin_->exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
+    } catch (const DbError& error) {
+        qWarning("test database %s not dropped: %s", qPrintable(name_), qPrintable(error.message()));
+    }
+}
+
+} // namespace kolva::test
