@@ -14,8 +14,12 @@ set(KOLVA_TEST_ENVIRONMENT
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
   "KOLVA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
 
+# kolva_add_test(name SOURCES ... LIBS ... [BOTH_ENGINES]): with BOTH_ENGINES
+# the cases run a second time with their databases on the throwaway
+# PostgreSQL server (tests named name.pg.shard...; TestContext then makes its
+# database there, and KOLVA_SQLITE_FILE_ONLY() skips a test of the file).
 function(kolva_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "BOTH_ENGINES" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE kolva_testsupport ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -37,6 +41,13 @@ function(kolva_add_test name)
     set_tests_properties(${name}.shard${index}of${shards} PROPERTIES
       ENVIRONMENT "${KOLVA_TEST_ENVIRONMENT};GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${index}"
       TIMEOUT 600)
+    if(T_BOTH_ENGINES)
+      add_test(NAME ${name}.pg.shard${index}of${shards} COMMAND ${name})
+      set_tests_properties(${name}.pg.shard${index}of${shards} PROPERTIES
+        ENVIRONMENT "${KOLVA_TEST_ENVIRONMENT};GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${index};KOLVA_TEST_ENGINE=postgresql;KOLVA_TEST_PG_URI=${KOLVA_PG_URI}"
+        FIXTURES_REQUIRED kolva_pg
+        TIMEOUT 600)
+    endif()
   endforeach()
 endfunction()
 
@@ -46,6 +57,7 @@ endfunction()
 # database. kolva_needs_pg_server(executable) makes every shard of a test
 # executable from kolva_add_test wait for it.
 set(KOLVA_PG_FOLDER ${CMAKE_BINARY_DIR}/pgcluster)
+set(KOLVA_PG_URI "postgresql:///postgres?host=${KOLVA_PG_FOLDER}/socket&user=kolva")
 add_test(NAME pg_cluster_start COMMAND ${CMAKE_SOURCE_DIR}/tests/support/pgcluster.sh start ${KOLVA_PG_FOLDER})
 add_test(NAME pg_cluster_stop COMMAND ${CMAKE_SOURCE_DIR}/tests/support/pgcluster.sh stop ${KOLVA_PG_FOLDER})
 set_tests_properties(pg_cluster_start PROPERTIES FIXTURES_SETUP kolva_pg TIMEOUT 120)
@@ -57,7 +69,7 @@ function(kolva_needs_pg_server name)
     if(test MATCHES "^${name}\\.shard")
       set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED kolva_pg)
       set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
-        "KOLVA_TEST_PG_URI=postgresql:///postgres?host=${KOLVA_PG_FOLDER}/socket&user=kolva")
+        "KOLVA_TEST_PG_URI=${KOLVA_PG_URI}")
     endif()
   endforeach()
 endfunction()

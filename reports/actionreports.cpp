@@ -43,7 +43,7 @@ QSqlQuery selectRows(Database& db, ActionSelection selection, bool allZones, con
     const ZoneCondition condition = zoneCondition(allZones, zone);
     const QString sql =
         QStringLiteral("SELECT Tree_ID,StreetNum,StreetName,Location,Species,DBH,") +
-        dateShown(QStringLiteral("Date_Evaluated")) +
+        dateShown(db, QStringLiteral("Date_Evaluated")) +
         QStringLiteral(",Hazard_Rating,CorrectiveActions,Note,'' AS Completed,RiskZone FROM _Archived_SurveyData WHERE ") +
         (selection == ActionSelection::AnyAction ? QStringLiteral("(trim(CorrectiveActions) <> '')")
                                                  : QStringLiteral("(Report_Flag = 1)")) +

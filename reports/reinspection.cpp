@@ -25,7 +25,6 @@ const QString Titles =
 
 // The reinspection year of a record as a number, or NULL when the field
 // holds no year (a two-digit year is 1930 to 2029).
-const QString YearOfRecord = yearOfText(QStringLiteral("ReinspectYear"));
 
 // A report reads much of the table: one pass over it and one sort are faster
 // than fetching every row through an index, so the terms that could use an
@@ -107,11 +106,11 @@ RowStore selectReinspectionTrees(Database& db, const ReinspectionOptions& option
     const ZoneCondition zone = zoneCondition(options.allZones, options.zone);
     // The due month decides the quarter; the month and day of the evaluation
     // in the reinspection year always fall in the quarter of that month.
-    const QString month = monthOfDate(QStringLiteral("Date_Evaluated"));
+    const QString month = monthOfDate(db, QStringLiteral("Date_Evaluated"));
     const QString sql =
         QStringLiteral("SELECT Tree_ID,RiskZone,StreetNum,StreetName,Location,Species,DBH,") +
-        dateShown(QStringLiteral("Date_Evaluated")) + QStringLiteral(",Hazard_Rating FROM _Archived_SurveyData WHERE ") +
-        zone.sql + QStringLiteral(" AND ") + YearOfRecord +
+        dateShown(db, QStringLiteral("Date_Evaluated")) + QStringLiteral(",Hazard_Rating FROM _Archived_SurveyData WHERE ") +
+        zone.sql + QStringLiteral(" AND ") + yearOfText(db, QStringLiteral("ReinspectYear")) +
         QStringLiteral(" = ? AND ((? AND %1 BETWEEN 1 AND 3)"
                        " OR (? AND %1 BETWEEN 4 AND 6)"
                        " OR (? AND %1 BETWEEN 7 AND 9)"

@@ -168,6 +168,17 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
 
 std::unique_ptr<Database> Database::open(const QString& path, int busyTimeoutMs)
 {
+    // A job on another thread opens its own connection by the path of the
+    // window's one, which for a server database is its URI.
+    if (isServerDatabaseUri(path)) {
+        DatabaseTarget target;
+        try {
+            target = parseDatabaseTarget(path);
+        } catch (const InputError& refused) {
+            throw DbError(refused.userText());
+        }
+        return openServer(target, busyTimeoutMs);
+    }
     return connect(path, false, busyTimeoutMs);
 }
 
@@ -429,9 +440,9 @@ QString holdsExactly(const QString& column)
     return column + QStringLiteral(" IS ? COLLATE BINARY");
 }
 
-QString hiddenRowKey()
+QString hiddenRowKey(const Database& db)
 {
-    return QStringLiteral("rowid");
+    return db.isServer() ? QStringLiteral("ctid") : QStringLiteral("rowid");
 }
 
 bool isDatabaseLocked(const DbError& error)

@@ -40,7 +40,9 @@ class Database {
 public:
     using Engine = DatabaseTarget::Engine;
 
-    // Opens an existing database file for reading and writing; never creates one.
+    // Opens an existing database file for reading and writing; never creates
+    // one. A postgresql:// URI (path() of a server database) connects to the
+    // server instead, as openServer does.
     static std::unique_ptr<Database> open(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
     // Creates a new, empty database file; fails when the file exists.
     static std::unique_ptr<Database> create(const QString& path);
@@ -154,7 +156,11 @@ bool isPlainIdentifier(const QString& name);
 QString holdsExactly(const QString& column);
 
 // The engine's own key of a row, for a table without a key column of its own.
-QString hiddenRowKey();
+// On the server it is the row's place (ctid), which an update of the row
+// changes: good for reading a row and changing it again at once, where a
+// change by someone else in between then finds no row, and for the order
+// rows of a list that is only added to were entered in.
+QString hiddenRowKey(const Database& db);
 
 // True when the failure is another connection holding the database (a
 // write lock kept longer than the wait).

@@ -1,6 +1,7 @@
 #include "store/referencelists.h"
 
 #include "store/database.h"
+#include "store/sqlforms.h"
 
 #include <map>
 
@@ -27,7 +28,7 @@ ListSource listSource(ReferenceList list)
                 "SELECT MIN(Surveyor) FROM _Archived_SurveyData WHERE Surveyor>''",
                 "SELECT MIN(Surveyor) FROM _Archived_SurveyData WHERE Surveyor>?"};
     case ReferenceList::Streets:
-        return {"SELECT rowid, StreetName FROM _Streets_Master ORDER BY StreetName, rowid",
+        return {"SELECT 0, StreetName FROM _Streets_Master ORDER BY StreetName",
                 "SELECT MIN(StreetName) FROM _Archived_SurveyData WHERE StreetName>''",
                 "SELECT MIN(StreetName) FROM _Archived_SurveyData WHERE StreetName>?"};
     case ReferenceList::Species:
@@ -81,7 +82,7 @@ QStringList readReferenceNames(Database& db, ReferenceList list)
 QStringList readHandheldStreetNames(Database& db)
 {
     QStringList names;
-    QSqlQuery query = db.query(QStringLiteral("SELECT StreetName FROM Streets_PDA ORDER BY StreetName, rowid"));
+    QSqlQuery query = db.query(QStringLiteral("SELECT StreetName FROM Streets_PDA ORDER BY StreetName"));
     while (query.next())
         names << query.value(0).toString();
     return names;
@@ -115,7 +116,7 @@ QStringList readReferenceList(Database& db, ReferenceList list)
 QStringList readRiskZonesAsAdded(Database& db)
 {
     QStringList names;
-    QSqlQuery query = db.query(QStringLiteral("SELECT Description FROM RiskZone ORDER BY rowid"));
+    QSqlQuery query = db.query(QStringLiteral("SELECT Description FROM RiskZone ORDER BY ID"));
     while (query.next())
         names << nameOf(query.value(0));
     return names;
@@ -125,7 +126,7 @@ std::vector<RiskRatingRow> readRiskRatingRows(Database& db, int question)
 {
     std::vector<RiskRatingRow> rows;
     QSqlQuery query = db.query(QStringLiteral("SELECT Risk_Order, Description FROM Risk_Rating "
-                                              "WHERE Risk_Question_Num=? ORDER BY Risk_Order, rowid"),
+                                              "WHERE Risk_Question_Num=? ORDER BY Risk_Order, %1").arg(entryOrder(db)),
                                {question});
     while (query.next())
         rows.push_back({query.value(0).toLongLong(), query.value(1).toString()});

@@ -4,8 +4,15 @@
 
 namespace kolva {
 
-QString yearOfText(const QString& column)
+QString yearOfText(const Database& db, const QString& column)
 {
+    if (db.isServer()) {
+        const QString text = QStringLiteral("btrim(CAST(%1 AS TEXT))").arg(column);
+        return QStringLiteral("(CASE WHEN %1 ~ '^[0-9]{4}$' THEN CAST(%1 AS INTEGER)"
+                              " WHEN %1 ~ '^[0-9]{2}$' THEN CAST(%1 AS INTEGER)"
+                              " + CASE WHEN CAST(%1 AS INTEGER) < 30 THEN 2000 ELSE 1900 END END)")
+            .arg(text);
+    }
     const QString text = QStringLiteral("trim(%1)").arg(column);
     return QStringLiteral("(CASE WHEN %1 GLOB '[0-9][0-9][0-9][0-9]' THEN CAST(%1 AS INTEGER)"
                           " WHEN %1 GLOB '[0-9][0-9]' THEN CAST(%1 AS INTEGER)"
@@ -13,20 +20,23 @@ QString yearOfText(const QString& column)
         .arg(text);
 }
 
-QString monthOfDate(const QString& column)
+QString monthOfDate(const Database&, const QString& column)
 {
-    // Dates are stored as "yyyy-MM-dd" or "yyyy-MM-dd hh:mm:ss".
+    // Dates are stored as "yyyy-MM-dd" or "yyyy-MM-dd hh:mm:ss" on both
+    // engines (the server keeps them as checked text too).
     return QStringLiteral("CAST(substr(%1,6,2) AS INTEGER)").arg(column);
 }
 
-QString dateShown(const QString& column)
+QString dateShown(const Database& db, const QString& column)
 {
+    if (db.isServer())
+        return QStringLiteral("(substr(%1,6,2)||'/'||substr(%1,9,2)||'/'||substr(%1,1,4))").arg(column);
     return QStringLiteral("strftime('%m/%d/%Y',%1)").arg(column);
 }
 
-QString entryOrder()
+QString entryOrder(const Database& db)
 {
-    return hiddenRowKey();
+    return hiddenRowKey(db);
 }
 
 } // namespace kolva

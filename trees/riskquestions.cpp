@@ -29,7 +29,7 @@ RiskQuestionTable readRiskQuestionTable(Database& db)
 {
     RiskQuestionTable table;
     QSqlQuery query = db.query(QStringLiteral("SELECT Risk_Question_Num,Risk_Order,Description,%1 FROM Risk_Rating")
-                                   .arg(hiddenRowKey()));
+                                   .arg(hiddenRowKey(db)));
     while (query.next()) {
         bool numberOk = false, orderOk = false;
         const int number = query.value(0).toInt(&numberOk);
@@ -107,7 +107,7 @@ QStringList changedRows(const RiskQuestionTable& read, const RiskQuestionTable& 
 bool writeEditedRows(Database& db, const RiskQuestionTable& read, const RiskQuestions& edited)
 {
     Transaction transaction(db);
-    const QString key = hiddenRowKey();
+    const QString key = hiddenRowKey(db);
     // A box without a row gets one only while no other has been added for it.
     QSqlQuery insert = db.prepare(QStringLiteral(
         "INSERT INTO Risk_Rating (Risk_Question_Num,Risk_Order,Description) SELECT ?,?,? WHERE NOT EXISTS "

@@ -1,5 +1,6 @@
 #include "store/database.h"
 #include "store/sqlforms.h"
+#include "tests/support/serverdatabase.h"
 
 #include <QTemporaryDir>
 
@@ -13,18 +14,24 @@ class SqlFormsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        db = Database::create(dir.filePath("t.db"));
-        db->exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+        if (test::onServer()) {
+            server = std::make_unique<test::ServerTestDatabase>();
+            db = Database::open(server->uri());
+        } else {
+            db = Database::create(dir.filePath("t.db"));
+        }
+        db->exec("CREATE TABLE t (v TEXT)");
     }
     // What the expression made by form gives for value stored in a column.
-    QVariant of(QString (*form)(const QString&), const QVariant& value)
+    QVariant of(QString (*form)(const Database&, const QString&), const QVariant& value)
     {
         db->exec("DELETE FROM t");
         db->exec("INSERT INTO t (v) VALUES (?)", {value});
-        return db->scalar("SELECT " + form("v") + " FROM t");
+        return db->scalar("SELECT " + form(*db, "v") + " FROM t");
     }
 
     QTemporaryDir dir;
+    std::unique_ptr<test::ServerTestDatabase> server;
     std::unique_ptr<Database> db;
 };
 
@@ -69,7 +76,7 @@ TEST_F(SqlFormsTest, EntryOrderIsTheOrderRowsWereAdded)
     db->exec("CREATE TABLE zones (name TEXT)");
     for (const char* name : {"Zeta", "Alpha", "Mid"})
         db->exec("INSERT INTO zones (name) VALUES (?)", {QString::fromLatin1(name)});
-    QSqlQuery q = db->query("SELECT name FROM zones ORDER BY " + entryOrder());
+    QSqlQuery q = db->query("SELECT name FROM zones ORDER BY " + entryOrder(*db));
     QStringList names;
     while (q.next())
         names << q.value(0).toString();

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Starts or stops a throwaway PostgreSQL cluster for the tests of the server
 # database: its own folder, listening only on a socket in that folder, every
-# local connection trusted, the superuser "kolva".
+# local connection trusted, the superuser "kolva". Nothing is flushed to
+# the disk: the cluster lives only as long as one test run.
 #
 #   pgcluster.sh start FOLDER    (an earlier cluster in FOLDER is stopped and wiped)
 #   pgcluster.sh stop FOLDER
@@ -36,7 +37,7 @@ start)
   $as "$bin/initdb" -D "$folder/data" -U kolva --auth=trust -E UTF8 --locale=C.UTF-8 >"$folder/initdb.log" 2>&1 ||
     { cat "$folder/initdb.log" >&2; exit 1; }
   $as "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w \
-    -o "-c listen_addresses= -k $folder/socket" start >/dev/null ||
+    -o "-c listen_addresses= -k $folder/socket -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" start >/dev/null ||
     { cat "$folder/server.log" >&2; exit 1; }
   echo "postgresql:///postgres?host=$folder/socket&user=kolva"
   ;;

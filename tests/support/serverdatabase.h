@@ -1,7 +1,7 @@
 #pragma once
 // A database of its own on the throwaway PostgreSQL server the tests start
 // (tests/support/pgcluster.sh; KOLVA_TEST_PG_URI names its maintenance
-// database), made empty and dropped at the end.
+// database), dropped at the end.
 
 #include "store/database.h"
 
@@ -13,8 +13,13 @@ namespace kolva::test {
 
 class ServerTestDatabase {
 public:
+    // Empty: a database as an administrator makes it for KOLVA. Kolva: a
+    // KOLVA database with the schema and the supplied lists, copied from one
+    // made once per test process.
+    enum class Content { Empty, Kolva };
+
     // Throws DbError when the server cannot be reached or the database made.
-    ServerTestDatabase();
+    explicit ServerTestDatabase(Content content = Content::Empty);
     ~ServerTestDatabase();
     ServerTestDatabase(const ServerTestDatabase&) = delete;
     ServerTestDatabase& operator=(const ServerTestDatabase&) = delete;
@@ -30,4 +35,16 @@ private:
     QString uri_;
 };
 
+// True when this run keeps the tests' databases on the test server
+// (KOLVA_TEST_ENGINE=postgresql, set by kolva_add_test's BOTH_ENGINES runs).
+bool onServer();
+
 } // namespace kolva::test
+
+// For a test of the SQLite file itself (its bytes, its path, its locks): the
+// server run of the test executable skips it.
+#define KOLVA_SQLITE_FILE_ONLY()                                                                                   \
+    do {                                                                                                           \
+        if (::kolva::test::onServer())                                                                             \
+            GTEST_SKIP() << "a test of the SQLite file";                                                           \
+    } while (false)

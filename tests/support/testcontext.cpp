@@ -84,7 +84,11 @@ QString TempSettings::path() const
     return fileName();
 }
 
-TestContext::TestContext() : db(openKolvaDatabase(dir.databasePath())) {}
+TestContext::TestContext()
+    : server(onServer() ? std::make_unique<ServerTestDatabase>(ServerTestDatabase::Content::Kolva) : nullptr),
+      db(openKolvaDatabase(databasePath()))
+{
+}
 
 TestContext::~TestContext() = default;
 

@@ -7,6 +7,7 @@
 #include "store/database.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scriptedprompter.h"
+#include "tests/support/serverdatabase.h"
 
 #include <QTemporaryDir>
 
@@ -49,13 +50,19 @@ void makeDatabaseOfVersion(const QString& path, int version);
 // The folder of the test data files (tests/data).
 QString testDataPath(const QString& name);
 
+// What a window test is given. Its database is the supplied KOLVA.MDB in
+// dir, or in a server run (onServer()) a fresh KOLVA database of its own on
+// the test server; dir holds the file either way.
 class TestContext {
 public:
     TestContext();
     ~TestContext();
 
     TempProgramDir dir;
+    std::unique_ptr<ServerTestDatabase> server;
     std::unique_ptr<Database> db;
+    // The database as the program is told it: the file's path or the URI.
+    QString databasePath() const { return server ? server->uri() : dir.databasePath(); }
     ScriptedPrompter prompter;
     FakeShell shell;
     FakeDrives drives;
