@@ -356,7 +356,7 @@ void Converter::copyTable(AccessFile& access, Database& db, TableCopy& copy, Con
             idIndex = copy.columns[i].accessIndex;
     }
     db.exec(QStringLiteral("DELETE FROM %1").arg(table));
-    RowWriter insert(db, table, names);
+    BatchInsert insert(db, table, names);
 
     ValueDigest digest;
     qint64 row = 0;
@@ -620,7 +620,7 @@ void Converter::copyFileTable(Database& file, Database& server, TableCopy& copy,
     counts.read = file.scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toLongLong();
     progress_.beginStage(QStringLiteral("Copying %1").arg(counts.label.toLower()), counts.read);
     server.exec(QStringLiteral("DELETE FROM %1").arg(table));
-    RowWriter insert(server, table, names);
+    BatchInsert insert(server, table, names);
     ValueDigest digest;
     QSqlQuery read = file.query(
         QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(names.join(QStringLiteral(", ")), table, writtenOrder(file)));

@@ -151,7 +151,7 @@ ReadSnapshot::~ReadSnapshot()
     }
 }
 
-RowWriter::RowWriter(Database& db, const QString& table, const QStringList& columns)
+BatchInsert::BatchInsert(Database& db, const QString& table, const QStringList& columns)
     : db_(db), table_(table), columns_(columns)
 {
     checkIdentifier(table);
@@ -163,7 +163,7 @@ RowWriter::RowWriter(Database& db, const QString& table, const QStringList& colu
         rowsPerStatement_ = std::clamp(int(16000 / columns.size()), 1, 250);
 }
 
-QString RowWriter::statement(int rows) const
+QString BatchInsert::statement(int rows) const
 {
     QStringList marks(columns_.size(), QStringLiteral("?"));
     const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
@@ -172,7 +172,7 @@ QString RowWriter::statement(int rows) const
         .arg(table_, columns_.join(QStringLiteral(", ")), rowsText.join(QStringLiteral(", ")));
 }
 
-void RowWriter::write()
+void BatchInsert::write()
 {
     if (pendingRows_ == 0)
         return;
@@ -197,14 +197,14 @@ void RowWriter::write()
     pending_.clear();
 }
 
-void RowWriter::add(const QVariantList& row)
+void BatchInsert::add(const QVariantList& row)
 {
     pending_.append(row);
     if (++pendingRows_ == rowsPerStatement_)
         write();
 }
 
-void RowWriter::finish()
+void BatchInsert::finish()
 {
     write();
     if (fullPrepared_)

@@ -65,9 +65,9 @@ private:
 // database many rows a statement, so that a far server is not asked once a
 // row. A row may be written only at a later add() or at finish(), which
 // throw DbError when a statement is refused.
-class RowWriter {
+class BatchInsert {
 public:
-    RowWriter(Database& db, const QString& table, const QStringList& columns);
+    BatchInsert(Database& db, const QString& table, const QStringList& columns);
     void add(const QVariantList& row);
     void finish();
     // After a failure: the rows the refused statement wrote, counted from 1.
