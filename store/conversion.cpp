@@ -584,7 +584,18 @@ void Converter::finishOnServer(Database& db, Transaction& transaction, const QHa
     progress_.setCancellable(false);
     progress_.beginStage(QStringLiteral("Saving the new database"), 0);
     testStop("committing");
-    transaction.commit();
+    try {
+        transaction.commit();
+    } catch (const DbError& error) {
+        // The server either saved all of it or none; which, a lost
+        // connection does not tell.
+        throw ConversionFailed(
+            QStringLiteral("The conversion of\n%1\nfailed while the server saved it: %2\n\nThe server saves all of "
+                           "it or nothing: if the database %3 holds KOLVA tables now, the conversion is complete; if "
+                           "not, nothing was written to it and the conversion can be run again. %4 has not been "
+                           "changed.")
+                .arg(native(request_.accessPath), error.message(), serverName_, native(request_.accessPath)));
+    }
     if (const QString failure = log.commit(); !failure.isEmpty())
         result_.notes.append(QStringLiteral("The conversion log %1 could not be written: %2")
                                  .arg(QDir::toNativeSeparators(result_.logPath), failure));

@@ -13,7 +13,11 @@
 #include <QProcessEnvironment>
 #include <QSqlQuery>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace kolva;
 using namespace kolva::test;
@@ -134,6 +138,36 @@ TEST_F(ConvertOntoServer, ARunKilledBeforeTheEndLeavesNothingOnTheServer)
     const ProgramRun again = kolva({"convert", access, server->uri()});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_EQ(openKolvaDatabase(server->uri())->scalar("SELECT COUNT(*) FROM _Archived_SurveyData").toInt(), 5);
+}
+
+TEST_F(ConvertOntoServer, AConnectionLostBeforeTheServerSavedItIsSaidAndNothingIsLeft)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KOLVA_TEST_CONVERSION_STOP_AT", "committing");
+    process.setProcessEnvironment(env);
+    process.start(program, {"convert", access, server->uri()});
+    ASSERT_TRUE(process.waitForStarted());
+    // Stopped just before the commit: its connection is ended by the server.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            stat.close();
+            return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") T ");
+        },
+        60000));
+    auto admin = Database::openServer(parseDatabaseTarget(server->uri()));
+    EXPECT_EQ(admin->scalar("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = "
+                            "current_database() AND state = 'idle in transaction' AND pid <> pg_backend_pid()")
+                  .toInt(),
+              1);
+    admin.reset();
+    ::kill(pid_t(process.processId()), SIGCONT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("failed while the server saved it")) << err.toStdString();
+    EXPECT_EQ(tableCount(server->uri()), 0);
 }
 
 } // namespace
