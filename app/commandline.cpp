@@ -31,7 +31,8 @@ const char* const generalHelp = R"HELP(Usage: kolva [--database FILE]
   or:  kolva --version
 
 Without a command, KOLVA starts its windows on the database beside the
-program (or on FILE). With a command it does that one job without any window
+program (or on FILE: a database file, or a postgresql:// URI naming a
+database on a PostgreSQL server). With a command it does that one job without any window
 or display, prints what it did, and ends.
 
 Commands ("kolva help COMMAND" or "kolva COMMAND --help" tells more of each,
@@ -43,11 +44,14 @@ with examples):
   export-csv   write the survey records of a period to a CSV file
   export-gis   write the survey records of a period as points for GIS
   convert      convert a KOLVA.MDB of an earlier version (an Access file)
-               into a KOLVA database
+               into a KOLVA database, or copy a database onto a server
   help         tell the options of a command, with examples
 
 Every command takes:
-  --database FILE   work on FILE instead of KOLVA.MDB beside the program
+  --database FILE   work on FILE instead of KOLVA.MDB beside the program;
+                    FILE may be a database file or a postgresql:// URI
+                    (postgresql://kolva@dbhost/kolva; never a password in
+                    it: ~/.pgpass holds that)
   --wait SECONDS    how long to wait for another KOLVA that holds the
                     database (or converts the file)
   -q, --quiet       print nothing when the job is done (for cron); what went
@@ -61,13 +65,15 @@ nothing was written.
 
 Options:
   --database FILE   start the windows on FILE instead of KOLVA.MDB beside
-                    the program
+                    the program: a database file or a postgresql:// URI
   -h, --help        show this help
   -v, --version     show the version of KOLVA
 )HELP";
 
 const char* const convertHelp = R"HELP(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE] [--wait SECONDS]
                      [--quiet]
+  or:  kolva convert SOURCE postgresql://[USER@]HOST[:PORT]/DBNAME
+                     [--wait SECONDS] [--quiet]
 
 Converts a KOLVA.MDB of an earlier version of KOLVA (a Microsoft Access
 database) into a KOLVA database. The Access file is only read. Every table of
@@ -80,28 +86,42 @@ exists is never replaced) and the Access file stays as it is. Without
 ACCESS.MDB the database given by --database, or KOLVA.MDB beside the program,
 is converted.
 
+Moving an office onto a PostgreSQL server: the target is a postgresql:// URI
+naming a database that holds no KOLVA table (a new, empty database); one
+that holds any is refused, and nothing is written to it. SOURCE is an Access
+KOLVA.MDB of an earlier version, or a KOLVA database file of this version
+(one of an earlier version is refused: open it with KOLVA once, which brings
+it up to date, then copy it). SOURCE is only read and stays as it is. The
+schema and every row go to the server in one transaction: on any failure, or
+when the connection is lost, the server database is left without anything
+of KOLVA's. The URI never carries a password: libpq takes it from ~/.pgpass
+(or the file PGPASSFILE names, or a service file).
+
 The count of each table is printed and written to NEW.MDB.conversion.log
-beside the new database. On any failure nothing is changed and the reason is
-printed on standard error; the exit status is then 1. A file that is a
-SQLite database already (converted before) is left as it is; the exit
-status is then 3.
+beside the new database (SOURCE.conversion.log beside SOURCE for a server).
+On any failure nothing is changed and the reason is printed on standard
+error; the exit status is then 1. A file that is a SQLite database already
+(converted before) is left as it is when the target is a file or none (a
+copy of the file does that job); the exit status is then 3.
 
 Only one conversion of a file runs at a time: while another one runs, this
 one fails at once, or with --wait waits for it to end (and then finds the
 file converted).
 
 Exit status: 0 done; 1 the conversion failed; 2 wrong command line; 3 the
-file is converted already.
+file is converted already, or the database to convert is on a server.
 
 Examples:
   kolva convert
   kolva convert /srv/kolva/KOLVA.MDB
   kolva convert old/KOLVA.MDB /srv/kolva/KOLVA.MDB
+  kolva convert /srv/kolva/KOLVA.MDB postgresql://kolva@dbhost/kolva
 
 Options:
   --database FILE   the database to convert when ACCESS.MDB is not given
   --wait SECONDS    how long to wait for another conversion of the file to
-                    end (default: not at all)
+                    end (default: not at all); onto a server also how long
+                    to wait for another program's lock (default: 5 seconds)
   -q, --quiet       print nothing when the conversion is done
   -h, --help        show this help
 )HELP";
@@ -146,6 +166,25 @@ int convertCommand(const QStringList& arguments, const QString& programDir)
     ConversionRequest request;
     request.accessPath = !paths.isEmpty() ? paths[0] : options.databasePath(programDir);
     request.targetPath = paths.size() > 1 ? paths[1] : QString();
+    if (isServerDatabaseUri(request.accessPath)) {
+        // Said without the password a URI might carry.
+        QString shown;
+        try {
+            shown = parseDatabaseTarget(request.accessPath).displayName();
+        } catch (const InputError& refused) {
+            wrongUsage(refused.userText());
+        }
+        throw CommandEnd(NothingToDo, QStringLiteral("The database %1 is on a server: there is nothing to convert. "
+                                                     "Nothing was changed.")
+                                          .arg(shown));
+    }
+    if (isServerDatabaseUri(request.targetPath)) {
+        try {
+            parseDatabaseTarget(request.targetPath);
+        } catch (const InputError& refused) {
+            wrongUsage(refused.userText());
+        }
+    }
     request.now = QDateTime::currentDateTime();
     request.user = operatingSystemUser();
     // --wait: for another conversion of the file to end.
@@ -162,7 +201,11 @@ int convertCommand(const QStringList& arguments, const QString& programDir)
     } catch (const ConversionFailed& failed) {
         fail(failed.message());
     } catch (const ConversionCancelled&) {
-        fail(QStringLiteral("The conversion was stopped. The Access database has not been changed."));
+        QString stopped = QStringLiteral("The conversion was stopped. The Access database has not been changed.");
+        if (isServerDatabaseUri(request.targetPath))
+            stopped += QStringLiteral(" Nothing was written to the database %1.")
+                           .arg(parseDatabaseTarget(request.targetPath).displayName());
+        fail(stopped);
     }
 }
 

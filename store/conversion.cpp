@@ -1,4 +1,5 @@
 #include "store/conversion.h"
+#include "store/conversionserver.h"
 #include "store/safefile.h"
 
 #include "platform/jobprogress.h"
@@ -49,6 +50,13 @@ constexpr ModelTable dataModelTables[] = {
     {"_tblCorrAction", "Corrective actions"},
     {"_tblCosts", "Cost table"},
 };
+// The tables a KOLVA file has beyond the data model, copied with it onto a
+// server.
+constexpr ModelTable fileTables[] = {
+    {"_Survey_History", "Survey record history"},
+    {"_Imported_Files", "Imported card files"},
+    {"_tblMobilization", "Mobilization cost"},
+};
 // Made afresh by the cost summary each time: nothing in it to keep.
 constexpr const char* scratchTables[] = {"_tmp_Cost_Report"};
 
@@ -66,21 +74,40 @@ QString native(const QString& path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
+// A database as a message names it: a file's full path, a server's URI.
+QString shownDatabase(const QString& pathOrUri)
+{
+    return isServerDatabaseUri(pathOrUri) ? pathOrUri : native(pathOrUri);
+}
+
+// Column names as the schema writes them; the server gives them in lower case.
+bool sameName(const QString& name, const char* schemaName)
+{
+    return name.compare(QLatin1String(schemaName), Qt::CaseInsensitive) == 0;
+}
+
+int indexOfName(const QStringList& names, const char* schemaName)
+{
+    for (int i = 0; i < names.size(); ++i) {
+        if (sameName(names[i], schemaName))
+            return i;
+    }
+    return -1;
+}
+
 QList<TargetColumn> targetColumns(Database& db, const QString& table)
 {
     QList<TargetColumn> columns;
-    QSqlQuery q = db.query(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"), {table});
-    while (q.next()) {
+    for (const TableColumn& found : tableColumns(db, table)) {
         TargetColumn column;
-        column.name = q.value(0).toString();
-        const QString type = q.value(1).toString().toUpper();
-        if (column.name == QLatin1String("Date_Evaluated") || column.name == QLatin1String("Date_Added"))
+        column.name = found.name;
+        if (sameName(column.name, "Date_Evaluated") || sameName(column.name, "Date_Added"))
             column.kind = StoredKind::Date;
-        else if (column.name == QLatin1String("Report_Flag") || column.name == QLatin1String("SendToPDA"))
+        else if (sameName(column.name, "Report_Flag") || sameName(column.name, "SendToPDA"))
             column.kind = StoredKind::Flag;
-        else if (type == QLatin1String("INTEGER"))
+        else if (found.type == ColumnType::Integer)
             column.kind = StoredKind::Integer;
-        else if (type == QLatin1String("REAL"))
+        else if (found.type == ColumnType::Real)
             column.kind = StoredKind::Real;
         columns.append(column);
     }
@@ -99,7 +126,9 @@ public:
         }
         switch (value.typeId()) {
         case QMetaType::LongLong:
+        case QMetaType::ULongLong: // the server's BIGINT when not negative
         case QMetaType::Int:
+        case QMetaType::Short:
         case QMetaType::Bool: {
             const qint64 n = value.toLongLong();
             mix("I", 1);
@@ -110,6 +139,13 @@ public:
             const double d = value.toDouble();
             mix("R", 1);
             mix(&d, sizeof d);
+            break;
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            mix("B", 1);
+            mix(bytes.constData(), size_t(bytes.size()));
+            mix("|", 1);
             break;
         }
         default: {
@@ -176,9 +212,15 @@ public:
 private:
     [[noreturn]] void failed(const QString& what) const
     {
-        throw ConversionFailed(QStringLiteral("The conversion of the Access database\n%1\nfailed: %2\n\n"
-                                              "The Access file has not been changed.")
-                                   .arg(native(request_.accessPath), what));
+        QString text = result_.fromKolvaFile
+                           ? QStringLiteral("The copy of the database\n%1\nfailed: %2\n\nThe database file has not "
+                                            "been changed.")
+                           : QStringLiteral("The conversion of the Access database\n%1\nfailed: %2\n\n"
+                                            "The Access file has not been changed.");
+        text = text.arg(native(request_.accessPath), what);
+        if (!serverName_.isEmpty())
+            text += QStringLiteral(" Nothing was written to the database %1.").arg(serverName_);
+        throw ConversionFailed(text);
     }
     void checkCancel() const
     {
@@ -198,6 +240,17 @@ private:
     void copyTable(AccessFile& access, Database& db, TableCopy& copy, ConvertedTable& counts);
     void checkTable(Database& db, const TableCopy& copy, const ConvertedTable& counts);
     QString logText() const;
+    // Opens the log at result_.logPath with the earlier lines and this
+    // conversion's; the caller commits it once the new database is saved.
+    void writeLog(SafeFileWriter& log);
+
+    // Onto a server database.
+    std::unique_ptr<Database> openServer();
+    void prepareServer(Database& db);
+    ConversionResult accessToServer(AccessFile& access);
+    ConversionResult kolvaFileToServer(const QString& path);
+    void copyFileTable(Database& file, Database& server, TableCopy& copy, ConvertedTable& counts);
+    void finishOnServer(Database& db, Transaction& transaction, const QHash<QString, qint64>& keysGiven);
     void putInPlace(const QString& accessPath, const QString& temp);
     void keepOwnership(int fd, const struct stat& access);
 
@@ -207,6 +260,9 @@ private:
     std::vector<TableCopy> copies_;
     QHash<QString, int> noteCounts_;
     QString accessFormat_;
+    // A server database: its URI (without a password) and how to reach it.
+    QString serverName_;
+    DatabaseTarget server_;
 };
 
 void Converter::planTables(AccessFile& access, Database& db)
@@ -293,17 +349,14 @@ void Converter::copyTable(AccessFile& access, Database& db, TableCopy& copy, Con
 
     // The columns named by our own schema, never by the Access file.
     QStringList names;
-    QStringList marks;
     int idIndex = -1;
     for (int i = 0; i < copy.columns.size(); ++i) {
         names << copy.columns[i].name;
-        marks << QStringLiteral("?");
-        if (copy.columns[i].name == QLatin1String("ID"))
+        if (sameName(copy.columns[i].name, "ID"))
             idIndex = copy.columns[i].accessIndex;
     }
     db.exec(QStringLiteral("DELETE FROM %1").arg(table));
-    QSqlQuery insert = db.prepare(
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    BatchInsert insert(db, table, names);
 
     ValueDigest digest;
     qint64 row = 0;
@@ -331,16 +384,23 @@ void Converter::copyTable(AccessFile& access, Database& db, TableCopy& copy, Con
             }
         }
     };
+    const auto refused = [&](const DbError& error, const QVariantList& accessRow) {
+        // Rows go to a server many at a time: the statement's rows are named.
+        const QString which = insert.rowsPerStatement() == 1 && !accessRow.isEmpty()
+                                  ? whichRow(accessRow)
+                                  : QStringLiteral("one of the rows %1 to %2")
+                                        .arg(insert.firstRowOfStatement())
+                                        .arg(insert.lastRowOfStatement());
+        failed(QStringLiteral("%1 of the table %2 could not be written to the new database: %3")
+                   .arg(which, copy.accessName, error.message()));
+    };
     const auto write = [&](const QVariantList& accessRow) {
-        for (int i = 0; i < values.size(); ++i) {
-            insert.bindValue(i, values[i]);
+        for (int i = 0; i < values.size(); ++i)
             digest.add(values[i]);
-        }
         try {
-            Database::run(insert);
+            insert.add(values);
         } catch (const DbError& error) {
-            failed(QStringLiteral("%1 of the table %2 could not be written to the new database: %3")
-                       .arg(whichRow(accessRow), copy.accessName, error.message()));
+            refused(error, accessRow);
         }
     };
 
@@ -350,8 +410,8 @@ void Converter::copyTable(AccessFile& access, Database& db, TableCopy& copy, Con
         std::vector<QVariantList> streets;
         std::vector<QVariantList> sources;
         QHash<QString, size_t> byName;
-        const int nameAt = static_cast<int>(names.indexOf(QStringLiteral("StreetName")));
-        const int flagAt = static_cast<int>(names.indexOf(QStringLiteral("SendToPDA")));
+        const int nameAt = indexOfName(names, "StreetName");
+        const int flagAt = indexOfName(names, "SendToPDA");
         access.readRows(copy.accessName, [&](const QVariantList& accessRow) {
             convertRow(accessRow);
             const QString key = nameAt >= 0 && !values[nameAt].isNull() ? values[nameAt].toString().toCaseFolded()
@@ -388,7 +448,11 @@ void Converter::copyTable(AccessFile& access, Database& db, TableCopy& copy, Con
             }
         });
     }
-    insert.finish();
+    try {
+        insert.finish();
+    } catch (const DbError& error) {
+        refused(error, {});
+    }
     progress_.advance(counts.read);
     copy.digest = digest.value();
     counts.written = db.scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toLongLong();
@@ -414,13 +478,15 @@ void Converter::checkTable(Database& db, const TableCopy& copy, const ConvertedT
     QStringList names;
     for (const TargetColumn& column : copy.columns)
         names << column.name;
-    QSqlQuery q = db.query(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(names.join(QStringLiteral(", ")), counts.table));
+    QSqlQuery q = db.query(
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(names.join(QStringLiteral(", ")), counts.table, writtenOrder(db)));
     ValueDigest digest;
     qint64 rows = 0;
     const int n = static_cast<int>(names.size());
     while (q.next()) {
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
             digest.add(q.value(i));
+        }
         if ((++rows & 1023) == 0)
             progress_.advance(rows);
     }
@@ -431,10 +497,16 @@ void Converter::checkTable(Database& db, const TableCopy& copy, const ConvertedT
 QString Converter::logText() const
 {
     QString text;
-    text += QStringLiteral("KOLVA conversion of an Access database, %1, by %2\n")
-                .arg(toDbDateTime(request_.now), request_.user);
-    text += QStringLiteral("Access file: %1 (%2)\n").arg(native(request_.accessPath), accessFormat_);
-    text += QStringLiteral("New database: %1\n").arg(native(result_.databasePath));
+    if (result_.fromKolvaFile) {
+        text += QStringLiteral("KOLVA copy of a database file onto a server, %1, by %2\n")
+                    .arg(toDbDateTime(request_.now), request_.user);
+        text += QStringLiteral("Database file: %1 (%2)\n").arg(native(request_.accessPath), accessFormat_);
+    } else {
+        text += QStringLiteral("KOLVA conversion of an Access database, %1, by %2\n")
+                    .arg(toDbDateTime(request_.now), request_.user);
+        text += QStringLiteral("Access file: %1 (%2)\n").arg(native(request_.accessPath), accessFormat_);
+    }
+    text += QStringLiteral("New database: %1\n").arg(shownDatabase(result_.databasePath));
     if (!result_.keptAccessPath.isEmpty())
         text += QStringLiteral("The Access file is kept as: %1\n").arg(native(result_.keptAccessPath));
     for (const QString& line : result_.countLines())
@@ -444,11 +516,270 @@ QString Converter::logText() const
     return text + QLatin1Char('\n');
 }
 
+void Converter::writeLog(SafeFileWriter& log)
+{
+    // Never read from or written through a link, a pipe or a device.
+    QString logFailure = log.open();
+    QByteArray earlier;
+    if (logFailure.isEmpty() && QFileInfo::exists(result_.logPath)) {
+        // The new lines go below the earlier ones, which are never lost.
+        QFile old(result_.logPath);
+        if (old.open(QIODevice::ReadOnly))
+            earlier = old.readAll();
+        if (old.error() != QFileDevice::NoError)
+            logFailure = QStringLiteral("the earlier log cannot be read: ") + old.errorString();
+    }
+    if (logFailure.isEmpty()) {
+        log.device().write(earlier);
+        log.device().write(logText().toUtf8());
+        logFailure = log.flush();
+    }
+    if (!logFailure.isEmpty())
+        failed(QStringLiteral("the conversion log %1 could not be written: %2")
+                   .arg(QDir::toNativeSeparators(result_.logPath), logFailure));
+}
+
+std::unique_ptr<Database> Converter::openServer()
+{
+    progress_.beginStage(QStringLiteral("Making the new database"), 0);
+    try {
+        return Database::openServer(server_, request_.lockWaitMs > 0 ? request_.lockWaitMs : DefaultBusyTimeoutMs);
+    } catch (const DbError& error) {
+        failed(QStringLiteral("the database %1 could not be opened: %2").arg(serverName_, error.message()));
+    }
+}
+
+void Converter::prepareServer(Database& db)
+{
+    // Under the lock of a program making the schema there: none can start
+    // making it while it is looked at, nor use it before the rows are in.
+    lockServerSchema(db);
+    const QStringList present = kolvaTablesPresent(db);
+    if (!present.isEmpty())
+        failed(QStringLiteral("the database %1 holds KOLVA tables already (%2). A conversion goes only into a "
+                              "database without them: give a new, empty database.")
+                   .arg(serverName_, present.join(QStringLiteral(", "))));
+    makeServerSchema(db);
+}
+
+// The checks, the sequences, the log; then the one commit that makes it all
+// appear at once.
+void Converter::finishOnServer(Database& db, Transaction& transaction, const QHash<QString, qint64>& keysGiven)
+{
+    testStop("copied");
+    checkCancel();
+    progress_.beginStage(QStringLiteral("Checking the new database"), 0);
+    for (const TableCopy& copy : copies_)
+        checkTable(db, copy, result_.tables[copy.index]);
+    for (ConvertedTable& counts : result_.tables) {
+        if (!counts.inAccessFile)
+            counts.written = db.scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(counts.table)).toLongLong();
+    }
+    setKeySequences(db, keysGiven);
+    checkCancel();
+    // Written first, so that a full disk shows while nothing is saved yet.
+    result_.logPath = QFileInfo(request_.accessPath).absoluteFilePath() + QStringLiteral(".conversion.log");
+    SafeFileWriter log(result_.logPath);
+    writeLog(log);
+    progress_.setCancellable(false);
+    progress_.beginStage(QStringLiteral("Saving the new database"), 0);
+    testStop("committing");
+    try {
+        transaction.commit();
+    } catch (const DbError& error) {
+        // The server either saved all of it or none; which, a lost
+        // connection does not tell.
+        throw ConversionFailed(
+            QStringLiteral("The conversion of\n%1\nfailed while the server saved it: %2\n\nThe server saves all of "
+                           "it or nothing: if the database %3 holds KOLVA tables now, the conversion is complete; if "
+                           "not, nothing was written to it and the conversion can be run again. %4 has not been "
+                           "changed.")
+                .arg(native(request_.accessPath), error.message(), serverName_, native(request_.accessPath)));
+    }
+    if (const QString failure = log.commit(); !failure.isEmpty())
+        result_.notes.append(QStringLiteral("The conversion log %1 could not be written: %2")
+                                 .arg(QDir::toNativeSeparators(result_.logPath), failure));
+}
+
+ConversionResult Converter::accessToServer(AccessFile& access)
+{
+    const std::unique_ptr<Database> db = openServer();
+    try {
+        Transaction transaction(*db);
+        prepareServer(*db);
+        planTables(access, *db);
+        for (TableCopy& copy : copies_) {
+            try {
+                copyTable(access, *db, copy, result_.tables[copy.index]);
+            } catch (const DbError& error) {
+                failed(QStringLiteral("the table %1 could not be copied: %2").arg(copy.accessName, error.message()));
+            }
+        }
+        finishOnServer(*db, transaction, {});
+    } catch (const DbError& error) {
+        failed(QStringLiteral("the new database could not be written: %1").arg(error.message()));
+    }
+    return result_;
+}
+
+void Converter::copyFileTable(Database& file, Database& server, TableCopy& copy, ConvertedTable& counts)
+{
+    const QString table = counts.table;
+    QStringList names;
+    for (const TargetColumn& column : copy.columns)
+        names << column.name;
+    counts.read = file.scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toLongLong();
+    progress_.beginStage(QStringLiteral("Copying %1").arg(counts.label.toLower()), counts.read);
+    server.exec(QStringLiteral("DELETE FROM %1").arg(table));
+    BatchInsert insert(server, table, names);
+    ValueDigest digest;
+    QSqlQuery read = file.query(
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(names.join(QStringLiteral(", ")), table, writtenOrder(file)));
+    const int n = static_cast<int>(names.size());
+    QVariantList values(n);
+    qint64 row = 0;
+    const auto refused = [&](const DbError& error) {
+        failed(QStringLiteral("%1 of the table %2 could not be written to the new database: %3")
+                   .arg(insert.firstRowOfStatement() == insert.lastRowOfStatement()
+                            ? QStringLiteral("row %1").arg(insert.firstRowOfStatement())
+                            : QStringLiteral("one of the rows %1 to %2")
+                                  .arg(insert.firstRowOfStatement())
+                                  .arg(insert.lastRowOfStatement()),
+                        table, error.message()));
+    };
+    while (read.next()) {
+        for (int i = 0; i < n; ++i) {
+            values[i] = read.value(i);
+            digest.add(values[i]);
+        }
+        try {
+            insert.add(values);
+        } catch (const DbError& error) {
+            refused(error);
+        }
+        if ((++row & 255) == 0) {
+            progress_.advance(row);
+            checkCancel();
+        }
+    }
+    read.finish();
+    try {
+        insert.finish();
+    } catch (const DbError& error) {
+        refused(error);
+    }
+    progress_.advance(row);
+    copy.digest = digest.value();
+    counts.written = server.scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toLongLong();
+    if (row != counts.read || counts.written != counts.read)
+        failed(QStringLiteral("the table %1 has %2 rows in the new database instead of %3.")
+                   .arg(table)
+                   .arg(counts.written)
+                   .arg(counts.read));
+    checkCancel();
+}
+
+ConversionResult Converter::kolvaFileToServer(const QString& path)
+{
+    result_.fromKolvaFile = true;
+    progress_.beginStage(QStringLiteral("Reading the database file"), 0);
+    std::unique_ptr<Database> file;
+    int version = 0;
+    try {
+        file = Database::openReadOnly(path, request_.lockWaitMs > 0 ? request_.lockWaitMs : DefaultBusyTimeoutMs);
+        version = schemaVersion(*file);
+    } catch (const DbError& error) {
+        failed(QStringLiteral("it cannot be read as a database: %1").arg(error.message()));
+    }
+    if (version < 1 || !file->tableExists(QStringLiteral("_Archived_SurveyData")))
+        failed(QStringLiteral("it is a SQLite database, but not a KOLVA database."));
+    if (version > CurrentSchemaVersion)
+        failed(QStringLiteral("it was made by a newer version of KOLVA (database version %1; this version knows up "
+                              "to %2). Please use the newer version of KOLVA.")
+                   .arg(version)
+                   .arg(CurrentSchemaVersion));
+    if (version < CurrentSchemaVersion)
+        failed(QStringLiteral("it was made by an earlier version of KOLVA (database version %1; this version "
+                              "copies version %2). Open it with KOLVA once, which brings it up to date, then "
+                              "copy it again.")
+                   .arg(version)
+                   .arg(CurrentSchemaVersion));
+    accessFormat_ = QStringLiteral("KOLVA database version %1").arg(version);
+
+    const std::unique_ptr<Database> db = openServer();
+    try {
+        // Every table as it was at one moment, though KOLVA may be writing
+        // the file meanwhile.
+        ReadSnapshot snapshot(*file);
+        Transaction transaction(*db);
+        prepareServer(*db);
+        QSet<QString> known;
+        std::vector<ModelTable> tables(std::begin(dataModelTables), std::end(dataModelTables));
+        tables.insert(tables.end(), std::begin(fileTables), std::end(fileTables));
+        for (const ModelTable& model : tables) {
+            ConvertedTable counts;
+            counts.table = QString::fromLatin1(model.table);
+            counts.label = QString::fromLatin1(model.label);
+            counts.inAccessFile = true;
+            known.insert(counts.table.toLower());
+            result_.tables.append(counts);
+            TableCopy copy;
+            copy.index = static_cast<int>(result_.tables.size()) - 1;
+            copy.accessName = counts.table;
+            QStringList onServer;
+            for (const TableColumn& column : tableColumns(*db, counts.table))
+                onServer << column.name.toLower();
+            QStringList inFile;
+            for (const TableColumn& column : tableColumns(*file, counts.table)) {
+                TargetColumn target;
+                target.name = column.name;
+                copy.columns.append(target);
+                inFile << column.name.toLower();
+            }
+            if (inFile != onServer)
+                failed(QStringLiteral("the table %1 has the columns %2 in the file but %3 on the server.")
+                           .arg(counts.table, inFile.join(QStringLiteral(", ")), onServer.join(QStringLiteral(", "))));
+            copies_.push_back(copy);
+        }
+        for (const QString& t : fileTableNames(*file)) {
+            bool scratch = false;
+            for (const char* s : scratchTables)
+                scratch = scratch || t.compare(QLatin1String(s), Qt::CaseInsensitive) == 0;
+            if (!scratch && !known.contains(t.toLower()))
+                note(QStringLiteral("extra table"),
+                     QStringLiteral("The table %1 of the file is not part of KOLVA's data and was left behind.").arg(t));
+        }
+        for (TableCopy& copy : copies_) {
+            try {
+                copyFileTable(*file, *db, copy, result_.tables[copy.index]);
+            } catch (const DbError& error) {
+                failed(QStringLiteral("the table %1 could not be copied: %2").arg(copy.accessName, error.message()));
+            }
+        }
+        finishOnServer(*db, transaction, highestKeysGiven(*file));
+    } catch (const DbError& error) {
+        failed(QStringLiteral("the new database could not be written: %1").arg(error.message()));
+    }
+    return result_;
+}
+
 ConversionResult Converter::run()
 {
     const QString accessPath = QFileInfo(request_.accessPath).absoluteFilePath();
-    const bool inPlace = request_.targetPath.isEmpty()
-                         || QFileInfo(request_.targetPath).absoluteFilePath() == accessPath;
+    const bool toServer = isServerDatabaseUri(request_.targetPath);
+    if (toServer) {
+        // A URI that carries a password is refused before any connection,
+        // in words that do not repeat it.
+        try {
+            server_ = parseDatabaseTarget(request_.targetPath);
+        } catch (const InputError& refused) {
+            failed(refused.userText());
+        }
+        serverName_ = server_.displayName();
+        result_.databasePath = serverName_;
+    }
+    const bool inPlace = !toServer && (request_.targetPath.isEmpty()
+                                       || QFileInfo(request_.targetPath).absoluteFilePath() == accessPath);
     const QString target = inPlace ? accessPath : QFileInfo(request_.targetPath).absoluteFilePath();
     const QString folder = QFileInfo(target).absolutePath();
     progress_.setCancellable(true);
@@ -462,9 +793,9 @@ ConversionResult Converter::run()
         failed(QStringLiteral("it is not a regular file: it is %1.").arg(pathKindName(head.kind)));
     if (!head.error.isEmpty())
         failed(QStringLiteral("the file cannot be read: %1.").arg(head.error));
-    if (!inPlace && pathEntryExists(target))
+    if (!toServer && !inPlace && pathEntryExists(target))
         failed(QStringLiteral("%1 already exists; KOLVA does not replace it.").arg(native(target)));
-    if (!QFileInfo(folder).isDir())
+    if (!toServer && !QFileInfo(folder).isDir())
         failed(QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
 
     // One conversion of a file at a time. The lock belongs to the file
@@ -493,8 +824,12 @@ ConversionResult Converter::run()
     ::fstat(lock.fd(), &accessStat);
 
     // Looked at again under the lock: a conversion that ended meanwhile has
-    // put a SQLite database in the Access file's place.
-    if (readFileHead(accessPath, 32).bytes.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+    // put a SQLite database in the Access file's place. Onto a server, a
+    // KOLVA database file is copied as it is.
+    const bool sqliteFile = readFileHead(accessPath, 32).bytes.startsWith(QByteArrayLiteral("SQLite format 3\0"));
+    if (sqliteFile && toServer)
+        return kolvaFileToServer(accessPath);
+    if (sqliteFile)
         throw AlreadyConverted(QStringLiteral("%1 is a SQLite database already, not a Microsoft Access database: it "
                                               "has been converted. Nothing was changed.")
                                    .arg(native(accessPath)));
@@ -510,6 +845,8 @@ ConversionResult Converter::run()
     if (!access->hasTable(QStringLiteral("_Archived_SurveyData")))
         failed(QStringLiteral("it holds no table _Archived_SurveyData, so it is not a KOLVA database of an earlier "
                               "version."));
+    if (toServer)
+        return accessToServer(*access);
 
     // The new database, under a name of its own beside where it goes, held
     // while it is written and removed on every way out until it is in place.
@@ -575,26 +912,8 @@ ConversionResult Converter::run()
     else
         result_.keptAccessPath.clear();
     result_.logPath = target + QStringLiteral(".conversion.log");
-    // Never read from or written through a link, a pipe or a device.
     SafeFileWriter log(result_.logPath);
-    QString logFailure = log.open();
-    QByteArray earlier;
-    if (logFailure.isEmpty() && QFileInfo::exists(result_.logPath)) {
-        // The new lines go below the earlier ones, which are never lost.
-        QFile old(result_.logPath);
-        if (old.open(QIODevice::ReadOnly))
-            earlier = old.readAll();
-        if (old.error() != QFileDevice::NoError)
-            logFailure = QStringLiteral("the earlier log cannot be read: ") + old.errorString();
-    }
-    if (logFailure.isEmpty()) {
-        log.device().write(earlier);
-        log.device().write(logText().toUtf8());
-        logFailure = log.flush();
-    }
-    if (!logFailure.isEmpty())
-        failed(QStringLiteral("the conversion log %1 could not be written: %2")
-                   .arg(QDir::toNativeSeparators(result_.logPath), logFailure));
+    writeLog(log);
 
     progress_.setCancellable(false);
     progress_.beginStage(QStringLiteral("Putting the new database in place"), 0);
@@ -693,10 +1012,12 @@ QStringList ConversionResult::countLines() const
 
 QString ConversionResult::summary() const
 {
-    QString text = QStringLiteral("The Access database has been converted.\n\n") + countLines().join(QLatin1Char('\n'));
+    QString text = (fromKolvaFile ? QStringLiteral("The database has been copied.\n\n")
+                                  : QStringLiteral("The Access database has been converted.\n\n"))
+                   + countLines().join(QLatin1Char('\n'));
     if (!notes.isEmpty())
         text += QStringLiteral("\n\n") + notes.join(QLatin1Char('\n'));
-    text += QStringLiteral("\n\nThe new database: %1").arg(native(databasePath));
+    text += QStringLiteral("\n\nThe new database: %1").arg(shownDatabase(databasePath));
     if (!keptAccessPath.isEmpty())
         text += QStringLiteral("\nThe Access file is kept as: %1").arg(native(keptAccessPath));
     text += QStringLiteral("\nThe log of the conversion: %1").arg(native(logPath));

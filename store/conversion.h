@@ -3,6 +3,12 @@
 // into a KOLVA database. The Access file is only read; the new database is
 // written under a temporary name in the same folder and put in place only
 // when every table has been copied and checked.
+//
+// The new database may also be a PostgreSQL database named by its URI
+// (store/databasetarget.h), which must hold no KOLVA table: the schema and
+// every row go in by one transaction, so that a failure leaves it as it
+// was. A KOLVA database file (SQLite, of the current version) can be copied
+// onto a server the same way; it is only read.
 
 #include "store/errors.h"
 
@@ -23,7 +29,9 @@ struct ConversionRequest {
     // Where the new database goes. Empty or the Access file's own path: the
     // new database takes the Access file's place and the Access file is
     // kept beside it as NAME.access-YYYYMMDD. Another path: that file must
-    // not exist, and the Access file stays where it is.
+    // not exist, and the Access file stays where it is. A postgresql:// URI:
+    // a server database without KOLVA tables; accessPath may then also be a
+    // KOLVA database file, and the log goes beside accessPath.
     QString targetPath;
     // The time of the conversion (the kept file's name, the log, the
     // record history).
@@ -34,7 +42,8 @@ struct ConversionRequest {
     // full disk can be simulated (0: no limit).
     int maxPages = 0;
     // How long to wait for another conversion of the same file to end
-    // before giving up (0: give up at once).
+    // before giving up (0: give up at once); on a server also how long to
+    // wait for another program's lock (0: a few seconds).
     int lockWaitMs = 0;
 };
 
@@ -53,7 +62,9 @@ struct ConversionResult {
     // columns the data model does not know, columns missing from the Access
     // file, merged duplicates, dates outside 1900 to 2100.
     QStringList notes;
-    QString databasePath; // the new database
+    // A KOLVA database file was copied rather than an Access file converted.
+    bool fromKolvaFile = false;
+    QString databasePath; // the new database: a path, or a server's URI
     QString keptAccessPath; // where the Access file is now
     QString logPath;
 
@@ -80,10 +91,11 @@ public:
 // The user asked the conversion to stop; nothing was changed.
 using ConversionCancelled = Cancelled;
 
-// Converts the Access file. Reports its steps to progress, which may cancel
-// it until the files are put in place. Throws ConversionFailed (or
-// ConversionCancelled); the Access file is then exactly as it was and the
-// temporary file is gone.
+// Converts the Access file (or copies a KOLVA file onto a server). Reports
+// its steps to progress, which may cancel it until the files are put in
+// place or the server's transaction is committed. Throws ConversionFailed
+// (or ConversionCancelled); the Access file is then exactly as it was, the
+// temporary file is gone, and a server database was not written to.
 ConversionResult convertAccessDatabase(const ConversionRequest& request, Progress& progress);
 
 // The name the Access file is kept under: NAME.access-YYYYMMDD, with "-2",

@@ -105,17 +105,17 @@ Database::Database(QString path, QString connectionName, Engine engine)
 {
 }
 
-std::unique_ptr<Database> Database::connect(const QString& path, bool create, int busyTimeoutMs)
+std::unique_ptr<Database> Database::connect(const QString& path, const QString& mode, int busyTimeoutMs)
 {
     const QString name = nextConnectionName();
     QString message;
     QString code;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        // A URI with mode=rw makes the engine refuse a missing file instead of
-        // creating an empty database in its place.
+        // A URI with mode=rw (or ro) makes the engine refuse a missing file
+        // instead of creating an empty database in its place.
         QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-        uri.setQuery(create ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
+        uri.setQuery(QStringLiteral("mode=") + mode);
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(std::max(0, busyTimeoutMs)));
         if (db.open()) {
@@ -179,14 +179,19 @@ std::unique_ptr<Database> Database::open(const QString& path, int busyTimeoutMs)
         }
         return openServer(target, busyTimeoutMs);
     }
-    return connect(path, false, busyTimeoutMs);
+    return connect(path, QStringLiteral("rw"), busyTimeoutMs);
+}
+
+std::unique_ptr<Database> Database::openReadOnly(const QString& path, int busyTimeoutMs)
+{
+    return connect(path, QStringLiteral("ro"), busyTimeoutMs);
 }
 
 std::unique_ptr<Database> Database::create(const QString& path)
 {
     if (QFileInfo::exists(path))
         throw DbError(QStringLiteral("the file %1 already exists").arg(path));
-    return connect(path, true, DefaultBusyTimeoutMs);
+    return connect(path, QStringLiteral("rwc"), DefaultBusyTimeoutMs);
 }
 
 Database::~Database()

@@ -46,6 +46,9 @@ public:
     static std::unique_ptr<Database> open(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
     // Creates a new, empty database file; fails when the file exists.
     static std::unique_ptr<Database> create(const QString& path);
+    // Opens an existing database file for reading only: nothing done through
+    // the connection can change the file.
+    static std::unique_ptr<Database> openReadOnly(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
     // Connects to a PostgreSQL database through Qt's QPSQL driver; the
     // password, if the server asks for one, comes from libpq's own places.
     // busyTimeoutMs becomes the connection's lock_timeout.
@@ -90,7 +93,7 @@ public:
 
 private:
     Database(QString path, QString connectionName, Engine engine = Engine::SQLite);
-    static std::unique_ptr<Database> connect(const QString& path, bool create, int busyTimeoutMs);
+    static std::unique_ptr<Database> connect(const QString& path, const QString& mode, int busyTimeoutMs);
 
     QString path_;
     QString connectionName_;

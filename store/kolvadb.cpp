@@ -190,6 +190,16 @@ int schemaVersion(Database& db)
     return db.scalar(QStringLiteral("PRAGMA user_version")).toInt();
 }
 
+void lockServerSchema(Database& db)
+{
+    db.scalar(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('kolva schema'))"));
+}
+
+void makeServerSchema(Database& db)
+{
+    runServerSteps(db, 0);
+}
+
 void upgradeSchema(Database& db)
 {
     const int version = schemaVersion(db);
@@ -270,7 +280,7 @@ std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int b
     }
     try {
         Transaction transaction(*db);
-        db->scalar(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('kolva schema'))"));
+        lockServerSchema(*db);
         const int version = schemaVersion(*db);
         if (version > CurrentSchemaVersion) {
             refuseServer(DatabaseRefused::Reason::TooNew,

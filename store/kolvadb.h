@@ -57,6 +57,14 @@ private:
 // busyTimeoutMs: how long its statements wait for another connection's lock.
 std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
 
+// For a conversion onto a server database, inside the caller's transaction:
+// lockServerSchema waits for any other program making or upgrading the
+// schema there (and keeps them waiting until the transaction ends);
+// makeServerSchema then makes the schema of an empty database by the
+// numbered steps, with the supplied lists. A rollback undoes it all.
+void lockServerSchema(Database& db);
+void makeServerSchema(Database& db);
+
 // Brings a database of an older schema version up to the current one.
 void upgradeSchema(Database& db);
 int schemaVersion(Database& db);
