@@ -148,10 +148,15 @@ TEST_F(FieldImportTest, ARecordTheDatabaseRefusesLeavesNoRowBehind)
     failInsertsWhen(*ctx.db, "NEW.Tree_ID = 666", InsertFailure::Refused, "tree 666 refused", "import_log");
     card.addTree("a.tree", treeLines(1));
     card.addTree("b.tree", treeLines(666));
+    QByteArrayList badDate = treeLines(4);
+    badDate[3] = "2/30/2008";
+    card.addTree("b2.tree", badDate);
     card.addTree("c.tree", treeLines(3));
     const CardImportResult result = import();
     EXPECT_EQ(result.imported, 2) << result.why.toStdString();
-    EXPECT_EQ(names(result.refused, true), QStringList({"b.tree: tree 666 refused"}));
+    // In the order of the files, whichever refused them.
+    EXPECT_EQ(names(result.refused, true),
+              QStringList({"b.tree: tree 666 refused", "b2.tree: 2/30/2008 is not a date"}));
     EXPECT_EQ(joined("SELECT Tree_ID FROM _Archived_SurveyData ORDER BY Tree_ID"), "1,3");
     EXPECT_EQ(joined("SELECT tree FROM import_log ORDER BY tree"), "1,3");
     EXPECT_EQ(count("_Survey_History"), 2);
