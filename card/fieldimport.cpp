@@ -2,6 +2,7 @@
 
 #include "platform/jobprogress.h"
 #include "store/database.h"
+#include "store/databasetarget.h"
 #include "store/dates.h"
 #include "store/safefile.h"
 
@@ -79,8 +80,9 @@ bool CardImport::prepare()
                           .arg(displayFolder(result_.backupDir), why);
         return false;
     }
+    // A server says for itself whether it takes the records.
     const QFileInfo database(request_.databasePath);
-    if (!database.isFile() || !database.isWritable()) {
+    if (!isServerDatabaseUri(request_.databasePath) && (!database.isFile() || !database.isWritable())) {
         result_.stop = Stop::Database;
         result_.why = QStringLiteral("the database %1 cannot be written (it is read-only)")
                           .arg(displayFolder(request_.databasePath));

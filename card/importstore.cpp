@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace kolva {
 
@@ -19,10 +21,9 @@ namespace {
 // The page cache of the import's connection while it saves: the indexes of
 // a large survey table stay in memory, within the import's memory budget.
 constexpr int CacheKiB = 8 * 1024;
-// The history rows and file digests are written this many records at a time.
+// The records, their history rows and file digests are written this many
+// records at a time (the records themselves only on the server).
 constexpr size_t RowsEvery = 1000;
-// Rows a statement when they are written.
-constexpr int RowsAStatement = 100;
 
 // The placeholders of the insert, named: binding by name costs the query
 // layer a lookup, binding by position a text made anew for every value.
@@ -37,81 +38,88 @@ const std::array<QString, treefile::FieldCount>& placeholders()
     return names;
 }
 
-QString insertStatement()
+QStringList surveyColumns()
 {
     QStringList columns;
     for (const SurveyField& field : surveyFields())
         columns << QLatin1String(field.column);
+    return columns;
+}
+
+// The insert of one record; with its ID given where the server gave it.
+QString insertStatement(bool withId)
+{
+    QStringList columns = surveyColumns();
     QStringList marks(placeholders().begin(), placeholders().end());
+    if (withId) {
+        columns.prepend(QStringLiteral("ID"));
+        marks.prepend(QStringLiteral(":id"));
+    }
     return QStringLiteral("INSERT INTO _Archived_SurveyData(%1) VALUES (%2)")
         .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
-// The engine's errors that undo one statement and nothing else: the values
-// of this record were refused (a rule of the table, a value too large).
-bool refusesOnlyTheStatement(const DbError& error)
-{
-    // The engine's extended codes carry the primary one in their low byte:
-    // a constraint (19), a type mismatch (20), a value too big (18), a bound
-    // value out of range (25).
-    bool isNumber = false;
-    const int primary = error.code().toInt(&isNumber) & 0xff;
-    return isNumber && (primary == 18 || primary == 19 || primary == 20 || primary == 25);
-}
-
-// Adds Survey records with the statement prepared once, and for each its
-// history row "imported" and the digest of its file, every RowsEvery
-// records. Works inside a transaction; finish() before its commit.
+// Adds Survey records, and for each its history row "imported" and the
+// digest of its file, every RowsEvery records. SQLite takes the records one
+// by one with the statement prepared once; the server takes them RowsEvery
+// at a time with their IDs taken ahead, and one by one only when it refused
+// one of them, to say which. Works inside a transaction; finish() before its
+// commit.
 class RecordSaver {
 public:
-    RecordSaver(Database& db, const QDateTime& added, const QString& user)
-        : db_(db), insert_(db.prepare(insertStatement())), addedStored_(toDbDateTime(added)), user_(user)
+    RecordSaver(Database& db, const QDateTime& added, const QString& user, SaveResult& result)
+        : db_(db), insert_(db.prepare(insertStatement(db.isServer()))), addedStored_(toDbDateTime(added)),
+          user_(user), result_(result),
+          history_(db, QStringLiteral("_Survey_History"),
+                   {QStringLiteral("Survey_ID"), QStringLiteral("Action"), QStringLiteral("Changed_At"),
+                    QStringLiteral("Changed_By")}),
+          files_(db, QStringLiteral("_Imported_Files"),
+                 {QStringLiteral("Digest"), QStringLiteral("File_Name"), QStringLiteral("Byte_Size"),
+                  QStringLiteral("Imported_At"), QStringLiteral("Survey_ID")})
     {
-        const auto statement = [](const QString& start, const QString& row, int rows) {
-            QStringList all;
-            for (int i = 0; i < rows; ++i)
-                all << row;
-            return start + all.join(QLatin1Char(','));
-        };
-        const QString history =
-            QStringLiteral("INSERT INTO _Survey_History (Survey_ID, Action, Changed_At, Changed_By) VALUES ");
-        const QString historyRow = QStringLiteral("(?, 'imported', ?, ?)");
-        const QString files = QStringLiteral("INSERT INTO _Imported_Files (Digest, File_Name, Byte_Size, Imported_At, "
-                                             "Survey_ID) VALUES ");
-        const QString fileRow = QStringLiteral("(?, ?, ?, ?, ?)");
-        historyMany_ = db.prepare(statement(history, historyRow, RowsAStatement));
-        historyOne_ = db.prepare(statement(history, historyRow, 1));
-        filesMany_ = db.prepare(statement(files, fileRow, RowsAStatement));
-        filesOne_ = db.prepare(statement(files, fileRow, 1));
+        if (db.isServer())
+            records_.emplace(db, QStringLiteral("_Archived_SurveyData"),
+                             QStringList{QStringLiteral("ID")} + surveyColumns());
     }
 
-    // Adds the record of the file. Gives an empty text when the record was
-    // added, else why not. Throws DbError when the database fails (a full
-    // disk, a read-only file, a transaction the engine has ended): then no
-    // further record may be added.
-    QString add(const SurveyValues& values, const CardFile& file)
+    // Adds the record of the file; counted in the result as imported, or
+    // named among the refused with why (on the server once its batch is
+    // written). Throws DbError when the database fails (a full disk, a
+    // read-only file, a transaction the engine has ended): then no further
+    // record may be added.
+    void add(const SurveyValues& values, const CardFile& file)
     {
         // The engine ends a transaction on its own after some failures; a
         // record added after that would be saved on its own.
         if (!db_.inTransaction())
             throw DbError(QStringLiteral("the import's transaction is no longer open"));
+        Added record{file.digest, decodedName(file.entry->fsName), file.size, {}};
+        if (db_.isServer()) {
+            waiting_.push_back({values, std::move(record), file.entry->name(), result_.refused.size()});
+            if (waiting_.size() >= RowsEvery)
+                writeRecords();
+            return;
+        }
         for (int i = 0; i < treefile::FieldCount; ++i)
             insert_.bindValue(placeholders()[size_t(i)], values[size_t(i)]);
         try {
             Database::run(insert_);
         } catch (const DbError& error) {
-            if (!refusesOnlyTheStatement(error) || !db_.inTransaction())
+            if (!refusesOnlyTheValues(db_, error) || !db_.inTransaction())
                 throw;
-            return error.message();
+            result_.refused.append({file.entry->name(), error.message()});
+            return;
         }
-        added_.push_back({file.digest, decodedName(file.entry->fsName), file.size, insert_.lastInsertId()});
-        if (added_.size() >= RowsEvery)
-            writeRows();
-        return {};
+        record.surveyId = insert_.lastInsertId();
+        saved(std::move(record));
     }
 
-    // Writes the rows of the records added since the last time.
-    void finish() { writeRows(); }
+    // Writes the records and rows added since the last time.
+    void finish()
+    {
+        writeRecords();
+        writeRows();
+    }
 
 private:
     struct Added {
@@ -120,50 +128,100 @@ private:
         qint64 size;
         QVariant surveyId;
     };
+    // A record the server has still to take, and where among the refused
+    // its file goes if it refuses it: the files stay in the order they were
+    // added.
+    struct Waiting {
+        SurveyValues values;
+        Added added;
+        QString shownName;
+        qsizetype refusedAt;
+    };
+
+    void saved(Added record)
+    {
+        ++result_.imported;
+        added_.push_back(std::move(record));
+        if (added_.size() >= RowsEvery)
+            writeRows();
+    }
+
+    // The server's records waiting: all of them in one COPY; when the server
+    // refuses one, each on its own.
+    void writeRecords()
+    {
+        if (waiting_.empty())
+            return;
+        std::vector<Waiting> waiting = std::exchange(waiting_, {});
+        const QList<qint64> ids = reserveRowIds(db_, QStringLiteral("_Archived_SurveyData"), int(waiting.size()));
+        for (size_t k = 0; k < waiting.size(); ++k) {
+            QVariantList row{ids[qsizetype(k)]};
+            row.reserve(treefile::FieldCount + 1);
+            for (const QVariant& value : waiting[k].values)
+                row << value;
+            records_->add(row);
+        }
+        bool refused = false;
+        {
+            Savepoint all(db_, QStringLiteral("kolva_import_records"));
+            try {
+                records_->write();
+                all.release();
+            } catch (const DbError& error) {
+                if (!refusesOnlyTheValues(db_, error))
+                    throw;
+                refused = true;
+            }
+        }
+        qsizetype refusedBefore = 0;
+        for (size_t k = 0; k < waiting.size(); ++k) {
+            Waiting& record = waiting[k];
+            record.added.surveyId = ids[qsizetype(k)];
+            if (!refused) {
+                saved(std::move(record.added));
+                continue;
+            }
+            insert_.bindValue(QStringLiteral(":id"), record.added.surveyId);
+            for (int i = 0; i < treefile::FieldCount; ++i)
+                insert_.bindValue(placeholders()[size_t(i)], record.values[size_t(i)]);
+            Savepoint one(db_, QStringLiteral("kolva_import_record"));
+            try {
+                Database::run(insert_);
+                one.release();
+            } catch (const DbError& error) {
+                if (!refusesOnlyTheValues(db_, error))
+                    throw;
+                one.rollback();
+                result_.refused.insert(record.refusedAt + refusedBefore++, {record.shownName, error.message()});
+                continue;
+            }
+            saved(std::move(record.added));
+        }
+    }
 
     // The history row of each record added, naming exactly that record,
-    // and the digest of its file; many rows a statement.
+    // and the digest of its file; many rows at a time.
     void writeRows()
     {
         if (!db_.inTransaction())
             throw DbError(QStringLiteral("the import's transaction is no longer open"));
-        const auto history = [this](QSqlQuery& query, int at, const Added& record) {
-            query.bindValue(at, record.surveyId);
-            query.bindValue(at + 1, addedStored_);
-            query.bindValue(at + 2, user_);
-        };
-        const auto file = [this](QSqlQuery& query, int at, const Added& record) {
-            query.bindValue(at, digestBytes(record.digest));
-            query.bindValue(at + 1, record.name);
-            query.bindValue(at + 2, record.size);
-            query.bindValue(at + 3, addedStored_);
-            query.bindValue(at + 4, record.surveyId);
-        };
-        writeMany(historyMany_, historyOne_, 3, history);
-        writeMany(filesMany_, filesOne_, 5, file);
+        for (const Added& record : added_) {
+            history_.add({record.surveyId, QStringLiteral("imported"), addedStored_, user_});
+            files_.add({digestBytes(record.digest), record.name, record.size, addedStored_, record.surveyId});
+        }
+        history_.write();
+        files_.write();
         added_.clear();
-    }
-
-    template <typename Bind>
-    void writeMany(QSqlQuery& many, QSqlQuery& one, int columns, const Bind& bind)
-    {
-        size_t next = 0;
-        for (; next + RowsAStatement <= added_.size(); next += RowsAStatement) {
-            for (int i = 0; i < RowsAStatement; ++i)
-                bind(many, columns * i, added_[next + size_t(i)]);
-            Database::run(many);
-        }
-        for (; next < added_.size(); ++next) {
-            bind(one, 0, added_[next]);
-            Database::run(one);
-        }
     }
 
     Database& db_;
     QSqlQuery insert_;
-    QSqlQuery historyMany_, historyOne_, filesMany_, filesOne_;
     QString addedStored_;
     QString user_;
+    SaveResult& result_;
+    BulkRows history_, files_;
+    std::optional<BulkRows> records_;
+    std::vector<Waiting> waiting_;
     std::vector<Added> added_;
 };
 
@@ -175,16 +233,6 @@ QHash<QByteArray, ImportedFileLookup::Found> lookUp(ImportedFileLookup& lookup, 
     for (size_t k = from; k < to; ++k)
         digests << digestBytes(files[k].digest);
     return lookup.find(digests);
-}
-
-// One record saved, or why not.
-void save(RecordSaver& saver, const CardFile& file, const SurveyValues& values, SaveResult& result)
-{
-    const QString why = saver.add(values, file);
-    if (why.isEmpty())
-        ++result.imported;
-    else
-        result.refused.append({file.entry->name(), why});
 }
 
 // The end of a pass: the last rows written, then the commit unless the user
@@ -273,7 +321,7 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
 
     const BulkLoadTuning tuning(db, CacheKiB);
     Transaction transaction(db);
-    RecordSaver saver(db, added, user);
+    RecordSaver saver(db, added, user, result);
     ImportedFileLookup lookup(db);
     std::vector<const CardEntry*> entries;
     entries.reserve(size_t(scan.files.size()));
@@ -313,7 +361,7 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
             if (file.sameAs >= 0)
                 result.skipped.append({file.entry->name(), sameBytesReason(read, file)});
             else
-                save(saver, file, *pending[k], result);
+                saver.add(*pending[k], file);
         }
         pending.clear();
     };
@@ -388,7 +436,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
             again.push_back(read.files[k].entry);
     EntryPrefetch prefetch(read.root, std::move(again), toDbDateTime(added), 0);
 
-    RecordSaver saver(db, added, user);
+    RecordSaver saver(db, added, user, result);
     for (size_t k = 0; k < read.files.size(); ++k) {
         const CardFile& file = read.files[k];
         if (progress.cancelRequested()) {
@@ -407,7 +455,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
                 throw CardAccessError(
                     QStringLiteral("%1 changed on the storage card after it was read.").arg(file.entry->name()), false,
                     file.entry->name());
-            save(saver, file, *item.values, result);
+            saver.add(*item.values, file);
         }
         progress.advance(qint64(k + 1));
     }

@@ -31,11 +31,26 @@ QString nextConnectionName()
     return QStringLiteral("kolva-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+// The server words its failures as libpq gives them: the severity, then the
+// message, then lines of detail, hint and the place in the statement
+// ("ERROR:  value too long\nLINE 1: ..."). Only the message is said.
+QString serverMessageOnly(const QString& text)
+{
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
+    QString message = text.trimmed();
+    const QRegularExpressionMatch found = severity.match(message);
+    if (!found.hasMatch())
+        return message;
+    message = message.mid(found.capturedLength());
+    const qsizetype end = message.indexOf(QLatin1Char('\n'));
+    return (end < 0 ? message : message.left(end)).trimmed();
+}
+
 [[noreturn]] void fail(const QSqlError& error, const QString& statement)
 {
     QString message = error.driverText();
     if (!error.databaseText().isEmpty())
-        message = error.databaseText();
+        message = serverMessageOnly(error.databaseText());
     if (message.isEmpty())
         message = error.text();
     throw DbError(message, statement, error.nativeErrorCode());

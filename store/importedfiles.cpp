@@ -13,9 +13,14 @@ ImportedFileLookup::ImportedFileLookup(Database& db)
     for (int i = 0; i < Chunk; ++i)
         marks << QStringLiteral("?");
     const QString list = marks.join(QLatin1Char(','));
+    // The beginning of the digest as each engine's index of it is made: the
+    // server's index is on substring(), which is another function than its
+    // substr().
+    const QString beginning = db.isServer() ? QStringLiteral("substring(Digest FROM 1 FOR 8)")
+                                            : QStringLiteral("substr(Digest, 1, 8)");
     query_ = db.prepare(QStringLiteral("SELECT Digest, MAX(Imported_At), MAX(ID) FROM _Imported_Files "
-                                       "WHERE substr(Digest, 1, 8) IN (%1) AND Digest IN (%1) GROUP BY Digest")
-                            .arg(list));
+                                       "WHERE %2 IN (%1) AND Digest IN (%1) GROUP BY Digest")
+                            .arg(list, beginning));
 }
 
 QHash<QByteArray, ImportedFileLookup::Found> ImportedFileLookup::find(const QList<QByteArray>& digests)

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6test6 libgl-dev
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils sqlite3 libsqlite3-dev xdg-utils
+  poppler-utils sqlite3 libsqlite3-dev libpq-dev xdg-utils
   libgdal-dev
   fonts-dejavu-core fonts-liberation2 fonts-noto-cjk
   libgdal-dev gdal-bin

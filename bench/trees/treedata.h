@@ -2,6 +2,7 @@
 // Realistic survey records for benchmarks and previews: a city's streets,
 // its crews and species, and assessments spread over five seasons.
 
+#include "store/bulkload.h"
 #include "store/database.h"
 #include "store/dates.h"
 #include "store/surveycolumns.h"
@@ -58,9 +59,8 @@ inline void addSampleSurveyRecords(Database& db, int count, quint32 seed = 20090
 
     Transaction transaction(db);
     const QStringList columns = surveyColumnNames(importedSurveyColumns());
-    QSqlQuery insert = db.prepare(QStringLiteral("INSERT INTO _Archived_SurveyData (%1) VALUES (%2)")
-                                      .arg(columns.join(QLatin1Char(',')),
-                                           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+    // Many rows a statement (through COPY on a server).
+    BulkRows rows(db, QStringLiteral("_Archived_SurveyData"), columns);
     const QDateTime firstDay(QDate(2005, 4, 1), QTime(8, 0));
     for (int i = 0; i < count; ++i) {
         const QString r1 = pick(risk1), r2 = pick(risk2), r3 = pick(risk3), r4 = pick(risk4);
@@ -119,11 +119,11 @@ inline void addSampleSurveyRecords(Database& db, int count, quint32 seed = 20090
             toDbDateTime(evaluated.addDays(random.bounded(1, 20))),
             pick(utilities),
         };
-        for (int v = 0; v < values.size(); ++v)
-            insert.bindValue(v, values.at(v));
-        Database::run(insert);
+        rows.add(values);
+        if (rows.pending() == 20000)
+            rows.write();
     }
-    insert.finish();
+    rows.write();
     transaction.commit();
 }
 

@@ -1,5 +1,7 @@
 #include "tests/card/cardtest.h"
 
+#include "store/database.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -93,6 +95,38 @@ QStringList TestCard::treeFiles() const
         if (name.endsWith(".tree", Qt::CaseInsensitive))
             names << name;
     return names;
+}
+
+void failInsertsWhen(Database& db, const QString& condition, InsertFailure failure, const QString& message,
+                     const QString& logTable)
+{
+    static int made = 0;
+    const QString name = QStringLiteral("fail_inserts_%1").arg(++made);
+    QString quoted = message;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    if (!db.isServer()) {
+        // SQLite's RAISE: ABORT undoes the statement, ROLLBACK the transaction.
+        const QString log = logTable.isEmpty() ? QString()
+                                               : QStringLiteral("INSERT INTO %1 VALUES (NEW.Tree_ID); ").arg(logTable);
+        const QString raise = failure == InsertFailure::Refused ? QStringLiteral("ABORT") : QStringLiteral("ROLLBACK");
+        db.exec(QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON _Archived_SurveyData BEGIN %2"
+                               "SELECT RAISE(%3, '%4') WHERE %5; END")
+                    .arg(name, log, raise, quoted, condition));
+        return;
+    }
+    // The server's error classes: a rule of the table (a check), an
+    // internal error, a full disk.
+    const char* const code = failure == InsertFailure::Refused         ? "check_violation"
+                             : failure == InsertFailure::EngineGivesUp ? "internal_error"
+                                                                       : "disk_full";
+    const QString log = logTable.isEmpty() ? QString()
+                                           : QStringLiteral("INSERT INTO %1 VALUES (NEW.Tree_ID); ").arg(logTable);
+    db.exec(QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN %2"
+                           "IF %3 THEN RAISE EXCEPTION USING ERRCODE = '%4', MESSAGE = '%5'; END IF; "
+                           "RETURN NEW; END $$")
+                .arg(name, log, condition, QLatin1String(code), quoted));
+    db.exec(QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON _Archived_SurveyData FOR EACH ROW EXECUTE FUNCTION %1()")
+                .arg(name));
 }
 
 } // namespace kolva::test

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+namespace kolva {
+class Database;
+}
+
 namespace kolva::test {
 
 // The 50 lines of a typical .tree file (Windows-1252 bytes, no line ends).
@@ -35,5 +39,19 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// How the database fails a new survey record that meets a condition.
+enum class InsertFailure {
+    Refused,           // a rule of the table: that record alone is not saved
+    EngineGivesUp,     // the engine ends the whole transaction
+    DiskFull,          // the disk is full
+};
+
+// Makes the database fail, with message, each new survey record whose
+// condition on NEW holds (written in SQL both engines take); with logTable,
+// the Tree_ID of every record is first written into that table's one
+// column. On either engine.
+void failInsertsWhen(Database& db, const QString& condition, InsertFailure failure, const QString& message,
+                     const QString& logTable = {});
 
 } // namespace kolva::test

@@ -71,9 +71,10 @@ TEST_F(FieldImportTest, EveryLineLandsInItsColumn)
         EXPECT_TRUE(r.value(untouched).isNull()) << untouched;
     EXPECT_EQ(r.value("Report_Flag").toInt(), 0);
     // Numbers are stored as numbers, so that they order numerically.
-    EXPECT_EQ(ctx.db->scalar("SELECT typeof(Tree_ID) || typeof(DBH) || typeof(Hazard_Rating) FROM _Archived_SurveyData")
-                  .toString(),
-              "integerintegerinteger");
+    for (const char* number : {"Tree_ID", "DBH", "Hazard_Rating"}) {
+        const int type = r.value(number).typeId();
+        EXPECT_TRUE(type == QMetaType::Int || type == QMetaType::LongLong) << number << " read back as " << type;
+    }
 }
 
 
@@ -144,17 +145,20 @@ TEST_F(FieldImportTest, ARecordTheDatabaseRefusesLeavesNoRowBehind)
 {
     // A rule of the database that refuses one tree after its row was written.
     ctx.db->exec("CREATE TABLE import_log (tree INTEGER)");
-    ctx.db->exec("CREATE TRIGGER log_import AFTER INSERT ON _Archived_SurveyData BEGIN "
-                 "INSERT INTO import_log VALUES (NEW.Tree_ID); "
-                 "SELECT RAISE(ABORT, 'tree 666 refused') WHERE NEW.Tree_ID = 666; END");
+    failInsertsWhen(*ctx.db, "NEW.Tree_ID = 666", InsertFailure::Refused, "tree 666 refused", "import_log");
     card.addTree("a.tree", treeLines(1));
     card.addTree("b.tree", treeLines(666));
+    QByteArrayList badDate = treeLines(4);
+    badDate[3] = "2/30/2008";
+    card.addTree("b2.tree", badDate);
     card.addTree("c.tree", treeLines(3));
     const CardImportResult result = import();
     EXPECT_EQ(result.imported, 2) << result.why.toStdString();
-    EXPECT_EQ(names(result.refused, true), QStringList({"b.tree: tree 666 refused"}));
-    EXPECT_EQ(ctx.db->scalar("SELECT group_concat(Tree_ID) FROM _Archived_SurveyData").toString(), "1,3");
-    EXPECT_EQ(ctx.db->scalar("SELECT group_concat(tree) FROM import_log").toString(), "1,3");
+    // In the order of the files, whichever refused them.
+    EXPECT_EQ(names(result.refused, true),
+              QStringList({"b.tree: tree 666 refused", "b2.tree: 2/30/2008 is not a date"}));
+    EXPECT_EQ(joined("SELECT Tree_ID FROM _Archived_SurveyData ORDER BY Tree_ID"), "1,3");
+    EXPECT_EQ(joined("SELECT tree FROM import_log ORDER BY tree"), "1,3");
     EXPECT_EQ(count("_Survey_History"), 2);
     EXPECT_EQ(count("_Imported_Files"), 2);
 }
@@ -194,8 +198,7 @@ TEST_F(FieldImportTest, TheHistoryOfAnImportIntoAFullDatabaseNamesExactlyItsOwnR
     ASSERT_TRUE(QFile::remove(card.path("first.tree")));
     ctx.db->exec("INSERT INTO _Archived_SurveyData (Tree_ID, Date_Added) VALUES (2, '2008-01-01 08:00:00')");
     // More records than are written at once, one refused by the database.
-    ctx.db->exec("CREATE TRIGGER refuse AFTER INSERT ON _Archived_SurveyData BEGIN "
-                 "SELECT RAISE(ABORT, 'tree 500 refused') WHERE NEW.Tree_ID = 500; END");
+    failInsertsWhen(*ctx.db, "NEW.Tree_ID = 500", InsertFailure::Refused, "tree 500 refused");
     for (int n = 10; n < 1210; ++n)
         card.addTree(QStringLiteral("%1.tree").arg(n, 4, 10, QLatin1Char('0')), treeLines(n));
 
@@ -209,7 +212,7 @@ TEST_F(FieldImportTest, TheHistoryOfAnImportIntoAFullDatabaseNamesExactlyItsOwnR
         return ctx.db
             ->scalar(QStringLiteral("SELECT MIN(n) || ',' || MAX(n) || ',' || COUNT(*) FROM (SELECT COUNT(h.ID) AS n "
                                     "FROM _Archived_SurveyData s LEFT JOIN %1 h ON h.Survey_ID = s.ID WHERE %2 "
-                                    "GROUP BY s.ID)")
+                                    "GROUP BY s.ID) AS per_record")
                          .arg(table, where))
             .toString();
     };
@@ -218,57 +221,70 @@ TEST_F(FieldImportTest, TheHistoryOfAnImportIntoAFullDatabaseNamesExactlyItsOwnR
     EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 1"), "1,1,1");
     EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 2"), "0,0,1");
     EXPECT_EQ(count("_Survey_History"), 1 + 1199);
-    EXPECT_EQ(ctx.db->scalar("SELECT COUNT(*) FROM _Imported_Files f JOIN _Archived_SurveyData s ON s.ID = f.Survey_ID "
-                             "WHERE f.File_Name = printf('%04d.tree', s.Tree_ID)")
-                  .toInt(),
-              1199)
-        << "each file row names the record of its file";
+    QSqlQuery named = ctx.db->query(
+        "SELECT f.File_Name, s.Tree_ID FROM _Imported_Files f JOIN _Archived_SurveyData s ON s.ID = f.Survey_ID");
+    int namesItsRecord = 0;
+    while (named.next())
+        namesItsRecord += named.value(0).toString() == QStringLiteral("%1.tree").arg(named.value(1).toInt(), 4, 10,
+                                                                                       QLatin1Char('0'));
+    EXPECT_EQ(namesItsRecord, 1199) << "each file row names the record of its file";
 }
 
 TEST(FieldImport, ADatabaseThatFailsPartWaySavesNothingAndLeavesEveryFileOnTheCard)
 {
+    // Each engine's own ways to fail: SQLite's file full, read-only or
+    // locked; the server's session read-only or a table locked by another.
+    const bool server = onServer();
     const struct {
         const char* name;
-        const char* pragma;          // run on the import's own connection
-        const char* trigger;         // made in the database beforehand
-        bool holdRead;               // another program keeps a read open
+        const char* setting;         // run on the import's own connection
+        std::optional<InsertFailure> failure; // at tree 30, from a trigger made beforehand
+        bool holdLock;               // another program keeps a read (a lock on the server) open
         const char* why;             // in the cause given
         bool partWay = true;         // records were added before the failure
     } cases[] = {
-        {"disk full", "PRAGMA max_page_count = %1", nullptr, false, "full"},
-        {"read-only file", "PRAGMA query_only = ON", nullptr, false, "readonly", false},
-        {"transaction ended by the engine", nullptr,
-         "CREATE TRIGGER stop AFTER INSERT ON _Archived_SurveyData WHEN NEW.Tree_ID = 30 BEGIN "
-         "SELECT RAISE(ROLLBACK, 'the engine gave up'); END",
-         false, "the engine gave up"},
-        {"locked at the commit", "PRAGMA busy_timeout = 50", nullptr, true, "locked"},
+        {"disk full", server ? nullptr : "PRAGMA max_page_count = %1",
+         server ? std::optional(InsertFailure::DiskFull) : std::nullopt, false, server ? "No space left" : "full"},
+        {"read-only", server ? "SET default_transaction_read_only = on" : "PRAGMA query_only = ON", std::nullopt, false,
+         server ? "read-only" : "readonly", false},
+        {"transaction ended by the engine", nullptr, InsertFailure::EngineGivesUp, false, "the engine gave up"},
+        {"locked", server ? "SET lock_timeout = 50" : "PRAGMA busy_timeout = 50", std::nullopt, true,
+         server ? "lock timeout" : "locked", !server}, // the server locks the table as the insert is prepared
     };
     for (const auto& c : cases) {
         ImportScene t;
         for (int n = 1; n <= 120; ++n)
             t.card.addTree(QStringLiteral("%1.tree").arg(n, 3, 10, QLatin1Char('0')), treeLines(n));
-        if (c.trigger)
-            t.ctx.db->exec(c.trigger);
+        if (c.failure)
+            failInsertsWhen(*t.ctx.db, "NEW.Tree_ID = 30", *c.failure,
+                            *c.failure == InsertFailure::DiskFull ? "could not extend file: No space left on device"
+                                                                   : "the engine gave up");
         const int before = t.rows();
-        const int pages = t.ctx.db->scalar("PRAGMA page_count").toInt();
-        const QString pragma = c.pragma ? QString::fromLatin1(c.pragma).arg(pages + 4) : QString();
-        t.openDatabase = [pragma](const QString& path) {
+        const int pages = server ? 0 : t.ctx.db->scalar("PRAGMA page_count").toInt();
+        QString setting = QString::fromLatin1(c.setting);
+        if (setting.contains(QLatin1String("%1")))
+            setting = setting.arg(pages + 4);
+        t.openDatabase = [setting](const QString& path) {
             auto db = Database::open(path);
-            if (!pragma.isEmpty())
-                db->scalar(pragma);
+            if (!setting.isEmpty())
+                db->exec(setting);
             return db;
         };
-        std::unique_ptr<Database> reader;
+        std::unique_ptr<Database> other;
         QSqlQuery hold;
-        if (c.holdRead) {
-            reader = Database::open(t.ctx.db->path());
-            reader->exec("BEGIN");
-            hold = reader->query("SELECT * FROM _Archived_SurveyData");
-            hold.next();
+        if (c.holdLock) {
+            other = Database::open(t.ctx.databasePath());
+            other->exec("BEGIN");
+            if (server) {
+                other->exec("LOCK TABLE _Archived_SurveyData IN EXCLUSIVE MODE");
+            } else {
+                hold = other->query("SELECT * FROM _Archived_SurveyData");
+                hold.next();
+            }
         }
         const CardImportResult result = t.import(true);
         hold = QSqlQuery();
-        reader.reset();
+        other.reset();
 
         EXPECT_EQ(result.stop, CardImportResult::Stop::Database) << c.name;
         EXPECT_TRUE(result.why.contains(c.why)) << c.name << ": " << result.why.toStdString();

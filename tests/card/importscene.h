@@ -83,6 +83,15 @@ struct ImportScene {
 
     int count(const char* table) { return ctx.db->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(); }
     int rows() { return count("_Archived_SurveyData"); }
+    // The values of the select's one column, joined by commas.
+    QString joined(const QString& select)
+    {
+        QSqlQuery q = ctx.db->query(select);
+        QStringList values;
+        while (q.next())
+            values << q.value(0).toString();
+        return values.join(QLatin1Char(','));
+    }
     CardImportRequest request(bool keepBackup)
     {
         CardImportRequest r;
