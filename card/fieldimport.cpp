@@ -1,5 +1,7 @@
 #include "card/fieldimport.h"
 
+#include "store/databasetarget.h"
+
 #include "platform/jobprogress.h"
 #include "store/database.h"
 #include "store/dates.h"
@@ -79,8 +81,10 @@ bool CardImport::prepare()
                           .arg(displayFolder(result_.backupDir), why);
         return false;
     }
+    // A server database is written through the import's connection; its
+    // refusal is told when the import saves.
     const QFileInfo database(request_.databasePath);
-    if (!database.isFile() || !database.isWritable()) {
+    if (!isServerDatabaseUri(request_.databasePath) && (!database.isFile() || !database.isWritable())) {
         result_.stop = Stop::Database;
         result_.why = QStringLiteral("the database %1 cannot be written (it is read-only)")
                           .arg(displayFolder(request_.databasePath));

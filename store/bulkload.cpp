@@ -6,6 +6,9 @@ namespace kolva {
 
 BulkLoadTuning::BulkLoadTuning(Database& db, int cacheKiB) : db_(db)
 {
+    // The server keeps its own cache, for every connection.
+    if (db_.isServer())
+        return;
     cacheSize_ = db_.scalar(QStringLiteral("PRAGMA cache_size"));
     // A negative size counts KiB rather than pages.
     db_.exec(QStringLiteral("PRAGMA cache_size = %1").arg(-qint64(cacheKiB)));
@@ -19,6 +22,8 @@ BulkLoadTuning::BulkLoadTuning(Database& db, int cacheKiB) : db_(db)
 
 BulkLoadTuning::~BulkLoadTuning()
 {
+    if (db_.isServer())
+        return;
     try {
         db_.exec(QStringLiteral("PRAGMA cache_size = %1").arg(cacheSize_.toLongLong()));
         if (tempStore_.isValid())
