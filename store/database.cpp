@@ -568,8 +568,11 @@ bool isConnectionLost(const DbError& error)
 
 bool isDatabaseLocked(const DbError& error)
 {
-    // PostgreSQL's lock_not_available, when lock_timeout runs out.
-    if (error.code() == QLatin1String("55P03"))
+    // PostgreSQL's lock_not_available, when lock_timeout runs out, and the
+    // work of another connection that a snapshot or a lock wait collided
+    // with (serialization_failure, deadlock_detected): tried again, it goes.
+    if (error.code() == QLatin1String("55P03") || error.code() == QLatin1String("40001") ||
+        error.code() == QLatin1String("40P01"))
         return true;
     // SQLITE_BUSY (5) and SQLITE_LOCKED (6), with their extended codes.
     bool ok = false;

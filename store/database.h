@@ -204,7 +204,8 @@ void lockImportedFiles(Database& db);
 QString hiddenRowKey();
 
 // True when the failure is another connection holding the database (a
-// write lock kept longer than the wait).
+// write lock kept longer than the wait), or, on the server, another
+// connection's change that a snapshot transaction collided with.
 bool isDatabaseLocked(const DbError& error);
 
 // True when the failure is the server's connection lost (Database::connectionLost()).

@@ -78,6 +78,28 @@ TEST_F(ServerConcurrencyTest, AReadSnapshotSeesTheDatabaseAsAtItsFirstRead)
     EXPECT_EQ(treeCount(*db), 3);
 }
 
+// A snapshot transaction's change of a row another connection changed
+// since the snapshot is refused as the database in use: tried again, it goes.
+TEST_F(ServerConcurrencyTest, ASnapshotTransactionDoesNotWriteOverAChangeItDidNotSee)
+{
+    const QString mine = "UPDATE _Archived_SurveyData SET DBH = 21 WHERE Tree_ID = 1";
+    {
+        Transaction transaction(*db, Transaction::Kind::Snapshot);
+        EXPECT_EQ(treeCount(*db), 2);
+        other->exec("UPDATE _Archived_SurveyData SET DBH = 20 WHERE Tree_ID = 1");
+        try {
+            db->exec(mine);
+            ADD_FAILURE() << "wrote over a change the snapshot did not see";
+        } catch (const DbError& error) {
+            EXPECT_TRUE(isDatabaseLocked(error)) << error.message().toStdString();
+        }
+    }
+    EXPECT_EQ(other->scalar("SELECT DBH FROM _Archived_SurveyData WHERE Tree_ID = 1").toInt(), 20);
+    Transaction again(*db, Transaction::Kind::Snapshot);
+    EXPECT_EQ(db->exec(mine), 1);
+    again.commit();
+}
+
 // The statement that meets a lost connection says so; outside a transaction
 // the next one opens the connection again.
 TEST_F(ServerConcurrencyTest, ALostConnectionIsSaidInWordsAndOpenedAgainForTheNextStatement)
