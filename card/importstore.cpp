@@ -321,6 +321,9 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
 
     const BulkLoadTuning tuning(db, CacheKiB);
     Transaction transaction(db);
+    // Another import of the same card waits here until this one ends, and
+    // then finds its files imported before.
+    lockImportedFiles(db);
     RecordSaver saver(db, added, user, result);
     ImportedFileLookup lookup(db);
     std::vector<const CardEntry*> entries;
@@ -401,6 +404,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
     progress.setCancellable(true);
     const BulkLoadTuning tuning(db, CacheKiB);
     Transaction transaction(db);
+    lockImportedFiles(db);
     // The files may have been imported since they were read (by another
     // window, or the scheduled command line, while this import waited for
     // its question): looked up again inside the transaction that saves,

@@ -248,7 +248,7 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
         // Counted and priced in the one transaction, so that both see the
         // same records; a cancel or a failure leaves the table of the last
         // build.
-        Transaction transaction(db);
+        Transaction transaction(db, Transaction::Kind::Snapshot);
         const Selection selection = selectionOf(db, options);
 
         // One reading of the period counts the trees and finds the pairs of

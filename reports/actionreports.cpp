@@ -9,6 +9,8 @@
 #include "store/numbers.h"
 #include "store/sortkeys.h"
 #include "store/sqlforms.h"
+
+#include <optional>
 #include "store/textroutines.h"
 
 #include <QHash>
@@ -19,6 +21,8 @@
 namespace kolva {
 
 namespace {
+
+int markTreesIn(Database& db, int code, Progress& progress);
 
 const QString Columns =
     QStringLiteral("^+.55in|^+.5in|<2.0in|^+0.60in|<+2.0in|>+.4in|<0.70in|^0.50in|^+1.0in|<+1.5in|^+0.4in");
@@ -83,12 +87,16 @@ void tableBlock(ReportDocument& document, RowStore rows, const QString& continua
     }
 }
 
+// The trees are read in one statement, or in the transaction `reading`
+// when one is given; it ends once they are read.
 void buildList(Database& db, ReportDocument& document, const ActionReportOptions& options, ActionSelection selection,
-               const QString& header, const QDateTime& printedAt, Progress& progress)
+               const QString& header, const QDateTime& printedAt, Progress& progress, Transaction* reading = nullptr)
 {
     progress.beginStage(QStringLiteral("Selecting the trees"), 0);
     RowStore rows = selectActionTrees(db, selection, options.allZones, options.zone,
                                       wholeNumberValue(options.ratingText), progress);
+    if (reading)
+        reading->commit();
     progress.beginStage(QStringLiteral("Laying out the pages"), rows.size());
     pageSetup(document, header, printedAt);
     const QString zone = options.allZones ? QString() : zoneTitle(options.zone);
@@ -103,9 +111,15 @@ void buildList(Database& db, ReportDocument& document, const ActionReportOptions
     document.EndDocument();
 }
 
+// The zones and the trees are read in one snapshot of the database: in the
+// transaction `reading` when one is given, which ends once they are read.
 void buildByZone(Database& db, ReportDocument& document, const ActionReportOptions& options,
-                 ActionSelection selection, const QString& header, const QDateTime& printedAt, Progress& progress)
+                 ActionSelection selection, const QString& header, const QDateTime& printedAt, Progress& progress,
+                 Transaction* reading = nullptr)
 {
+    std::optional<ReadSnapshot> snapshot;
+    if (!reading)
+        snapshot.emplace(db);
     // One pass over the trees in street order sorts them into sections: the
     // zones of the list, then the zones the list lacks, then no zone.
     struct Section {
@@ -157,6 +171,9 @@ void buildByZone(Database& db, ReportDocument& document, const ActionReportOptio
     }
     checkQueryEnd(q, progress);
     q.finish();
+    if (reading)
+        reading->commit();
+    snapshot.reset();
     std::sort(others.begin(), others.end(),
               [](const Section& a, const Section& b) { return zoneKey(a.zone) < zoneKey(b.zone); });
 
@@ -264,12 +281,16 @@ void buildSpecificCAReport(ReportDocument& document, Database& db, const ActionR
                            const QDateTime& printedAt, Progress& progress)
 {
     layoutWithProgress(db, document, progress, [&] {
-        markTreesWithCode(db, options.actionCode, progress);
+        // The marks are read in the transaction that sets them: another
+        // report marking meanwhile cannot change what this one lists.
+        Transaction marking(db, Transaction::Kind::Snapshot);
+        markTreesIn(db, options.actionCode, progress);
         if (options.allZones && options.divideByZone)
             buildByZone(db, document, options, ActionSelection::Flagged, specificCAHeader(options), printedAt,
-                        progress);
+                        progress, &marking);
         else
-            buildList(db, document, options, ActionSelection::Flagged, specificCAHeader(options), printedAt, progress);
+            buildList(db, document, options, ActionSelection::Flagged, specificCAHeader(options), printedAt, progress,
+                      &marking);
     });
 }
 
@@ -291,7 +312,10 @@ void ClearReportFlags(Database& db)
     db.exec(QStringLiteral("UPDATE _Archived_SurveyData SET Report_Flag = 0 WHERE Report_Flag <> 0"));
 }
 
-int markTreesWithCode(Database& db, int code, Progress& progress)
+namespace {
+
+// Sets Report_Flag inside the caller's transaction.
+int markTreesIn(Database& db, int code, Progress& progress)
 {
     progress.setCancellable(true);
     progress.beginStage(QStringLiteral("Marking the trees of the corrective action"), 0);
@@ -302,7 +326,6 @@ int markTreesWithCode(Database& db, int code, Progress& progress)
                 throw ReportCancelled();
         }
     };
-    Transaction transaction(db);
     // Only the trees whose mark changes are written.
     std::vector<qint64> mark, unmark;
     int marked = 0;
@@ -329,6 +352,15 @@ int markTreesWithCode(Database& db, int code, Progress& progress)
         }
     }
     update.finish();
+    return marked;
+}
+
+} // namespace
+
+int markTreesWithCode(Database& db, int code, Progress& progress)
+{
+    Transaction transaction(db, Transaction::Kind::Snapshot);
+    const int marked = markTreesIn(db, code, progress);
     transaction.commit();
     return marked;
 }

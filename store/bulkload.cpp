@@ -15,6 +15,7 @@ namespace kolva {
 
 BulkLoadTuning::BulkLoadTuning(Database& db, int cacheKiB) : db_(db)
 {
+    // The server keeps its own cache, for every connection.
     if (db_.isServer())
         return;
     cacheSize_ = db_.scalar(QStringLiteral("PRAGMA cache_size"));

@@ -46,8 +46,58 @@ QString serverMessageOnly(const QString& text)
     return (end < 0 ? message : message.left(end)).trimmed();
 }
 
-[[noreturn]] void fail(const QSqlError& error, const QString& statement)
+// The code a lost connection's failure carries: PostgreSQL's
+// connection_failure.
+const QString ConnectionLostCode = QStringLiteral("08006");
+
+QString connectionLostText()
 {
+    return QStringLiteral("The connection to the database server was lost (the server was restarted or stopped, or "
+                          "the network dropped). The server undid the unfinished work of this connection.");
+}
+
+// libpq as the driver loaded it, reached through the driver's handle (named
+// PGconn* or, by the type behind that name, pg_conn*); null for another engine.
+const void* serverHandle(const QSqlDriver* driver)
+{
+    if (!driver)
+        return nullptr;
+    const QVariant handle = driver->handle();
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
+template <typename Function>
+Function libpq(const char* name)
+{
+    return reinterpret_cast<Function>(QLibrary::resolve(QStringLiteral("pq"), 5, name));
+}
+
+// True when libpq has found the server's connection broken.
+bool serverConnectionBad(const QSqlDriver* driver)
+{
+    using Status = int (*)(const void*);
+    static const auto status = libpq<Status>("PQstatus");
+    const void* conn = serverHandle(driver);
+    return conn && status && status(conn) != 0; // CONNECTION_OK
+}
+
+// The server's own codes as it ends a connection: admin_shutdown,
+// crash_shutdown, cannot_connect_now, and the connection exceptions.
+bool endsConnection(const QString& code)
+{
+    return code == QLatin1String("57P01") || code == QLatin1String("57P02") || code == QLatin1String("57P03") ||
+           (code.size() == 5 && code.startsWith(QLatin1String("08")));
+}
+
+[[noreturn]] void fail(const QSqlError& error, const QString& statement, const QSqlDriver* driver = nullptr)
+{
+    if (serverConnectionBad(driver) || (serverHandle(driver) && endsConnection(error.nativeErrorCode()))) {
+        const QString reason = (error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed();
+        throw DbError(connectionLostText() + (reason.isEmpty() ? QString() : QStringLiteral("\n\n") + reason),
+                      statement, ConnectionLostCode);
+    }
     QString message = error.driverText();
     if (!error.databaseText().isEmpty())
         message = serverMessageOnly(error.databaseText());
@@ -177,8 +227,38 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
         throw DbError(message.trimmed(), {}, code);
     }
     auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
-    result->exec(QStringLiteral("SET lock_timeout = %1").arg(std::max(0, busyTimeoutMs)));
+    result->lockTimeoutMs_ = std::max(0, busyTimeoutMs);
+    result->startSession();
     return result;
+}
+
+void Database::startSession()
+{
+    exec(QStringLiteral("SET lock_timeout = %1").arg(lockTimeoutMs_));
+}
+
+bool Database::connectionLost() const
+{
+    return isServer() && serverConnectionBad(connection().driver());
+}
+
+void Database::reconnectIfLost()
+{
+    if (!connectionLost())
+        return;
+    // The transaction the loss ended must not go on, statement by statement,
+    // on a new connection: its work is gone.
+    if (openTransactions_ > 0)
+        throw DbError(connectionLostText(), {}, ConnectionLostCode);
+    QSqlDatabase db = connection();
+    db.close();
+    if (!db.open()) {
+        const QSqlError error = db.lastError();
+        const QString reason = (error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed();
+        throw DbError(connectionLostText() + QStringLiteral(" It could not be opened again.\n\n") + reason, {},
+                      ConnectionLostCode);
+    }
+    startSession();
 }
 
 std::unique_ptr<Database> Database::open(const QString& path, int busyTimeoutMs)
@@ -226,17 +306,18 @@ QSqlDatabase Database::connection() const
 
 QSqlQuery Database::prepare(const QString& sql)
 {
+    reconnectIfLost();
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        fail(query.lastError(), sql);
+        fail(query.lastError(), sql, query.driver());
     return query;
 }
 
 void Database::run(QSqlQuery& prepared)
 {
     if (!prepared.exec())
-        fail(prepared.lastError(), prepared.lastQuery());
+        fail(prepared.lastError(), prepared.lastQuery(), prepared.driver());
 }
 
 namespace {
@@ -248,7 +329,7 @@ QSqlQuery runDirectly(const QSqlDatabase& connection, const QString& sql)
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     if (!query.exec(sql))
-        fail(query.lastError(), sql);
+        fail(query.lastError(), sql, query.driver());
     return query;
 }
 
@@ -257,6 +338,7 @@ QSqlQuery runDirectly(const QSqlDatabase& connection, const QString& sql)
 int Database::exec(const QString& sql, const QVariantList& values)
 {
     if (isServer() && values.isEmpty()) {
+        reconnectIfLost();
         QSqlQuery query = runDirectly(connection(), sql);
         const int changed = query.numRowsAffected();
         query.finish();
@@ -272,8 +354,10 @@ int Database::exec(const QString& sql, const QVariantList& values)
 
 QSqlQuery Database::query(const QString& sql, const QVariantList& values)
 {
-    if (isServer() && values.isEmpty())
+    if (isServer() && values.isEmpty()) {
+        reconnectIfLost();
         return runDirectly(connection(), sql);
+    }
     QSqlQuery query = prepare(sql);
     bindAll(query, values);
     run(query);
@@ -333,13 +417,11 @@ bool Database::inTransaction() const
         // the type behind that name, pg_conn*): anything but idle (or a lost
         // connection) is inside a transaction, a failed one included.
         using TransactionStatus = int (*)(const void*);
-        static const auto status = reinterpret_cast<TransactionStatus>(
-            QLibrary::resolve(QStringLiteral("pq"), 5, "PQtransactionStatus"));
-        const QVariant handle = connection().driver()->handle();
-        if (!status || !handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        static const auto status = libpq<TransactionStatus>("PQtransactionStatus");
+        const void* conn = serverHandle(connection().driver());
+        if (!status || !conn)
             return false;
-        const void* conn = *static_cast<void* const*>(handle.constData());
-        const int state = conn ? status(conn) : 0;
+        const int state = status(conn);
         return state != 0 && state != 4; // PQTRANS_IDLE, PQTRANS_UNKNOWN
     }
     const QVariant handle = connection().driver()->handle();
@@ -399,19 +481,45 @@ qint64 Database::lastInsertId()
     return scalar(QStringLiteral("SELECT last_insert_rowid()")).toLongLong();
 }
 
-Transaction::Transaction(Database& db) : db_(db)
+Transaction::Transaction(Database& db, Kind kind) : db_(db)
 {
-    // PostgreSQL takes its locks row by row as the work goes.
-    db_.exec(db_.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+    QString begin;
+    if (db_.isServer()) {
+        // PostgreSQL takes its locks row by row as the work goes; a snapshot
+        // is taken at the first statement after BEGIN.
+        switch (kind) {
+        case Kind::Write:
+            begin = QStringLiteral("BEGIN");
+            break;
+        case Kind::Snapshot:
+            begin = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ");
+            break;
+        case Kind::ReadOnly:
+            begin = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+            break;
+        }
+    } else {
+        // A SQLite file has one writer at a time, from BEGIN IMMEDIATE on; a
+        // reader's shared lock, from its first read, keeps writers from
+        // committing until it ends.
+        begin = kind == Kind::ReadOnly ? QStringLiteral("BEGIN DEFERRED") : QStringLiteral("BEGIN IMMEDIATE");
+    }
+    db_.exec(begin);
+    ++db_.openTransactions_;
 }
 
 Transaction::~Transaction()
 {
     if (open_) {
+        --db_.openTransactions_;
+        // A lost connection's transaction the server has already undone.
+        if (db_.connectionLost())
+            return;
         try {
             db_.exec(QStringLiteral("ROLLBACK"));
-        } catch (const DbError&) {
+        } catch (const DbError& error) {
             // The engine has already rolled back (a failed COMMIT, say).
+            qWarning("transaction not rolled back: %s", qPrintable(error.message()));
         }
     }
 }
@@ -420,6 +528,7 @@ void Transaction::commit()
 {
     db_.exec(QStringLiteral("COMMIT"));
     open_ = false;
+    --db_.openTransactions_;
 }
 
 Savepoint::Savepoint(Database& db, const QString& name) : db_(db), name_(name)
@@ -455,9 +564,27 @@ void Savepoint::rollback()
     db_.exec(QStringLiteral("RELEASE ") + name_);
 }
 
-QString holdsExactly(const QString& column)
+QString holdsExactly(const Database& db, const QString& column, ExactValue kind)
 {
-    return column + QStringLiteral(" IS ? COLLATE BINARY");
+    if (!db.isServer())
+        return column + QStringLiteral(" IS ? COLLATE BINARY");
+    // A CITEXT column compares without regard to case; as TEXT it compares
+    // character for character.
+    if (kind == ExactValue::Text)
+        return QStringLiteral("%1::text IS NOT DISTINCT FROM CAST(? AS TEXT)").arg(column);
+    return column + QStringLiteral(" IS NOT DISTINCT FROM ?");
+}
+
+QString lockingRead(const Database& db)
+{
+    return db.isServer() ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+void lockImportedFiles(Database& db)
+{
+    // Self-exclusive, and exclusive of rows added, but not of readers.
+    if (db.isServer())
+        db.exec(QStringLiteral("LOCK TABLE _Imported_Files IN SHARE ROW EXCLUSIVE MODE"));
 }
 
 QString hiddenRowKey(const Database& db)
@@ -465,10 +592,18 @@ QString hiddenRowKey(const Database& db)
     return db.isServer() ? QStringLiteral("ctid") : QStringLiteral("rowid");
 }
 
+bool isConnectionLost(const DbError& error)
+{
+    return error.code() == ConnectionLostCode || endsConnection(error.code());
+}
+
 bool isDatabaseLocked(const DbError& error)
 {
-    // PostgreSQL's lock_not_available, when lock_timeout runs out.
-    if (error.code() == QLatin1String("55P03"))
+    // PostgreSQL's lock_not_available, when lock_timeout runs out, and the
+    // work of another connection that a snapshot or a lock wait collided
+    // with (serialization_failure, deadlock_detected): tried again, it goes.
+    if (error.code() == QLatin1String("55P03") || error.code() == QLatin1String("40001") ||
+        error.code() == QLatin1String("40P01"))
         return true;
     // SQLITE_BUSY (5) and SQLITE_LOCKED (6), with their extended codes.
     bool ok = false;

@@ -84,6 +84,12 @@ public:
     // work that goes on inside one checks this before each step.
     bool inTransaction() const;
 
+    // True when the server's connection was lost (the server restarted, the
+    // network dropped): the statement that met it failed, and the server
+    // rolled back the transaction it was in. The next statement outside a
+    // Transaction opens the connection again.
+    bool connectionLost() const;
+
     bool tableExists(const QString& table);
     // Drops the table if it exists and makes it again from its column list,
     // for work tables made at run time.
@@ -92,19 +98,34 @@ public:
     qint64 lastInsertId();
 
 private:
+    friend class Transaction;
     Database(QString path, QString connectionName, Engine engine = Engine::SQLite);
     static std::unique_ptr<Database> connect(const QString& path, const QString& mode, int busyTimeoutMs);
+    // The settings of a server connection, after it opens and reopens.
+    void startSession();
+    // Opens a lost server connection again before a statement; inside a
+    // Transaction that the loss ended, fails instead.
+    void reconnectIfLost();
 
     QString path_;
     QString connectionName_;
     Engine engine_ = Engine::SQLite;
+    int lockTimeoutMs_ = DefaultBusyTimeoutMs;
+    int openTransactions_ = 0;
 };
 
 // Everything done inside the life of a Transaction is undone unless commit()
 // was called. Transactions do not nest; use a Savepoint inside one.
+// A Write transaction holds what it changes against other connections (on
+// a SQLite file the whole database, from its start). A Snapshot transaction
+// also reads every table as it stood at its first statement, whatever other
+// connections commit meanwhile; on the server a change it makes to a row
+// another connection changed since then is refused. ReadOnly is a Snapshot
+// that writes nothing, and keeps no writer waiting on the server.
 class Transaction {
 public:
-    explicit Transaction(Database& db);
+    enum class Kind { Write, Snapshot, ReadOnly };
+    explicit Transaction(Database& db, Kind kind = Kind::Write);
     ~Transaction();
     void commit();
     Transaction(const Transaction&) = delete;
@@ -113,6 +134,18 @@ public:
 private:
     Database& db_;
     bool open_ = true;
+};
+
+// The reads of a long report: every statement while it lives sees the
+// database as it stood at the first, so that counts and rows agree however
+// other people change it meanwhile. Nothing can be written through it; it
+// ends when it goes.
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(Database& db) : transaction_(db, Transaction::Kind::ReadOnly) {}
+
+private:
+    Transaction transaction_;
 };
 
 // A part of a transaction that can be undone on its own.
@@ -153,10 +186,24 @@ private:
 // Table and savepoint names cannot be bound; they must be plain identifiers.
 bool isPlainIdentifier(const QString& name);
 
+// How holdsExactly compares: a text column character for character, with
+// regard to case; any other column as its own type.
+enum class ExactValue { Text, Other };
+
 // A condition that holds when column holds exactly the value bound to its
 // "?": null only for null, text with regard to case (text columns compare
 // without it otherwise). For a save that must not overwrite another's change.
-QString holdsExactly(const QString& column);
+QString holdsExactly(const Database& db, const QString& column, ExactValue kind = ExactValue::Text);
+
+// What ends a SELECT of rows the transaction is about to change, so that no
+// other connection changes them before it ends (on a SQLite file the write
+// transaction already holds the whole database: nothing).
+QString lockingRead(const Database& db);
+
+// Keeps other imports of card files out of _Imported_Files until the
+// transaction ends: a second import waits, then finds the files the first
+// saved. On a SQLite file the write transaction already does.
+void lockImportedFiles(Database& db);
 
 // The engine's own key of a row, for a table without a key column of its own.
 // On the server it is the row's place (ctid), which an update of the row
@@ -166,7 +213,11 @@ QString holdsExactly(const QString& column);
 QString hiddenRowKey(const Database& db);
 
 // True when the failure is another connection holding the database (a
-// write lock kept longer than the wait).
+// write lock kept longer than the wait), or, on the server, another
+// connection's change that a snapshot transaction collided with.
 bool isDatabaseLocked(const DbError& error);
+
+// True when the failure is the server's connection lost (Database::connectionLost()).
+bool isConnectionLost(const DbError& error);
 
 } // namespace kolva

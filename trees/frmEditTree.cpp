@@ -527,10 +527,7 @@ bool frmEditTree::showRecordOf(qint64 id, int row)
         return false;
     }
     if (!record) {
-        withNormalPointer([&] {
-            warn(QStringLiteral("The record could not be read: it is no longer in the database (another window or "
-                                "program deleted it). Press Refresh to read the list again."));
-        });
+        withNormalPointer([&] { warn(recordGoneMessage(context_.db, id)); });
         return false;
     }
     currentRow_ = row;

@@ -115,9 +115,9 @@ bool writeEditedRows(Database& db, const RiskQuestionTable& read, const RiskQues
     // The row the box shows, and only that one (not a second row of the
     // same box), while it still holds the text read.
     QSqlQuery update = db.prepare(
-        QStringLiteral("UPDATE Risk_Rating SET Description=? WHERE %1=? AND %2").arg(key, holdsExactly(QStringLiteral("Description"))));
+        QStringLiteral("UPDATE Risk_Rating SET Description=? WHERE %1=? AND %2").arg(key, holdsExactly(db, QStringLiteral("Description"))));
     QSqlQuery remove = db.prepare(
-        QStringLiteral("DELETE FROM Risk_Rating WHERE %1=? AND %2").arg(key, holdsExactly(QStringLiteral("Description"))));
+        QStringLiteral("DELETE FROM Risk_Rating WHERE %1=? AND %2").arg(key, holdsExactly(db, QStringLiteral("Description"))));
     bool unchanged = true;
     const auto write = [&](int number, int order, const std::optional<RiskQuestionTable::StoredRow>& stored,
                            const QString& text, bool keepBlank) {

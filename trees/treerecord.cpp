@@ -387,8 +387,35 @@ MessageRequest treeRecordChangedMessage(const std::vector<TreeFieldConflict>& co
     return {text, recordNotSavedCaption(), MsgIcon::Exclamation, MsgButtons::YesNo, MsgAnswer::Yes};
 }
 
+QString deletedBy(Database& db, qint64 id)
+{
+    const std::vector<HistoryEntry> history = readSurveyHistory(db, id);
+    const auto deleted = std::find_if(history.rbegin(), history.rend(),
+                                      [](const HistoryEntry& e) { return e.action == QLatin1String("deleted"); });
+    if (deleted == history.rend())
+        return {};
+    return QStringLiteral("deleted by %1 on %2").arg(deleted->changedBy, shownDateTime(deleted->changedAt));
+}
+
+QString recordGoneMessage(Database& db, qint64 id)
+{
+    QString text = QStringLiteral("The record could not be read: it is no longer in the database");
+    QString deleted;
+    try {
+        deleted = deletedBy(db, id);
+    } catch (const DbError& error) {
+        qWarning("history of record %lld not read: %s", id, qPrintable(error.message()));
+    }
+    text += deleted.isEmpty() ? QStringLiteral(" (another window or program deleted it)")
+                              : QStringLiteral(" (%1)").arg(deleted);
+    return text + QStringLiteral(". Press Refresh to read the list again.");
+}
+
 QString recordNotReadMessage(const DbError& error)
 {
+    if (isConnectionLost(error))
+        return QStringLiteral("The record could not be read.\n\n%1\n\nTry again once the server can be reached.")
+            .arg(error.message());
     if (isDatabaseLocked(error))
         return QStringLiteral("The record could not be read: the database is in use by another program, which "
                               "keeps it locked. Nothing was changed; try again in a moment.\n\n%1")
@@ -408,12 +435,14 @@ TreeRecord writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<
     QVariantList bound;
     QVariantList expected;
     for (const auto& [name, value] : values) {
-        if (!findTreeColumn(name))
+        const TreeColumn* column = findTreeColumn(name);
+        if (!column)
             throw std::logic_error("not a column of the Tree editor: " + name.toStdString());
         names << name;
         assignments << name + QStringLiteral("=?");
         bound << value;
-        unchanged << holdsExactly(name);
+        const bool number = column->kind == TreeColumnKind::WholeNumber || column->kind == TreeColumnKind::Decimal;
+        unchanged << holdsExactly(db, name, number ? ExactValue::Other : ExactValue::Text);
         const auto was = read.find(name);
         expected << (was == read.end() ? QVariant() : was->second);
     }
@@ -422,18 +451,14 @@ TreeRecord writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<
     const QString columns = names.join(QLatin1Char(','));
     try {
         Transaction transaction(db);
-        QSqlQuery before =
-            db.query(QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE ID=?").arg(columns), {id});
+        // The row is held from here to the commit: another saving of it waits.
+        QSqlQuery before = db.query(
+            QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE ID=?").arg(columns) + lockingRead(db), {id});
         if (!before.next()) {
-            QString text = QStringLiteral("The record was not saved: it is no longer in the database");
-            const std::vector<HistoryEntry> history = readSurveyHistory(db, id);
-            const auto deleted = std::find_if(history.rbegin(), history.rend(), [](const HistoryEntry& e) {
-                return e.action == QLatin1String("deleted");
-            });
-            if (deleted != history.rend())
-                text += QStringLiteral(" (deleted by %1 on %2)")
-                            .arg(deleted->changedBy, shownDateTime(deleted->changedAt));
-            throw TreeRecordRefused({}, text + QLatin1Char('.'));
+            const QString deleted = deletedBy(db, id);
+            throw TreeRecordRefused({}, QStringLiteral("The record was not saved: it is no longer in the database") +
+                                            (deleted.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(deleted)) +
+                                            QLatin1Char('.'));
         }
         std::vector<FieldChange> changes;
         std::vector<std::pair<QString, QVariant>> now;
@@ -477,6 +502,9 @@ TreeRecord writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<
         transaction.commit();
         return stored;
     } catch (const DbError& error) {
+        if (isConnectionLost(error))
+            throw TreeRecordRefused({}, QStringLiteral("The record was not saved: nothing of it was written.\n\n%1")
+                                            .arg(error.message()));
         if (isDatabaseLocked(error))
             throw TreeRecordRefused({}, QStringLiteral("The record was not saved: the database is in use by another "
                                                        "program, which keeps it locked. Try again in a moment.\n\n%1")

@@ -128,8 +128,15 @@ TreeRecord writeTreeRecord(Database& db, qint64 id, const std::vector<std::pair<
                            const TreeRecord& read, const HistoryStamp& stamp);
 
 // Why a record could not be read, for the user: the database held by
-// another program, or the engine's reason.
+// another program, the server's connection lost, or the engine's reason.
 QString recordNotReadMessage(const DbError& error);
+
+// Who deleted the record and when, from its history ("deleted by ann on
+// 05/12/2009 10:15:00"); empty when the history does not tell. Throws DbError.
+QString deletedBy(Database& db, qint64 id);
+// The message for a record that is no longer there: who deleted it and
+// when, where the history tells.
+QString recordGoneMessage(Database& db, qint64 id);
 
 // Deletes the record with that ID and keeps the whole of it in the history,
 // in one transaction. False when the record is no longer there; throws

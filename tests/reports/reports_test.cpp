@@ -1,6 +1,7 @@
 // The inspection reports without their windows: which trees each lists, in
 // which order, and what their pages say.
 
+#include "platform/jobprogress.h"
 #include "platform/progress.h"
 #include "reports/actionreports.h"
 #include "reports/reinspection.h"
@@ -521,6 +522,61 @@ TEST_F(ReportsTest, ACodeOnNoTreeGivesEmptySections)
     BuildSpecificCAByZone(db, divided, {.actionText = "08 - Thin the Crown"}, PrintedAt);
     EXPECT_EQ(divided.paragraphLines(1), QStringList({"No trees meet the selection"}));
     EXPECT_TRUE(divided.tableRows(1).empty());
+}
+
+// Another person's change while a report reads does not reach it halfway:
+// the trees of the corrective action are marked and then read in one
+// transaction, which the other person's marking cannot enter meanwhile.
+TEST_F(ReportsTest, AReportReadsInOneSnapshotWhateverAnotherConnectionWritesMeanwhile)
+{
+    addTree(db, {.treeId = 1, .zone = "PARKS", .actions = "3"});
+    addTree(db, {.treeId = 2, .zone = "PARKS", .actions = "9"});
+    addTree(db, {.treeId = 3, .zone = "PARKS", .actions = "3,9"});
+    const auto other = Database::open(db.path(), 0);
+    struct Meanwhile : NullProgress {
+        std::function<void()> act;
+        void beginStage(const QString& label, qint64) override
+        {
+            if (act && label == "Selecting the trees")
+                std::exchange(act, nullptr)();
+        }
+    };
+    struct Case {
+        const char* name;
+        bool specific;
+        const char* write;
+        QStringList listed;
+    };
+    const Case cases[] = {
+        {"another report marks its action", true, nullptr, {"1", "3"}},
+        {"a tree moves to another zone", false, "UPDATE _Archived_SurveyData SET RiskZone = 'NEW' WHERE Tree_ID = 1",
+         {"1", "2", "3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString refused;
+        Meanwhile progress;
+        progress.act = [&] {
+            try {
+                if (c.write)
+                    other->exec(c.write);
+                else
+                    markTreesWithCode(*other, 9);
+            } catch (const DbError& error) {
+                refused = error.message();
+            }
+        };
+        const ActionReportOptions options{.divideByZone = true, .actionCode = 3, .actionText = "03 - Remove Tree"};
+        ReportDocument doc;
+        if (c.specific)
+            buildSpecificCAReport(doc, db, options, PrintedAt, progress);
+        else
+            buildTreesNeedingCAReport(doc, db, options, PrintedAt, progress);
+        EXPECT_EQ(documentTreeIds(doc), c.listed);
+        EXPECT_TRUE(doc.paragraphLines(1).contains(QStringLiteral("Risk Zone: PARKS (%1 Tree(s) )").arg(c.listed.size())))
+            << doc.paragraphLines(1).join('|').toStdString();
+        EXPECT_TRUE(refused.contains("locked")) << refused.toStdString();
+    }
 }
 
 TEST_F(ReportsTest, EveryReportSavesAsAPdfThatReadsLikeItsPages)

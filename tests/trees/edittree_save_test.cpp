@@ -3,6 +3,8 @@
 
 #include "tests/trees/edittreetest.h"
 #include "tests/trees/treetestdata.h"
+#include "store/dates.h"
+#include "trees/treerecord.h"
 #include "trees/recordnavigator.h"
 
 #include <QCheckBox>
@@ -504,11 +506,15 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
     EXPECT_EQ(box("txtDBH")->text(), "32767");
     EXPECT_EQ(list("cboSurveyor")->currentText(), "ANNA");
 
-    // A record another window deleted meanwhile is said, not shown empty.
-    t.db->exec("DELETE FROM _Archived_SurveyData WHERE ID=?", {gone});
+    // A record another person deleted meanwhile is said, with who and when,
+    // not shown empty.
+    const QDateTime deletedAt(QDate(2026, 3, 4), QTime(9, 20, 0));
+    ASSERT_TRUE(deleteTreeRecord(*quick, gone, {deletedAt, "ben"}));
     t.prompter.answer(MsgAnswer::Ok);
     click("cmdNext");
-    EXPECT_TRUE(t.prompter.last().message.text.contains("no longer in the database"));
+    EXPECT_TRUE(t.prompter.last().message.text.contains("no longer in the database (deleted by ben on " +
+                                                        shownDateTime(deletedAt) + ")"))
+        << t.prompter.last().message.text.toStdString();
     EXPECT_EQ(window->currentRow(), 1);
     EXPECT_EQ(box("txtTreeID")->text(), "1003");
     click("cmdPrevious");
@@ -516,7 +522,7 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
     EXPECT_EQ(stored(*t.db, locked, "Tree_ID").toInt(), 1003) << "nothing was written";
     EXPECT_EQ(stored(*t.db, locked, "DBH").toInt(), 32767);
     EXPECT_EQ(stored(*t.db, locked, "Surveyor").toString(), "ANNA");
-    EXPECT_EQ(t.db->scalar("SELECT COUNT(*) FROM _Survey_History").toInt(), 0);
+    EXPECT_EQ(t.db->scalar("SELECT COUNT(*) FROM _Survey_History WHERE Action <> 'deleted'").toInt(), 0);
 
     // A save while the database is held is refused in the same words and
     // succeeds when tried again.
@@ -533,6 +539,24 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
     EXPECT_EQ(stored(*t.db, t.db->scalar("SELECT ID FROM _Archived_SurveyData WHERE Tree_ID=1").toLongLong(), "DBH")
                   .toInt(),
               15);
+}
+
+TEST_F(EditTreeTest, RefreshShowsWhatAnotherPersonChangedAndLeavesOutWhatTheyDeleted)
+{
+    const qint64 first = addTree(*t.db, {{"Tree_ID", 1}, {"Species", "oak"}});
+    const qint64 second = addTree(*t.db, {{"Tree_ID", 2}});
+    addTree(*t.db, {{"Tree_ID", 3}});
+    open();
+    ASSERT_EQ(list("cboSpecies")->currentText(), "oak");
+    const auto other = Database::open(t.db->path());
+    const HistoryStamp ben{QDateTime(QDate(2026, 3, 4), QTime(9, 20, 0)), "ben"};
+    writeTreeRecord(*other, first, {{"Species", "Oak"}}, *readTreeRecord(*other, first), ben);
+    ASSERT_TRUE(deleteTreeRecord(*other, second, ben));
+    click("cmdRefresh");
+    EXPECT_EQ(list("cboSpecies")->currentText(), "Oak");
+    EXPECT_EQ(gridCell(0, 0), "1");
+    EXPECT_EQ(gridCell(1, 0), "3");
+    EXPECT_EQ(c<QTableView>("DBGrid1")->model()->rowCount(), 2);
 }
 
 TEST_F(EditTreeTest, ASaveNeverOverwritesWhatAnotherWindowChangedSinceItShowedTheRecord)
