@@ -31,13 +31,47 @@ QString nextConnectionName()
     return QStringLiteral("kolva-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-[[noreturn]] void fail(const QSqlError& error, const QString& statement)
+// libpq, as the driver loaded it, for what Qt Sql does not tell.
+QFunctionPointer libpq(const char* function)
+{
+    return QLibrary::resolve(QStringLiteral("pq"), 5, function);
+}
+
+// The connection's libpq handle, or null for another driver.
+const void* serverHandle(const QSqlDriver* driver)
+{
+    const QVariant handle = driver ? driver->handle() : QVariant();
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
+// PostgreSQL's insufficient_privilege.
+const QString NoPrivilege = QStringLiteral("42501");
+
+// A statement that changes rows: refused for want of rights, the user is one
+// who may only read.
+bool changesRows(const QString& statement)
+{
+    static const QRegularExpression change(QStringLiteral("^\\s*(INSERT|UPDATE|DELETE|TRUNCATE|COPY)\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return change.match(statement).hasMatch();
+}
+
+[[noreturn]] void fail(const QSqlError& error, const QString& statement, const QSqlDriver* driver)
 {
     QString message = error.driverText();
     if (!error.databaseText().isEmpty())
         message = error.databaseText();
     if (message.isEmpty())
         message = error.text();
+    if (error.nativeErrorCode() == NoPrivilege && changesRows(statement)) {
+        using User = const char* (*)(const void*);
+        const auto user = reinterpret_cast<User>(libpq("PQuser"));
+        const void* conn = serverHandle(driver);
+        throw DbError(readOnlyMessage(user && conn ? QString::fromUtf8(user(conn)) : QString()), statement,
+                      error.nativeErrorCode());
+    }
     throw DbError(message, statement, error.nativeErrorCode());
 }
 
@@ -94,6 +128,19 @@ StatementStop::~StatementStop()
         engineLibrary().first(handle_, 0, nullptr, nullptr);
 }
 
+QString readOnlyMessage(const QString& user)
+{
+    return QStringLiteral("You may read this database but not change it: the server gives %1 read rights only. "
+                          "Ask whoever runs the office's database for write rights.")
+        .arg(user.isEmpty() ? QStringLiteral("this user") : user);
+}
+
+void requireWriteAccess(const Database& db)
+{
+    if (db.readOnly())
+        throw DbError(readOnlyMessage(db.userName()), {}, NoPrivilege);
+}
+
 bool isPlainIdentifier(const QString& name)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
@@ -132,7 +179,8 @@ std::unique_ptr<Database> Database::connect(const QString& path, bool create, in
     throw DbError(message, {}, code);
 }
 
-std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int busyTimeoutMs)
+std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int busyTimeoutMs,
+                                               const QString& password)
 {
     if (!target.isServer())
         return open(target.path, busyTimeoutMs);
@@ -149,6 +197,8 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
         db.setPort(target.port);
         db.setDatabaseName(target.dbname);
         db.setUserName(target.user);
+        if (!password.isEmpty())
+            db.setPassword(password);
         db.setConnectOptions(target.connectOptions());
         opened = db.open();
         if (!opened) {
@@ -163,6 +213,18 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
     }
     auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
     result->exec(QStringLiteral("SET lock_timeout = %1").arg(std::max(0, busyTimeoutMs)));
+    // Whether the server lets this user change the survey records; a
+    // database without them yet is the user's to make.
+    QSqlQuery rights = result->query(QStringLiteral(
+        "SELECT current_user, CASE WHEN to_regclass('_archived_surveydata') IS NULL THEN false ELSE NOT ("
+        "has_table_privilege(to_regclass('_archived_surveydata'), 'INSERT') AND "
+        "has_table_privilege(to_regclass('_archived_surveydata'), 'UPDATE') AND "
+        "has_table_privilege(to_regclass('_archived_surveydata'), 'DELETE')) END"));
+    if (rights.next()) {
+        result->user_ = rights.value(0).toString();
+        result->readOnly_ = rights.value(1).toBool();
+    }
+    rights.finish();
     return result;
 }
 
@@ -198,14 +260,14 @@ QSqlQuery Database::prepare(const QString& sql)
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        fail(query.lastError(), sql);
+        fail(query.lastError(), sql, query.driver());
     return query;
 }
 
 void Database::run(QSqlQuery& prepared)
 {
     if (!prepared.exec())
-        fail(prepared.lastError(), prepared.lastQuery());
+        fail(prepared.lastError(), prepared.lastQuery(), prepared.driver());
 }
 
 namespace {
@@ -217,7 +279,7 @@ QSqlQuery runDirectly(const QSqlDatabase& connection, const QString& sql)
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     if (!query.exec(sql))
-        fail(query.lastError(), sql);
+        fail(query.lastError(), sql, query.driver());
     return query;
 }
 
@@ -302,13 +364,11 @@ bool Database::inTransaction() const
         // the type behind that name, pg_conn*): anything but idle (or a lost
         // connection) is inside a transaction, a failed one included.
         using TransactionStatus = int (*)(const void*);
-        static const auto status = reinterpret_cast<TransactionStatus>(
-            QLibrary::resolve(QStringLiteral("pq"), 5, "PQtransactionStatus"));
-        const QVariant handle = connection().driver()->handle();
-        if (!status || !handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        static const auto status = reinterpret_cast<TransactionStatus>(libpq("PQtransactionStatus"));
+        const void* conn = serverHandle(connection().driver());
+        if (!status || !conn)
             return false;
-        const void* conn = *static_cast<void* const*>(handle.constData());
-        const int state = conn ? status(conn) : 0;
+        const int state = status(conn);
         return state != 0 && state != 4; // PQTRANS_IDLE, PQTRANS_UNKNOWN
     }
     const QVariant handle = connection().driver()->handle();
