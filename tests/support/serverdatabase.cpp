@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace kolva::test {
 
@@ -31,6 +32,26 @@ ServerTestDatabase::ServerTestDatabase()
     QUrl url(serverUri());
     url.setPath(QLatin1Char('/') + name_);
     uri_ = url.toString();
+}
+
+QString ServerTestDatabase::uriFor(const QString& user) const
+{
+    QUrl url(uri_);
+    QUrlQuery query(url);
+    query.removeAllQueryItems(QStringLiteral("user"));
+    query.addQueryItem(QStringLiteral("user"), user);
+    url.setQuery(query);
+    return url.toString();
+}
+
+void ServerTestDatabase::giveTo(const QString& role)
+{
+    admin_->exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(name_, role));
+}
+
+void ServerTestDatabase::runAsOwner(const QString& sql)
+{
+    Database::openServer(parseDatabaseTarget(uri_))->execScript(sql);
 }
 
 ServerTestDatabase::~ServerTestDatabase()
