@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace kolva {
 
@@ -56,6 +57,48 @@ bool changesRows(const QString& statement)
     static const QRegularExpression change(QStringLiteral("^\\s*(INSERT|UPDATE|DELETE|TRUNCATE|COPY)\\b"),
                                            QRegularExpression::CaseInsensitiveOption);
     return change.match(statement).hasMatch();
+}
+
+// PostgreSQL's invalid_authorization_specification: the server asked for a
+// password that was not had.
+const QString PasswordWanted = QStringLiteral("28000");
+
+// Whether libpq, connecting as the driver does, finds that the server asks
+// for a password that none of its places gives. Told by libpq itself, not by
+// its words, which follow the user's language.
+bool passwordWanted(const DatabaseTarget& target)
+{
+    using ConnectParams = void* (*)(const char* const*, const char* const*, int);
+    using NeedsPassword = int (*)(const void*);
+    using Finish = void (*)(void*);
+    const auto connect = reinterpret_cast<ConnectParams>(libpq("PQconnectdbParams"));
+    const auto needs = reinterpret_cast<NeedsPassword>(libpq("PQconnectionNeedsPassword"));
+    const auto finish = reinterpret_cast<Finish>(libpq("PQfinish"));
+    if (!connect || !needs || !finish)
+        return false;
+    QList<QPair<QString, QString>> given = target.options;
+    given.prepend({QStringLiteral("user"), target.user});
+    given.prepend({QStringLiteral("dbname"), target.dbname});
+    given.prepend({QStringLiteral("port"), target.port < 0 ? QString() : QString::number(target.port)});
+    given.prepend({QStringLiteral("host"), target.host});
+    QList<QByteArray> keys, values;
+    for (const auto& [key, value] : given) {
+        if (!value.isEmpty()) {
+            keys << key.toUtf8();
+            values << value.toUtf8();
+        }
+    }
+    std::vector<const char*> k, v;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        k.push_back(keys.at(i).constData());
+        v.push_back(values.at(i).constData());
+    }
+    k.push_back(nullptr);
+    v.push_back(nullptr);
+    void* conn = connect(k.data(), v.data(), 0);
+    const bool wanted = conn && needs(conn) != 0;
+    finish(conn);
+    return wanted;
 }
 
 [[noreturn]] void fail(const QSqlError& error, const QString& statement, const QSqlDriver* driver)
@@ -209,6 +252,8 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(name);
+        if (password.isEmpty() && passwordWanted(target))
+            code = PasswordWanted;
         throw DbError(message.trimmed(), {}, code);
     }
     auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
@@ -492,6 +537,11 @@ QString holdsExactly(const QString& column)
 QString hiddenRowKey()
 {
     return QStringLiteral("rowid");
+}
+
+bool isPasswordWanted(const DbError& error)
+{
+    return error.code() == PasswordWanted;
 }
 
 bool isDatabaseLocked(const DbError& error)

@@ -174,6 +174,10 @@ QString holdsExactly(const QString& column);
 // The engine's own key of a row, for a table without a key column of its own.
 QString hiddenRowKey();
 
+// True when a server refused the connection for want of a password that
+// libpq's places (~/.pgpass, PGPASSFILE, a service file) did not give.
+bool isPasswordWanted(const DbError& error);
+
 // True when the failure is another connection holding the database (a
 // write lock kept longer than the wait).
 bool isDatabaseLocked(const DbError& error);

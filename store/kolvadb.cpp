@@ -277,10 +277,10 @@ std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int b
     try {
         db = Database::openServer(target, busyTimeoutMs, password);
     } catch (const DbError& error) {
-        // libpq's words: the server asked for a password and none was had,
-        // or the one given was not the user's.
+        // The server asked for a password and none was had, or (in libpq's
+        // words) the one given was not the user's.
         const QString said = error.message();
-        if (said.contains(QLatin1String("no password supplied")))
+        if (isPasswordWanted(error))
             refuseServer(DatabaseRefused::Reason::PasswordNeeded,
                          QStringLiteral("could not be opened: the server asked for a password, and none was "
                                         "given. ")
