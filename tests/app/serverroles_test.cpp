@@ -47,9 +47,14 @@ QStringList officeRoleLines()
     return text.mid(start + 7, end - start - 7).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-std::unique_ptr<Database> serverAdministrator()
+// A connection to the server's maintenance database holding the lock of the
+// office roles: roles belong to the whole server, and the test processes
+// that make them take turns.
+std::unique_ptr<Database> holdRolesLock()
 {
-    return Database::openServer(parseDatabaseTarget(qEnvironmentVariable("KOLVA_TEST_PG_URI")));
+    auto admin = Database::openServer(parseDatabaseTarget(qEnvironmentVariable("KOLVA_TEST_PG_URI")), 600000);
+    admin->scalar(QStringLiteral("SELECT pg_advisory_lock(hashtext('kolva office roles'))"));
+    return admin;
 }
 
 // Every row of every table of the database, for telling that nothing changed.
@@ -98,9 +103,10 @@ protected:
         reader.reset();
         owner.reset();
         server.reset();
-        // Roles belong to the whole server: they go once their database has.
+        // Roles belong to the whole server: they go once their database has
+        // (the lock goes with the connection).
         try {
-            serverAdministrator()->execScript(
+            rolesLock->execScript(
                 QStringLiteral("DROP ROLE IF EXISTS anna; DROP ROLE IF EXISTS ben; DROP ROLE IF EXISTS kolva_writers; "
                                "DROP ROLE IF EXISTS kolva_readers"));
         } catch (const DbError& error) {
@@ -122,6 +128,7 @@ public:
 
 protected:
 
+    std::unique_ptr<Database> rolesLock = holdRolesLock();
     std::unique_ptr<ServerTestDatabase> server = std::make_unique<ServerTestDatabase>();
     std::unique_ptr<Database> owner;
     std::unique_ptr<Database> reader;
