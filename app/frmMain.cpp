@@ -8,6 +8,7 @@
 #include "platform/progress.h"
 #include "platform/settings.h"
 #include "platform/twips.h"
+#include "store/context.h"
 #include "store/database.h"
 
 #include <QAction>
@@ -248,6 +249,8 @@ void frmMain::cmdRefresh_Click()
 
 void frmMain::cmdImportSD_Click()
 {
+    if (changeRefused(context_, this, QStringLiteral("KOLVA")))
+        return;
     importFieldData(context_, {this, Drive1_, File1_, chkSavePDAFiles_, cmdImportSD_});
 }
 

@@ -88,6 +88,34 @@ void convertThenStart(const QString& programDir, Prompter& prompter, Shell& shel
         });
 }
 
+// Opens the database; when the server asks for a password that libpq's own
+// places do not give (or the one typed was wrong), asks the user for it
+// until it is right or Cancel is pressed (then gives nothing). The password
+// goes to the connection only.
+std::unique_ptr<Database> openAskingPassword(const QString& path, Prompter& prompter)
+{
+    QString password;
+    for (;;) {
+        try {
+            return openKolvaDatabase(path, DefaultBusyTimeoutMs, password);
+        } catch (const DatabaseRefused& refused) {
+            const bool wrong = refused.reason() == DatabaseRefused::Reason::PasswordRefused;
+            if (!wrong && refused.reason() != DatabaseRefused::Reason::PasswordNeeded)
+                throw;
+            InputRequest ask;
+            ask.title = QStringLiteral("KOLVA");
+            ask.prompt = (wrong ? QStringLiteral("The server did not accept the password.\n\n") : QString())
+                         + QStringLiteral("The server of the database\n%1\nasks for a password.\n\nPassword:")
+                               .arg(refused.path());
+            ask.password = true;
+            const std::optional<QString> typed = prompter.inputText(nullptr, ask);
+            if (!typed)
+                return nullptr;
+            password = *typed;
+        }
+    }
+}
+
 } // namespace
 
 std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& prompter, Shell& shell, Drives& drives,
@@ -113,7 +141,9 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
         prompter.inform(nullptr, recovered, QStringLiteral("KOLVA"));
     std::unique_ptr<Database> db;
     try {
-        db = openKolvaDatabase(path);
+        db = openAskingPassword(path, prompter);
+        if (!db)
+            return nullptr; // the password was not given
     } catch (const DatabaseRefused& refused) {
         if (refused.reason() == DatabaseRefused::Reason::EarlierVersion && options.converted) {
             MessageRequest question;

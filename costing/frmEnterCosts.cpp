@@ -7,6 +7,7 @@
 #include "platform/prompter.h"
 #include "platform/windows.h"
 #include "platform/twips.h"
+#include "store/context.h"
 #include "store/correctiveactions.h"
 #include "store/database.h"
 
@@ -234,7 +235,7 @@ void frmEnterCosts::setBrowsing(bool browsing)
 
 void frmEnterCosts::cmdAdd_Click()
 {
-    if (cboAction_->currentIndex() < 0)
+    if (cboAction_->currentIndex() < 0 || changeRefused(context_, this, ErrorCaption))
         return;
     setBrowsing(false);
     txtDBHFrom_->clear();
@@ -276,6 +277,8 @@ void frmEnterCosts::cmdDelete_Click()
         context_.prompter.warn(this, QStringLiteral("Nothing selected for deletion"), ErrorCaption);
         return;
     }
+    if (changeRefused(context_, this, ErrorCaption))
+        return;
     const int r = std::max(0, grdCost_->currentRow());
     const auto text = [this, r](int column) { return grdCost_->item(r, column)->text(); };
     const QString question = QStringLiteral("Delete the cost estimate ($") + text(3) + QStringLiteral(") ")
@@ -306,7 +309,8 @@ void frmEnterCosts::cmdPrint_Click()
 void frmEnterCosts::closeEvent(QCloseEvent* event)
 {
     // The cost to mobilize is kept with the cost table.
-    if (txtMobilize_->text() != storedMobilize_) {
+    // A user who may only read is told, and the window closes as it was.
+    if (txtMobilize_->text() != storedMobilize_ && !changeRefused(context_, this, ErrorCaption)) {
         const double cost = typedNumber(txtMobilize_->text()).value_or(0);
         if (!isCostInRange(cost)) {
             context_.prompter.warn(this, mobilizationCostProblem(), ErrorCaption);

@@ -8,6 +8,7 @@
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
+#include "store/context.h"
 #include "store/accessfile.h"
 #include "store/database.h"
 
@@ -212,7 +213,7 @@ void frmImportKelmarSpecies::setWorking(bool working)
 
 void frmImportKelmarSpecies::cmdImport_Click()
 {
-    if (importing_)
+    if (importing_ || changeRefused(context_, this, windowTitle()))
         return;
     const QString path = txtPath_->text().trimmed();
     if (path.isEmpty() || !QFileInfo(path).isFile()) {

@@ -7,6 +7,7 @@
 #include "platform/progress.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
+#include "store/context.h"
 #include "store/database.h"
 
 #include <QCloseEvent>
@@ -101,7 +102,7 @@ void frmImportStreets::cancelled()
 
 void frmImportStreets::cmdDoIt_Click()
 {
-    if (importing_)
+    if (importing_ || changeRefused(context_, this, windowTitle()))
         return;
     FileDialogRequest request;
     request.title = QStringLiteral("Find the Excel CSV File of Street Names");

@@ -5,6 +5,7 @@
 #include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
+#include "store/context.h"
 #include "store/database.h"
 
 #include <QGroupBox>
@@ -242,6 +243,8 @@ void frmLookupList::cmdFind_Click()
 
 void frmLookupList::cmdAdd_Click()
 {
+    if (changeRefused(context_, this, windowTitle()))
+        return;
     adding_ = true;
     txtDescription_->setMaxLength(NameMaxLength);
     txtDescription_->clear();
@@ -251,7 +254,7 @@ void frmLookupList::cmdAdd_Click()
 void frmLookupList::cmdEdit_Click()
 {
     const int row = currentRow();
-    if (row < 0)
+    if (row < 0 || changeRefused(context_, this, windowTitle()))
         return;
     adding_ = false;
     const QString name = model_->rowAt(row).description;
@@ -320,7 +323,7 @@ void frmLookupList::cmdCancel_Click()
 void frmLookupList::cmdDelete_Click()
 {
     const int row = currentRow();
-    if (row < 0)
+    if (row < 0 || changeRefused(context_, this, QStringLiteral("Confirm Delete")))
         return;
     MessageRequest question;
     question.text = QStringLiteral("Delete  ") + model_->rowAt(row).description + QStringLiteral("?") +

@@ -6,6 +6,7 @@
 #include "platform/busycursor.h"
 #include "platform/controls.h"
 #include "platform/prompter.h"
+#include "store/context.h"
 #include "store/database.h"
 
 #include <QFrame>
@@ -137,6 +138,10 @@ void frmStreetList::List1_ItemCheck(QListWidgetItem* item)
         return;
     const QString name = item->text();
     const bool send = item->checkState() == Qt::Checked;
+    if (changeRefused(context_, this, windowTitle())) {
+        FillStreetChecklist(); // the tick goes back to what is stored
+        return;
+    }
     try {
         if (setSendToPda(context_.db, name, send))
             return;
@@ -150,6 +155,8 @@ void frmStreetList::List1_ItemCheck(QListWidgetItem* item)
 
 void frmStreetList::cmdAdd_Click()
 {
+    if (changeRefused(context_, this, QStringLiteral("Add Street Name")))
+        return;
     InputRequest request;
     request.title = QStringLiteral("Add Street Name");
     request.prompt = QStringLiteral("Enter the Street Name to Add (Don't use COMMAS or APOSTROPHES!)");
@@ -181,7 +188,7 @@ void frmStreetList::cmdAdd_Click()
 void frmStreetList::Command1_Click()
 {
     const QListWidgetItem* highlighted = highlightedItem();
-    if (!highlighted)
+    if (!highlighted || changeRefused(context_, this, QStringLiteral("Confirm Delete")))
         return;
     const QString name = highlighted->text();
     try {
@@ -207,6 +214,8 @@ void frmStreetList::Command1_Click()
 
 void frmStreetList::cmdDeleteAl_Click()
 {
+    if (changeRefused(context_, this, QStringLiteral("Confirm Delete")))
+        return;
     const MsgAnswer answer = context_.prompter.message(
         this, {QStringLiteral("Please confirm that you want to delete ALL streets!\nPlease note that there must be at "
                               "least ONE street on file, so the deletion process will leave ONE street in the list."),
@@ -226,6 +235,8 @@ void frmStreetList::cmdDeleteAl_Click()
 
 void frmStreetList::cmdPDA_Click()
 {
+    if (changeRefused(context_, this, windowTitle()))
+        return;
     try {
         if (pdaStreetCount(context_.db) == 0) {
             const MsgAnswer answer = context_.prompter.message(
@@ -249,6 +260,8 @@ void frmStreetList::cmdPDA_Click()
 
 void frmStreetList::cmdImport_Click()
 {
+    if (changeRefused(context_, this, windowTitle()))
+        return;
     const AppContext context = context_;
     importWindow_.open(this, OpenMode::HideOpener, [context] { return new frmImportStreets(context); });
 }

@@ -150,7 +150,9 @@ Qt::ItemFlags LookupListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemNeverHasChildren;
+    // A user who may only read edits no name in place.
+    const Qt::ItemFlags editable = db_.readOnly() ? Qt::NoItemFlags : Qt::ItemIsEditable;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | editable | Qt::ItemNeverHasChildren;
 }
 
 bool LookupListModel::setData(const QModelIndex& index, const QVariant& value, int role)

@@ -142,8 +142,9 @@ std::optional<QString> QtPrompter::inputText(QWidget* parent, const InputRequest
     WindowStaysWhileAsking stays(parent);
     ArrowWhileAsking arrow;
     bool ok = false;
-    const QString text = QInputDialog::getText(parent, request.title, request.prompt, QLineEdit::Normal,
-                                               request.initialText, &ok);
+    const QString text =
+        QInputDialog::getText(parent, request.title, request.prompt,
+                              request.password ? QLineEdit::Password : QLineEdit::Normal, request.initialText, &ok);
     if (!ok)
         return std::nullopt;
     return text;

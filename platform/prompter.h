@@ -33,6 +33,8 @@ struct InputRequest {
     QString title;
     QString prompt;
     QString initialText;
+    // A password: typed without being shown.
+    bool password = false;
 };
 
 class Prompter {

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace kolva {
 
 class Database;
@@ -25,5 +27,10 @@ struct AppContext {
     // the import logs go there. Beside the program only when the database is.
     QString dataDir;
 };
+
+// For a command that changes the database: when the server lets the user
+// read it only, says so over parent (store/database.h, readOnlyMessage) and
+// gives true; the command then changes nothing.
+bool changeRefused(const AppContext& context, QWidget* parent, const QString& caption);
 
 } // namespace kolva

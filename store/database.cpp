@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace kolva {
 
@@ -30,6 +31,76 @@ QString nextConnectionName()
     static QAtomicInteger<int> counter;
     return QStringLiteral("kolva-%1").arg(counter.fetchAndAddRelaxed(1));
 }
+
+// libpq, as the driver loaded it, for what Qt Sql does not tell.
+QFunctionPointer libpq(const char* function)
+{
+    return QLibrary::resolve(QStringLiteral("pq"), 5, function);
+}
+
+// The connection's libpq handle, or null for another driver.
+const void* serverHandle(const QSqlDriver* driver)
+{
+    const QVariant handle = driver ? driver->handle() : QVariant();
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
+// PostgreSQL's insufficient_privilege.
+const QString NoPrivilege = QStringLiteral("42501");
+
+// A statement that changes rows: refused for want of rights, the user is one
+// who may only read.
+bool changesRows(const QString& statement)
+{
+    static const QRegularExpression change(QStringLiteral("^\\s*(INSERT|UPDATE|DELETE|TRUNCATE|COPY)\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return change.match(statement).hasMatch();
+}
+
+// PostgreSQL's invalid_authorization_specification: the server asked for a
+// password that was not had.
+const QString PasswordWanted = QStringLiteral("28000");
+
+// Whether libpq, connecting as the driver does, finds that the server asks
+// for a password that none of its places gives. Told by libpq itself, not by
+// its words, which follow the user's language.
+bool passwordWanted(const DatabaseTarget& target)
+{
+    using ConnectParams = void* (*)(const char* const*, const char* const*, int);
+    using NeedsPassword = int (*)(const void*);
+    using Finish = void (*)(void*);
+    const auto connect = reinterpret_cast<ConnectParams>(libpq("PQconnectdbParams"));
+    const auto needs = reinterpret_cast<NeedsPassword>(libpq("PQconnectionNeedsPassword"));
+    const auto finish = reinterpret_cast<Finish>(libpq("PQfinish"));
+    if (!connect || !needs || !finish)
+        return false;
+    QList<QPair<QString, QString>> given = target.options;
+    given.prepend({QStringLiteral("user"), target.user});
+    given.prepend({QStringLiteral("dbname"), target.dbname});
+    given.prepend({QStringLiteral("port"), target.port < 0 ? QString() : QString::number(target.port)});
+    given.prepend({QStringLiteral("host"), target.host});
+    QList<QByteArray> keys, values;
+    for (const auto& [key, value] : given) {
+        if (!value.isEmpty()) {
+            keys << key.toUtf8();
+            values << value.toUtf8();
+        }
+    }
+    std::vector<const char*> k, v;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        k.push_back(keys.at(i).constData());
+        v.push_back(values.at(i).constData());
+    }
+    k.push_back(nullptr);
+    v.push_back(nullptr);
+    void* conn = connect(k.data(), v.data(), 0);
+    const bool wanted = conn && needs(conn) != 0;
+    finish(conn);
+    return wanted;
+}
+
 
 // The server words its failures as libpq gives them: the severity, then the
 // message, then lines of detail, hint and the place in the statement
@@ -56,29 +127,11 @@ QString connectionLostText()
                           "the network dropped). The server undid the unfinished work of this connection.");
 }
 
-// libpq as the driver loaded it, reached through the driver's handle (named
-// PGconn* or, by the type behind that name, pg_conn*); null for another engine.
-const void* serverHandle(const QSqlDriver* driver)
-{
-    if (!driver)
-        return nullptr;
-    const QVariant handle = driver->handle();
-    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<void* const*>(handle.constData());
-}
-
-template <typename Function>
-Function libpq(const char* name)
-{
-    return reinterpret_cast<Function>(QLibrary::resolve(QStringLiteral("pq"), 5, name));
-}
-
 // True when libpq has found the server's connection broken.
 bool serverConnectionBad(const QSqlDriver* driver)
 {
     using Status = int (*)(const void*);
-    static const auto status = libpq<Status>("PQstatus");
+    static const auto status = reinterpret_cast<Status>(libpq("PQstatus"));
     const void* conn = serverHandle(driver);
     return conn && status && status(conn) != 0; // CONNECTION_OK
 }
@@ -103,6 +156,13 @@ bool endsConnection(const QString& code)
         message = serverMessageOnly(error.databaseText());
     if (message.isEmpty())
         message = error.text();
+    if (error.nativeErrorCode() == NoPrivilege && changesRows(statement)) {
+        using User = const char* (*)(const void*);
+        const auto user = reinterpret_cast<User>(libpq("PQuser"));
+        const void* conn = serverHandle(driver);
+        throw DbError(readOnlyMessage(user && conn ? QString::fromUtf8(user(conn)) : QString()), statement,
+                      error.nativeErrorCode());
+    }
     throw DbError(message, statement, error.nativeErrorCode());
 }
 
@@ -159,6 +219,19 @@ StatementStop::~StatementStop()
         engineLibrary().first(handle_, 0, nullptr, nullptr);
 }
 
+QString readOnlyMessage(const QString& user)
+{
+    return QStringLiteral("You may read this database but not change it: the server gives %1 read rights only. "
+                          "Ask whoever runs the office's database for write rights.")
+        .arg(user.isEmpty() ? QStringLiteral("this user") : user);
+}
+
+void requireWriteAccess(const Database& db)
+{
+    if (db.readOnly())
+        throw DbError(readOnlyMessage(db.userName()), {}, NoPrivilege);
+}
+
 bool isPlainIdentifier(const QString& name)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
@@ -197,7 +270,8 @@ std::unique_ptr<Database> Database::connect(const QString& path, const QString& 
     throw DbError(message, {}, code);
 }
 
-std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int busyTimeoutMs)
+std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int busyTimeoutMs,
+                                               const QString& password)
 {
     if (!target.isServer())
         return open(target.path, busyTimeoutMs);
@@ -214,6 +288,8 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
         db.setPort(target.port);
         db.setDatabaseName(target.dbname);
         db.setUserName(target.user);
+        if (!password.isEmpty())
+            db.setPassword(password);
         db.setConnectOptions(target.connectOptions());
         opened = db.open();
         if (!opened) {
@@ -224,11 +300,25 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(name);
+        if (password.isEmpty() && passwordWanted(target))
+            code = PasswordWanted;
         throw DbError(message.trimmed(), {}, code);
     }
     auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
     result->lockTimeoutMs_ = std::max(0, busyTimeoutMs);
     result->startSession();
+    // Whether the server lets this user change the survey records; a
+    // database without them yet is the user's to make.
+    QSqlQuery rights = result->query(QStringLiteral(
+        "SELECT current_user, CASE WHEN to_regclass('_archived_surveydata') IS NULL THEN false ELSE NOT ("
+        "has_table_privilege(to_regclass('_archived_surveydata'), 'INSERT') AND "
+        "has_table_privilege(to_regclass('_archived_surveydata'), 'UPDATE') AND "
+        "has_table_privilege(to_regclass('_archived_surveydata'), 'DELETE')) END"));
+    if (rights.next()) {
+        result->user_ = rights.value(0).toString();
+        result->readOnly_ = rights.value(1).toBool();
+    }
+    rights.finish();
     return result;
 }
 
@@ -417,7 +507,7 @@ bool Database::inTransaction() const
         // the type behind that name, pg_conn*): anything but idle (or a lost
         // connection) is inside a transaction, a failed one included.
         using TransactionStatus = int (*)(const void*);
-        static const auto status = libpq<TransactionStatus>("PQtransactionStatus");
+        static const auto status = reinterpret_cast<TransactionStatus>(libpq("PQtransactionStatus"));
         const void* conn = serverHandle(connection().driver());
         if (!status || !conn)
             return false;
@@ -595,6 +685,11 @@ QString hiddenRowKey(const Database& db)
 bool isConnectionLost(const DbError& error)
 {
     return error.code() == ConnectionLostCode || endsConnection(error.code());
+}
+
+bool isPasswordWanted(const DbError& error)
+{
+    return error.code() == PasswordWanted;
 }
 
 bool isDatabaseLocked(const DbError& error)

@@ -50,10 +50,12 @@ public:
     // the connection can change the file.
     static std::unique_ptr<Database> openReadOnly(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
     // Connects to a PostgreSQL database through Qt's QPSQL driver; the
-    // password, if the server asks for one, comes from libpq's own places.
-    // busyTimeoutMs becomes the connection's lock_timeout.
+    // password, if the server asks for one, comes from libpq's own places or,
+    // when not empty, from password (typed by the user: handed to the
+    // connection only). busyTimeoutMs becomes the connection's lock_timeout.
     static std::unique_ptr<Database> openServer(const DatabaseTarget& target,
-                                                int busyTimeoutMs = DefaultBusyTimeoutMs);
+                                                int busyTimeoutMs = DefaultBusyTimeoutMs,
+                                                const QString& password = {});
 
     ~Database();
     Database(const Database&) = delete;
@@ -64,6 +66,12 @@ public:
     Engine engine() const { return engine_; }
     bool isServer() const { return engine_ == Engine::PostgreSQL; }
     QSqlDatabase connection() const;
+    // The server's name for the user the connection works as; empty for a file.
+    QString userName() const { return user_; }
+    // True when the server lets the user read the survey records but not
+    // change them: every change is refused (requireWriteAccess) before it
+    // starts. A file is never read-only here.
+    bool readOnly() const { return readOnly_; }
 
     // Runs one statement with the values bound to its "?" in order.
     // Returns the number of rows it changed.
@@ -112,7 +120,17 @@ private:
     Engine engine_ = Engine::SQLite;
     int lockTimeoutMs_ = DefaultBusyTimeoutMs;
     int openTransactions_ = 0;
+    QString user_;
+    bool readOnly_ = false;
 };
+
+// What a user who may only read is told when a change is asked for, or when
+// the server refuses one for want of rights.
+QString readOnlyMessage(const QString& user);
+
+// Throws a DbError in the words of readOnlyMessage when the user of db may
+// read it but not change it; every change a user can start calls it first.
+void requireWriteAccess(const Database& db);
 
 // Everything done inside the life of a Transaction is undone unless commit()
 // was called. Transactions do not nest; use a Savepoint inside one.
@@ -211,6 +229,10 @@ void lockImportedFiles(Database& db);
 // change by someone else in between then finds no row, and for the order
 // rows of a list that is only added to were entered in.
 QString hiddenRowKey(const Database& db);
+
+// True when a server refused the connection for want of a password that
+// libpq's places (~/.pgpass, PGPASSFILE, a service file) did not give.
+bool isPasswordWanted(const DbError& error);
 
 // True when the failure is another connection holding the database (a
 // write lock kept longer than the wait), or, on the server, another

@@ -40,6 +40,11 @@ QString withoutSecrets(const QString& given)
 
 } // namespace
 
+QString passwordPlaces()
+{
+    return PasswordPlaces;
+}
+
 bool isServerDatabaseUri(const QString& given)
 {
     return given.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive)

@@ -39,6 +39,9 @@ struct DatabaseTarget {
     QString connectOptions() const;
 };
 
+// Where a server database's password is to be given, in a sentence.
+QString passwordPlaces();
+
 // True when the text given names a server database rather than a file.
 bool isServerDatabaseUri(const QString& given);
 

@@ -262,10 +262,22 @@ QString accessDescription(const QString& path, bool& earlierVersion)
                               + (withTail ? tail : QString()));
 }
 
+// Whether the user may run the schema steps from version: make tables in
+// the schema (an empty database), or change the survey table (an older one),
+// which only its owner (or a member of the owner's role) may.
+bool mayChangeSchema(Database& db, int version)
+{
+    if (version == 0)
+        return db.scalar(QStringLiteral("SELECT has_schema_privilege(current_schema(), 'CREATE')")).toBool();
+    return db.scalar(QStringLiteral("SELECT pg_has_role(tableowner, 'USAGE') FROM pg_tables "
+                                    "WHERE schemaname = current_schema() AND tablename = '_archived_surveydata'"))
+        .toBool();
+}
+
 // A server database: made on an empty database, upgraded on an older one.
 // Two programs starting on the same empty database at once make it once: the
 // second waits for the first's lock, then finds the schema made.
-std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int busyTimeoutMs)
+std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int busyTimeoutMs, const QString& password)
 {
     const QString shown = target.displayName();
     const auto refuseServer = [&shown](DatabaseRefused::Reason reason, const QString& what) {
@@ -273,10 +285,20 @@ std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int b
     };
     std::unique_ptr<Database> db;
     try {
-        db = Database::openServer(target, busyTimeoutMs);
+        db = Database::openServer(target, busyTimeoutMs, password);
     } catch (const DbError& error) {
-        refuseServer(DatabaseRefused::Reason::EngineError,
-                     QStringLiteral("could not be opened:\n%1").arg(error.message()));
+        // The server asked for a password and none was had, or (in libpq's
+        // words) the one given was not the user's.
+        const QString said = error.message();
+        if (isPasswordWanted(error))
+            refuseServer(DatabaseRefused::Reason::PasswordNeeded,
+                         QStringLiteral("could not be opened: the server asked for a password, and none was "
+                                        "given. ")
+                             + passwordPlaces());
+        if (said.contains(QLatin1String("password authentication failed")))
+            refuseServer(DatabaseRefused::Reason::PasswordRefused,
+                         QStringLiteral("could not be opened: the server did not accept the password."));
+        refuseServer(DatabaseRefused::Reason::EngineError, QStringLiteral("could not be opened:\n%1").arg(said));
     }
     try {
         Transaction transaction(*db);
@@ -302,6 +324,13 @@ std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int b
             refuseServer(DatabaseRefused::Reason::NotKolva,
                          QStringLiteral("is a PostgreSQL database, but not a KOLVA database."));
         }
+        if (version < CurrentSchemaVersion && !mayChangeSchema(*db, version))
+            refuseServer(DatabaseRefused::Reason::EngineError,
+                         QStringLiteral("needs its tables %1, and the server lets only the database's owner do "
+                                        "that, not %2. Ask whoever runs the office's database to open it once "
+                                        "with this version of KOLVA. The database has not been changed.")
+                             .arg(version == 0 ? QStringLiteral("made") : QStringLiteral("brought up to date"),
+                                  db->userName()));
         if (version < CurrentSchemaVersion)
             runServerSteps(*db, version);
         transaction.commit();
@@ -315,7 +344,7 @@ std::unique_ptr<Database> openServerDatabase(const DatabaseTarget& target, int b
 
 } // namespace
 
-std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs)
+std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs, const QString& password)
 {
     if (isServerDatabaseUri(path)) {
         DatabaseTarget target;
@@ -324,7 +353,7 @@ std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeout
         } catch (const InputError& refused) {
             throw DatabaseRefused(DatabaseRefused::Reason::EngineError, QString(), refused.userText());
         }
-        return openServerDatabase(target, busyTimeoutMs);
+        return openServerDatabase(target, busyTimeoutMs, password);
     }
     const FileHead head = readFileHead(path, 32);
     if (head.kind != PathKind::Missing && head.kind != PathKind::Regular) {

@@ -34,7 +34,11 @@ public:
     // EarlierVersion: an Access file of an earlier version of KOLVA, which
     // can be converted (store/conversion.h).
     // NotRegularFile: a folder, a pipe, a device: never opened.
-    enum class Reason { EngineError, NotSQLite, NotKolva, TooNew, EarlierVersion, NotRegularFile };
+    // PasswordNeeded: the server asked for a password and none was given or
+    // found; PasswordRefused: the one given was wrong.
+    enum class Reason {
+        EngineError, NotSQLite, NotKolva, TooNew, EarlierVersion, NotRegularFile, PasswordNeeded, PasswordRefused
+    };
     DatabaseRefused(Reason reason, QString path, QString userMessage);
     Reason reason() const { return reason_; }
     QString path() const { return path_; }
@@ -55,7 +59,10 @@ private:
 // the table _Schema_Version, an older one the steps it lacks; a URI with a
 // password is refused before any connection.
 // busyTimeoutMs: how long its statements wait for another connection's lock.
-std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
+// password: for a server database, one the user typed (the windows ask for
+// it when refused with PasswordNeeded); empty: libpq's own places only.
+std::unique_ptr<Database> openKolvaDatabase(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs,
+                                            const QString& password = {});
 
 // For a conversion onto a server database, inside the caller's transaction:
 // lockServerSchema waits for any other program making or upgrading the

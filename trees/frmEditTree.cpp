@@ -7,6 +7,7 @@
 #include "platform/settings.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
+#include "store/context.h"
 #include "store/database.h"
 #include "store/dates.h"
 #include "trees/datebox.h"
@@ -586,6 +587,13 @@ bool frmEditTree::saveChanges()
         const auto changes = record_.changes();
         if (changes.empty())
             return true;
+        if (context_.db.readOnly()) {
+            context_.prompter.warn(this,
+                                   readOnlyMessage(context_.db.userName())
+                                       + QStringLiteral("\n\nChoose Cancel to go back to the record as it is stored."),
+                                   recordNotSavedCaption());
+            return false;
+        }
         // The list is read to its end before the database changes under it.
         model_->finishLoading();
         written = writeTreeRecord(context_.db, currentId_, changes, record_.stored(), {context_.clock.now(), operatingSystemUser()});
@@ -677,6 +685,8 @@ void frmEditTree::DTPicker1_NotADate(const QString& typed)
 void frmEditTree::cmdDelete_Click()
 {
     if (IsLoading_ || model_->rowCount() == 0 || currentId_ < 0)
+        return;
+    if (changeRefused(context_, this, QStringLiteral("Confirm Delete")))
         return;
     // The question names the record as the window shows it.
     const QDate day = detailsPage_->date()->date();

@@ -5,6 +5,7 @@
 #include "platform/controls.h"
 #include "platform/prompter.h"
 #include "platform/windows.h"
+#include "store/context.h"
 #include "store/database.h"
 
 #include <QCloseEvent>
@@ -173,6 +174,9 @@ RiskQuestions frmRating::shownQuestions() const
 
 bool frmRating::SaveRiskQuestions()
 {
+    // The edits stay in the boxes: Exit and Discard Changes leaves them.
+    if (changeRefused(context_, this, windowTitle()))
+        return false;
     try {
         writeRiskQuestions(*db_, read_, shownQuestions());
     } catch (const RiskQuestionsChanged& changed) {

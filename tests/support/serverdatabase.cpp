@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace kolva::test {
 
@@ -78,6 +79,26 @@ ServerTestDatabase::ServerTestDatabase(Content content)
         admin_->exec(QStringLiteral("CREATE DATABASE %1").arg(name_));
     }
     uri_ = uriOf(name_);
+}
+
+QString ServerTestDatabase::uriFor(const QString& user) const
+{
+    QUrl url(uri_);
+    QUrlQuery query(url);
+    query.removeAllQueryItems(QStringLiteral("user"));
+    query.addQueryItem(QStringLiteral("user"), user);
+    url.setQuery(query);
+    return url.toString();
+}
+
+void ServerTestDatabase::giveTo(const QString& role)
+{
+    admin_->exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(name_, role));
+}
+
+void ServerTestDatabase::runAsOwner(const QString& sql)
+{
+    Database::openServer(parseDatabaseTarget(uri_))->execScript(sql);
 }
 
 ServerTestDatabase::~ServerTestDatabase()

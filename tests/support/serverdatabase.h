@@ -11,6 +11,11 @@
 
 namespace kolva::test {
 
+// The login of the test server that must give a password, and its password
+// (tests/support/pgcluster.sh makes it).
+inline const QString PasswordLogin = QStringLiteral("kolva_pw");
+inline const QString PasswordOfLogin = QStringLiteral("kolva-pw-test");
+
 class ServerTestDatabase {
 public:
     // Empty: a database as an administrator makes it for KOLVA. Kolva: a
@@ -28,6 +33,12 @@ public:
     static bool available();
     QString name() const { return name_; }
     QString uri() const { return uri_; }
+    // The database's URI for another login of the server.
+    QString uriFor(const QString& user) const;
+    // Makes role the owner of the database, so that it can make KOLVA's tables.
+    void giveTo(const QString& role);
+    // Runs a statement on the database as the server's superuser.
+    void runAsOwner(const QString& sql);
 
 private:
     std::unique_ptr<Database> admin_;
