@@ -2,7 +2,9 @@
 
 #include <QAtomicInteger>
 #include <QFileInfo>
+#include <QHash>
 #include <QLibrary>
+#include <QMutex>
 #include <QSqlDriver>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -270,6 +272,22 @@ std::unique_ptr<Database> Database::connect(const QString& path, const QString& 
     throw DbError(message, {}, code);
 }
 
+namespace {
+
+// The password the user typed for a server database, for the connections
+// the program's jobs open to it on their own threads: kept in this process's
+// memory only, for as long as it runs.
+QMutex typedPasswordsLock;
+QHash<QString, QString> typedPasswords;
+
+QString typedPassword(const DatabaseTarget& target)
+{
+    const QMutexLocker locker(&typedPasswordsLock);
+    return typedPasswords.value(target.displayName());
+}
+
+} // namespace
+
 std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int busyTimeoutMs,
                                                const QString& password)
 {
@@ -303,6 +321,10 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
         if (password.isEmpty() && passwordWanted(target))
             code = PasswordWanted;
         throw DbError(message.trimmed(), {}, code);
+    }
+    if (!password.isEmpty()) {
+        const QMutexLocker locker(&typedPasswordsLock);
+        typedPasswords.insert(target.displayName(), password);
     }
     auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
     result->lockTimeoutMs_ = std::max(0, busyTimeoutMs);
@@ -362,7 +384,7 @@ std::unique_ptr<Database> Database::open(const QString& path, int busyTimeoutMs)
         } catch (const InputError& refused) {
             throw DbError(refused.userText());
         }
-        return openServer(target, busyTimeoutMs);
+        return openServer(target, busyTimeoutMs, typedPassword(target));
     }
     return connect(path, QStringLiteral("rw"), busyTimeoutMs);
 }

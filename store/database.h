@@ -42,7 +42,8 @@ public:
 
     // Opens an existing database file for reading and writing; never creates
     // one. A postgresql:// URI (path() of a server database) connects to the
-    // server instead, as openServer does.
+    // server instead, as openServer does, with the password typed for it
+    // earlier in this process, if any.
     static std::unique_ptr<Database> open(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
     // Creates a new, empty database file; fails when the file exists.
     static std::unique_ptr<Database> create(const QString& path);
