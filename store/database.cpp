@@ -31,11 +31,23 @@ QString nextConnectionName()
     return QStringLiteral("kolva-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+// The server's report of a failure as libpq words it ("ERROR:  the words",
+// lines of detail and context, the code in brackets): the words alone, as
+// the SQLite file gives them.
+QString serverWords(const QString& report)
+{
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC|WARNING):\\s+"));
+    QString words = report.section(QLatin1Char('\n'), 0, 0);
+    words.remove(severity);
+    return words.trimmed().isEmpty() ? report.trimmed() : words.trimmed();
+}
+
 [[noreturn]] void fail(const QSqlError& error, const QString& statement)
 {
     QString message = error.driverText();
     if (!error.databaseText().isEmpty())
-        message = error.databaseText();
+        message = error.driverText().startsWith(QLatin1String("QPSQL:")) ? serverWords(error.databaseText())
+                                                                          : error.databaseText();
     if (message.isEmpty())
         message = error.text();
     throw DbError(message, statement, error.nativeErrorCode());
