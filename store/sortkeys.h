@@ -2,7 +2,10 @@
 // Orders shared by the reports and the Tree editor that the engine cannot
 // give by plain column order.
 
+#include "store/sqlforms.h"
+
 #include <QString>
+#include <QStringList>
 
 namespace kolva {
 
@@ -13,6 +16,18 @@ namespace kolva {
 inline QString streetNumberOrder(const QString& column = QStringLiteral("StreetNum"))
 {
     return QStringLiteral("CAST(%1 AS INTEGER), %1").arg(column);
+}
+
+// The same order as the keys of an ORDER BY for db's engine: the number's
+// value, then the whole text.
+inline QStringList streetNumberKeys(const Database& db, const QString& column = QStringLiteral("StreetNum"))
+{
+    return {leadingInteger(db, column), column};
+}
+
+inline QString streetNumberOrder(const Database& db, const QString& column = QStringLiteral("StreetNum"))
+{
+    return streetNumberKeys(db, column).join(QStringLiteral(", "));
 }
 
 } // namespace kolva

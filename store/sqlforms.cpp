@@ -34,6 +34,26 @@ QString dateShown(const Database& db, const QString& column)
     return QStringLiteral("strftime('%m/%d/%Y',%1)").arg(column);
 }
 
+QString leadingInteger(const Database& db, const QString& column)
+{
+    if (db.isServer()) {
+        // Past the range of a 64-bit number the value stays at its end, as
+        // the SQLite file's CAST keeps it.
+        return QStringLiteral("(CASE WHEN %1 IS NULL THEN NULL ELSE LEAST(GREATEST(COALESCE(CAST(substring("
+                              "CAST(%1 AS TEXT) FROM '^\\s*([-+]?[0-9]+)') AS NUMERIC), 0), "
+                              "-9223372036854775808), 9223372036854775807) END)")
+            .arg(column);
+    }
+    return QStringLiteral("CAST(%1 AS INTEGER)").arg(column);
+}
+
+QString orderKey(const Database& db, const QString& key, bool descending)
+{
+    if (db.isServer())
+        return key + (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST"));
+    return descending ? key + QStringLiteral(" DESC") : key;
+}
+
 QString entryOrder(const Database& db)
 {
     return hiddenRowKey(db);

@@ -21,6 +21,16 @@ QString monthOfDate(const Database& db, const QString& column);
 // A date stored in column as the reports show it: "mm/dd/yyyy".
 QString dateShown(const Database& db, const QString& column);
 
+// The whole number a text in column begins with, as a sort key: blanks in
+// front skipped, then a sign and digits ("12A" is 12); 0 for a text without
+// digits in front, NULL for NULL.
+QString leadingInteger(const Database& db, const QString& column);
+
+// A key of an ORDER BY that puts NULL before every value, and after every
+// value when descending, as the SQLite file orders it (the server's own
+// order is the other way round).
+QString orderKey(const Database& db, const QString& key, bool descending = false);
+
 // The order the rows of a table were entered in, for ORDER BY: the order of
 // a list kept as entered (the risk zones).
 QString entryOrder(const Database& db);

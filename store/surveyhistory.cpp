@@ -2,11 +2,11 @@
 
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/surveycolumns.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QSqlRecord>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -121,13 +121,16 @@ QString readableRecord(const std::vector<std::pair<QString, QVariant>>& fields)
 
 QString readableSurveyRecord(Database& db, qint64 surveyId)
 {
-    QSqlQuery query = db.query(QStringLiteral("SELECT * FROM _Archived_SurveyData WHERE ID=?"), {surveyId});
+    // The names as the table was made with them (the server gives them in
+    // lower case).
+    const QStringList names = QStringList{QStringLiteral("ID")} + surveyColumnNames(surveyColumns());
+    QSqlQuery query = db.query(
+        QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE ID=?").arg(names.join(QLatin1Char(','))), {surveyId});
     if (!query.next())
         return {};
-    const QSqlRecord record = query.record();
     std::vector<std::pair<QString, QVariant>> fields;
-    for (int i = 0; i < record.count(); ++i)
-        fields.emplace_back(record.fieldName(i), query.value(i));
+    for (int i = 0; i < names.size(); ++i)
+        fields.emplace_back(names.at(i), query.value(i));
     return readableRecord(fields);
 }
 

@@ -301,8 +301,8 @@ void frmEditTree::refreshList(bool force, bool recount)
     BusyCursor busy;
     SSTab1_->setTabEnabled(1, true);
     const TreeListSource source = chosenSource();
-    const BoundStatement wanted = treeListStatement(source);
-    const BoundStatement shown = treeListStatement(model_->source());
+    const BoundStatement wanted = treeListStatement(context_.db, source);
+    const BoundStatement shown = treeListStatement(context_.db, model_->source());
     // The list the window opened with is already in the order of the first option.
     const bool same = !force && wanted.sql == shown.sql && wanted.values == shown.values &&
                       source.search == model_->source().search;

@@ -46,7 +46,7 @@ RiskQuestionTable readRiskQuestionTable(Database& db)
             table.hiddenRows << describeRow(number, order, text, true);
             continue;
         }
-        slot = RiskQuestionTable::StoredRow{query.value(3).toLongLong(), stored};
+        slot = RiskQuestionTable::StoredRow{query.value(3), stored};
         if (order == -1)
             table.questions.titles[size_t(number - 1)] = withoutSavedBlank(text);
         else

@@ -39,7 +39,8 @@ struct RiskQuestionTable {
     // The row each box shows (index 0 the title, 1 to 8 the responses 0 to
     // 7): its key and its stored Description; nothing where there is no row.
     struct StoredRow {
-        qint64 key = 0;
+        // The engine's key of the row (hiddenRowKey), as the engine gives it.
+        QVariant key;
         QVariant text;
     };
     std::array<std::array<std::optional<StoredRow>, RiskResponseCount + 1>, RiskQuestionCount> storedRows;

@@ -3,6 +3,7 @@
 #include "platform/progress.h"
 #include "store/database.h"
 #include "store/dates.h"
+#include "store/heldcursor.h"
 #include "store/sortkeys.h"
 
 #include <QElapsedTimer>
@@ -46,15 +47,14 @@ QString shownCell(const TreeGridColumn& column, const QVariant& value)
 // street by its name and then by house number in walking order. Records of
 // equal value follow the rest of the column's index (a species by survey
 // date, say), so that the index gives the order as it stands.
-QString columnOrderClause(int column, Qt::SortOrder order)
+QString columnOrderClause(const Database& db, int column, Qt::SortOrder order)
 {
-    const QString dir = order == Qt::DescendingOrder ? QStringLiteral(" DESC") : QString();
     const QString field = treeGridColumns().at(size_t(column)).field;
     QStringList keys;
     if (field == QLatin1String("StreetName"))
-        keys << QStringLiteral("StreetName") << streetNumberOrder().split(QStringLiteral(", "));
+        keys << QStringLiteral("StreetName") << streetNumberKeys(db);
     else if (field == QLatin1String("StreetNum"))
-        keys << streetNumberOrder().split(QStringLiteral(", "));
+        keys << streetNumberKeys(db);
     else if (field == QLatin1String("Tree_ID"))
         keys << field << QStringLiteral("Date_Evaluated");
     else if (field == QLatin1String("Date_Evaluated"))
@@ -66,8 +66,19 @@ QString columnOrderClause(int column, Qt::SortOrder order)
     else
         keys << field;
     for (QString& key : keys)
-        key += dir;
+        key = orderKey(db, key, order == Qt::DescendingOrder);
     return QStringLiteral("ORDER BY ") + keys.join(QLatin1Char(','));
+}
+
+// The ORDER BY clause of keys, each ascending but those named "X DESC".
+QString orderClause(const Database& db, const QStringList& keys)
+{
+    QStringList ordered;
+    for (const QString& key : keys) {
+        const bool descending = key.endsWith(QLatin1String(" DESC"));
+        ordered << orderKey(db, descending ? key.chopped(5) : key, descending);
+    }
+    return QStringLiteral("ORDER BY ") + ordered.join(QLatin1Char(','));
 }
 
 // The WHERE clause of a source and its bound values. A search of names has
@@ -146,19 +157,19 @@ QStringList sortOptionCaptions()
     };
 }
 
-QString sortOrderClause(int option)
+QString sortOrderClause(const Database& db, int option)
 {
     switch (option) {
-    case 0: return QStringLiteral("ORDER BY Tree_ID,Date_Evaluated");
-    case 1: return QStringLiteral("ORDER BY Species,Date_Evaluated");
-    case 2: return QStringLiteral("ORDER BY Date_Evaluated,Tree_ID");
-    case 3: return QStringLiteral("ORDER BY Date_Evaluated,Species");
-    case 4: return QStringLiteral("ORDER BY Hazard_Rating DESC,Tree_ID");
-    case 5: return QStringLiteral("ORDER BY Surveyor,Date_Evaluated,Tree_ID");
+    case 0: return orderClause(db, {QStringLiteral("Tree_ID"), QStringLiteral("Date_Evaluated")});
+    case 1: return orderClause(db, {QStringLiteral("Species"), QStringLiteral("Date_Evaluated")});
+    case 2: return orderClause(db, {QStringLiteral("Date_Evaluated"), QStringLiteral("Tree_ID")});
+    case 3: return orderClause(db, {QStringLiteral("Date_Evaluated"), QStringLiteral("Species")});
+    case 4: return orderClause(db, {QStringLiteral("Hazard_Rating DESC"), QStringLiteral("Tree_ID")});
+    case 5: return orderClause(db, {QStringLiteral("Surveyor"), QStringLiteral("Date_Evaluated"), QStringLiteral("Tree_ID")});
     default: break;
     }
     // The order the editor opens with: by the number of the tree.
-    return QStringLiteral("ORDER BY Tree_ID");
+    return orderClause(db, {QStringLiteral("Tree_ID")});
 }
 
 TreeSearch parseTreeSearch(const QString& typed, const QStringList& streetNames, const QStringList& speciesNames)
@@ -187,12 +198,12 @@ TreeSearch parseTreeSearch(const QString& typed, const QStringList& streetNames,
     return search;
 }
 
-BoundStatement treeListStatement(const TreeListSource& source)
+BoundStatement treeListStatement(const Database& db, const TreeListSource& source)
 {
     BoundStatement statement = whereClause(source);
     statement.sql = QStringLiteral("SELECT ID FROM _Archived_SurveyData ") + statement.sql;
     if (source.sortColumn >= 0 && source.sortColumn < int(treeGridColumns().size())) {
-        statement.sql += columnOrderClause(source.sortColumn, source.sortOrder) + QStringLiteral(",ID");
+        statement.sql += columnOrderClause(db, source.sortColumn, source.sortOrder) + QStringLiteral(",ID");
         return statement;
     }
     switch (source.sortOption) {
@@ -202,12 +213,12 @@ BoundStatement treeListStatement(const TreeListSource& source)
     case 3:
     case 4:
     case 5:
-        statement.sql += sortOrderClause(source.sortOption) + QStringLiteral(",ID");
+        statement.sql += sortOrderClause(db, source.sortOption) + QStringLiteral(",ID");
         break;
     default:
         // Records of one tree number come in the order of the tree number
         // index: by date, then as added.
-        statement.sql += QStringLiteral("ORDER BY Tree_ID,Date_Evaluated,ID");
+        statement.sql += orderClause(db, {QStringLiteral("Tree_ID"), QStringLiteral("Date_Evaluated"), QStringLiteral("ID")});
         break;
     }
     return statement;
@@ -369,7 +380,7 @@ void TreeListModel::setSource(const TreeListSource& source, bool recount)
             keep.clear();
         }
     }
-    const BoundStatement list = treeListStatement(ordered);
+    const BoundStatement list = treeListStatement(db_, ordered);
     // An order no index gives is sorted off the window thread. (A search of
     // names reads a table of this connection's own and stays here.)
     const bool ownNames = source.search.kind == TreeSearch::Kind::Address || source.search.kind == TreeSearch::Kind::Names;
@@ -387,7 +398,7 @@ void TreeListModel::setSource(const TreeListSource& source, bool recount)
         startSort(list);
         return;
     }
-    std::optional<QSqlQuery> loader = db_.query(list.sql, list.values);
+    auto loader = std::make_unique<HeldCursor>(db_, list.sql, list.values);
     std::vector<qint64> ids;
     ids.reserve(size_t(std::min(rows, FirstRows)));
     bool more = true;
@@ -692,11 +703,15 @@ void TreeListModel::reportReadFailure(const DbError& error) const
     if (failureReported_)
         return;
     failureReported_ = true;
+    // Each engine says a lock held too long in words of its own.
+    const QString message =
+        isDatabaseLocked(error)
+            ? QStringLiteral("The database is in use by another program, which keeps it locked.\n\n%1").arg(error.message())
+            : error.message();
     // Said after the painting or the step that met it.
     QMetaObject::invokeMethod(
         const_cast<TreeListModel*>(this),
-        [self = const_cast<TreeListModel*>(this), message = error.message()] { emit self->readFailed(message); },
-        Qt::QueuedConnection);
+        [self = const_cast<TreeListModel*>(this), message] { emit self->readFailed(message); }, Qt::QueuedConnection);
 }
 
 qint64 TreeListModel::idAt(int row) const

@@ -18,13 +18,14 @@
 #include <QTimer>
 
 #include <deque>
-#include <optional>
+#include <memory>
 #include <vector>
 
 namespace kolva {
 
 class Database;
 class DbError;
+class HeldCursor;
 
 // The first entry of the street filter: no filter.
 QString allStreetsEntry(); // "-- ALL STREETS -- "
@@ -32,8 +33,8 @@ QString allStreetsEntry(); // "-- ALL STREETS -- "
 constexpr int SortOptionCount = 6;
 // The captions of the sort options 0 to 5, with their access keys.
 QStringList sortOptionCaptions();
-// "ORDER BY Tree_ID,Date_Evaluated" for option 0, and so on.
-QString sortOrderClause(int option);
+// "ORDER BY Tree_ID,Date_Evaluated" for option 0, and so on (NULL first).
+QString sortOrderClause(const Database& db, int option);
 
 // What the search box found to look for.
 struct TreeSearch {
@@ -84,7 +85,7 @@ struct BoundStatement {
 // keys keep the order of their IDs, so that the list does not shuffle between
 // refreshes. The names a search found are read from the table the model
 // fills first (see TreeListModel::setSource).
-BoundStatement treeListStatement(const TreeListSource& source);
+BoundStatement treeListStatement(const Database& db, const TreeListSource& source);
 // The statement that reads fields (a fixed list of columns) of every record
 // of a source, in no order. The names a search found must be in the
 // connection's table first (fillTreeSearchNames).
@@ -126,7 +127,7 @@ public:
     // Empties the list.
     void clear();
     // True until every ID of the list has been read.
-    bool isLoading() const { return loader_.has_value() || sorting_; }
+    bool isLoading() const { return loader_ != nullptr || sorting_; }
     // True while the list shown is being sorted off the window thread; its
     // rows whose IDs are not known yet show empty.
     bool isSorting() const { return sorting_; }
@@ -203,7 +204,8 @@ private:
     // While a filtered list is read in the order of the whole list: the IDs
     // (by index) of the records it keeps.
     mutable std::vector<bool> keep_;
-    mutable std::optional<QSqlQuery> loader_;
+    // Reads the IDs of the list while other statements read its rows.
+    mutable std::unique_ptr<HeldCursor> loader_;
     QTimer sliceTimer_;
     mutable std::deque<Page> pages_; // most recently used first
     mutable Page unreadable_;        // what a page that cannot be read shows

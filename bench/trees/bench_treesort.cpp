@@ -166,7 +166,7 @@ int main(int argc, char** argv)
             byTreeId->click();
             waitFor([&] { return !window->treeList()->isLoading(); });
             // Column sorts alternate with the floor, so that a busy machine slows both alike.
-            const BoundStatement list = treeListStatement([&] {
+            const BoundStatement list = treeListStatement(*db, [&] {
                 TreeListSource s;
                 s.sortColumn = column;
                 return s;

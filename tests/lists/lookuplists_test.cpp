@@ -2,6 +2,7 @@
 // their controls, with the prompts answered by the scripted prompter.
 
 #include "lists/frmLookupList.h"
+#include "tests/support/dbrules.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
 
@@ -284,9 +285,7 @@ TEST_P(LookupListTest, AWriteErrorAsksToTryAgainAndLosesNothing)
 {
     fill({"ALPHA"});
     open();
-    t.db->exec(QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON %1 BEGIN "
-                              "SELECT RAISE(ABORT, 'the disk is full'); END")
-                   .arg(info().table));
+    refuseWrites(*t.db, "refuse", Write::Insert, info().table, "the disk is full");
     click("cmdAdd");
     QTest::keyClicks(c("txtDescription"), "bravo");
     t.prompter.answer(MsgAnswer::No);
@@ -301,7 +300,7 @@ TEST_P(LookupListTest, AWriteErrorAsksToTryAgainAndLosesNothing)
     EXPECT_EQ(c<QLineEdit>("txtDescription")->text(), "BRAVO");
 
     // The cause goes away while the question shows; Yes writes the name.
-    t.prompter.onPrompt = [this](const PromptRecord&) { t.db->exec(QStringLiteral("DROP TRIGGER refuse")); };
+    t.prompter.onPrompt = [this](const PromptRecord&) { allowWrites(*t.db, "refuse", info().table); };
     t.prompter.answer(MsgAnswer::Yes);
     click("cmdSave");
     EXPECT_EQ(stored(), QStringList({"ALPHA", "BRAVO"}));

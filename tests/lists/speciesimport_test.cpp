@@ -4,6 +4,7 @@
 #include "lists/frmImportKelmarSpecies.h"
 #include "lists/speciesimport.h"
 #include "store/accessfile.h"
+#include "tests/support/dbrules.h"
 #include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
@@ -80,11 +81,10 @@ TEST(SpeciesData, ReplacingTheListIsAllOrNothing)
     QStringList many;
     for (int i = 0; i < 2000; ++i)
         many << QStringLiteral("SP%1-SPECIES").arg(i);
-    t.db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Species WHEN NEW.Description = 'SP1500-SPECIES' "
-                              "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    refuseWrites(*t.db, "refuse", Write::Insert, "Species", "refused", "NEW.Description = 'SP1500-SPECIES'");
     EXPECT_THROW(replaceSpecies(*t.db, many, progress), DbError);
     EXPECT_EQ(storedSpecies(*t.db), before);
-    t.db->exec(QStringLiteral("DROP TRIGGER refuse"));
+    allowWrites(*t.db, "refuse", "Species");
     replaceSpecies(*t.db, many, progress);
     EXPECT_EQ(storedSpecies(*t.db), many);
 }
@@ -375,8 +375,7 @@ TEST_F(SpeciesImportTest, AFailureWhileWritingKeepsTheOldList)
     open();
     ASSERT_EQ(zones().size(), 4) << "the file is found in any case of letters";
     const QStringList before = storedSpecies(*t.db);
-    t.db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Species WHEN NEW.Description LIKE 'QURU%' "
-                              "BEGIN SELECT RAISE(ABORT, 'the disk is full'); END"));
+    refuseWrites(*t.db, "refuse", Write::Insert, "Species", "the disk is full", "NEW.Description LIKE 'QURU%'");
     choose("01 Northeast");
     t.prompter.answer(MsgAnswer::Ok).answer(MsgAnswer::Ok);
     import();

@@ -4,6 +4,7 @@
 #include "lists/frmImportStreets.h"
 #include "lists/frmStreetList.h"
 #include "lists/streets.h"
+#include "tests/support/dbrules.h"
 #include "tests/support/progressrecorder.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
@@ -250,11 +251,10 @@ TEST_F(StreetData, AFailedOrStoppedImportAddsNothing)
     QStringList names;
     for (int i = 0; i < 5000; ++i)
         names << QStringLiteral("STREET %1").arg(i);
-    t.db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON _Streets_Master "
-                              "WHEN NEW.StreetName = 'STREET 4000' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    refuseWrites(*t.db, "refuse", Write::Insert, "_Streets_Master", "refused", "NEW.StreetName = 'STREET 4000'");
     EXPECT_THROW(addStreetNames(*t.db, names, progress), DbError);
     EXPECT_EQ(streetNames(*t.db), QStringList({"ELM ST"}));
-    t.db->exec(QStringLiteral("DROP TRIGGER refuse"));
+    allowWrites(*t.db, "refuse", "_Streets_Master");
 
     ProgressRecorder stopping;
     stopping.cancelAt(QStringLiteral("Adding"), 2000);
@@ -580,8 +580,7 @@ TEST_F(ImportStreetsTest, AFileThatCannotBeReadIsNamedAndNothingChanges)
     // A failure while saving leaves the list as it was.
     const QString csv = t.dir.filePath("streets.csv");
     writeFile(csv, "Birch Ln\r\nBad St\r\n");
-    t.db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON _Streets_Master "
-                              "WHEN NEW.StreetName = 'BAD ST' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    refuseWrites(*t.db, "refuse", Write::Insert, "_Streets_Master", "refused", "NEW.StreetName = 'BAD ST'");
     importFile(csv);
     EXPECT_TRUE(t.prompter.last().message.text.contains("could not be saved in the database: refused"));
     EXPECT_EQ(streetNames(*t.db), QStringList({"ELM ST"}));

@@ -74,8 +74,7 @@ TEST_F(EditTreeTest, TheCorrectiveActionBoxesShowTheStoredListWhichChangesOnlyBy
     const auto tick = [this](int i) { QTest::mouseClick(c<QCheckBox>(QString("chkCorrect(%1)").arg(i)), Qt::LeftButton); };
     click("cmdEdit");
     c<QTabWidget>("SSTab2")->setCurrentIndex(4);
-    t.db->exec("CREATE TRIGGER no_writes BEFORE UPDATE ON _Archived_SurveyData "
-               "BEGIN SELECT RAISE(ABORT, 'written'); END");
+    refuseWrites(*t.db, "no_writes", Write::Update, "_Archived_SurveyData", "written");
     EXPECT_EQ(ticked(), QList<int>{});
     EXPECT_EQ(box("txtCorrect")->text(), "");
     click("cmdNext");
@@ -86,7 +85,7 @@ TEST_F(EditTreeTest, TheCorrectiveActionBoxesShowTheStoredListWhichChangesOnlyBy
     EXPECT_EQ(box("txtCorrect")->text(), "3,12");
     click("cmdNext");
     EXPECT_TRUE(t.prompter.prompts().empty()) << "browsing writes nothing";
-    t.db->exec("DROP TRIGGER no_writes");
+    allowWrites(*t.db, "no_writes", "_Archived_SurveyData");
 
     click("cmdPrevious");
     tick(0);
@@ -218,8 +217,7 @@ TEST_F(EditTreeTest, NullsAndOtherSpellingsShowWithoutChangingTheRecord)
         EXPECT_EQ(list(name)->findText(""), -1) << name << " lists no empty entry";
     EXPECT_EQ(list("cboSpecies")->currentText(), "");
     EXPECT_EQ(box("DTPicker1")->text(), "");
-    t.db->exec("CREATE TRIGGER no_writes BEFORE UPDATE ON _Archived_SurveyData "
-               "BEGIN SELECT RAISE(ABORT, 'written'); END");
+    refuseWrites(*t.db, "no_writes", Write::Update, "_Archived_SurveyData", "written");
     c<RecordNavigator>("Data1")->nextButton()->click();
     EXPECT_EQ(list("cboSpecies")->currentText(), "RED MAPLE");
     c<RecordNavigator>("Data1")->nextButton()->click();

@@ -84,13 +84,12 @@ TEST_F(EditTreeTest, EveryControlShowsItsColumnAndWritesItBack)
     EXPECT_FALSE(c<QCheckBox>("chkCorrect(1)")->isChecked());
 
     // Leaving the record unchanged writes nothing.
-    t.db->exec("CREATE TRIGGER no_writes BEFORE UPDATE ON _Archived_SurveyData "
-               "BEGIN SELECT RAISE(ABORT, 'written'); END");
+    refuseWrites(*t.db, "no_writes", Write::Update, "_Archived_SurveyData", "written");
     click("cmdEdit");
     click("cmdNext");
     EXPECT_EQ(window->currentRow(), 1);
     click("cmdPrevious");
-    t.db->exec("DROP TRIGGER no_writes");
+    allowWrites(*t.db, "no_writes", "_Archived_SurveyData");
 
     // Change every field; all of it is stored.
     setText("txtTreeID", "120");
@@ -347,8 +346,7 @@ TEST_F(EditTreeTest, ARecordTheDatabaseRefusesIsReportedAndStaysAsItWas)
     EXPECT_EQ(stored(*t.db, first, "Site").toString(), "NEW");
 
     // A refusal by the database itself is reported the same way.
-    t.db->exec("CREATE TRIGGER locked BEFORE UPDATE ON _Archived_SurveyData "
-               "BEGIN SELECT RAISE(ABORT, 'the record is locked by the office'); END");
+    refuseWrites(*t.db, "locked", Write::Update, "_Archived_SurveyData", "the record is locked by the office");
     setText("txtSite", "LOCKED");
     t.prompter.answer(MsgAnswer::Ok);
     click("cmdPrevious");
@@ -443,7 +441,7 @@ TEST_F(EditTreeTest, OnAReadOnlyDatabaseBrowsingWorksAndCancelAlwaysLetsTheUserL
     addTree(*t.db, {{"Tree_ID", 1}, {"CorrectiveActions", "3,12"}, {"Note", "a\u00A0b"}});
     addTree(*t.db, {{"Tree_ID", 2}, {"CorrectiveActions", "3, 1,3"}});
     open();
-    t.db->exec("PRAGMA query_only = 1");
+    setReadOnly(*t.db, true);
     click("cmdEdit");
     click("cmdNext");
     click("cmdPrevious");
@@ -461,7 +459,7 @@ TEST_F(EditTreeTest, OnAReadOnlyDatabaseBrowsingWorksAndCancelAlwaysLetsTheUserL
     EXPECT_EQ(window->currentRow(), 1);
     click("cmdExit");
     EXPECT_FALSE(window->isVisible()) << "the window can be left";
-    t.db->exec("PRAGMA query_only = 0");
+    setReadOnly(*t.db, false);
 }
 
 TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilTheUserTriesAgain)
@@ -484,8 +482,7 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
     ASSERT_EQ(window->currentRow(), 0);
 
     // Another program holds the database longer than the wait.
-    const auto other = Database::open(t.db->path(), 0);
-    other->exec("BEGIN EXCLUSIVE");
+    auto other = std::make_unique<DatabaseHeld>(t.db->path());
     t.prompter.answer(MsgAnswer::Ok);
     click("cmdNext");
     ASSERT_EQ(t.prompter.prompts().size(), 1u);
@@ -497,7 +494,7 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
     EXPECT_EQ(box("txtDBH")->text(), "14");
     EXPECT_EQ(list("cboSurveyor")->currentText(), "J SMITH");
     EXPECT_EQ(c<QTabWidget>("SSTab1")->currentIndex(), 1);
-    other->exec("ROLLBACK");
+    other.reset();
 
     // Once the lock has gone, the same click shows the record.
     click("cmdNext");
@@ -527,13 +524,13 @@ TEST_F(EditTreeTest, ARecordThatCannotBeReadIsSaidAndTheRecordShownStaysUntilThe
     // A save while the database is held is refused in the same words and
     // succeeds when tried again.
     setText("txtDBH", "15");
-    other->exec("BEGIN EXCLUSIVE");
+    other = std::make_unique<DatabaseHeld>(t.db->path());
     t.prompter.answer(MsgAnswer::Ok);
     click("cmdNext");
     EXPECT_EQ(t.prompter.last().message.caption, "Record Not Saved");
     EXPECT_TRUE(t.prompter.last().message.text.contains("in use by another program"));
     EXPECT_EQ(window->currentRow(), 0);
-    other->exec("ROLLBACK");
+    other.reset();
     click("cmdNext");
     EXPECT_EQ(window->currentRow(), 1);
     EXPECT_EQ(stored(*t.db, t.db->scalar("SELECT ID FROM _Archived_SurveyData WHERE Tree_ID=1").toLongLong(), "DBH")

@@ -2,6 +2,7 @@
 // The fixture of the Tree editor window's tests: a test database, the window
 // opened on it, and the ways a user finds and drives its controls.
 
+#include "tests/support/dbrules.h"
 #include "tests/support/testcontext.h"
 #include "tests/support/widgets.h"
 #include "trees/frmEditTree.h"

@@ -1,6 +1,7 @@
 // The risk question editor: reading and rewriting Risk_Rating, and its window.
 
 #include "tests/app/apptest.h"
+#include "tests/support/dbrules.h"
 #include "tests/trees/treetestdata.h"
 #include "trees/frmEditTree.h"
 #include "trees/frmRating.h"
@@ -56,11 +57,11 @@ TEST_F(RiskQuestionsTest, SavingWithoutEditsWritesNothingAndAnEditKeepsTheRowsNo
     setRiskRows(*t.db, {{1, -1, "Size "}, {1, 2, "Medium "}, {1, 9, "Answer nine "}, {5, 1, "Question five "},
                         {1, 2, "Medium again "}, {2, 1, "Low"}});
     const QStringList before = riskRows(*t.db);
-    t.db->exec("CREATE TRIGGER no_writes BEFORE UPDATE ON Risk_Rating BEGIN SELECT RAISE(ABORT, 'written'); END");
+    refuseWrites(*t.db, "no_writes", Write::Update, "Risk_Rating", "written");
     const RiskQuestionTable read = readRiskQuestionTable(*t.db);
     writeRiskQuestions(*t.db, read, read.questions);
     EXPECT_EQ(riskRows(*t.db), before);
-    t.db->exec("DROP TRIGGER no_writes");
+    allowWrites(*t.db, "no_writes", "Risk_Rating");
 
     RiskQuestions edited = read.questions;
     edited.responses[0][2] = "Middling";
@@ -95,8 +96,7 @@ TEST_F(RiskQuestionsTest, SavingWritesATitleRowAndOneRowPerFilledBox)
 TEST_F(RiskQuestionsTest, AFailedSaveLeavesTheOldQuestionsAndTellsTheError)
 {
     const QStringList before = riskRows(*t.db);
-    t.db->exec("CREATE TRIGGER refuse_q3 BEFORE INSERT ON Risk_Rating WHEN NEW.Risk_Question_Num = 3 "
-               "BEGIN SELECT RAISE(ABORT, 'the table is full'); END");
+    refuseWrites(*t.db, "refuse_q3", Write::Insert, "Risk_Rating", "the table is full", "NEW.Risk_Question_Num = 3");
     const RiskQuestionTable read = readRiskQuestionTable(*t.db);
     RiskQuestions q = read.questions;
     q.titles[0] = "Changed";
@@ -106,7 +106,7 @@ TEST_F(RiskQuestionsTest, AFailedSaveLeavesTheOldQuestionsAndTellsTheError)
         ADD_FAILURE() << "the save did not fail";
     } catch (const DbError& error) {
         const MessageRequest m = riskQuestionSaveErrorMessage(error);
-        EXPECT_TRUE(QRegularExpression("^Err #\\d+ - the table is full$").match(m.text).hasMatch()) << m.text.toStdString();
+        EXPECT_TRUE(QRegularExpression("^Err #[0-9A-Z]+ - the table is full$").match(m.text).hasMatch()) << m.text.toStdString();
         EXPECT_EQ(m.caption, "Error!");
         EXPECT_EQ(m.icon, MsgIcon::Exclamation);
         EXPECT_EQ(m.buttons, MsgButtons::Ok);
@@ -316,15 +316,14 @@ TEST_F(RatingWindowTest, AFailedSaveIsReportedKeepsTheOldQuestionsAndCloses)
     frmRating* w = openRating();
     ASSERT_NE(w, nullptr);
     const QStringList before = riskRows(db());
-    db().exec("CREATE TRIGGER refuse_q3 BEFORE INSERT ON Risk_Rating WHEN NEW.Risk_Question_Num = 3 "
-              "BEGIN SELECT RAISE(ABORT, 'the table is full'); END");
+    refuseWrites(db(), "refuse_q3", Write::Insert, "Risk_Rating", "the table is full", "NEW.Risk_Question_Num = 3");
     box(w, "txtQ1_Label")->setText("Changed");
     box(w, "txtQ3_Response(7)")->setText("Seven");
     prompter.answer(MsgAnswer::Ok);
     QTest::mouseClick(child(w, "cmdExit"), Qt::LeftButton);
     settle();
     ASSERT_EQ(prompter.prompts().size(), 1u);
-    EXPECT_TRUE(QRegularExpression("^Err #\\d+ - the table is full$").match(prompter.last().message.text).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^Err #[0-9A-Z]+ - the table is full$").match(prompter.last().message.text).hasMatch())
         << prompter.last().message.text.toStdString();
     EXPECT_EQ(prompter.last().message.caption, "Error!");
     EXPECT_EQ(prompter.last().message.icon, MsgIcon::Exclamation);

@@ -1,6 +1,7 @@
 // The list of the Tree editor: its sort orders and street filter, the grid's
 // columns, reading rows page by page, and the entries of its lists.
 
+#include "tests/support/dbrules.h"
 #include "tests/support/testcontext.h"
 #include "tests/trees/treetestdata.h"
 #include "trees/treelist.h"
@@ -201,12 +202,11 @@ TEST_F(TreeListTest, RowsThatCannotBeReadAreSaidOnceAndReadWhenShownAgain)
     EXPECT_EQ(model.data(model.index(10, 0)).toInt(), 11);
 
     // Another program holds the database while rows not read yet are shown.
-    const auto other = Database::open(t.db->path(), 0);
-    other->exec("BEGIN EXCLUSIVE");
+    DatabaseHeld other(t.db->path());
     EXPECT_EQ(model.data(model.index(240, 0)).toString(), "");
     EXPECT_EQ(model.data(model.index(241, 0)).toString(), "");
     ASSERT_TRUE(failed.wait(2000));
-    other->exec("ROLLBACK");
+    other.release();
     QCoreApplication::processEvents();
     EXPECT_EQ(failed.count(), 1) << "said once";
     EXPECT_TRUE(failed.at(0).at(0).toString().contains("locked")) << failed.at(0).at(0).toString().toStdString();
@@ -269,7 +269,7 @@ TEST_F(TreeListTest, AFilterThatKeepsManyRecordsReadsThemInTheOrderOfTheWholeLis
 // The IDs of a source in its order, as the engine gives them on this thread.
 std::vector<qint64> idsInOrder(Database& db, const TreeListSource& source)
 {
-    const BoundStatement list = treeListStatement(source);
+    const BoundStatement list = treeListStatement(db, source);
     QSqlQuery q = db.query(list.sql, list.values);
     std::vector<qint64> ids;
     while (q.next())
