@@ -52,7 +52,11 @@ bool CardImport::prepare()
         return false;
     }
     try {
-        scan_ = scanCard(root);
+        scan_ = scanCard(root, SpillPlan{request_.dataDir, request_.filesInMemory});
+    } catch (const SpillError& error) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = error.description();
+        return false;
     } catch (const CardAccessError& error) {
         result_.stop = Stop::NoLocation;
         result_.why = error.message();
@@ -104,11 +108,16 @@ void CardImport::importFiles(Progress& progress)
             return;
         }
         if (outcome == SaveOutcome::Waiting) {
+            already_ = importedBefore();
             waiting_ = true;
             return; // nothing is saved before the answer
         }
     } catch (const CardAccessError& error) {
         stopped(error);
+        return;
+    } catch (const SpillError& error) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = error.description();
         return;
     } catch (const DbError& error) {
         result_.stop = Stop::Database;
@@ -126,24 +135,31 @@ void CardImport::stopped(const CardAccessError& error)
     result_.why = error.message();
 }
 
+AlreadyImported CardImport::importedBefore() const
+{
+    AlreadyImported already;
+    // A batch of the files read at a time: a card may hold a great many.
+    constexpr qint64 Batch = 4096;
+    for (qint64 from = 0; from < read_.count(); from += Batch) {
+        for (const CardFile& file : read_.files->range(from, Batch)) {
+            if (file.refused() || !file.earlier.last.isValid())
+                continue;
+            ++already.count;
+            const QDate day = file.earlier.last.date();
+            if (!already.first.isValid() || day < already.first)
+                already.first = day;
+            if (!already.last.isValid() || day > already.last)
+                already.last = day;
+        }
+    }
+    return already;
+}
+
 std::optional<AlreadyImported> CardImport::alreadyImported() const
 {
-    if (!waiting_)
+    if (!waiting_ || already_.count == 0)
         return std::nullopt;
-    AlreadyImported already;
-    for (auto earlier = read_.earlier.cbegin(); earlier != read_.earlier.cend(); ++earlier) {
-        if (read_.refused(size_t(earlier.key())))
-            continue;
-        ++already.count;
-        const QDate day = earlier->last.date();
-        if (!already.first.isValid() || day < already.first)
-            already.first = day;
-        if (!already.last.isValid() || day > already.last)
-            already.last = day;
-    }
-    if (already.count == 0)
-        return std::nullopt;
-    return already;
+    return already_;
 }
 
 void CardImport::finish(Progress& progress, bool importAgain)
@@ -160,6 +176,10 @@ void CardImport::finish(Progress& progress, bool importAgain)
         }
     } catch (const CardAccessError& error) {
         stopped(error);
+        return;
+    } catch (const SpillError& error) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = error.description();
         return;
     } catch (const DbError& error) {
         result_.stop = Stop::Database;
@@ -190,9 +210,20 @@ void CardImport::moveAndLog(Progress& progress)
         result_.goneFromCard = moved.gone;
         QSet<QString> gone(moved.moved.begin(), moved.moved.end());
         gone.unite(QSet<QString>(moved.gone.begin(), moved.gone.end()));
-        for (const CardFile& file : read_.files)
-            if (!gone.contains(file.entry->name()))
-                result_.stillOnCard << file.entry->name();
+        constexpr qint64 Batch = 4096;
+        try {
+            for (qint64 from = 0; from < read_.count(); from += Batch)
+                for (const CardFile& file : read_.files->range(from, Batch))
+                    if (!gone.contains(file.name()))
+                        result_.stillOnCard << file.name();
+        } catch (const SpillError& error) {
+            // The files still on the card cannot be named.
+            if (result_.moveError.isEmpty()) {
+                result_.moveStoppedAt = displayFolder(result_.backupDir);
+                result_.moveError = error.description();
+                result_.moveFailedInBackup = true;
+            }
+        }
     }
     progress.setCancellable(false);
     if (!result_.refused.isEmpty() || !result_.leftAlone.isEmpty() || !result_.skipped.isEmpty() ||
