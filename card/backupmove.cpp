@@ -221,6 +221,8 @@ CardFiles& systemCardFiles()
 BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFiles& files, Progress& progress)
 {
     BackupResult result;
+    result.moved = NameList(read.plan);
+    result.gone = NameList(read.plan);
     const qint64 count = read.count();
     const QString copying = QStringLiteral("Copying the files into the backup folder");
     const QString flushing = QStringLiteral("Putting the copies on the disk");

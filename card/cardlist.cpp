@@ -161,6 +161,83 @@ void SpillFile::grow(qint64 count)
     size_ = count;
 }
 
+void SpillFile::moveToDisk()
+{
+    if (file_)
+        return;
+    SpillFile disk(folder_, true);
+    disk.append(bytes_.constData(), bytes_.size());
+    file_ = std::move(disk.file_);
+    fd_ = disk.fd_;
+    bytes_ = std::move(disk.bytes_);
+}
+
+// ---------------------------------------------------------------- lists of names
+
+NameList::NameList(std::initializer_list<QString> names)
+{
+    for (const QString& name : names)
+        append(name);
+}
+
+void NameList::append(const QString& name)
+{
+    if (!names_) {
+        names_ = std::make_shared<SpillFile>(plan_.folder, false);
+        places_ = std::make_shared<SpillFile>(plan_.folder, false);
+    }
+    if (count_ == plan_.filesInMemory) {
+        names_->moveToDisk();
+        places_->moveToDisk();
+    }
+    const QByteArray bytes = name.toUtf8();
+    QByteArray record;
+    record.reserve(qsizetype(sizeof(quint32)) + bytes.size());
+    put(record, quint32(bytes.size()));
+    record.append(bytes);
+    const qint64 at = names_->append(record.constData(), record.size());
+    places_->append(reinterpret_cast<const char*>(&at), qint64(sizeof at));
+    ++count_;
+}
+
+QStringList NameList::range(qint64 from, qint64 count) const
+{
+    QStringList result;
+    const qint64 to = std::min(count_, from + count);
+    if (from >= to)
+        return result;
+    std::vector<qint64> starts(size_t(to - from));
+    places_->read(from * qint64(sizeof(qint64)), reinterpret_cast<char*>(starts.data()),
+                  qint64(starts.size() * sizeof(qint64)));
+    qint64 end = names_->size();
+    if (to < count_)
+        places_->read(to * qint64(sizeof(qint64)), reinterpret_cast<char*>(&end), qint64(sizeof end));
+    QByteArray bytes(qsizetype(end - starts.front()), Qt::Uninitialized);
+    names_->read(starts.front(), bytes.data(), bytes.size());
+    result.reserve(qsizetype(starts.size()));
+    for (const qint64 start : starts) {
+        const char* at = bytes.constData() + (start - starts.front());
+        const auto length = take<quint32>(at);
+        result << QString::fromUtf8(at, qsizetype(length));
+    }
+    return result;
+}
+
+bool NameCursor::take(const QString& name)
+{
+    if (inBatch_ == batch_.size()) {
+        if (next_ >= list_.size())
+            return false;
+        batch_ = list_.range(next_, 4096);
+        inBatch_ = 0;
+    }
+    if (batch_[inBatch_] != name)
+        return false;
+    ++inBatch_;
+    ++next_;
+    return true;
+}
+
 // ---------------------------------------------------------------- the names
 
 CardNames::CardNames(std::unique_ptr<SpillFile> names, std::unique_ptr<SpillFile> places)

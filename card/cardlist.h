@@ -11,9 +11,11 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -57,6 +59,8 @@ public:
     void write(qint64 at, const char* data, qint64 count);
     // Grows to count bytes, the new ones zero.
     void grow(qint64 count);
+    // Puts the bytes kept in memory into a temporary file, from now on.
+    void moveToDisk();
 
 private:
     void flush() const;
@@ -103,6 +107,50 @@ private:
     std::unique_ptr<SpillFile> runs_;
     std::vector<std::pair<qint64, qint64>> runBounds_; // [begin, end) of each run in runs_
     qint64 count_ = 0;
+};
+
+// Shown names in the order they were added, such as the files moved into
+// the backup folder: in memory while few, past plan.filesInMemory in a
+// temporary file. Copies share the names. Throws SpillError.
+class NameList {
+public:
+    NameList() = default;
+    explicit NameList(const SpillPlan& plan) : plan_(plan) {}
+    NameList(std::initializer_list<QString> names);
+
+    void append(const QString& name);
+    NameList& operator<<(const QString& name)
+    {
+        append(name);
+        return *this;
+    }
+    qint64 size() const { return count_; }
+    bool isEmpty() const { return count_ == 0; }
+    // The names [from, from + count), fewer at the end.
+    QStringList range(qint64 from, qint64 count) const;
+    // All of them, for a list known to be short.
+    QStringList toList() const { return range(0, count_); }
+    friend bool operator==(const NameList& a, const QStringList& b) { return a.size() == b.size() && a.toList() == b; }
+
+private:
+    SpillPlan plan_;
+    std::shared_ptr<SpillFile> names_;  // each name: its length (4 bytes), its UTF-8 bytes
+    std::shared_ptr<SpillFile> places_; // where each name begins (8 bytes)
+    qint64 count_ = 0;
+};
+
+// Goes through a NameList in order, a batch at a time.
+class NameCursor {
+public:
+    explicit NameCursor(const NameList& list) : list_(list) {}
+    // True, and on to the next name, when the next name is this one.
+    bool take(const QString& name);
+
+private:
+    const NameList& list_;
+    QStringList batch_;
+    qint64 next_ = 0; // of the list
+    qsizetype inBatch_ = 0;
 };
 
 // The SHA-256 digest of a file's bytes, its 32 bytes.

@@ -71,6 +71,7 @@ private:
 // The files of a card read.
 struct CardRead {
     QString root;
+    SpillPlan plan; // the card's
     std::unique_ptr<CardFileList> files; // in list order
     QList<NamedFile> leftAlone;  // from the scan, and files that turned out not to be regular
     // By place in files: the bytes while the budget for them lasted, for the

@@ -208,14 +208,20 @@ void CardImport::moveAndLog(Progress& progress)
         result_.renamed = moved.renamed;
         result_.moveCancelled = moved.cancelled;
         result_.goneFromCard = moved.gone;
-        QSet<QString> gone(moved.moved.begin(), moved.moved.end());
-        gone.unite(QSet<QString>(moved.gone.begin(), moved.gone.end()));
+        result_.stillOnCard = NameList(read_.plan);
+        // The files moved and those taken off the card are in list order,
+        // as the files read: a file is in neither, or the next of one.
         constexpr qint64 Batch = 4096;
         try {
+            NameCursor movedNext(moved.moved);
+            NameCursor goneNext(moved.gone);
             for (qint64 from = 0; from < read_.count(); from += Batch)
-                for (const CardFile& file : read_.files->range(from, Batch))
-                    if (!gone.contains(file.name()))
-                        result_.stillOnCard << file.name();
+                for (const CardFile& file : read_.files->range(from, Batch)) {
+                    const QString name = file.name();
+                    if (movedNext.take(name) || goneNext.take(name))
+                        continue;
+                    result_.stillOnCard << name;
+                }
         } catch (const SpillError& error) {
             // The files still on the card cannot be named.
             if (result_.moveError.isEmpty()) {
@@ -266,7 +272,8 @@ void CardImport::writeLog()
             lines << QStringLiteral("The move into the backup folder stopped at %1: %2")
                          .arg(result_.moveStoppedAt, result_.moveError);
         lines << QStringLiteral("Still on the storage card (%1):").arg(result_.stillOnCard.size());
-        lines << result_.stillOnCard;
+        for (qint64 from = 0; from < result_.stillOnCard.size(); from += 4096)
+            lines << result_.stillOnCard.range(from, 4096);
     }
     // Written whole or not at all: never an empty or cut-short log.
     const QString failure = writeFileSafely(path, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());

@@ -75,9 +75,9 @@ struct CardImportResult {
     QList<NamedFile> skipped;   // imported before, not imported again
     bool keepBackup = false;
     QString backupDir;
-    QStringList moved;        // .tree files moved into the backup folder
-    QStringList goneFromCard; // no longer on the card when they were to be moved
-    QStringList stillOnCard;  // files read but not moved, when they were to be moved
+    NameList moved;           // .tree files moved into the backup folder
+    NameList goneFromCard;    // no longer on the card when they were to be moved
+    NameList stillOnCard;     // files read but not moved, when they were to be moved
     QString moveStoppedAt;    // the file the move stopped at
     QString moveError;        // why it stopped
     bool moveFailedInBackup = false; // the backup folder failed, not the card

@@ -223,6 +223,7 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
     progress.setCancellable(true);
     read = CardRead{};
     read.root = scan.root;
+    read.plan = scan.plan;
     read.leftAlone = scan.leftAlone;
     read.files = std::make_unique<CardFileList>(scan.plan, total);
     result = SaveResult{};

@@ -78,7 +78,7 @@ struct SpillScene : ImportScene {
         files.beforeMove = [&] { seen.spilledDuringMove = int(spillFiles(ctx.dir.path()).size()); };
         CardImportRequest r = request(true);
         r.filesInMemory = filesInMemory;
-        const CardImportResult result = importCard(r, progress, [&](const AlreadyImported& already) {
+        std::optional<CardImportResult> result = importCard(r, progress, [&](const AlreadyImported& already) {
             seen.asked << alreadyImportedQuestion(already);
             return again;
         });
@@ -86,11 +86,13 @@ struct SpillScene : ImportScene {
             return text.replace(QDir::toNativeSeparators(card.root()), "<card>")
                 .replace(QDir::toNativeSeparators(ctx.dir.path()), "<data>");
         };
-        seen.result << QString("found %1 imported %2 moved %3").arg(result.found).arg(result.imported).arg(result.moved.size());
-        seen.result << names(result.refused, true) << names(result.skipped, true) << names(result.leftAlone, true)
-                    << result.moved << result.stillOnCard;
-        seen.result << alike(importsd::closingMessage(result).text);
-        seen.result << alike(QString::fromUtf8(readBytes(result.logFile)));
+        seen.result << QString("found %1 imported %2 moved %3").arg(result->found).arg(result->imported).arg(result->moved.size());
+        seen.result << names(result->refused, true) << names(result->skipped, true) << names(result->leftAlone, true)
+                    << result->moved.toList() << result->stillOnCard.toList();
+        seen.result << alike(importsd::closingMessage(*result).text);
+        seen.result << alike(QString::fromUtf8(readBytes(result->logFile)));
+        // The long lists of the result stay in the data folder while it lives.
+        result.reset();
         for (const ProgressRecorder::Stage& stage : progress.stages())
             seen.stages << QString("%1 %2 %3 %4").arg(stage.label).arg(stage.total).arg(stage.lastDone).arg(stage.cancellable);
         const auto table = [&](const QString& sql) {
@@ -109,7 +111,7 @@ struct SpillScene : ImportScene {
             if (!name.endsWith(".log")) // compared above, the folders named alike
                 seen.backup << name + ": " + QString::fromLatin1(readBytes(QDir(backupDir).filePath(name)).toHex());
         seen.cardAfter = card.treeFiles();
-        EXPECT_EQ(spillFiles(ctx.dir.path()), QStringList()) << "the temporary files go with the import";
+        EXPECT_EQ(spillFiles(ctx.dir.path()), QStringList()) << "the temporary files go with the import and its result";
         return seen;
     }
 };
