@@ -221,7 +221,9 @@ CardFiles& systemCardFiles()
 BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFiles& files, Progress& progress)
 {
     BackupResult result;
-    const size_t count = read.files.size();
+    result.moved = NameList(read.plan);
+    result.gone = NameList(read.plan);
+    const qint64 count = read.count();
     const QString copying = QStringLiteral("Copying the files into the backup folder");
     const QString flushing = QStringLiteral("Putting the copies on the disk");
     const QString deleting = QStringLiteral("Deleting the moved files from the storage card");
@@ -230,7 +232,7 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
     if (count == 0)
         return result;
     if (!files.makeFolder(backupDir, &result.error)) {
-        result.failedName = read.files.front().entry->name();
+        result.failedName = read.files->at(0).name();
         result.failedInBackup = true;
         return result;
     }
@@ -253,26 +255,35 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
     // A card pulled out is not that.
     const auto takenOffTheCard = [&](const CardFile& file) {
         std::error_code ignored;
-        return std::filesystem::symlink_status(card / file.entry->fsName, ignored).type() ==
+        return std::filesystem::symlink_status(card / file.fsName, ignored).type() ==
                    std::filesystem::file_type::not_found &&
                isKolvaCard(read.root);
     };
 
-    size_t next = 0;
+    qint64 next = 0;
     qint64 handled = 0; // moved, or taken off the card by someone else
     while (next < count && result.error.isEmpty() && !result.cancelled) {
         if (next > 0)
             progress.beginStage(copying, qint64(count));
         progress.advance(qint64(next));
         // Copy a batch, from the bytes already read.
-        std::vector<size_t> copied;
+        const qint64 first = next;
+        std::vector<CardFile> batch;
+        try {
+            batch = read.files->range(first, qint64(MoveBatch));
+        } catch (const SpillError& error) {
+            // What was kept of the files read is gone: the rest stays on the card.
+            stop(displayFolder(backupDir), error.description(), true);
+            break;
+        }
+        std::vector<size_t> copied; // places in the batch
         std::vector<std::filesystem::path> copies; // where each copy went
-        for (; next < count && copied.size() < MoveBatch; ++next) {
+        for (; next < first + qint64(batch.size()); ++next) {
             if (cancelled())
                 break;
-            const CardFile& file = read.files[next];
+            const CardFile& file = batch[size_t(next - first)];
             if (takenOffTheCard(file)) {
-                result.gone << file.entry->name();
+                result.gone << file.name();
                 ++handled;
                 progress.advance(qint64(next + 1));
                 continue;
@@ -282,34 +293,34 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
             QByteArray reread;
             const QByteArray* bytes = read.bytesKept(next);
             if (!bytes) {
-                FileRead again = readCardFile(card / file.entry->fsName);
+                FileRead again = readCardFile(card / file.fsName);
                 if (again.kind != FileRead::Kind::Read || digestOf(again.bytes) != file.digest) {
-                    stop(file.entry->name(), again.kind == FileRead::Kind::Read
+                    stop(file.name(), again.kind == FileRead::Kind::Read
                                               ? QStringLiteral("%1 changed on the storage card after it was read.")
-                                                    .arg(file.entry->name())
-                                              : QStringLiteral("%1 cannot be read: %2").arg(file.entry->name(), again.error));
+                                                    .arg(file.name())
+                                              : QStringLiteral("%1 cannot be read: %2").arg(file.name(), again.error));
                     break;
                 }
                 reread = std::move(again.bytes);
                 bytes = &reread;
             }
             QString why;
-            std::filesystem::path copy = backup / file.entry->fsName;
+            std::filesystem::path copy = backup / file.fsName;
             if (!files.writeCopy(*bytes, copy, &why)) {
-                stop(file.entry->name(), why, true);
+                stop(file.name(), why, true);
                 break;
             }
-            copied.push_back(next);
+            copied.push_back(size_t(next - first));
             progress.advance(qint64(next + 1));
             copies.push_back(copy);
         }
         if (copied.empty())
-            break;
+            continue; // stopped, or every file of the batch taken off the card
         // Put the batch on the disk at once, before any original goes.
         progress.beginStage(flushing, 0);
         QString why;
         if (!files.flushToDisk(backupDir, &why)) {
-            stop(read.files[copied.front()].entry->name(), why, true);
+            stop(batch[copied.front()].name(), why, true);
             break;
         }
         // Then check each copy against the bytes read, and delete its
@@ -319,36 +330,36 @@ BackupResult moveToBackup(const CardRead& read, const QString& backupDir, CardFi
         for (size_t k = 0; k < copied.size(); ++k) {
             if (cancelled())
                 break;
-            const CardFile& file = read.files[copied[k]];
+            const CardFile& file = batch[copied[k]];
             QByteArray copy;
             if (!files.readBack(copies[k], &copy, &why)) {
-                stop(file.entry->name(), why, true);
+                stop(file.name(), why, true);
                 break;
             }
             if (digestOf(copy) != file.digest) {
-                stop(file.entry->name(),
+                stop(file.name(),
                      QStringLiteral("The copy of %1 in %2 differs from the file read.")
-                         .arg(file.entry->name(), displayFolder(backupDir)),
+                         .arg(file.name(), displayFolder(backupDir)),
                      true);
                 break;
             }
-            const std::optional<FileStamp> now = stampOf(card / file.entry->fsName);
+            const std::optional<FileStamp> now = stampOf(card / file.fsName);
             if (now && (now->size != file.size || now->modified != file.modified)) {
-                stop(file.entry->name(),
+                stop(file.name(),
                      QStringLiteral("%1 changed on the storage card after it was read; it was not deleted.")
-                         .arg(file.entry->name()));
+                         .arg(file.name()));
                 break;
             }
             // Taken off the card since it was copied, the card still there:
             // its verified copy is in the backup folder, and it is no longer
             // on the card.
-            if ((now || !takenOffTheCard(file)) && !files.removeFile(card / file.entry->fsName, &why)) {
-                stop(file.entry->name(), why);
+            if ((now || !takenOffTheCard(file)) && !files.removeFile(card / file.fsName, &why)) {
+                stop(file.name(), why);
                 break;
             }
-            result.moved << file.entry->name();
-            if (copies[k].filename() != file.entry->fsName)
-                result.renamed << NamedFile{file.entry->name(),
+            result.moved << file.name();
+            if (copies[k].filename() != file.fsName)
+                result.renamed << NamedFile{file.name(),
                                             QStringLiteral("kept as ") + shownName(copies[k].filename())};
             progress.advance(++handled);
         }

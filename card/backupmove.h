@@ -43,8 +43,8 @@ public:
 CardFiles& systemCardFiles();
 
 struct BackupResult {
-    QStringList moved;      // copied, on the disk, verified and deleted from the card
-    QStringList gone;       // no longer on the card when the move came to them (another import took them)
+    NameList moved;         // copied, on the disk, verified and deleted from the card
+    NameList gone;          // no longer on the card when the move came to them (another import took them)
     QString failedName;     // the file the move stopped at, if a file
     QString error;          // empty when every file was moved
     bool failedInBackup = false; // the backup folder failed (a full disk), not the card

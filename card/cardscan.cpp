@@ -75,11 +75,6 @@ std::filesystem::path fsPath(const QString& path)
 #endif
 }
 
-QString CardEntry::name() const
-{
-    return shownName(fsName);
-}
-
 QString shownPath(const std::filesystem::path& path)
 {
     return displayFolder(shownName(path));
@@ -276,10 +271,12 @@ CardAccessError::CardAccessError(const QString& message, bool cardGone, QString 
 {
 }
 
-CardScan scanCard(const QString& root)
+CardScan scanCard(const QString& root, const SpillPlan& plan)
 {
     CardScan scan;
     scan.root = root;
+    scan.plan = plan;
+    CardNamesBuilder names(plan);
     std::error_code failure;
     std::filesystem::directory_iterator entries(fsPath(root), failure);
     const std::filesystem::directory_iterator end;
@@ -307,16 +304,13 @@ CardScan scanCard(const QString& root)
             scan.leftAlone.append({name, notRegularReason()});
             continue;
         }
-        scan.files.append({fsName});
+        names.add(fsName);
     }
     if (failure)
         throw CardAccessError(QStringLiteral("The folder %1 cannot be read: %2")
                                   .arg(displayFolder(root), QString::fromLocal8Bit(failure.message())),
                               !QFileInfo(root).isDir());
-    std::sort(scan.files.begin(), scan.files.end(), [](const CardEntry& a, const CardEntry& b) {
-        const int order = compareShownNames(a.fsName, b.fsName);
-        return order != 0 ? order < 0 : a.fsName < b.fsName;
-    });
+    scan.files = names.finish();
     sortByName(scan.leftAlone);
     return scan;
 }
@@ -332,42 +326,49 @@ QString displayFolder(const QString& path)
 
 namespace {
 
+// What keeping a file's bytes counts at least against the budget.
+constexpr qint64 KeptFileLeast = 256;
+
 // Reads one entry. Throws CardAccessError when it cannot be read: the card
 // went away, or its file system fails.
-ReadItem readEntry(const QString& root, const CardEntry& entry, const QString& addedStored, qint64& keepBytes)
+ReadItem readEntry(const QString& root, const std::filesystem::path& fsName, const QString& addedStored,
+                   qint64& keepBytes)
 {
     ReadItem item;
-    FileRead file = readCardFile(fsPath(root) / entry.fsName);
+    FileRead file = readCardFile(fsPath(root) / fsName);
+    const auto name = [&fsName] { return shownName(fsName); };
     switch (file.kind) {
     case FileRead::Kind::Failed:
         // A card that went away, or a failing one: not a bad file.
         if (!QFileInfo(root).isDir() || !isKolvaCard(root))
             throw CardAccessError(QStringLiteral("The storage card was removed while its files were read."), true,
-                                  entry.name());
-        throw CardAccessError(QStringLiteral("%1 cannot be read: %2").arg(entry.name(), file.error), false, entry.name());
+                                  name());
+        throw CardAccessError(QStringLiteral("%1 cannot be read: %2").arg(name(), file.error), false, name());
     case FileRead::Kind::NotRegular:
-        item.leftAlone = {entry.name(), notRegularReason()};
+        item.leftAlone = {name(), notRegularReason()};
         return item;
     case FileRead::Kind::TooLarge:
-        item.leftAlone = {entry.name(), tooLargeReason(file.stamp.size)};
+        item.leftAlone = {name(), tooLargeReason(file.stamp.size)};
         return item;
     case FileRead::Kind::Read:
         break;
     }
     item.isFile = true;
     CardFile& card = item.file;
-    card.entry = &entry;
+    card.fsName = fsName;
     card.size = qint32(file.bytes.size());
     card.modified = file.stamp.modified;
     card.digest = digestOf(file.bytes);
-    if (const std::optional<TreeFileLines> lines = TreeFileReader::parse(file.bytes, &item.refusal))
-        item.values = toSurveyValues(*lines, addedStored, &item.refusal);
-    if (!item.values && item.refusal.isEmpty())
-        item.refusal = QStringLiteral("cannot be read as a field data file");
+    if (const std::optional<TreeFileLines> lines = TreeFileReader::parse(file.bytes, &card.refusal))
+        item.values = toSurveyValues(*lines, addedStored, &card.refusal);
+    if (!item.values && card.refusal.isEmpty())
+        card.refusal = QStringLiteral("cannot be read as a field data file");
     if (item.values)
-        item.refusal.clear();
-    if (card.size <= keepBytes) {
-        keepBytes -= card.size;
+        card.refusal.clear();
+    // An empty file counts as a little, so that the kept files are few.
+    const qint64 cost = std::max<qint64>(card.size, KeptFileLeast);
+    if (cost <= keepBytes) {
+        keepBytes -= cost;
         item.bytes = std::move(file.bytes);
         item.bytesKept = true;
     }
@@ -376,11 +377,21 @@ ReadItem readEntry(const QString& root, const CardEntry& entry, const QString& a
 
 } // namespace
 
-EntryPrefetch::EntryPrefetch(QString root, std::vector<const CardEntry*> entries, QString addedStored,
-                             qint64 keepBytes)
-    : root_(std::move(root)), entries_(std::move(entries)), addedStored_(std::move(addedStored)),
-      keepBytes_(keepBytes), worker_([this] { run(); })
+EntryPrefetch::EntryPrefetch(QString root, QString addedStored, qint64 keepBytes)
+    : root_(std::move(root)), addedStored_(std::move(addedStored)), keepBytes_(keepBytes), worker_([this] { run(); })
 {
+}
+
+void EntryPrefetch::supply(std::vector<std::filesystem::path> names)
+{
+    if (names.empty())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (std::filesystem::path& name : names)
+            names_.push_back(std::move(name));
+    }
+    supplied_.notify_one();
 }
 
 EntryPrefetch::~EntryPrefetch()
@@ -390,6 +401,7 @@ EntryPrefetch::~EntryPrefetch()
         stop_ = true;
     }
     space_.notify_all();
+    supplied_.notify_all();
     worker_.join();
 }
 
@@ -412,10 +424,19 @@ ReadItem EntryPrefetch::next()
 
 void EntryPrefetch::run()
 {
-    for (const CardEntry* entry : entries_) {
+    for (;;) {
+        std::filesystem::path name;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            supplied_.wait(lock, [this] { return stop_ || !names_.empty(); });
+            if (stop_)
+                return;
+            name = std::move(names_.front());
+            names_.pop_front();
+        }
         ReadItem item;
         try {
-            item = readEntry(root_, *entry, addedStored_, keepBytes_);
+            item = readEntry(root_, name, addedStored_, keepBytes_);
         } catch (...) {
             // Handed to the reader of the items, which throws it on.
             const std::lock_guard<std::mutex> lock(mutex_);

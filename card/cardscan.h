@@ -3,6 +3,7 @@
 // files, and reading them one by one without following a link or blocking
 // on a special file, a bounded number of files ahead of their use.
 
+#include "card/cardlist.h"
 #include "card/treefile.h"
 #include "store/errors.h"
 
@@ -15,6 +16,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -38,26 +40,20 @@ struct NamedFile {
     QString reason;
 };
 
-// One .tree file of the card's root folder. Only the file system's name is
-// kept, as it is: a card may hold a great many files.
-struct CardEntry {
-    std::filesystem::path fsName; // the name exactly as the file system holds it
-    // As shown: UTF-8, or else read as Windows-1252.
-    QString name() const;
-};
-
 // The .tree entries of a card's root folder. Only regular files are field
 // data: links and special files (a pipe, a device) are never opened, files
 // larger than MaxTreeFileBytes never read. Hidden files (such as the "._"
 // files some systems leave beside copies) and folders are not field data.
+// A card of many files keeps its names on the disk (plan).
 struct CardScan {
     QString root;
-    QList<CardEntry> files;     // in alphabetical order without regard to case
+    SpillPlan plan;
+    CardNames files;            // in alphabetical order without regard to case
     QList<NamedFile> leftAlone; // never opened, left on the card
     int count() const { return int(files.size() + leftAlone.size()); }
 };
 // Throws CardAccessError when the folder cannot be listed.
-CardScan scanCard(const QString& root);
+CardScan scanCard(const QString& root, const SpillPlan& plan = {});
 
 // The card cannot be read: it went away, or the file system fails.
 class CardAccessError : public FileError {
@@ -72,44 +68,18 @@ private:
     QString fileName_;
 };
 
-// The SHA-256 digest of a file's bytes, its 32 bytes.
-using FileDigest = std::array<char, 32>;
-
-// What the import keeps of each .tree file it read: little, so that a card
-// of many files fits in memory. The record itself is not kept; where it is
-// needed again, the file is read again and its digest compared. The name is
-// the scan's, which outlives what is read of it; what only some files have
-// (bytes kept, a refusal, an earlier import) is kept beside, in CardRead.
-struct CardFile {
-    const CardEntry* entry = nullptr;
-    FileDigest digest{};
-    qint64 modified = 0; // the time of the last change as read, to notice a change before deleting
-    qint32 size = 0;     // no larger than MaxTreeFileBytes
-    qint32 sameAs = -1;  // the earlier file of this card with the same bytes (its place in the list), if any
-};
-
-// The last import of a file's bytes before this one.
-struct EarlierImport {
-    QDateTime last;  // its time
-    qint64 seen = 0; // the last row of _Imported_Files of the same bytes when they were looked up
-};
-
 // The files of a card read.
 struct CardRead {
     QString root;
-    std::vector<CardFile> files; // in list order
+    SpillPlan plan; // the card's
+    std::unique_ptr<CardFileList> files; // in list order
     QList<NamedFile> leftAlone;  // from the scan, and files that turned out not to be regular
     // By place in files: the bytes while the budget for them lasted, for the
-    // backup copy (without them the copy reads the card again); why a file
-    // cannot become a record; the earlier import of the same bytes.
+    // backup copy (without them the copy reads the card again).
     QHash<qint32, QByteArray> keptBytes;
-    QHash<qint32, QString> refusals;
-    QHash<qint32, EarlierImport> earlier;
 
-    bool refused(size_t at) const { return refusals.contains(qint32(at)); }
-    QString refusal(size_t at) const { return refusals.value(qint32(at)); }
-    EarlierImport earlierImport(size_t at) const { return earlier.value(qint32(at)); }
-    const QByteArray* bytesKept(size_t at) const
+    qint64 count() const { return files ? files->size() : 0; }
+    const QByteArray* bytesKept(qint64 at) const
     {
         const auto found = keptBytes.constFind(qint32(at));
         return found == keptBytes.constEnd() ? nullptr : &*found;
@@ -159,26 +129,28 @@ FileRead readCardFile(const std::filesystem::path& path);
 // turned out not to be one to read.
 struct ReadItem {
     bool isFile = false;
-    CardFile file;
-    QString refusal;        // why the file cannot become a record; empty when it can
+    CardFile file;          // with its refusal, if any
     QByteArray bytes;       // its bytes, while the budget for them lasts
     bool bytesKept = false;
     std::optional<SurveyValues> values; // the record, unless refused
     NamedFile leftAlone;
 };
 
-// Reads the entries given, in order, on a thread of its own, a bounded
+// Reads the entries supplied, in order, on a thread of its own, a bounded
 // number of files ahead of the one in use. It touches neither the database
-// nor a window. The bytes of the files are kept in the items read until
-// keepBytes of them are kept; keepBytes counts down.
+// nor a window, nor the card's list: the names to read are handed to it a
+// batch at a time, ahead of their use. The bytes of the files are kept in
+// the items read until keepBytes of them are kept; keepBytes counts down.
 class EntryPrefetch {
 public:
-    EntryPrefetch(QString root, std::vector<const CardEntry*> entries, QString addedStored, qint64 keepBytes);
+    EntryPrefetch(QString root, QString addedStored, qint64 keepBytes);
     ~EntryPrefetch();
     EntryPrefetch(const EntryPrefetch&) = delete;
     EntryPrefetch& operator=(const EntryPrefetch&) = delete;
 
-    // The next entry. Throws CardAccessError when a file cannot be read
+    // Adds names to read after those supplied before.
+    void supply(std::vector<std::filesystem::path> names);
+    // The next entry, of the names supplied. Throws CardAccessError when a file cannot be read
     // (the card went away, or its file system fails): a file that cannot be
     // read is not a bad file.
     ReadItem next();
@@ -188,12 +160,13 @@ private:
     void run();
 
     const QString root_;
-    const std::vector<const CardEntry*> entries_;
     const QString addedStored_;
     qint64 keepBytes_;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::condition_variable space_;
+    std::condition_variable supplied_;
+    std::deque<std::filesystem::path> names_;
     std::deque<ReadItem> queue_;
     std::exception_ptr failure_;
     bool stop_ = false;

@@ -53,7 +53,11 @@ bool CardImport::prepare()
         return false;
     }
     try {
-        scan_ = scanCard(root);
+        scan_ = scanCard(root, SpillPlan{request_.dataDir, request_.filesInMemory});
+    } catch (const SpillError& error) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = error.description();
+        return false;
     } catch (const CardAccessError& error) {
         result_.stop = Stop::NoLocation;
         result_.why = error.message();
@@ -106,11 +110,16 @@ void CardImport::importFiles(Progress& progress)
             return;
         }
         if (outcome == SaveOutcome::Waiting) {
+            already_ = importedBefore();
             waiting_ = true;
             return; // nothing is saved before the answer
         }
     } catch (const CardAccessError& error) {
         stopped(error);
+        return;
+    } catch (const SpillError& error) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = error.description();
         return;
     } catch (const DbError& error) {
         result_.stop = Stop::Database;
@@ -128,24 +137,31 @@ void CardImport::stopped(const CardAccessError& error)
     result_.why = error.message();
 }
 
+AlreadyImported CardImport::importedBefore() const
+{
+    AlreadyImported already;
+    // A batch of the files read at a time: a card may hold a great many.
+    constexpr qint64 Batch = 4096;
+    for (qint64 from = 0; from < read_.count(); from += Batch) {
+        for (const CardFile& file : read_.files->range(from, Batch)) {
+            if (file.refused() || !file.earlier.last.isValid())
+                continue;
+            ++already.count;
+            const QDate day = file.earlier.last.date();
+            if (!already.first.isValid() || day < already.first)
+                already.first = day;
+            if (!already.last.isValid() || day > already.last)
+                already.last = day;
+        }
+    }
+    return already;
+}
+
 std::optional<AlreadyImported> CardImport::alreadyImported() const
 {
-    if (!waiting_)
+    if (!waiting_ || already_.count == 0)
         return std::nullopt;
-    AlreadyImported already;
-    for (auto earlier = read_.earlier.cbegin(); earlier != read_.earlier.cend(); ++earlier) {
-        if (read_.refused(size_t(earlier.key())))
-            continue;
-        ++already.count;
-        const QDate day = earlier->last.date();
-        if (!already.first.isValid() || day < already.first)
-            already.first = day;
-        if (!already.last.isValid() || day > already.last)
-            already.last = day;
-    }
-    if (already.count == 0)
-        return std::nullopt;
-    return already;
+    return already_;
 }
 
 void CardImport::finish(Progress& progress, bool importAgain)
@@ -162,6 +178,10 @@ void CardImport::finish(Progress& progress, bool importAgain)
         }
     } catch (const CardAccessError& error) {
         stopped(error);
+        return;
+    } catch (const SpillError& error) {
+        result_.stop = Stop::ProgramFolder;
+        result_.why = error.description();
         return;
     } catch (const DbError& error) {
         result_.stop = Stop::Database;
@@ -190,11 +210,28 @@ void CardImport::moveAndLog(Progress& progress)
         result_.renamed = moved.renamed;
         result_.moveCancelled = moved.cancelled;
         result_.goneFromCard = moved.gone;
-        QSet<QString> gone(moved.moved.begin(), moved.moved.end());
-        gone.unite(QSet<QString>(moved.gone.begin(), moved.gone.end()));
-        for (const CardFile& file : read_.files)
-            if (!gone.contains(file.entry->name()))
-                result_.stillOnCard << file.entry->name();
+        result_.stillOnCard = NameList(read_.plan);
+        // The files moved and those taken off the card are in list order,
+        // as the files read: a file is in neither, or the next of one.
+        constexpr qint64 Batch = 4096;
+        try {
+            NameCursor movedNext(moved.moved);
+            NameCursor goneNext(moved.gone);
+            for (qint64 from = 0; from < read_.count(); from += Batch)
+                for (const CardFile& file : read_.files->range(from, Batch)) {
+                    const QString name = file.name();
+                    if (movedNext.take(name) || goneNext.take(name))
+                        continue;
+                    result_.stillOnCard << name;
+                }
+        } catch (const SpillError& error) {
+            // The files still on the card cannot be named.
+            if (result_.moveError.isEmpty()) {
+                result_.moveStoppedAt = displayFolder(result_.backupDir);
+                result_.moveError = error.description();
+                result_.moveFailedInBackup = true;
+            }
+        }
     }
     progress.setCancellable(false);
     if (!result_.refused.isEmpty() || !result_.leftAlone.isEmpty() || !result_.skipped.isEmpty() ||
@@ -237,7 +274,8 @@ void CardImport::writeLog()
             lines << QStringLiteral("The move into the backup folder stopped at %1: %2")
                          .arg(result_.moveStoppedAt, result_.moveError);
         lines << QStringLiteral("Still on the storage card (%1):").arg(result_.stillOnCard.size());
-        lines << result_.stillOnCard;
+        for (qint64 from = 0; from < result_.stillOnCard.size(); from += 4096)
+            lines << result_.stillOnCard.range(from, 4096);
     }
     // Written whole or not at all: never an empty or cut-short log.
     const QString failure = writeFileSafely(path, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());

@@ -45,6 +45,9 @@ struct CardImportRequest {
     QDateTime now;        // the import time
     QString user;         // who imports, for the record history
     CardFiles* files = nullptr; // the system's when null
+    // Past this many files the import keeps what it needs of each in
+    // temporary files in dataDir rather than in memory.
+    qint64 filesInMemory = DefaultFilesInMemory;
     // Opens the worker's own connection; Database::open when null.
     std::function<std::unique_ptr<Database>(const QString&)> openDatabase;
 };
@@ -72,9 +75,9 @@ struct CardImportResult {
     QList<NamedFile> skipped;   // imported before, not imported again
     bool keepBackup = false;
     QString backupDir;
-    QStringList moved;        // .tree files moved into the backup folder
-    QStringList goneFromCard; // no longer on the card when they were to be moved
-    QStringList stillOnCard;  // files read but not moved, when they were to be moved
+    NameList moved;           // .tree files moved into the backup folder
+    NameList goneFromCard;    // no longer on the card when they were to be moved
+    NameList stillOnCard;     // files read but not moved, when they were to be moved
     QString moveStoppedAt;    // the file the move stopped at
     QString moveError;        // why it stopped
     bool moveFailedInBackup = false; // the backup folder failed, not the card
@@ -121,12 +124,14 @@ private:
     void stopped(const CardAccessError& error);
     void moveAndLog(Progress& progress);
     void writeLog();
+    AlreadyImported importedBefore() const;
 
     CardImportRequest request_;
     CardScan scan_;
     CardRead read_; // what is kept of each file read
 
     bool waiting_ = false; // for the answer to the question
+    AlreadyImported already_; // the files imported before, when waiting
     CardImportResult result_;
 };
 

@@ -19,6 +19,22 @@ QString counted(qsizetype n, const char* one, const char* many)
     return n == 1 ? QString::fromLatin1(one) : QString::fromLatin1(many).arg(n);
 }
 
+// A list of names a batch at a time: a card may hold a great many.
+constexpr qint64 Batch = 4096;
+
+// The names of the list that are among those given.
+QSet<QString> among(const NameList& list, const QSet<QString>& names)
+{
+    QSet<QString> found;
+    if (names.isEmpty())
+        return found;
+    for (qint64 from = 0; from < list.size(); from += Batch)
+        for (const QString& name : list.range(from, Batch))
+            if (names.contains(name))
+                found.insert(name);
+    return found;
+}
+
 // "name: reason" lines under their heading, as many as the message has
 // room for (ListedNames in all); a heading without room for a name ends
 // with a full stop.
@@ -45,8 +61,11 @@ QStringList whereNow(const QList<NamedFile>& files, const QString& what, const C
 {
     if (files.isEmpty())
         return {};
-    const QSet<QString> moved(result.moved.begin(), result.moved.end());
-    const QSet<QString> gone(result.goneFromCard.begin(), result.goneFromCard.end());
+    QSet<QString> named;
+    for (const NamedFile& file : files)
+        named.insert(file.name);
+    const QSet<QString> moved = among(result.moved, named);
+    const QSet<QString> gone = among(result.goneFromCard, named);
     struct Place {
         QList<NamedFile> files;
         QString where;   // after "it is" / "they are"
@@ -106,9 +125,10 @@ QStringList namedFiles(const CardImportResult& result, int room)
     for (const NamedFile& file : result.skipped)
         named.insert(file.name);
     QList<NamedFile> taken;
-    for (const QString& name : result.goneFromCard)
-        if (!named.contains(name))
-            taken.append({name, QStringLiteral("its record was saved")});
+    for (qint64 from = 0; from < result.goneFromCard.size(); from += Batch)
+        for (const QString& name : result.goneFromCard.range(from, Batch))
+            if (!named.contains(name))
+                taken.append({name, QStringLiteral("its record was saved")});
     if (!taken.isEmpty())
         lines << listed(counted(taken.size(),
                                 "1 file was no longer on the storage card when it was to be moved (taken off it "
@@ -227,8 +247,12 @@ MessageRequest closingMessage(const CardImportResult& result, int listedNames)
         QSet<QString> refused;
         for (const NamedFile& file : result.refused)
             refused.insert(file.name);
-        const auto recognised = std::count_if(result.stillOnCard.begin(), result.stillOnCard.end(),
-                                              [&refused](const QString& name) { return !refused.contains(name); });
+        qint64 recognised = 0;
+        for (qint64 from = 0; from < result.stillOnCard.size(); from += Batch) {
+            const QStringList still = result.stillOnCard.range(from, Batch);
+            recognised += std::count_if(still.begin(), still.end(),
+                                        [&refused](const QString& name) { return !refused.contains(name); });
+        }
         if (recognised == result.stillOnCard.size() && recognised > 1)
             lines << QStringLiteral("Their records are saved: the next import recognises these files and asks before "
                                     "importing them again; answer No to move them into the backup folder.");

@@ -111,8 +111,16 @@ void importFieldData(const AppContext& context, const ImportSdControls& controls
         return run->finish(importsd::closingMessage(run->import.result()));
 
     QStringList names;
-    for (const CardEntry& entry : run->import.scan().files)
-        names << entry.name();
+    const CardNames& onCard = run->import.scan().files;
+    constexpr qint64 Batch = 4096;
+    try {
+        for (qint64 from = 0; from < onCard.size(); from += Batch)
+            for (const std::filesystem::path& name : onCard.range(from, Batch))
+                names << shownName(name);
+    } catch (const SpillError&) {
+        // The names a large card keeps in the data folder cannot be read back.
+        return run->failed(std::current_exception());
+    }
     for (const NamedFile& file : run->import.scan().leftAlone)
         names << file.name;
     controls.File1->clear();

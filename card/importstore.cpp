@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <utility>
 
@@ -93,9 +94,9 @@ public:
         // record added after that would be saved on its own.
         if (!db_.inTransaction())
             throw DbError(QStringLiteral("the import's transaction is no longer open"));
-        Added record{file.digest, decodedName(file.entry->fsName), file.size, {}};
+        Added record{file.digest, decodedName(file.fsName), file.size, {}};
         if (db_.isServer()) {
-            waiting_.push_back({values, std::move(record), file.entry->name(), result_.refused.size()});
+            waiting_.push_back({values, std::move(record), file.name(), result_.refused.size()});
             if (waiting_.size() >= RowsEvery)
                 writeRecords();
             return;
@@ -107,7 +108,7 @@ public:
         } catch (const DbError& error) {
             if (!refusesOnlyTheValues(db_, error) || !db_.inTransaction())
                 throw;
-            result_.refused.append({file.entry->name(), error.message()});
+            result_.refused.append({file.name(), error.message()});
             return;
         }
         record.surveyId = insert_.lastInsertId();
@@ -225,7 +226,8 @@ private:
     std::vector<Added> added_;
 };
 
-// Looks up the earlier imports of the files [from, to) by their digests.
+// Looks up the earlier imports of the files by their digests (at most
+// ImportedFileLookup::Chunk of them).
 QHash<QByteArray, ImportedFileLookup::Found> lookUp(ImportedFileLookup& lookup, const std::vector<CardFile>& files,
                                                     size_t from, size_t to)
 {
@@ -250,73 +252,28 @@ SaveOutcome commit(RecordSaver& saver, Transaction& transaction, Progress& progr
     return SaveOutcome::Saved;
 }
 
-// A digest is its own hash: its first bytes.
-struct DigestHash {
-    size_t operator()(const FileDigest& digest) const
-    {
-        size_t hash = 0;
-        std::memcpy(&hash, digest.data(), sizeof hash);
-        return hash;
-    }
-};
-
-// The first file of the card with each digest: a table of places in the
-// list of files, open addressing, a few bytes a file however many there are.
-class FirstWithDigest {
-public:
-    // The place of the first file before `at` with the digest of files[at];
-    // -1, and files[at] noted as the first, when there is none.
-    int find(const std::vector<CardFile>& files, int at)
-    {
-        if ((used_ + 1) * 2 > slots_.size())
-            grow(files);
-        const FileDigest& digest = files[size_t(at)].digest;
-        for (size_t slot = DigestHash()(digest) & (slots_.size() - 1);; slot = (slot + 1) & (slots_.size() - 1)) {
-            if (slots_[slot] < 0) {
-                slots_[slot] = at;
-                ++used_;
-                return -1;
-            }
-            if (files[size_t(slots_[slot])].digest == digest)
-                return slots_[slot];
-        }
-    }
-
-private:
-    void grow(const std::vector<CardFile>& files)
-    {
-        std::vector<int> old(std::max<size_t>(1024, slots_.size() * 2), -1);
-        old.swap(slots_);
-        for (const int at : old) {
-            if (at < 0)
-                continue;
-            size_t slot = DigestHash()(files[size_t(at)].digest) & (slots_.size() - 1);
-            while (slots_[slot] >= 0)
-                slot = (slot + 1) & (slots_.size() - 1);
-            slots_[slot] = at;
-        }
-    }
-
-    std::vector<int> slots_; // -1 where free
-    size_t used_ = 0;
-};
-
 QString sameBytesReason(const CardRead& read, const CardFile& file)
 {
-    return QStringLiteral("the same bytes as %1").arg(read.files[size_t(file.sameAs)].entry->name());
+    return QStringLiteral("the same bytes as %1").arg(read.files->at(file.sameAs).name());
 }
+
+// The names are handed to the reader this many at a time, and the files read
+// taken from the list so many at a time after the question.
+constexpr qint64 Batch = 1024;
 
 } // namespace
 
 SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const QDateTime& added,
                        const QString& user, qint64 keepBytes, Progress& progress, SaveResult& result)
 {
-    progress.beginStage(QStringLiteral("Importing the .tree files"), scan.files.size());
+    const qint64 total = scan.files.size();
+    progress.beginStage(QStringLiteral("Importing the .tree files"), total);
     progress.setCancellable(true);
     read = CardRead{};
     read.root = scan.root;
+    read.plan = scan.plan;
     read.leftAlone = scan.leftAlone;
-    read.files.reserve(size_t(scan.files.size()));
+    read.files = std::make_unique<CardFileList>(scan.plan, total);
     result = SaveResult{};
 
     const BulkLoadTuning tuning(db, CacheKiB);
@@ -326,65 +283,69 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
     lockImportedFiles(db);
     RecordSaver saver(db, added, user, result);
     ImportedFileLookup lookup(db);
-    std::vector<const CardEntry*> entries;
-    entries.reserve(size_t(scan.files.size()));
-    for (const CardEntry& entry : scan.files)
-        entries.push_back(&entry);
-    EntryPrefetch prefetch(scan.root, std::move(entries), toDbDateTime(added), keepBytes);
-    FirstWithDigest firstWith;
-    // The records of the files read but not yet looked up.
-    std::vector<std::optional<SurveyValues>> pending;
+    EntryPrefetch prefetch(scan.root, toDbDateTime(added), keepBytes);
+    qint64 supplied = 0;
+    // The files read but not yet looked up, with their records and bytes kept.
+    struct Pending {
+        CardFile file;
+        std::optional<SurveyValues> values;
+        QByteArray bytes;
+        bool bytesKept = false;
+    };
+    std::vector<Pending> pending;
     pending.reserve(ImportedFileLookup::Chunk);
     // Files imported before wait for the question: then nothing more is
     // added, and the transaction is given up once all are read.
     bool waiting = false;
-    size_t settled = 0;
     const auto settle = [&] {
-        const auto found = lookUp(lookup, read.files, settled, read.files.size());
-        for (size_t k = 0; settled < read.files.size(); ++settled, ++k) {
-            CardFile& file = read.files[settled];
-            file.sameAs = firstWith.find(read.files, int(settled));
+        QList<QByteArray> digests;
+        for (const Pending& p : pending)
+            digests << digestBytes(p.file.digest);
+        const auto found = lookup.find(digests);
+        for (Pending& p : pending) {
+            CardFile& file = p.file;
+            const auto at = qint32(read.files->size());
+            file.sameAs = read.files->firstWith(file.digest, at);
             // A copy was imported before when its original was: the rows
             // this transaction wrote for the original are not an earlier import.
             const auto earlier = found.constFind(digestBytes(file.digest));
-            EarlierImport before;
             if (file.sameAs >= 0)
-                before = read.earlierImport(size_t(file.sameAs));
+                file.earlier = read.files->at(file.sameAs).earlier;
             else if (earlier != found.constEnd())
-                before = {earlier->last, earlier->row};
-            if (before.last.isValid())
-                read.earlier.insert(qint32(settled), before);
-            if (read.refused(settled)) {
-                result.refused.append({file.entry->name(), read.refusal(settled)});
+                file.earlier = {earlier->last, earlier->row};
+            read.files->append(file);
+            if (p.bytesKept)
+                read.keptBytes.insert(at, std::move(p.bytes));
+            if (file.refused()) {
+                result.refused.append({file.name(), file.refusal});
                 continue;
             }
-            waiting = waiting || before.last.isValid();
+            waiting = waiting || file.earlier.last.isValid();
             if (waiting)
                 continue;
             if (file.sameAs >= 0)
-                result.skipped.append({file.entry->name(), sameBytesReason(read, file)});
+                result.skipped.append({file.name(), sameBytesReason(read, file)});
             else
-                saver.add(*pending[k], file);
+                saver.add(*p.values, file);
         }
         pending.clear();
     };
-    for (qint64 done = 1; done <= scan.files.size(); ++done) {
+    for (qint64 done = 1; done <= total; ++done) {
         if (progress.cancelRequested()) {
             result = SaveResult{};
             return SaveOutcome::Cancelled; // the transaction rolls back
         }
-        ReadItem item = prefetch.next();
-        if (item.isFile) {
-            const auto at = qint32(read.files.size());
-            if (!item.refusal.isEmpty())
-                read.refusals.insert(at, item.refusal);
-            if (item.bytesKept)
-                read.keptBytes.insert(at, std::move(item.bytes));
-            read.files.push_back(item.file);
-            pending.push_back(std::move(item.values));
-        } else {
-            read.leftAlone.append(item.leftAlone);
+        // The reader has the next names well before it needs them.
+        while (supplied < total && supplied - done < Batch) {
+            std::vector<std::filesystem::path> names = scan.files.range(supplied, Batch);
+            supplied += qint64(names.size());
+            prefetch.supply(std::move(names));
         }
+        ReadItem item = prefetch.next();
+        if (item.isFile)
+            pending.push_back({std::move(item.file), std::move(item.values), std::move(item.bytes), item.bytesKept});
+        else
+            read.leftAlone.append(item.leftAlone);
         if (pending.size() == size_t(ImportedFileLookup::Chunk))
             settle();
         progress.advance(done);
@@ -400,7 +361,8 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
                               const QString& user, Progress& progress, SaveResult& result)
 {
     result = SaveResult{};
-    progress.beginStage(QStringLiteral("Saving the records"), qint64(read.files.size()));
+    const qint64 total = read.count();
+    progress.beginStage(QStringLiteral("Saving the records"), total);
     progress.setCancellable(true);
     const BulkLoadTuning tuning(db, CacheKiB);
     Transaction transaction(db);
@@ -408,60 +370,68 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
     // The files may have been imported since they were read (by another
     // window, or the scheduled command line, while this import waited for
     // its question): looked up again inside the transaction that saves,
-    // which no other import can enter, they are not saved twice.
-    std::vector<QDateTime> meanwhile(read.files.size());
-    {
-        ImportedFileLookup lookup(db);
-        for (size_t from = 0; from < read.files.size(); from += ImportedFileLookup::Chunk) {
-            const size_t to = std::min(read.files.size(), from + ImportedFileLookup::Chunk);
-            const auto found = lookUp(lookup, read.files, from, to);
+    // which no other import can enter, they are not saved twice. The files
+    // are looked up a batch at a time as the pass goes on; the rows this
+    // pass writes meanwhile come after the last row there was at its start.
+    const qint64 lastRowBefore = db.scalar(QStringLiteral("SELECT MAX(ID) FROM _Imported_Files")).toLongLong();
+    ImportedFileLookup lookup(db);
+    EntryPrefetch prefetch(read.root, toDbDateTime(added), 0);
+    // The files taken from the list, each with why it is not saved (nothing
+    // for those to save); the files to save are handed to the reader.
+    struct Planned {
+        CardFile file;
+        QString why;
+    };
+    std::deque<Planned> planned;
+    qint64 taken = 0;
+    const auto takeBatch = [&] {
+        std::vector<CardFile> batch = read.files->range(taken, Batch);
+        taken += qint64(batch.size());
+        std::vector<std::filesystem::path> again;
+        for (size_t from = 0; from < batch.size(); from += ImportedFileLookup::Chunk) {
+            const size_t to = std::min(batch.size(), from + ImportedFileLookup::Chunk);
+            const auto found = lookUp(lookup, batch, from, to);
             for (size_t k = from; k < to; ++k) {
-                const auto now = found.constFind(digestBytes(read.files[k].digest));
-                if (now != found.constEnd() && now->row > read.earlierImport(k).seen)
-                    meanwhile[k] = now->last;
+                CardFile& file = batch[k];
+                QString why;
+                const auto now = found.constFind(digestBytes(file.digest));
+                if (now != found.constEnd() && now->row > file.earlier.seen && now->row <= lastRowBefore)
+                    why = QStringLiteral("imported meanwhile by another import, on %1").arg(shownDate(now->last.date()));
+                else if (file.earlier.last.isValid() && !importAgain)
+                    why = QStringLiteral("already imported on %1").arg(shownDate(file.earlier.last.date()));
+                else if (file.sameAs >= 0)
+                    why = sameBytesReason(read, file);
+                if (!file.refused() && why.isEmpty())
+                    again.push_back(file.fsName);
+                planned.push_back({std::move(file), why});
             }
         }
-    }
-    // Why each file is not saved; nothing for those to save.
-    const auto skipped = [&](size_t k) -> QString {
-        const CardFile& file = read.files[k];
-        if (meanwhile[k].isValid())
-            return QStringLiteral("imported meanwhile by another import, on %1").arg(shownDate(meanwhile[k].date()));
-        const QDateTime before = read.earlierImport(k).last;
-        if (before.isValid() && !importAgain)
-            return QStringLiteral("already imported on %1").arg(shownDate(before.date()));
-        if (file.sameAs >= 0)
-            return sameBytesReason(read, file);
-        return {};
+        prefetch.supply(std::move(again));
     };
-    std::vector<const CardEntry*> again;
-    for (size_t k = 0; k < read.files.size(); ++k)
-        if (!read.refused(k) && skipped(k).isEmpty())
-            again.push_back(read.files[k].entry);
-    EntryPrefetch prefetch(read.root, std::move(again), toDbDateTime(added), 0);
 
     RecordSaver saver(db, added, user, result);
-    for (size_t k = 0; k < read.files.size(); ++k) {
-        const CardFile& file = read.files[k];
+    for (qint64 k = 0; k < total; ++k) {
         if (progress.cancelRequested()) {
             result = SaveResult{};
             return SaveOutcome::Cancelled; // the transaction rolls back
         }
-        const bool refused = read.refused(k);
-        const QString why = refused ? QString() : skipped(k);
-        if (refused) {
-            result.refused.append({file.entry->name(), read.refusal(k)});
-        } else if (!why.isEmpty()) {
-            result.skipped.append({file.entry->name(), why});
+        while (taken < total && qint64(planned.size()) < Batch)
+            takeBatch();
+        const Planned p = std::move(planned.front());
+        planned.pop_front();
+        const CardFile& file = p.file;
+        if (file.refused()) {
+            result.refused.append({file.name(), file.refusal});
+        } else if (!p.why.isEmpty()) {
+            result.skipped.append({file.name(), p.why});
         } else {
             const ReadItem item = prefetch.next();
             if (!item.isFile || item.file.digest != file.digest || !item.values)
-                throw CardAccessError(
-                    QStringLiteral("%1 changed on the storage card after it was read.").arg(file.entry->name()), false,
-                    file.entry->name());
+                throw CardAccessError(QStringLiteral("%1 changed on the storage card after it was read.").arg(file.name()),
+                                      false, file.name());
             saver.add(*item.values, file);
         }
-        progress.advance(qint64(k + 1));
+        progress.advance(k + 1);
     }
     return commit(saver, transaction, progress, result);
 }

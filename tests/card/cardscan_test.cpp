@@ -39,8 +39,8 @@ TEST(CardFolder, TheMarkerAndTheTreePatternMatchInAnyCase)
         card.addRaw(name, "1\r\n");
     QDir(card.root()).mkdir("folder.tree");
     QStringList names;
-    for (const CardEntry& entry : scanCard(card.root()).files)
-        names << entry.name();
+    for (const std::filesystem::path& name : scanCard(card.root()).files.range(0, 100))
+        names << shownName(name);
     EXPECT_EQ(names, QStringList({"A.TREE", "a2.tree", "b.tree", "c.Tree"}));
 }
 
@@ -141,8 +141,8 @@ TEST(CardFolder, TheListIsInTheOrderOfTheShownNamesWithoutRegardToCase)
         ::close(fd);
     }
     std::vector<std::string> listed;
-    for (const CardEntry& entry : scanCard(card.root()).files)
-        listed.push_back(entry.fsName.native());
+    for (const std::filesystem::path& name : scanCard(card.root()).files.range(0, 100))
+        listed.push_back(name.native());
     EXPECT_EQ(listed, inOrder);
     // A name that is not UTF-8 is one the temporary folder cannot remove.
     for (const std::string& name : inOrder)
