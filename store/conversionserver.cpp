@@ -133,24 +133,6 @@ void setKeySequences(Database& server, const QHash<QString, qint64>& floors)
     }
 }
 
-ReadSnapshot::ReadSnapshot(Database& file) : file_(file)
-{
-    // Deferred: the first read takes the lock that keeps writers out of the
-    // file until the end, which a connection that only reads may take.
-    file_.exec(QStringLiteral("BEGIN DEFERRED"));
-}
-
-ReadSnapshot::~ReadSnapshot()
-{
-    try {
-        file_.exec(QStringLiteral("ROLLBACK"));
-    } catch (const DbError& error) {
-        // Nothing was written through the connection; closing it ends the
-        // read all the same.
-        qWarning("read transaction not ended: %s", qPrintable(error.message()));
-    }
-}
-
 BatchInsert::BatchInsert(Database& db, const QString& table, const QStringList& columns)
     : db_(db), table_(table), columns_(columns)
 {

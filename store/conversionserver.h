@@ -48,19 +48,6 @@ QHash<QString, qint64> highestKeysGiven(Database& file);
 // when that is higher, so that the next row added gets a key of its own.
 void setKeySequences(Database& server, const QHash<QString, qint64>& floors);
 
-// Reads a database file inside one read transaction: every table as it was
-// at one moment, whatever another program writes meanwhile.
-class ReadSnapshot {
-public:
-    explicit ReadSnapshot(Database& file);
-    ~ReadSnapshot();
-    ReadSnapshot(const ReadSnapshot&) = delete;
-    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
-
-private:
-    Database& file_;
-};
-
 // Writes rows into one table: a statement a row into a file; into a server
 // database many rows a statement, so that a far server is not asked once a
 // row. A row may be written only at a later add() or at finish(), which
