@@ -34,6 +34,13 @@ QString dateShown(const Database& db, const QString& column)
     return QStringLiteral("strftime('%m/%d/%Y',%1)").arg(column);
 }
 
+QString utf8Length(const Database& db, const QString& column)
+{
+    if (db.isServer())
+        return QStringLiteral("octet_length(%1)").arg(column);
+    return QStringLiteral("length(CAST(%1 AS BLOB))").arg(column);
+}
+
 QString entryOrder(const Database& db)
 {
     return hiddenRowKey(db);

@@ -25,4 +25,7 @@ QString dateShown(const Database& db, const QString& column);
 // a list kept as entered (the risk zones).
 QString entryOrder(const Database& db);
 
+// The length of the text held in column in bytes of UTF-8 (NULL for NULL).
+QString utf8Length(const Database& db, const QString& column);
+
 } // namespace kolva
