@@ -176,7 +176,7 @@ Selection selectionOf(Database& db, const CostReportOptions& options)
 {
     Selection selection;
     selection.onePass = periodReadInOnePass(db, options.period, options.allOnFile);
-    selection.from = surveyTableForReading(selection.onePass, options.allOnFile);
+    selection.from = surveyTableForReading(db, selection.onePass, options.allOnFile);
     selection.period = periodCondition(options.period, options.allOnFile);
     selection.ratings = {wholeNumberValue(options.fromText), wholeNumberValue(options.toText)};
     return selection;
@@ -192,20 +192,23 @@ double roundedCost(double cost)
     return std::round(cost * 10000.0) / 10000.0;
 }
 
-QString orderClause(CostSort sort)
+// Rows without a value sort as the file's engine sorts them, on either engine.
+QString orderClause(const Database& db, CostSort sort)
 {
-    const QString number = streetNumberOrder(QStringLiteral("StreetNum"));
+    const QString street = ascendingOrder(db, QStringLiteral("StreetName")) + QStringLiteral(", ")
+                           + streetNumberOrder(db, QStringLiteral("StreetNum"));
     switch (sort) {
     case CostSort::CostHighToLow:
-        return QStringLiteral(" ORDER BY Cost DESC, StreetName, %1, \"Key\"").arg(number);
+        return QStringLiteral(" ORDER BY Cost DESC, %1, \"Key\"").arg(street);
     case CostSort::CostLowToHigh:
-        return QStringLiteral(" ORDER BY Cost ASC, StreetName, %1, \"Key\"").arg(number);
+        return QStringLiteral(" ORDER BY Cost ASC, %1, \"Key\"").arg(street);
     case CostSort::RatingHighToLow:
-        return QStringLiteral(" ORDER BY Hazard_Rating DESC, StreetName, %1, \"Key\"").arg(number);
+        return QStringLiteral(" ORDER BY %1, %2, \"Key\"")
+            .arg(descendingOrder(db, QStringLiteral("Hazard_Rating")), street);
     case CostSort::StreetThenCost:
-        return QStringLiteral(" ORDER BY StreetName, Cost DESC, \"Key\"");
+        return QStringLiteral(" ORDER BY %1, Cost DESC, \"Key\"").arg(ascendingOrder(db, QStringLiteral("StreetName")));
     case CostSort::TreeId:
-        return QStringLiteral(" ORDER BY Tree_ID ASC, \"Key\"");
+        return QStringLiteral(" ORDER BY %1, \"Key\"").arg(ascendingOrder(db, QStringLiteral("Tree_ID")));
     case CostSort::None:
         break;
     }
@@ -217,8 +220,10 @@ CostCounts countIn(Database& db, const QString& from, const CostReportOptions& o
     const PeriodCondition period = periodCondition(options.period, options.allOnFile);
     QVariantList values{wholeNumberValue(options.fromText), wholeNumberValue(options.toText)};
     values << period.values;
-    QSqlQuery counts = db.query(QStringLiteral("SELECT COUNT(CASE WHEN +Hazard_Rating BETWEEN ? AND ? THEN 1 END), "
-                                               "COUNT(CASE WHEN Hazard_Rating IS NULL THEN 1 END) FROM ")
+    QSqlQuery counts = db.query(QStringLiteral("SELECT COUNT(CASE WHEN %1 BETWEEN CAST(? AS INTEGER) AND CAST(? AS "
+                                               "INTEGER) THEN 1 END), COUNT(CASE WHEN Hazard_Rating IS NULL THEN 1 END) "
+                                               "FROM ")
+                                        .arg(withoutIndex(db, QStringLiteral("Hazard_Rating")))
                                     + from + QStringLiteral(" WHERE ") + period.sql,
                                 values);
     CostCounts result;
@@ -310,8 +315,10 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
         progress.beginStage(QStringLiteral("Pricing the trees"), trees);
 
         createConnectionTable(db, PriceTable,
-                              QStringLiteral("List TEXT NOT NULL, Diameter INTEGER NOT NULL, "
-                                             "Price REAL NOT NULL, PRIMARY KEY (List, Diameter)"));
+                              QStringLiteral("List %1 NOT NULL, Diameter %2 NOT NULL, Price %3 NOT NULL, "
+                                             "PRIMARY KEY (List, Diameter)")
+                                  .arg(workColumnType(db, WorkColumn::Text), workColumnType(db, WorkColumn::Integer),
+                                       workColumnType(db, WorkColumn::Real)));
         {
             RowWriter price(db, QStringLiteral("INSERT INTO kolva_cost_prices (List, Diameter, Price) VALUES (?, ?, ?)"));
             for (const Price& p : prices) {
@@ -321,20 +328,24 @@ CostTotals fillCostReportTable(Database& db, const CostReportOptions& options, P
                 price.run();
             }
         }
-        db.createWorkTable(WorkTable,
-                           QStringLiteral("\"Key\" INTEGER PRIMARY KEY NOT NULL, Tree_ID INTEGER, "
-                                          "StreetNum TEXT COLLATE NOCASE, StreetName TEXT COLLATE NOCASE, "
-                                          "Location TEXT COLLATE NOCASE, Species TEXT COLLATE NOCASE, DBH REAL, "
-                                          "Hazard_Rating INTEGER, Cost REAL"));
+        const QString integer = workColumnType(db, WorkColumn::Integer);
+        const QString real = workColumnType(db, WorkColumn::Real);
+        const QString text = workColumnType(db, WorkColumn::CaselessText);
+        createUserWorkTable(db, WorkTable,
+                            QStringLiteral("\"Key\" %1, Tree_ID %2, StreetNum %3, StreetName %3, Location %3, "
+                                           "Species %3, DBH %4, Hazard_Rating %2, Cost %4")
+                                .arg(workColumnType(db, WorkColumn::RowKey), integer, text, real));
         // The trees in the order of their records, each with its pair's
-        // price. The unary "+" keeps the rating's index out of the choice.
+        // price; the rating's index is kept out of the choice.
         const QString write =
             QStringLiteral("INSERT INTO _tmp_Cost_Report (Tree_ID, StreetNum, StreetName, Location, Species, DBH, "
                            "Hazard_Rating, Cost) SELECT Tree_ID, StreetNum, StreetName, Location, Species, "
                            "DBH, Hazard_Rating, coalesce(p.Price, 0) FROM ")
             + selection.from
             + QStringLiteral(" LEFT JOIN kolva_cost_prices AS p ON p.List = CorrectiveActions AND p.Diameter = DBH WHERE ")
-            + selection.period.sql + QStringLiteral(" AND +Hazard_Rating BETWEEN ? AND ?");
+            + selection.period.sql
+            + QStringLiteral(" AND %1 BETWEEN CAST(? AS INTEGER) AND CAST(? AS INTEGER)")
+                  .arg(withoutIndex(db, QStringLiteral("Hazard_Rating")));
         QVariantList bound = selection.period.values;
         bound << selection.ratings;
         if (!selection.onePass) {
@@ -378,7 +389,7 @@ RowStore readCostReportRows(Database& db, CostSort sort, Progress& progress)
         progress.beginStage(QStringLiteral("Sorting the trees"), 0);
         RowCursor listing(db, QStringLiteral("SELECT Tree_ID, StreetNum, StreetName, Location, Species, DBH, "
                                              "Hazard_Rating, Cost FROM _tmp_Cost_Report")
-                                  + orderClause(sort));
+                                  + orderClause(db, sort));
         constexpr int Columns = 8;
         constexpr int CostColumn = 7;
         QString cells[Columns];

@@ -218,7 +218,7 @@ PeriodCondition periodCondition(const DatePeriod& period, bool everyRecord)
 
 QString surveyTableForPeriod(Database& db, const DatePeriod& period, bool everyRecord)
 {
-    return surveyTableForReading(periodReadInOnePass(db, period, everyRecord), everyRecord);
+    return surveyTableForReading(db, periodReadInOnePass(db, period, everyRecord), everyRecord);
 }
 
 bool periodReadInOnePass(Database& db, const DatePeriod& period, bool everyRecord)
@@ -229,10 +229,10 @@ bool periodReadInOnePass(Database& db, const DatePeriod& period, bool everyRecor
     return surveyRangeWantsPass(db, bounds.from, bounds.to);
 }
 
-QString surveyTableForReading(bool inOnePass, bool everyRecord)
+QString surveyTableForReading(const Database& db, bool inOnePass, bool everyRecord)
 {
     // Every record: no condition on the date, nothing to keep an index from.
-    return surveyTableRead(inOnePass && !everyRecord);
+    return surveyTableRead(db, inOnePass && !everyRecord);
 }
 
 // ---------------------------------------------------------------- checks

@@ -102,7 +102,7 @@ QString surveyTableForPeriod(Database& db, const DatePeriod& period, bool everyR
 // the records' IDs: for every record, or a period of a large share of them.
 bool periodReadInOnePass(Database& db, const DatePeriod& period, bool everyRecord);
 // The FROM clause for a selection read that way.
-QString surveyTableForReading(bool inOnePass, bool everyRecord);
+QString surveyTableForReading(const Database& db, bool inOnePass, bool everyRecord);
 
 // Why the two date texts of a period block cannot make a period.
 struct PeriodProblem {

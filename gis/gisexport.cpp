@@ -10,6 +10,7 @@
 #include "store/surveycolumns.h"
 #include "store/textroutines.h"
 #include "store/dates.h"
+#include "store/sqlforms.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -455,7 +456,7 @@ std::vector<int> textWidths(Database& db, const std::vector<Attribute>& attribut
     QStringList maxima;
     for (const Attribute& a : attributes)
         maxima << (a.field.kind == GisFieldKind::Text
-                       ? QStringLiteral("MAX(LENGTH(CAST(%1 AS BLOB)))").arg(a.field.column)
+                       ? QStringLiteral("MAX(%1)").arg(utf8Length(db, a.field.column))
                        : QStringLiteral("0"));
     RowCursor row(db,
                   QStringLiteral("SELECT %1 FROM _Archived_SurveyData WHERE %2")

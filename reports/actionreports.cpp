@@ -39,9 +39,9 @@ QString treeCount(qint64 n)
 }
 
 // The select list, the zone of the tree last (not printed), then the
-// conditions and the order by street and house number. The unary "+" keeps
-// the engine from fetching the rows through an index (one pass and one sort
-// are faster for a report) and keeps the collation.
+// conditions and the order by street and house number. The engine does not
+// fetch the rows through an index (one pass and one sort are faster for a
+// report).
 QSqlQuery selectRows(Database& db, ActionSelection selection, bool allZones, const QString& zone, int minRating)
 {
     const ZoneCondition condition = zoneCondition(allZones, zone);
@@ -51,8 +51,11 @@ QSqlQuery selectRows(Database& db, ActionSelection selection, bool allZones, con
         QStringLiteral(",Hazard_Rating,CorrectiveActions,Note,'' AS Completed,RiskZone FROM _Archived_SurveyData WHERE ") +
         (selection == ActionSelection::AnyAction ? QStringLiteral("(trim(CorrectiveActions) <> '')")
                                                  : QStringLiteral("(Report_Flag = 1)")) +
-        QStringLiteral(" AND ") + condition.sql + QStringLiteral(" AND (+Hazard_Rating >= ?) ORDER BY +StreetName, ") +
-        streetNumberOrder() + QStringLiteral(", +ID");
+        QStringLiteral(" AND ") + condition.sql +
+        QStringLiteral(" AND (%1 >= CAST(? AS INTEGER)) ORDER BY %2, %3, %4")
+            .arg(withoutIndex(db, QStringLiteral("Hazard_Rating")),
+                 ascendingOrder(db, withoutIndex(db, QStringLiteral("StreetName"))), streetNumberOrder(db),
+                 withoutIndex(db, QStringLiteral("ID")));
     QVariantList values = condition.values;
     values << minRating;
     return db.query(sql, values);

@@ -28,25 +28,32 @@ const QString Titles =
 
 // A report reads much of the table: one pass over it and one sort are faster
 // than fetching every row through an index, so the terms that could use an
-// index carry a unary "+", which keeps the column's collation. (The sort
-// comes before the first row; a cancelled build stops inside it, see
-// StatementStop.)
-struct SortChoice {
-    QString order;
-    const char* title;
-};
-const SortChoice& sortOf(int sort)
+// index are kept from it (withoutIndex). Rows without a value sort as the
+// file's engine sorts them, on either engine. (The sort comes before the
+// first row; a cancelled build stops inside it, see StatementStop.)
+QString sortOf(const Database& db, int sort)
 {
-    static const SortChoice sorts[] = {
-        {QStringLiteral(" ORDER BY +Tree_ID, +ID"), " - Sorted by Tree ID"},
-        {QStringLiteral(" ORDER BY +Hazard_Rating DESC, +StreetName, ") + streetNumberOrder() +
-             QStringLiteral(", +ID"),
-         " - Sorted by Hazard Rating and StreetName"},
-        {QStringLiteral(" ORDER BY +StreetName, ") + streetNumberOrder() + QStringLiteral(", +ID"),
-         " - Sorted by Street Name and Number"},
-        {QStringLiteral(" ORDER BY +Hazard_Rating DESC, +ID"), " - Sorted by Hazard Rating"},
-    };
-    return sorts[sort >= 0 && sort < 4 ? sort : 3];
+    const QString rating = descendingOrder(db, withoutIndex(db, QStringLiteral("Hazard_Rating")));
+    const QString street = ascendingOrder(db, withoutIndex(db, QStringLiteral("StreetName")));
+    const QString id = withoutIndex(db, QStringLiteral("ID"));
+    switch (sort) {
+    case 0:
+        return QStringLiteral(" ORDER BY %1, %2").arg(ascendingOrder(db, withoutIndex(db, QStringLiteral("Tree_ID"))), id);
+    case 1:
+        return QStringLiteral(" ORDER BY %1, %2, %3, %4").arg(rating, street, streetNumberOrder(db), id);
+    case 2:
+        return QStringLiteral(" ORDER BY %1, %2, %3").arg(street, streetNumberOrder(db), id);
+    default:
+        return QStringLiteral(" ORDER BY %1, %2").arg(rating, id);
+    }
+}
+
+// The title of an order, as the page header names it.
+const char* sortTitle(int sort)
+{
+    static const char* const titles[] = {" - Sorted by Tree ID", " - Sorted by Hazard Rating and StreetName",
+                                         " - Sorted by Street Name and Number", " - Sorted by Hazard Rating"};
+    return titles[sort >= 0 && sort < 4 ? sort : 3];
 }
 
 } // namespace
@@ -115,9 +122,9 @@ RowStore selectReinspectionTrees(Database& db, const ReinspectionOptions& option
                        " OR (? AND %1 BETWEEN 4 AND 6)"
                        " OR (? AND %1 BETWEEN 7 AND 9)"
                        " OR (? AND %1 BETWEEN 10 AND 12))"
-                       " AND (+Hazard_Rating >= ? AND +Hazard_Rating <= ?)")
-            .arg(month) +
-        sortOf(options.sort).order;
+                       " AND (%2 >= CAST(? AS INTEGER) AND %2 <= CAST(? AS INTEGER))")
+            .arg(month, withoutIndex(db, QStringLiteral("Hazard_Rating"))) +
+        sortOf(db, options.sort);
     QVariantList values = zone.values;
     values << *year << options.quarters[0] << options.quarters[1] << options.quarters[2] << options.quarters[3]
            << wholeNumberValue(options.fromText)
@@ -134,7 +141,7 @@ QString reinspectionHeader(const ReinspectionOptions& options)
                                             QStringLiteral(" ONLY) ");
     return QStringLiteral("|Reinspection Report FOR ") + headerLiteral(options.yearText) + QStringLiteral("\r\n") +
            zoneTitleText +
-           QString::fromLatin1(sortOf(options.sort).title);
+           QString::fromLatin1(sortTitle(options.sort));
 }
 
 void composeReinspectionReport(ReportDocument& document, const ReinspectionOptions& options, RowStore rows,

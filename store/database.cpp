@@ -15,6 +15,10 @@
 
 #include <algorithm>
 #include <vector>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace kolva {
 
@@ -202,9 +206,76 @@ ProgressHandler progressHandler(Database& db)
 
 } // namespace
 
+// libpq's request to cancel, as the driver loaded it.
+struct CancelFunctions {
+    using Get = void* (*)(void*);
+    using Cancel = int (*)(void*, char*, int);
+    using Free = void (*)(void*);
+    Get get = nullptr;
+    Cancel cancel = nullptr;
+    Free free = nullptr;
+};
+
+const CancelFunctions& cancelFunctions()
+{
+    static const CancelFunctions resolved = [] {
+        CancelFunctions f;
+        const QString pq = QStringLiteral("pq");
+        f.get = reinterpret_cast<CancelFunctions::Get>(QLibrary::resolve(pq, 5, "PQgetCancel"));
+        f.cancel = reinterpret_cast<CancelFunctions::Cancel>(QLibrary::resolve(pq, 5, "PQcancel"));
+        f.free = reinterpret_cast<CancelFunctions::Free>(QLibrary::resolve(pq, 5, "PQfreeCancel"));
+        return f;
+    }();
+    return resolved;
+}
+
+// Asks stop() every 50 ms on a thread of its own until it is true, then
+// sends the server the request to cancel (libpq's PQcancel, made for being
+// called from another thread) once.
+struct StatementStop::ServerWatch {
+    void* cancel = nullptr;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool ended = false;
+    std::thread thread;
+
+    ServerWatch(void* request, const std::function<bool()>& stop) : cancel(request)
+    {
+        thread = std::thread([this, &stop] {
+            std::unique_lock lock(mutex);
+            while (!wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return ended; })) {
+                if (!stop())
+                    continue;
+                char reason[256] = {};
+                if (!cancelFunctions().cancel(cancel, reason, int(sizeof reason)))
+                    qWarning("the server was not asked to cancel the statement: %s", reason);
+                return;
+            }
+        });
+    }
+    ~ServerWatch()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            ended = true;
+        }
+        wake.notify_all();
+        thread.join();
+        cancelFunctions().free(cancel);
+    }
+};
+
 StatementStop::StatementStop(Database& db, std::function<bool()> stop) : stop_(std::move(stop))
 {
     const QVariant handle = db.connection().driver()->handle();
+    if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0)) {
+        const CancelFunctions& f = cancelFunctions();
+        void* conn = *static_cast<void* const*>(handle.constData());
+        void* request = conn && f.get && f.cancel && f.free ? f.get(conn) : nullptr;
+        if (request)
+            server_ = std::make_unique<ServerWatch>(request, stop_);
+        return;
+    }
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return;
     const ProgressHandler set = progressHandler(db);
@@ -217,6 +288,7 @@ StatementStop::StatementStop(Database& db, std::function<bool()> stop) : stop_(s
 
 StatementStop::~StatementStop()
 {
+    server_.reset();
     if (handle_)
         engineLibrary().first(handle_, 0, nullptr, nullptr);
 }
@@ -629,9 +701,18 @@ Transaction::~Transaction()
             return;
         try {
             db_.exec(QStringLiteral("ROLLBACK"));
-        } catch (const DbError& error) {
-            // The engine has already rolled back (a failed COMMIT, say).
-            qWarning("transaction not rolled back: %s", qPrintable(error.message()));
+        } catch (const DbError& failed) {
+            // The engine has already rolled back (a failed COMMIT, say), or
+            // a request to cancel (StatementStop) met the ROLLBACK on the
+            // server: then the transaction is still open, and once more ends it.
+            if (db_.isServer() && db_.inTransaction()) {
+                try {
+                    db_.exec(QStringLiteral("ROLLBACK"));
+                } catch (const DbError& again) {
+                    qWarning("transaction not rolled back: %s (%s)", qPrintable(again.message()),
+                             qPrintable(failed.message()));
+                }
+            }
         }
     }
 }

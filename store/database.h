@@ -186,20 +186,26 @@ private:
 // While it lives, a statement of the connection stops soon after stop()
 // turns true, failing with the engine's "interrupted" error: a select that
 // reads much of a table may run long before it gives a row, and a job the user
-// cancels must not wait for it. stop() is asked on the connection's thread.
-// Where the engine's library cannot be reached from here (a driver with a
-// copy of its own), the guard does nothing.
+// cancels must not wait for it. On a database file stop() is asked on the
+// connection's thread, as the engine works; on a server it is asked from a
+// thread of the guard's own a few times a second, and the first true sends the
+// server the request to cancel the statement running then (one that starts
+// later runs on: work that goes on asks stop() itself between its
+// statements). Where the engine's library cannot be reached from here (a
+// driver with a copy of its own), the guard does nothing.
 class StatementStop {
 public:
     StatementStop(Database& db, std::function<bool()> stop);
     ~StatementStop();
-    bool active() const { return handle_ != nullptr; }
+    bool active() const { return handle_ != nullptr || server_ != nullptr; }
     StatementStop(const StatementStop&) = delete;
     StatementStop& operator=(const StatementStop&) = delete;
 
 private:
+    struct ServerWatch;
     void* handle_ = nullptr;
     std::function<bool()> stop_;
+    std::unique_ptr<ServerWatch> server_;
 };
 
 // Table and savepoint names cannot be bound; they must be plain identifiers.

@@ -54,6 +54,13 @@ QString orderKey(const Database& db, const QString& key, bool descending)
     return descending ? key + QStringLiteral(" DESC") : key;
 }
 
+QString utf8Length(const Database& db, const QString& column)
+{
+    if (db.isServer())
+        return QStringLiteral("octet_length(%1)").arg(column);
+    return QStringLiteral("length(CAST(%1 AS BLOB))").arg(column);
+}
+
 QString entryOrder(const Database& db)
 {
     return hiddenRowKey(db);

@@ -35,4 +35,7 @@ QString orderKey(const Database& db, const QString& key, bool descending = false
 // a list kept as entered (the risk zones).
 QString entryOrder(const Database& db);
 
+// The length of the text held in column in bytes of UTF-8 (NULL for NULL).
+QString utf8Length(const Database& db, const QString& column);
+
 } // namespace kolva

@@ -22,7 +22,7 @@ bool surveyRangeWantsPass(Database& db, const QString& from, const QString& to)
     // Counted on the date index alone, and only up to the share that decides.
     const qint64 inRange =
         db.scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM _Archived_SurveyData "
-                                 "WHERE Date_Evaluated BETWEEN ? AND ? LIMIT ?)"),
+                                 "WHERE Date_Evaluated BETWEEN ? AND ? LIMIT ?) AS inrange"),
                   {from, to, enough})
             .toLongLong();
     return inRange >= enough;
@@ -30,11 +30,14 @@ bool surveyRangeWantsPass(Database& db, const QString& from, const QString& to)
 
 QString surveyTableForRange(Database& db, const QString& from, const QString& to)
 {
-    return surveyTableRead(surveyRangeWantsPass(db, from, to));
+    return surveyTableRead(db, surveyRangeWantsPass(db, from, to));
 }
 
-QString surveyTableRead(bool inOnePass)
+QString surveyTableRead(const Database& db, bool inOnePass)
 {
+    // The server's planner has the figures to choose for itself.
+    if (db.isServer())
+        return QStringLiteral("_Archived_SurveyData");
     return inOnePass ? QStringLiteral("_Archived_SurveyData NOT INDEXED") : QStringLiteral("_Archived_SurveyData");
 }
 

@@ -24,6 +24,6 @@ bool surveyRangeWantsPass(Database& db, const QString& from, const QString& to);
 // The survey table as a FROM clause names it for that reading: as it is, or
 // held to one pass in the order of its ID.
 QString surveyTableForRange(Database& db, const QString& from, const QString& to);
-QString surveyTableRead(bool inOnePass);
+QString surveyTableRead(const Database& db, bool inOnePass);
 
 } // namespace kolva

@@ -379,15 +379,17 @@ TEST_F(CostSummaryTest, ReadsALongPeriodInOnePassAndAShortOneThroughTheIndex)
     } cases[] = {{0, 19, false}, {0, 20, true}, {90, 19, false}, {90, 20, true}, {181, 19, false}, {0, 200, true}};
     for (const auto& c : cases) {
         options.period = {QDate(2007, 1, 1).addDays(c.firstDay), QDate(2007, 1, 1).addDays(c.firstDay + c.days - 1)};
-        const QString table = surveyTableForPeriod(*t.db, options.period, false);
-        QSqlQuery plan = t.db->query("EXPLAIN QUERY PLAN SELECT Tree_ID FROM " + table
-                                         + " WHERE Date_Evaluated BETWEEN ? AND ? ORDER BY ID",
-                                     periodCondition(options.period, false).values);
-        QStringList steps;
-        while (plan.next())
-            steps << plan.value(3).toString();
-        const QString how = steps.join("; ");
-        EXPECT_EQ(how.contains("ix_Survey_Date"), !c.pass) << c.firstDay << "+" << c.days << ": " << how.toStdString();
+        if (!onServer()) { // the server's planner chooses for itself
+            const QString table = surveyTableForPeriod(*t.db, options.period, false);
+            QSqlQuery plan = t.db->query("EXPLAIN QUERY PLAN SELECT Tree_ID FROM " + table
+                                             + " WHERE Date_Evaluated BETWEEN ? AND ? ORDER BY ID",
+                                         periodCondition(options.period, false).values);
+            QStringList steps;
+            while (plan.next())
+                steps << plan.value(3).toString();
+            const QString how = steps.join("; ");
+            EXPECT_EQ(how.contains("ix_Survey_Date"), !c.pass) << c.firstDay << "+" << c.days << ": " << how.toStdString();
+        }
 
         ASSERT_EQ(fillCostReportTable(*t.db, options, progress).trees, c.days);
         QStringList expected;

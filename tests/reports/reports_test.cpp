@@ -486,9 +486,17 @@ TEST_F(ReportsTest, AFailedMarkingLeavesTheFlagsOfTheLastOne)
     const qint64 a = addTree(db, {.treeId = 1, .actions = "1"});
     const qint64 b = addTree(db, {.treeId = 2, .actions = "2"});
     markTreesWithCode(db, 1);
-    db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Report_Flag ON _Archived_SurveyData "
-                           "WHEN NEW.ID = %1 AND NEW.Report_Flag = 1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                .arg(b));
+    // The engine refuses to mark the second tree.
+    if (onServer()) {
+        db.exec("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE 'refused'; END $$");
+        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Report_Flag ON _Archived_SurveyData FOR EACH "
+                               "ROW WHEN (NEW.ID = %1 AND NEW.Report_Flag = 1) EXECUTE FUNCTION refuse()")
+                    .arg(b));
+    } else {
+        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Report_Flag ON _Archived_SurveyData "
+                               "WHEN NEW.ID = %1 AND NEW.Report_Flag = 1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                    .arg(b));
+    }
     EXPECT_THROW(markTreesWithCode(db, 2), DbError);
     EXPECT_EQ(db.scalar("SELECT Report_Flag FROM _Archived_SurveyData WHERE ID = ?", {a}).toInt(), 1);
     EXPECT_EQ(db.scalar("SELECT Report_Flag FROM _Archived_SurveyData WHERE ID = ?", {b}).toInt(), 0);

@@ -525,8 +525,11 @@ TEST_F(WindowsTest, SpecificCAReportMarksThenListsTheTreesOfTheChosenCode)
     EXPECT_EQ(doc.headerLines(1), QStringList({"Trees Needing 10 - Cable or Brace - Risk Rating >= 0"}));
     EXPECT_EQ(doc.paragraphLines(1), QStringList({"Risk Zone: PARKS (1 Tree(s) )", ""}));
     EXPECT_EQ(doc.tableRows(1).at(1).cells.value(0), "1");
-    EXPECT_EQ(db.scalar("SELECT group_concat(Tree_ID) FROM _Archived_SurveyData WHERE Report_Flag = 1").toString(),
-              "1,3");
+    QStringList flagged;
+    QSqlQuery q = db.query("SELECT Tree_ID FROM _Archived_SurveyData WHERE Report_Flag = 1 ORDER BY ID");
+    while (q.next())
+        flagged << q.value(0).toString();
+    EXPECT_EQ(flagged, QStringList({"1", "3"}));
 }
 
 TEST_F(WindowsTest, SpecificCAWithoutCodesRefusesToPrint)
