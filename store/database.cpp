@@ -3,7 +3,6 @@
 #include <QAtomicInteger>
 #include <QFileInfo>
 #include <QLibrary>
-#include <QSqlDriver>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -12,6 +11,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace kolva {
 
@@ -73,10 +76,83 @@ ProgressHandler progressHandler(Database& db)
     return handler;
 }
 
+// A function of libpq, as the server's driver loaded it; null when it
+// cannot be had.
+QFunctionPointer libpq(const char* name)
+{
+    return QLibrary::resolve(QStringLiteral("pq"), 5, name);
+}
+
+// The server connection's PGconn (the driver's handle names it PGconn* or,
+// by the type behind that name, pg_conn*); null for another engine.
+void* serverConnection(const Database& db)
+{
+    const QVariant handle = db.connection().driver()->handle();
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
 } // namespace
+
+// The server runs a statement while the connection's thread waits for its
+// answer: a thread of the guard's own asks stop() and sends the server
+// libpq's cancel request, which ends the statement running (if any) with an
+// error.
+struct StatementStop::ServerWatch {
+    using GetCancel = void* (*)(void*);
+    using Cancel = int (*)(void*, char*, int);
+    using FreeCancel = void (*)(void*);
+
+    ServerWatch(void* cancel, Cancel send, FreeCancel free, const std::function<bool()>& stop)
+        : cancel_(cancel), send_(send), free_(free)
+    {
+        thread_ = std::thread([this, &stop] {
+            std::unique_lock lock(mutex_);
+            while (!wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return ending_; })) {
+                if (!stop())
+                    continue;
+                char why[256] = {};
+                if (!send_(cancel_, why, sizeof why))
+                    qWarning("the statement could not be cancelled: %s", why);
+            }
+        });
+    }
+    ~ServerWatch()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+        free_(cancel_);
+    }
+    ServerWatch(const ServerWatch&) = delete;
+    ServerWatch& operator=(const ServerWatch&) = delete;
+
+    void* cancel_;
+    Cancel send_;
+    FreeCancel free_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool ending_ = false;
+    std::thread thread_;
+};
 
 StatementStop::StatementStop(Database& db, std::function<bool()> stop) : stop_(std::move(stop))
 {
+    if (db.isServer()) {
+        void* conn = serverConnection(db);
+        const auto getCancel = reinterpret_cast<ServerWatch::GetCancel>(libpq("PQgetCancel"));
+        const auto send = reinterpret_cast<ServerWatch::Cancel>(libpq("PQcancel"));
+        const auto free = reinterpret_cast<ServerWatch::FreeCancel>(libpq("PQfreeCancel"));
+        if (!conn || !getCancel || !send || !free)
+            return;
+        if (void* cancel = getCancel(conn))
+            watch_ = std::make_unique<ServerWatch>(cancel, send, free, stop_);
+        return;
+    }
     const QVariant handle = db.connection().driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return;
@@ -162,7 +238,9 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
         throw DbError(message.trimmed(), {}, code);
     }
     auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
-    result->exec(QStringLiteral("SET lock_timeout = %1").arg(std::max(0, busyTimeoutMs)));
+    // The server takes 0 as no limit at all: a connection that must not wait
+    // waits a millisecond.
+    result->exec(QStringLiteral("SET lock_timeout = %1").arg(std::max(1, busyTimeoutMs)));
     return result;
 }
 
@@ -313,13 +391,9 @@ bool Database::inTransaction() const
         // the type behind that name, pg_conn*): anything but idle (or a lost
         // connection) is inside a transaction, a failed one included.
         using TransactionStatus = int (*)(const void*);
-        static const auto status = reinterpret_cast<TransactionStatus>(
-            QLibrary::resolve(QStringLiteral("pq"), 5, "PQtransactionStatus"));
-        const QVariant handle = connection().driver()->handle();
-        if (!status || !handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-            return false;
-        const void* conn = *static_cast<void* const*>(handle.constData());
-        const int state = conn ? status(conn) : 0;
+        static const auto status = reinterpret_cast<TransactionStatus>(libpq("PQtransactionStatus"));
+        const void* conn = serverConnection(*this);
+        const int state = status && conn ? status(conn) : 0;
         return state != 0 && state != 4; // PQTRANS_IDLE, PQTRANS_UNKNOWN
     }
     const QVariant handle = connection().driver()->handle();
@@ -331,21 +405,36 @@ bool Database::inTransaction() const
 
 bool Database::tableExists(const QString& table)
 {
-    if (isServer())
-        return scalar(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables "
-                                     "WHERE table_schema = current_schema() AND lower(table_name) = lower(?)"),
-                      {table})
-                   .toInt() > 0;
+    if (isServer()) {
+        // Found as a statement finds the name: in the schemas of the search
+        // path, the connection's temporary tables first, whatever the
+        // privileges on it.
+        if (!isPlainIdentifier(table))
+            return false;
+        return scalar(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {table}).toBool();
+    }
     return scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
                   {table})
                .toInt() > 0;
 }
 
-void Database::dropTable(const QString& table)
+namespace {
+
+// A table's name quoted for a statement. The server keeps a name written
+// without quotes in lower case, as the schema's tables are: quoted, it is the
+// same name only in lower case.
+QString quotedTableName(const Database& db, const QString& table)
 {
     if (!isPlainIdentifier(table))
         throw DbError(QStringLiteral("not a table name: %1").arg(table));
-    exec(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(table));
+    return QLatin1Char('"') + (db.isServer() ? table.toLower() : table) + QLatin1Char('"');
+}
+
+} // namespace
+
+void Database::dropTable(const QString& table)
+{
+    exec(QStringLiteral("DROP TABLE IF EXISTS ") + quotedTableName(*this, table));
 }
 
 void Database::createWorkTable(const QString& table, const QString& columns)
@@ -353,9 +442,10 @@ void Database::createWorkTable(const QString& table, const QString& columns)
     // A work table holds copies of rows kept elsewhere: its pages go to the
     // free list as they are instead of being overwritten with zeros, which on a
     // large table would write it twice more (the zeros and the journal).
+    const QString name = quotedTableName(*this, table);
     if (isServer()) {
         dropTable(table);
-        exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, columns));
+        exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(name, columns));
         return;
     }
     const int wiping = scalar(QStringLiteral("PRAGMA secure_delete")).toInt();
@@ -369,7 +459,7 @@ void Database::createWorkTable(const QString& table, const QString& columns)
         throw;
     }
     exec(restore);
-    exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, columns));
+    exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(name, columns));
 }
 
 qint64 Database::lastInsertId()

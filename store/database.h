@@ -129,22 +129,26 @@ private:
 };
 
 // While it lives, a statement of the connection stops soon after stop()
-// turns true, failing with the engine's "interrupted" error: a select that
-// reads much of a table may run long before it gives a row, and a job the user
-// cancels must not wait for it. stop() is asked on the connection's thread.
-// Where the engine's library cannot be reached from here (a driver with a
-// copy of its own), the guard does nothing.
+// turns true, failing with the engine's "interrupted" (on the server
+// "canceling statement due to user request") error: a select that reads much
+// of a table may run long before it gives a row, and a job the user cancels
+// must not wait for it. On SQLite stop() is asked on the connection's thread;
+// on the server a thread of the guard's own asks it every 50 ms and has the
+// server cancel the statement running. Where the engine's library cannot be
+// reached from here (a driver with a copy of its own), the guard does nothing.
 class StatementStop {
 public:
     StatementStop(Database& db, std::function<bool()> stop);
     ~StatementStop();
-    bool active() const { return handle_ != nullptr; }
+    bool active() const { return handle_ != nullptr || watch_ != nullptr; }
     StatementStop(const StatementStop&) = delete;
     StatementStop& operator=(const StatementStop&) = delete;
 
 private:
+    struct ServerWatch;
     void* handle_ = nullptr;
     std::function<bool()> stop_;
+    std::unique_ptr<ServerWatch> watch_;
 };
 
 // Table and savepoint names cannot be bound; they must be plain identifiers.
