@@ -79,8 +79,10 @@ bool CardImport::prepare()
                           .arg(displayFolder(result_.backupDir), why);
         return false;
     }
+    // A server database is no file here: the server says whether it may be
+    // written when the records are saved.
     const QFileInfo database(request_.databasePath);
-    if (!database.isFile() || !database.isWritable()) {
+    if (!isServerDatabaseUri(request_.databasePath) && (!database.isFile() || !database.isWritable())) {
         result_.stop = Stop::Database;
         result_.why = QStringLiteral("the database %1 cannot be written (it is read-only)")
                           .arg(displayFolder(request_.databasePath));

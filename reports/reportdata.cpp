@@ -80,7 +80,7 @@ int highestRiskRating(Database& db)
     return db
         .scalar(QStringLiteral(
             "SELECT coalesce(sum(highest), 0) FROM (SELECT max(Risk_Order) AS highest FROM Risk_Rating "
-            "WHERE Risk_Question_Num BETWEEN 1 AND 4 AND Risk_Order BETWEEN 0 AND 7 GROUP BY Risk_Question_Num)"))
+            "WHERE Risk_Question_Num BETWEEN 1 AND 4 AND Risk_Order BETWEEN 0 AND 7 GROUP BY Risk_Question_Num) AS questions"))
         .toInt();
 }
 

@@ -22,7 +22,7 @@ bool surveyRangeWantsPass(Database& db, const QString& from, const QString& to)
     // Counted on the date index alone, and only up to the share that decides.
     const qint64 inRange =
         db.scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM _Archived_SurveyData "
-                                 "WHERE Date_Evaluated BETWEEN ? AND ? LIMIT ?)"),
+                                 "WHERE Date_Evaluated BETWEEN ? AND ? LIMIT ?) AS in_range"),
                   {from, to, enough})
             .toLongLong();
     return inRange >= enough;
