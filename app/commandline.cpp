@@ -25,14 +25,13 @@ namespace cli {
 
 namespace {
 
-const char* const generalHelp = R"HELP(Usage: kolva [--database FILE]
+const char* const generalHelp = R"HELP(Usage: kolva [--database FILE|URI]
   or:  kolva COMMAND [options] [arguments]
   or:  kolva help [COMMAND]
   or:  kolva --version
 
 Without a command, KOLVA starts its windows on the database beside the
-program (or on FILE: a database file, or a postgresql:// URI naming a
-database on a PostgreSQL server). With a command it does that one job without any window
+program (or on FILE or URI). With a command it does that one job without any window
 or display, prints what it did, and ends.
 
 Commands ("kolva help COMMAND" or "kolva COMMAND --help" tells more of each,
@@ -48,15 +47,14 @@ with examples):
   help         tell the options of a command, with examples
 
 Every command takes:
-  --database FILE   work on FILE instead of KOLVA.MDB beside the program;
-                    FILE may be a database file or a postgresql:// URI
-                    (postgresql://kolva@dbhost/kolva; never a password in
-                    it: ~/.pgpass holds that)
-  --wait SECONDS    how long to wait for another KOLVA that holds the
-                    database (or converts the file)
-  -q, --quiet       print nothing when the job is done (for cron); what went
-                    wrong is still said on standard error
-  -h, --help        show the command's help
+  --database FILE|URI  work on FILE, or on the PostgreSQL database of the URI
+                       postgresql://[USER@]HOST[:PORT]/DBNAME, instead of
+                       KOLVA.MDB beside the program
+  --wait SECONDS       how long to wait for another KOLVA that holds the
+                       database (or converts the file)
+  -q, --quiet          print nothing when the job is done (for cron); what
+                       went wrong is still said on standard error
+  -h, --help           show the command's help
 
 Exit status: 0 done; 1 the job failed (the reason on standard error, on one
 line starting "kolva:"); 2 wrong command line; 3 nothing to do (no field
@@ -64,10 +62,11 @@ data on the card, no tree in the period, a database converted already):
 nothing was written.
 
 Options:
-  --database FILE   start the windows on FILE instead of KOLVA.MDB beside
-                    the program: a database file or a postgresql:// URI
-  -h, --help        show this help
-  -v, --version     show the version of KOLVA
+  --database FILE|URI  start the windows on FILE or on the PostgreSQL
+                       database of the URI instead of KOLVA.MDB beside the
+                       program
+  -h, --help           show this help
+  -v, --version        show the version of KOLVA
 )HELP";
 
 const char* const convertHelp = R"HELP(Usage: kolva convert [ACCESS.MDB [NEW.MDB]] [--database FILE] [--wait SECONDS]
@@ -412,8 +411,10 @@ std::unique_ptr<Database> CommandOptions::openDatabase(const QString& programDir
 
 bool isLockedMessage(const QString& engineMessage)
 {
+    // SQLite's words, and the server's when its lock_timeout runs out.
     return engineMessage.contains(QLatin1String("database is locked")) ||
-           engineMessage.contains(QLatin1String("database table is locked"));
+           engineMessage.contains(QLatin1String("database table is locked")) ||
+           engineMessage.contains(QLatin1String("due to lock timeout"));
 }
 
 QString databaseFailure(const QString& engineMessage, const QString& databasePath, int busyTimeoutMs)
@@ -425,7 +426,8 @@ QString databaseFailure(const QString& engineMessage, const QString& databasePat
            QStringLiteral("\nThe database %1 is in use: another program (KOLVA running elsewhere, say) is writing to "
                           "it and kept it locked longer than the %2 %3 this command waits. Nothing was changed. Try "
                           "again when it has finished, or let the command wait longer with --wait SECONDS.")
-               .arg(QDir::toNativeSeparators(QFileInfo(databasePath).absoluteFilePath()))
+               .arg(isServerDatabaseUri(databasePath) ? databasePath
+                                                      : QDir::toNativeSeparators(QFileInfo(databasePath).absoluteFilePath()))
                .arg(seconds)
                .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
 }

@@ -18,8 +18,8 @@ namespace kolva::cli {
 namespace {
 
 const char* const importHelp = R"HELP(Usage: kolva import PATH [--keep-backup | --no-backup] [--import-again]
-                        [--backup-folder DIR] [--database FILE] [--wait SECONDS]
-                        [--quiet]
+                        [--backup-folder DIR] [--database FILE|URI]
+                        [--wait SECONDS] [--quiet]
 
 Imports the field data of a storage card as "Import Field Data from Storage
 Card" does: every .tree file in the folder PATH (the card's root folder, or a
@@ -62,14 +62,15 @@ Options:
   --import-again       import again the files imported before
   --backup-folder DIR  make the day's backup folder (and the import log) in
                        DIR instead of beside the program
-  --database FILE      work on FILE instead of KOLVA.MDB beside the program
+  --database FILE|URI  work on FILE or on the PostgreSQL database of the URI
+                       instead of KOLVA.MDB beside the program
   --wait SECONDS       how long to wait for a database another KOLVA is
                        writing to (default 5)
   -q, --quiet          print nothing when every file was imported (for cron)
   -h, --help           show this help
 )HELP";
 
-const char* const writeCardHelp = R"HELP(Usage: kolva write-card PATH [--database FILE] [--wait SECONDS] [--quiet]
+const char* const writeCardHelp = R"HELP(Usage: kolva write-card PATH [--database FILE|URI] [--wait SECONDS] [--quiet]
 
 Writes the reference lists the handheld offers onto the storage card in the
 folder PATH, as "Create/Update an KOLVA Storage Card" does: RiskRating_1.txt
@@ -86,11 +87,12 @@ Examples:
   kolva write-card /srv/cards/outgoing --database /srv/kolva/KOLVA.MDB
 
 Options:
-  --database FILE   work on FILE instead of KOLVA.MDB beside the program
-  --wait SECONDS    how long to wait for a database another KOLVA is writing
-                    to (default 5)
-  -q, --quiet       print nothing when the card is written
-  -h, --help        show this help
+  --database FILE|URI  work on FILE or on the PostgreSQL database of the URI
+                       instead of KOLVA.MDB beside the program
+  --wait SECONDS       how long to wait for a database another KOLVA is
+                       writing to (default 5)
+  -q, --quiet          print nothing when the card is written
+  -h, --help           show this help
 )HELP";
 
 // The one folder a command works on.

@@ -21,7 +21,8 @@ namespace kolva::cli {
 namespace {
 
 const char* const exportHelp = R"HELP(Usage: kolva export-csv FILE|- [--from DATE --to DATE | --period NAME] [--bom]
-                        [--overwrite] [--database FILE] [--wait SECONDS] [--quiet]
+                        [--overwrite] [--database FILE|URI] [--wait SECONDS]
+                        [--quiet]
 
 Writes the survey records evaluated in a period to the CSV file FILE for a
 spreadsheet, as "Excel Export" does: a header line and one line of 44 items
@@ -60,7 +61,9 @@ Options:
                      last-month, last-quarter, last-year
   --bom              write the file for a spreadsheet (see above)
   --overwrite        replace FILE when it exists
-  --database FILE    work on FILE instead of KOLVA.MDB beside the program
+  --database FILE|URI
+                     work on FILE or on the PostgreSQL database of the URI
+                     instead of KOLVA.MDB beside the program
   --wait SECONDS     how long to wait for a database another KOLVA is writing
                      to (default 5)
   -q, --quiet        print nothing when the file is written

@@ -16,7 +16,7 @@ namespace kolva::cli {
 namespace {
 
 const char* const exportGisHelp = R"HELP(Usage: kolva export-gis FILE [--from DATE --to DATE | --period NAME]
-                        [--overwrite] [--database FILE] [--wait SECONDS]
+                        [--overwrite] [--database FILE|URI] [--wait SECONDS]
 
 Writes the survey records evaluated in a period to FILE as points in WGS 84
 (EPSG:4326), placed by their latitude and longitude, as "Export for GIS"
@@ -55,7 +55,9 @@ Options:
                      month-to-date, quarter-to-date, year-to-date,
                      last-month, last-quarter, last-year
   --overwrite        replace FILE when it exists
-  --database FILE    work on FILE instead of KOLVA.MDB beside the program
+  --database FILE|URI
+                     work on FILE or on the PostgreSQL database of the URI
+                     instead of KOLVA.MDB beside the program
   --wait SECONDS     how long to wait for a database another KOLVA is writing
                      to (default 5)
   -h, --help         show this help

@@ -64,7 +64,9 @@ Examples:
 Options of every report:
   --pdf FILE         the PDF file to write (required)
   --overwrite        replace FILE when it exists
-  --database FILE    work on FILE instead of KOLVA.MDB beside the program
+  --database FILE|URI
+                     work on FILE or on the PostgreSQL database of the URI
+                     instead of KOLVA.MDB beside the program
   --wait SECONDS     how long to wait for a database another KOLVA is writing
                      to (default 5)
   -q, --quiet        print nothing when the PDF is written

@@ -172,6 +172,10 @@ std::unique_ptr<KolvaSession> startKolva(const QString& programDir, Prompter& pr
     // only when the Main window closes.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     Database& database = *db;
+    // A server database keeps the card's backup folders and the logs in the
+    // user's data folder, which the first start makes.
+    if (server && !QDir().mkpath(EnvironmentFolders::current().userDataDir))
+        qWarning("the data folder %s could not be made", qPrintable(EnvironmentFolders::current().userDataDir));
     auto session = std::make_unique<KolvaSession>(
         std::move(db), AppContext{database, prompter, shell, drives, clock, programDir, settings,
                                   server ? EnvironmentFolders::current().userDataDir : pathInfo.absolutePath()});

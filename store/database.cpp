@@ -399,7 +399,9 @@ std::unique_ptr<Database> Database::openServer(const DatabaseTarget& target, int
         typedPasswords.insert(target.displayName(), password);
     }
     auto result = std::unique_ptr<Database>(new Database(target.displayName(), name, Engine::PostgreSQL));
-    result->lockTimeoutMs_ = std::max(0, busyTimeoutMs);
+    // The server takes 0 as no limit at all: a connection that must not wait
+    // waits a millisecond.
+    result->lockTimeoutMs_ = std::max(1, busyTimeoutMs);
     result->startSession();
     // Whether the server lets this user change the survey records; a
     // database without them yet is the user's to make.
@@ -617,21 +619,36 @@ bool Database::inTransaction() const
 
 bool Database::tableExists(const QString& table)
 {
-    if (isServer())
-        return scalar(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables "
-                                     "WHERE table_schema = current_schema() AND lower(table_name) = lower(?)"),
-                      {table})
-                   .toInt() > 0;
+    if (isServer()) {
+        // Found as a statement finds the name: in the schemas of the search
+        // path, the connection's temporary tables first, whatever the
+        // privileges on it.
+        if (!isPlainIdentifier(table))
+            return false;
+        return scalar(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {table}).toBool();
+    }
     return scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
                   {table})
                .toInt() > 0;
 }
 
-void Database::dropTable(const QString& table)
+namespace {
+
+// A table's name quoted for a statement. The server keeps a name written
+// without quotes in lower case, as the schema's tables are: quoted, it is the
+// same name only in lower case.
+QString quotedTableName(const Database& db, const QString& table)
 {
     if (!isPlainIdentifier(table))
         throw DbError(QStringLiteral("not a table name: %1").arg(table));
-    exec(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(table));
+    return QLatin1Char('"') + (db.isServer() ? table.toLower() : table) + QLatin1Char('"');
+}
+
+} // namespace
+
+void Database::dropTable(const QString& table)
+{
+    exec(QStringLiteral("DROP TABLE IF EXISTS ") + quotedTableName(*this, table));
 }
 
 void Database::createWorkTable(const QString& table, const QString& columns)
@@ -639,9 +656,10 @@ void Database::createWorkTable(const QString& table, const QString& columns)
     // A work table holds copies of rows kept elsewhere: its pages go to the
     // free list as they are instead of being overwritten with zeros, which on a
     // large table would write it twice more (the zeros and the journal).
+    const QString name = quotedTableName(*this, table);
     if (isServer()) {
         dropTable(table);
-        exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, columns));
+        exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(name, columns));
         return;
     }
     const int wiping = scalar(QStringLiteral("PRAGMA secure_delete")).toInt();
@@ -655,7 +673,7 @@ void Database::createWorkTable(const QString& table, const QString& columns)
         throw;
     }
     exec(restore);
-    exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, columns));
+    exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(name, columns));
 }
 
 qint64 Database::lastInsertId()

@@ -107,8 +107,10 @@ TEST(DataLocation, AServerDatabaseIsTakenAsItsUriWithLogsInTheUsersFolder)
     }
 }
 
+// The database file of an installed program, in the user's data folder.
 class InstalledStartTest : public AppTest {
 protected:
+    void SetUp() override { KOLVA_SQLITE_FILE_ONLY(); }
     frmMain* startInstalled()
     {
         const DataLocation location = resolveDataLocation(layout.programDir, layout.folders(), settings, {});
@@ -192,6 +194,7 @@ TEST_F(AppTest, TwoStartsRememberTheCardFolderTheBackupBoxAndTheWindowsPlace)
     // The second start reads the same settings file anew.
     FileSettings again(settings.path());
     StartOptions options;
+    options.databasePath = databasePath();
     session = startKolva(dir.path(), prompter, shell, drives, clock, again, options);
     ASSERT_NE(session, nullptr);
     main = session->mainWindow();

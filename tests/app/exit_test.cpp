@@ -63,7 +63,7 @@ protected:
     // Another program can write to the database at once: nothing was left locked.
     void expectDatabaseFree()
     {
-        const std::unique_ptr<Database> other = Database::open(dir.databasePath(), 0);
+        const std::unique_ptr<Database> other = Database::open(databasePath(), 0);
         EXPECT_NO_THROW(other->exec("UPDATE _Archived_SurveyData SET Note = Note WHERE ID = -1"));
     }
 

@@ -3,6 +3,7 @@
 #include "platform/twips.h"
 #include "reports/frmReinspectionReportOptions.h"
 #include "store/database.h"
+#include "tests/support/heldlock.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -26,7 +27,7 @@ TEST_F(MainWindowTest, ShowsEveryControlWithItsText)
     frmMain* main = start();
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(main->isVisible());
-    EXPECT_EQ(main->windowTitle(), "KOLVA");
+    EXPECT_EQ(main->windowTitle(), server ? "KOLVA - " + session->context().db.path() : QString("KOLVA"));
     EXPECT_EQ(child<QGroupBox>(main, "frameSD")->title(), "Storage Card Data Transfer");
     const struct {
         const char* name;
@@ -212,8 +213,8 @@ TEST_F(MainWindowTest, AWindowWhoseReadFailsSaysWhyAndOpensOnTheNextTry)
 {
     frmMain* main = start();
     ASSERT_NE(main, nullptr);
-    const auto other = Database::open(dir.databasePath(), 0);
-    other->exec("BEGIN EXCLUSIVE");
+    const auto other = Database::open(databasePath(), 0);
+    holdDatabase(*other, Held::ReadsAndWrites);
     prompter.answer(MsgAnswer::Ok);
     main->menuItem("mnuReinspectionReport")->trigger();
     ASSERT_EQ(prompter.prompts().size(), 1u);

@@ -31,6 +31,7 @@ class StartupTest : public AppTest {};
 
 TEST_F(StartupTest, WithoutTheDatabaseTheEnginesErrorShowsAndNothingStarts)
 {
+    KOLVA_SQLITE_FILE_ONLY();
     ASSERT_TRUE(QFile::remove(dir.databasePath()));
     prompter.answer(MsgAnswer::Ok);
     EXPECT_EQ(start(), nullptr);
@@ -44,8 +45,10 @@ TEST_F(StartupTest, WithoutTheDatabaseTheEnginesErrorShowsAndNothingStarts)
     EXPECT_FALSE(QFile::exists(dir.databasePath()));
 }
 
+// An Access file in the place of the database file.
 class EarlierVersionTest : public StartupTest {
 protected:
+    void SetUp() override { KOLVA_SQLITE_FILE_ONLY(); }
     // The Access fixture as the program's database, changed by patch.
     void placeAccessFile(const std::function<void(QByteArray&)>& patch = {})
     {
@@ -207,6 +210,7 @@ TEST_F(EarlierVersionTest, ATerminationSignalStopsTheConversionAsCancelWould)
 
 TEST_F(StartupTest, APipeNamedAsTheDatabaseIsRefusedAtOnce)
 {
+    KOLVA_SQLITE_FILE_ONLY();
     ASSERT_TRUE(QFile::remove(dir.databasePath()));
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.databasePath()).constData(), 0644), 0);
     prompter.answer(MsgAnswer::Ok);
