@@ -537,6 +537,10 @@ TEST_F(ReportsTest, ACodeOnNoTreeGivesEmptySections)
 // transaction, which the other person's marking cannot enter meanwhile.
 TEST_F(ReportsTest, AReportReadsInOneSnapshotWhateverAnotherConnectionWritesMeanwhile)
 {
+    // The file's engine keeps the other writer out while the report reads;
+    // the server lets it write and the report reads its snapshot (the
+    // store's server tests show that).
+    KOLVA_SQLITE_FILE_ONLY();
     addTree(db, {.treeId = 1, .zone = "PARKS", .actions = "3"});
     addTree(db, {.treeId = 2, .zone = "PARKS", .actions = "9"});
     addTree(db, {.treeId = 3, .zone = "PARKS", .actions = "3,9"});

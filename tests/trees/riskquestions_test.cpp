@@ -252,8 +252,7 @@ TEST_F(RatingWindowTest, SavingStoresTheEditsClosesAndTheTreeEditorOffersThem)
 
 TEST_F(RatingWindowTest, TellsOfTheRowsItCannotShowAndKeepsThem)
 {
-    TempProgramDir* d = &dir;
-    setRiskRows(*Database::open(d->databasePath()), {{1, -1, "Size "}, {1, 9, "Answer nine "}, {5, 1, "Question five "}});
+    setRiskRows(*Database::open(databasePath()), {{1, -1, "Size "}, {1, 9, "Answer nine "}, {5, 1, "Question five "}});
     frmRating* w = openRating();
     ASSERT_NE(w, nullptr);
     auto* note = child<QLabel>(w, "lblHiddenRows");
