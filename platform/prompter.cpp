@@ -142,8 +142,12 @@ std::optional<QString> QtPrompter::inputText(QWidget* parent, const InputRequest
     WindowStaysWhileAsking stays(parent);
     ArrowWhileAsking arrow;
     bool ok = false;
+    // The label is the line's buddy, which makes an "&" an access key: the
+    // prompt's own "&" (in a server address, say) is doubled to show as it is.
+    QString prompt = request.prompt;
+    prompt.replace(QLatin1Char('&'), QStringLiteral("&&"));
     const QString text =
-        QInputDialog::getText(parent, request.title, request.prompt,
+        QInputDialog::getText(parent, request.title, prompt,
                               request.password ? QLineEdit::Password : QLineEdit::Normal, request.initialText, &ok);
     if (!ok)
         return std::nullopt;

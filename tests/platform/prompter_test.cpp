@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -131,6 +132,27 @@ TEST(QtPrompter, AWindowClosedOrDeletedUnderItsQuestionStaysUntilTheAnswerIsDeal
         // Then it goes, as it was asked to.
         QTRY_VERIFY(!alive);
     }
+}
+
+TEST(QtPrompter, AnInputPromptShowsItsAmpersandsAsTheyAre)
+{
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!input) {
+            ADD_FAILURE() << "no input dialog";
+            return;
+        }
+        for (QLabel* label : input->findChildren<QLabel*>())
+            shown += label->text();
+        input->reject();
+    });
+    QtPrompter prompter;
+    const QString prompt = "postgresql:///kolva?host=/run/pg&user=anna asks for a password.";
+    EXPECT_FALSE(prompter.inputText(nullptr, {"KOLVA", prompt, "", true}).has_value());
+    // The label is the line's buddy: it shows "&&" as one "&", and would take
+    // a single "&" for an access key and hide it.
+    EXPECT_EQ(shown, QString(prompt).replace("&", "&&"));
 }
 
 } // namespace
