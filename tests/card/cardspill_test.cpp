@@ -103,13 +103,14 @@ struct SpillScene : ImportScene {
             while (q.next()) {
                 QStringList row;
                 for (int i = 0; i < q.record().count(); ++i)
-                    row << q.value(i).toString();
+                    row << (q.value(i).typeId() == QMetaType::QByteArray ? QString::fromLatin1(q.value(i).toByteArray().toHex())
+                                                                          : q.value(i).toString());
                 seen.rows << row.join('|');
             }
         };
         table("SELECT * FROM _Archived_SurveyData ORDER BY ID");
         table("SELECT Survey_ID, Action, Changed_At, Changed_By FROM _Survey_History ORDER BY Survey_ID");
-        table("SELECT hex(Digest), File_Name, Byte_Size, Imported_At, Survey_ID FROM _Imported_Files ORDER BY ID");
+        table("SELECT Digest, File_Name, Byte_Size, Imported_At, Survey_ID FROM _Imported_Files ORDER BY ID");
         for (const QString& name : backupFiles())
             if (!name.endsWith(".log")) // compared above, the folders named alike
                 seen.backup << name + ": " + QString::fromLatin1(readBytes(QDir(backupDir).filePath(name)).toHex());
