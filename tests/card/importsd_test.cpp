@@ -469,13 +469,12 @@ protected:
 
 TEST_F(OverlappingImportTest, ASecondWindowImportingMeanwhileIsNotSavedAgain)
 {
-    if (test::onServer())
-        GTEST_SKIP() << "not yet on a server: there the second window's import waits for the lock the first "
-                        "one holds while its question is open, until the wait gives up";
     ScriptedPrompter otherPrompter;
     std::unique_ptr<KolvaSession> second;
     importWhileAnotherImports([&] {
-        second = startKolva(dir.path(), otherPrompter, shell, drives, clock, settings);
+        StartOptions options;
+        options.databasePath = databasePath();
+        second = startKolva(dir.path(), otherPrompter, shell, drives, clock, settings, options);
         ASSERT_TRUE(second);
         frmMain* other = second->mainWindow();
         ASSERT_TRUE(other->chkSavePDAFiles()->isChecked());
