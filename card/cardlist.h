@@ -26,12 +26,18 @@ namespace kolva {
 // The files of a card kept in memory; a larger card goes to the disk.
 constexpr qint64 DefaultFilesInMemory = 50000;
 
+// The records an import sends a server in one stream (see recordsAStream).
+constexpr qint64 DefaultRecordsAStream = 10000;
+
 // Where what grows with the card goes: in memory up to filesInMemory files,
 // past that in temporary files in folder (the system's temporary folder
 // when empty).
 struct SpillPlan {
     QString folder;
     qint64 filesInMemory = DefaultFilesInMemory;
+    // On a server, the records sent in one stream, kept in memory (as sent)
+    // until it ends, to name the one the server refuses.
+    qint64 recordsAStream = DefaultRecordsAStream;
     bool onDisk(qint64 files) const { return files > filesInMemory; }
 };
 

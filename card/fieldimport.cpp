@@ -53,7 +53,7 @@ bool CardImport::prepare()
         return false;
     }
     try {
-        scan_ = scanCard(root, SpillPlan{request_.dataDir, request_.filesInMemory});
+        scan_ = scanCard(root, SpillPlan{request_.dataDir, request_.filesInMemory, request_.recordsAStream});
     } catch (const SpillError& error) {
         result_.stop = Stop::ProgramFolder;
         result_.why = error.description();

@@ -48,6 +48,8 @@ struct CardImportRequest {
     // Past this many files the import keeps what it needs of each in
     // temporary files in dataDir rather than in memory.
     qint64 filesInMemory = DefaultFilesInMemory;
+    // On a server, the records sent in one stream (SpillPlan).
+    qint64 recordsAStream = DefaultRecordsAStream;
     // Opens the worker's own connection; Database::open when null.
     std::function<std::unique_ptr<Database>(const QString&)> openDatabase;
 };

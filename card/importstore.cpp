@@ -12,6 +12,7 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -22,8 +23,8 @@ namespace {
 // The page cache of the import's connection while it saves: the indexes of
 // a large survey table stay in memory, within the import's memory budget.
 constexpr int CacheKiB = 8 * 1024;
-// The records, their history rows and file digests are written this many
-// records at a time (the records themselves only on the server).
+// SQLite's history rows and file digests are written this many records at
+// a time; the server's record IDs are taken so many at a time.
 constexpr size_t RowsEvery = 1000;
 
 // The placeholders of the insert, named: binding by name costs the query
@@ -47,30 +48,41 @@ QStringList surveyColumns()
     return columns;
 }
 
-// The insert of one record; with its ID given where the server gave it.
-QString insertStatement(bool withId)
+// SQLite's insert of one record.
+QString insertStatement()
 {
-    QStringList columns = surveyColumns();
-    QStringList marks(placeholders().begin(), placeholders().end());
-    if (withId) {
-        columns.prepend(QStringLiteral("ID"));
-        marks.prepend(QStringLiteral(":id"));
-    }
+    const QStringList marks(placeholders().begin(), placeholders().end());
     return QStringLiteral("INSERT INTO _Archived_SurveyData(%1) VALUES (%2)")
-        .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        .arg(surveyColumns().join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+}
+
+// On the server the records go to it in one stream of so many bytes at
+// most (and SpillPlan::recordsAStream records), while the card is read on:
+// the server stores them as they come.
+constexpr qsizetype StreamBytes = 8 * 1024 * 1024;
+
+// The second connection of an import on the server: while the records
+// stream in on the import's own, the look-ups of files imported before and
+// the records' IDs go through it. It sees what other connections have
+// committed, which is what the import's transaction sees of the imported
+// files: the lock keeps other imports out while it lives. On SQLite, none.
+std::unique_ptr<Database> lookupConnection(Database& db)
+{
+    return db.isServer() ? Database::open(db.path()) : nullptr;
 }
 
 // Adds Survey records, and for each its history row "imported" and the
-// digest of its file, every RowsEvery records. SQLite takes the records one
-// by one with the statement prepared once; the server takes them RowsEvery
-// at a time with their IDs taken ahead, and one by one only when it refused
-// one of them, to say which. Works inside a transaction; finish() before its
-// commit.
+// digest of its file. SQLite takes the records one
+// by one with the statement prepared once; the server takes them in one
+// COPY stream of up to streamRecords, with their IDs taken ahead through
+// the look-up connection, and one by one only when it refused one of them,
+// to say which. Works inside a transaction; finish() before its commit.
 class RecordSaver {
 public:
-    RecordSaver(Database& db, const QDateTime& added, const QString& user, SaveResult& result)
-        : db_(db), insert_(db.prepare(insertStatement(db.isServer()))), addedStored_(toDbDateTime(added)),
-          user_(user), result_(result),
+    RecordSaver(Database& db, Database* lookups, qint64 streamRecords, const QDateTime& added, const QString& user,
+                SaveResult& result)
+        : db_(db), idSource_(lookups ? *lookups : db), streamRecords_(size_t(std::max<qint64>(1, streamRecords))), insert_(db.isServer() ? QSqlQuery() : db.prepare(insertStatement())),
+          addedStored_(toDbDateTime(added)), user_(user), result_(result),
           history_(db, QStringLiteral("_Survey_History"),
                    {QStringLiteral("Survey_ID"), QStringLiteral("Action"), QStringLiteral("Changed_At"),
                     QStringLiteral("Changed_By")}),
@@ -78,14 +90,17 @@ public:
                  {QStringLiteral("Digest"), QStringLiteral("File_Name"), QStringLiteral("Byte_Size"),
                   QStringLiteral("Imported_At"), QStringLiteral("Survey_ID")})
     {
-        if (db.isServer())
-            records_.emplace(db, QStringLiteral("_Archived_SurveyData"),
-                             QStringList{QStringLiteral("ID")} + surveyColumns());
+        if (db.isServer()) {
+            // The table is locked for rows added now, as SQLite's insert
+            // statement locks it: an import that cannot write stops before
+            // it reads the card.
+            db.exec(QStringLiteral("LOCK TABLE _Archived_SurveyData IN ROW EXCLUSIVE MODE"));
+        }
     }
 
     // Adds the record of the file; counted in the result as imported, or
-    // named among the refused with why (on the server once its batch is
-    // written). Throws DbError when the database fails (a full disk, a
+    // named among the refused with why (on the server once its stream has
+    // ended). Throws DbError when the database fails (a full disk, a
     // read-only file, a transaction the engine has ended): then no further
     // record may be added.
     void add(const SurveyValues& values, const CardFile& file)
@@ -96,9 +111,7 @@ public:
             throw DbError(QStringLiteral("the import's transaction is no longer open"));
         Added record{file.digest, decodedName(file.fsName), file.size, {}};
         if (db_.isServer()) {
-            waiting_.push_back({values, std::move(record), file.name(), result_.refused.size()});
-            if (waiting_.size() >= RowsEvery)
-                writeRecords();
+            stream(values, std::move(record), file.name());
             return;
         }
         for (int i = 0; i < treefile::FieldCount; ++i)
@@ -118,7 +131,7 @@ public:
     // Writes the records and rows added since the last time.
     void finish()
     {
-        writeRecords();
+        endStream();
         writeRows();
     }
 
@@ -129,11 +142,11 @@ private:
         qint64 size;
         QVariant surveyId;
     };
-    // A record the server has still to take, and where among the refused
-    // its file goes if it refuses it: the files stay in the order they were
-    // added.
-    struct Waiting {
-        SurveyValues values;
+    // A record sent to the server in the stream, as sent, and where among
+    // the refused its file goes if the server refuses it: the files stay in
+    // the order they were added.
+    struct Streamed {
+        QByteArray line;
         Added added;
         QString shownName;
         qsizetype refusedAt;
@@ -143,61 +156,74 @@ private:
     {
         ++result_.imported;
         added_.push_back(std::move(record));
-        if (added_.size() >= RowsEvery)
+        // The server's rows of a stream go in one COPY each after it.
+        if (added_.size() >= (db_.isServer() ? streamRecords_ : RowsEvery))
             writeRows();
     }
 
-    // The server's records waiting: all of them in one COPY; when the server
-    // refuses one, each on its own.
-    void writeRecords()
+    void stream(const SurveyValues& values, Added record, const QString& shownName)
     {
-        if (waiting_.empty())
+        if (!stream_) {
+            streamPoint_.emplace(db_, QStringLiteral("kolva_import_records"));
+            stream_.emplace(db_, QStringLiteral("_Archived_SurveyData"), QStringList{QStringLiteral("ID")} + surveyColumns());
+        }
+        if (idsTaken_ == ids_.size()) {
+            ids_ = reserveRowIds(idSource_, QStringLiteral("_Archived_SurveyData"), int(RowsEvery));
+            idsTaken_ = 0;
+        }
+        record.surveyId = ids_[idsTaken_++];
+        QByteArray line = QByteArray::number(record.surveyId.toLongLong());
+        line += '\t';
+        appendCopyRow(line, values.data(), qsizetype(values.size()));
+        stream_->addEncoded(line);
+        streamedBytes_ += line.size();
+        streamed_.push_back({std::move(line), std::move(record), shownName, result_.refused.size()});
+        if (streamed_.size() >= streamRecords_ || streamedBytes_ >= StreamBytes)
+            endStream();
+    }
+
+    // The end of the stream: its records are saved, or, when the server
+    // refused one, each is sent again on its own and those refused named.
+    void endStream()
+    {
+        if (!stream_)
             return;
-        std::vector<Waiting> waiting = std::exchange(waiting_, {});
-        const QList<qint64> ids = reserveRowIds(db_, QStringLiteral("_Archived_SurveyData"), int(waiting.size()));
-        for (size_t k = 0; k < waiting.size(); ++k) {
-            QVariantList row{ids[qsizetype(k)]};
-            row.reserve(treefile::FieldCount + 1);
-            for (const QVariant& value : waiting[k].values)
-                row << value;
-            records_->add(row);
-        }
         bool refused = false;
-        {
-            Savepoint all(db_, QStringLiteral("kolva_import_records"));
-            try {
-                records_->write();
-                all.release();
-            } catch (const DbError& error) {
-                if (!refusesOnlyTheValues(db_, error))
-                    throw;
-                refused = true;
-            }
+        try {
+            stream_->end();
+            stream_.reset();
+            streamPoint_->release();
+        } catch (const DbError& error) {
+            stream_.reset();
+            if (!refusesOnlyTheValues(db_, error))
+                throw;
+            refused = true;
+            streamPoint_->rollback();
         }
+        streamPoint_.reset();
+        std::vector<Streamed> streamed = std::exchange(streamed_, {});
+        streamedBytes_ = 0;
         qsizetype refusedBefore = 0;
-        for (size_t k = 0; k < waiting.size(); ++k) {
-            Waiting& record = waiting[k];
-            record.added.surveyId = ids[qsizetype(k)];
-            if (!refused) {
-                saved(std::move(record.added));
-                continue;
-            }
-            insert_.bindValue(QStringLiteral(":id"), record.added.surveyId);
-            for (int i = 0; i < treefile::FieldCount; ++i)
-                insert_.bindValue(placeholders()[size_t(i)], record.values[size_t(i)]);
-            Savepoint one(db_, QStringLiteral("kolva_import_record"));
-            try {
-                Database::run(insert_);
-                one.release();
-            } catch (const DbError& error) {
-                if (!refusesOnlyTheValues(db_, error))
-                    throw;
-                one.rollback();
-                result_.refused.insert(record.refusedAt + refusedBefore++, {record.shownName, error.message()});
-                continue;
+        for (Streamed& record : streamed) {
+            if (refused) {
+                Savepoint one(db_, QStringLiteral("kolva_import_record"));
+                BulkRows single(db_, QStringLiteral("_Archived_SurveyData"),
+                                QStringList{QStringLiteral("ID")} + surveyColumns());
+                single.addEncoded(record.line);
+                try {
+                    single.write();
+                    one.release();
+                } catch (const DbError& error) {
+                    if (!refusesOnlyTheValues(db_, error))
+                        throw;
+                    one.rollback();
+                    result_.refused.insert(record.refusedAt + refusedBefore++, {record.shownName, error.message()});
+                    continue;
+                }
             }
             saved(std::move(record.added));
         }
+        writeRows();
     }
 
     // The history row of each record added, naming exactly that record,
@@ -216,14 +242,23 @@ private:
     }
 
     Database& db_;
+    Database& idSource_;
+    size_t streamRecords_;
     QSqlQuery insert_;
     QString addedStored_;
     QString user_;
     SaveResult& result_;
     BulkRows history_, files_;
-    std::optional<BulkRows> records_;
-    std::vector<Waiting> waiting_;
     std::vector<Added> added_;
+    // The server's: the IDs taken ahead, the stream and the records in it.
+    QList<qint64> ids_;
+    qsizetype idsTaken_ = 0;
+    std::vector<Streamed> streamed_;
+    qsizetype streamedBytes_ = 0;
+    // The stream ends (cancelled, when it has not) before its savepoint
+    // is rolled back.
+    std::optional<Savepoint> streamPoint_;
+    std::optional<CopyStream> stream_;
 };
 
 // Looks up the earlier imports of the files by their digests (at most
@@ -277,12 +312,13 @@ SaveOutcome saveAsRead(Database& db, const CardScan& scan, CardRead& read, const
     result = SaveResult{};
 
     const BulkLoadTuning tuning(db, CacheKiB);
+    const std::unique_ptr<Database> lookups = lookupConnection(db);
     Transaction transaction(db);
     // Another import of the same card waits here until this one ends, and
     // then finds its files imported before.
     lockImportedFiles(db);
-    RecordSaver saver(db, added, user, result);
-    ImportedFileLookup lookup(db);
+    RecordSaver saver(db, lookups.get(), scan.plan.recordsAStream, added, user, result);
+    ImportedFileLookup lookup(lookups ? *lookups : db);
     EntryPrefetch prefetch(scan.root, toDbDateTime(added), keepBytes);
     qint64 supplied = 0;
     // The files read but not yet looked up, with their records and bytes kept.
@@ -365,6 +401,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
     progress.beginStage(QStringLiteral("Saving the records"), total);
     progress.setCancellable(true);
     const BulkLoadTuning tuning(db, CacheKiB);
+    const std::unique_ptr<Database> lookups = lookupConnection(db);
     Transaction transaction(db);
     lockImportedFiles(db);
     // The files may have been imported since they were read (by another
@@ -374,7 +411,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
     // are looked up a batch at a time as the pass goes on; the rows this
     // pass writes meanwhile come after the last row there was at its start.
     const qint64 lastRowBefore = db.scalar(QStringLiteral("SELECT MAX(ID) FROM _Imported_Files")).toLongLong();
-    ImportedFileLookup lookup(db);
+    ImportedFileLookup lookup(lookups ? *lookups : db);
     EntryPrefetch prefetch(read.root, toDbDateTime(added), 0);
     // The files taken from the list, each with why it is not saved (nothing
     // for those to save); the files to save are handed to the reader.
@@ -409,7 +446,7 @@ SaveOutcome saveAfterQuestion(Database& db, CardRead& read, bool importAgain, co
         prefetch.supply(std::move(again));
     };
 
-    RecordSaver saver(db, added, user, result);
+    RecordSaver saver(db, lookups.get(), read.plan.recordsAStream, added, user, result);
     for (qint64 k = 0; k < total; ++k) {
         if (progress.cancelRequested()) {
             result = SaveResult{};

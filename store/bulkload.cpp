@@ -85,28 +85,44 @@ bool isNullValue(const QVariant& value)
 void appendCopyText(QByteArray& out, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    for (const char c : bytes) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        const char* escaped = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+        if (!escaped)
+            continue;
+        out.append(bytes.constData() + from, i - from);
+        out.append(escaped);
+        from = i + 1;
     }
+    out.append(bytes.constData() + from, bytes.size() - from);
 }
 
 void appendCopyField(QByteArray& out, const QVariant& value)
 {
+    // Most values of a row are texts and whole numbers: taken as they are held.
+    if (value.isNull()) {
+        out += "\\N";
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::QString: {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (text.isNull())
+            out += "\\N";
+        else
+            appendCopyText(out, text);
+        return;
+    }
+    case QMetaType::Int:
+        out += QByteArray::number(*static_cast<const int*>(value.constData()));
+        return;
+    case QMetaType::LongLong:
+        out += QByteArray::number(*static_cast<const qlonglong*>(value.constData()));
+        return;
+    default:
+        break;
+    }
     if (isNullValue(value)) {
         out += "\\N";
         return;
@@ -153,13 +169,21 @@ QString serverCode(const PGresult* result)
     return result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
 }
 
-// Runs COPY table (columns) FROM STDIN with data as its rows.
-void copyIn(const Database& db, const QString& statement, const QByteArray& data)
+// The failure of a COPY: the connection lost said as every statement says
+// it, or the server's message.
+DbError copyFailure(PGconn* connection, const QString& statement, const QString& message, const QString& code)
 {
-    PGconn* connection = serverConnection(db);
+    if (PQstatus(connection) != CONNECTION_OK)
+        return connectionLostError(message, statement);
+    return DbError(message, statement, code);
+}
+
+// Starts COPY ... FROM STDIN on the connection.
+void startCopy(PGconn* connection, const QString& statement)
+{
     PGresult* started = PQexec(connection, statement.toUtf8().constData());
     if (PQresultStatus(started) != PGRES_COPY_IN) {
-        const DbError error(serverMessage(connection, started), statement, serverCode(started));
+        const DbError error = copyFailure(connection, statement, serverMessage(connection, started), serverCode(started));
         PQclear(started);
         // A statement that did not start copying leaves nothing to read.
         while (PGresult* rest = PQgetResult(connection))
@@ -167,14 +191,25 @@ void copyIn(const Database& db, const QString& statement, const QByteArray& data
         throw error;
     }
     PQclear(started);
-    // The stream in pieces of a few MiB: libpq buffers what it is given.
+}
+
+// Sends rows of the COPY started; the failure to send them, if any.
+QString sendCopyData(PGconn* connection, const QByteArray& data)
+{
+    // In pieces of a few MiB: libpq buffers what it is given.
     constexpr qsizetype Piece = 4 * 1024 * 1024;
-    QString sendFailure;
-    for (qsizetype at = 0; at < data.size() && sendFailure.isEmpty(); at += Piece) {
+    for (qsizetype at = 0; at < data.size(); at += Piece) {
         const int size = int(std::min(Piece, data.size() - at));
         if (PQputCopyData(connection, data.constData() + at, size) != 1)
-            sendFailure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+            return QString::fromUtf8(PQerrorMessage(connection)).trimmed();
     }
+    return {};
+}
+
+// Ends the COPY started (cancelled with the failure to send, if any) and
+// waits for the server's answer.
+void endCopy(PGconn* connection, const QString& statement, QString sendFailure)
+{
     if (PQputCopyEnd(connection, sendFailure.isEmpty() ? nullptr : "the rows could not be sent") != 1 &&
         sendFailure.isEmpty())
         sendFailure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
@@ -188,9 +223,31 @@ void copyIn(const Database& db, const QString& statement, const QByteArray& data
         PQclear(result);
     }
     if (!sendFailure.isEmpty())
-        throw DbError(sendFailure, statement);
+        throw copyFailure(connection, statement, sendFailure, {});
     if (!message.isEmpty())
-        throw DbError(message, statement, code);
+        throw copyFailure(connection, statement, message, code);
+}
+
+// Runs COPY table (columns) FROM STDIN with data as its rows.
+void copyIn(const Database& db, const QString& statement, const QByteArray& data)
+{
+    PGconn* connection = serverConnection(db);
+    startCopy(connection, statement);
+    endCopy(connection, statement, sendCopyData(connection, data));
+}
+
+QString copyStatement(const QString& table, const QStringList& columns)
+{
+    return QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QLatin1Char(',')));
+}
+
+void checkNames(const QString& table, const QStringList& columns)
+{
+    if (!isPlainIdentifier(table))
+        throw DbError(QStringLiteral("not a table name: %1").arg(table));
+    for (const QString& column : columns)
+        if (!isPlainIdentifier(column))
+            throw DbError(QStringLiteral("not a column name: %1").arg(column));
 }
 
 } // namespace
@@ -198,11 +255,7 @@ void copyIn(const Database& db, const QString& statement, const QByteArray& data
 BulkRows::BulkRows(Database& db, const QString& table, const QStringList& columns)
     : db_(db), table_(table), columns_(columns)
 {
-    if (!isPlainIdentifier(table))
-        throw DbError(QStringLiteral("not a table name: %1").arg(table));
-    for (const QString& column : columns)
-        if (!isPlainIdentifier(column))
-            throw DbError(QStringLiteral("not a column name: %1").arg(column));
+    checkNames(table, columns);
     if (db_.isServer())
         return;
     const auto statement = [&](int rows) {
@@ -232,12 +285,15 @@ void BulkRows::add(const QVariantList& row)
         values_.insert(values_.end(), row.begin(), row.end());
         return;
     }
-    for (qsizetype i = 0; i < row.size(); ++i) {
-        if (i > 0)
-            copyData_ += '\t';
-        appendCopyField(copyData_, row[i]);
-    }
-    copyData_ += '\n';
+    appendCopyRow(copyData_, row.constData(), row.size());
+}
+
+void BulkRows::addEncoded(const QByteArray& line)
+{
+    if (!db_.isServer())
+        throw DbError(QStringLiteral("rows in COPY's text go only to the server"));
+    ++pending_;
+    copyData_ += line;
 }
 
 void BulkRows::write()
@@ -247,7 +303,7 @@ void BulkRows::write()
     if (db_.isServer()) {
         const QByteArray data = std::exchange(copyData_, QByteArray());
         pending_ = 0;
-        copyIn(db_, QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table_, columns_.join(QLatin1Char(','))), data);
+        copyIn(db_, copyStatement(table_, columns_), data);
         return;
     }
     const auto columns = size_t(columns_.size());
@@ -264,6 +320,71 @@ void BulkRows::write()
         bind(many_, next, RowsAStatement);
     for (; next < rows; ++next)
         bind(one_, next, 1);
+}
+
+void appendCopyRow(QByteArray& out, const QVariant* values, qsizetype count)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i > 0)
+            out += '\t';
+        appendCopyField(out, values[i]);
+    }
+    out += '\n';
+}
+
+namespace {
+// What the stream gathers before it hands it to libpq.
+constexpr qsizetype StreamPiece = 256 * 1024;
+} // namespace
+
+CopyStream::CopyStream(Database& db, const QString& table, const QStringList& columns)
+    : db_(db), statement_(copyStatement(table, columns))
+{
+    checkNames(table, columns);
+    if (!db_.isServer())
+        throw DbError(QStringLiteral("a COPY stream goes only to the server"));
+    startCopy(serverConnection(db_), statement_);
+    open_ = true;
+    buffer_.reserve(StreamPiece + 4096);
+}
+
+CopyStream::~CopyStream()
+{
+    if (!open_)
+        return;
+    // Cancelled: the server throws the rows away, and its answer is read
+    // so that the connection can go on (to the rollback).
+    PGconn* connection = serverConnection(db_);
+    PQputCopyEnd(connection, "cancelled");
+    while (PGresult* result = PQgetResult(connection))
+        PQclear(result);
+}
+
+void CopyStream::addEncoded(const QByteArray& line)
+{
+    buffer_ += line;
+    if (buffer_.size() >= StreamPiece)
+        send();
+}
+
+void CopyStream::send()
+{
+    const QString failure = sendCopyData(serverConnection(db_), buffer_);
+    buffer_.clear();
+    if (!failure.isEmpty()) {
+        open_ = false;
+        endCopy(serverConnection(db_), statement_, failure);
+    }
+}
+
+void CopyStream::end()
+{
+    if (!open_)
+        throw DbError(QStringLiteral("the COPY stream has already ended"), statement_);
+    const QString failure = sendCopyData(serverConnection(db_), buffer_);
+    buffer_.clear();
+    open_ = false;
+    endCopy(serverConnection(db_), statement_, failure);
 }
 
 QList<qint64> reserveRowIds(Database& db, const QString& table, int count)

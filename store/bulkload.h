@@ -54,6 +54,8 @@ public:
     // database refuses one of them; then none of them is written, and on the
     // server the transaction fails until rolled back (to a savepoint).
     void write();
+    // On the server: adds a row already in COPY's text (appendCopyRow()).
+    void addEncoded(const QByteArray& line);
     // The rows added and not yet written.
     qsizetype pending() const { return pending_; }
 
@@ -65,6 +67,37 @@ private:
     QByteArray copyData_;           // the server's rows, as COPY's text
     std::vector<QVariant> values_;  // SQLite's rows, one after another
     QSqlQuery many_, one_;
+};
+
+// Appends values as one row of COPY's text, newline included, each value
+// as BulkRows writes it.
+void appendCopyRow(QByteArray& out, const QVariant* values, qsizetype count);
+
+// Rows sent to the server by one COPY as they are added, a few hundred KiB
+// at a time, while the caller goes on: the server stores them as they come
+// instead of after the last one. Nothing else may use the connection until
+// end(). A stream that goes without end() is cancelled: none of its rows is
+// written. Server only, within the caller's transaction.
+class CopyStream {
+public:
+    CopyStream(Database& db, const QString& table, const QStringList& columns);
+    ~CopyStream();
+    CopyStream(const CopyStream&) = delete;
+    CopyStream& operator=(const CopyStream&) = delete;
+
+    // A row in COPY's text (appendCopyRow()).
+    void addEncoded(const QByteArray& line);
+    // Ends the stream and waits for the server to have stored every row.
+    // Throws DbError when it refuses one: then none is written and the
+    // transaction fails until rolled back to a savepoint.
+    void end();
+
+private:
+    void send();
+    Database& db_;
+    QString statement_;
+    QByteArray buffer_;
+    bool open_ = false;
 };
 
 // Takes count new values of the table's ID column from the server's own

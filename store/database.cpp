@@ -154,8 +154,7 @@ bool endsConnection(const QString& code)
 {
     if (serverConnectionBad(driver) || (serverHandle(driver) && endsConnection(error.nativeErrorCode()))) {
         const QString reason = (error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed();
-        throw DbError(connectionLostText() + (reason.isEmpty() ? QString() : QStringLiteral("\n\n") + reason),
-                      statement, ConnectionLostCode);
+        throw connectionLostError(reason, statement);
     }
     QString message = error.driverText();
     if (!error.databaseText().isEmpty())
@@ -806,6 +805,12 @@ QString hiddenRowKey(const Database& db)
 bool isConnectionLost(const DbError& error)
 {
     return error.code() == ConnectionLostCode || endsConnection(error.code());
+}
+
+DbError connectionLostError(const QString& reason, const QString& statement)
+{
+    return DbError(connectionLostText() + (reason.isEmpty() ? QString() : QStringLiteral("\n\n") + reason), statement,
+                   ConnectionLostCode);
 }
 
 bool isPasswordWanted(const DbError& error)

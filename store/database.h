@@ -249,4 +249,8 @@ bool isDatabaseLocked(const DbError& error);
 // True when the failure is the server's connection lost (Database::connectionLost()).
 bool isConnectionLost(const DbError& error);
 
+// The failure of a statement that met the server's connection lost, as
+// isConnectionLost() knows it, with libpq's reason after the words.
+DbError connectionLostError(const QString& reason, const QString& statement);
+
 } // namespace kolva

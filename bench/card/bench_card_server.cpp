@@ -50,7 +50,7 @@ namespace {
 
 constexpr int TreeFileCount = 10000;
 constexpr int StoredRecords = 100000;
-constexpr int Runs = 3;
+constexpr int Runs = 5;
 
 class InstantPrompter : public Prompter {
 public:

@@ -190,44 +190,51 @@ TEST_F(FieldImportTest, EachRecordHasItsHistoryRowAndItsFileIsRemembered)
 }
 
 
-TEST_F(FieldImportTest, TheHistoryOfAnImportIntoAFullDatabaseNamesExactlyItsOwnRecords)
+TEST(FieldImport, TheHistoryOfAnImportIntoAFullDatabaseNamesExactlyItsOwnRecords)
 {
-    // Records of before: one imported, one entered without an import.
-    card.addTree("first.tree", treeLines(1));
-    ASSERT_EQ(import().imported, 1);
-    ASSERT_TRUE(QFile::remove(card.path("first.tree")));
-    ctx.db->exec("INSERT INTO _Archived_SurveyData (Tree_ID, Date_Added) VALUES (2, '2008-01-01 08:00:00')");
-    // More records than are written at once, one refused by the database.
-    failInsertsWhen(*ctx.db, "NEW.Tree_ID = 500", InsertFailure::Refused, "tree 500 refused");
-    for (int n = 10; n < 1210; ++n)
-        card.addTree(QStringLiteral("%1.tree").arg(n, 4, 10, QLatin1Char('0')), treeLines(n));
+    // On a server the records go in one stream for the card, or in many
+    // short ones: a refused record first in its stream and one amid it.
+    for (const qint64 stream : {DefaultRecordsAStream, qint64(7)}) {
+        SCOPED_TRACE(stream);
+        ImportScene t;
+        t.recordsAStream = stream;
+        // Records of before: one imported, one entered without an import.
+        t.card.addTree("first.tree", treeLines(1));
+        ASSERT_EQ(t.import().imported, 1);
+        ASSERT_TRUE(QFile::remove(t.card.path("first.tree")));
+        t.ctx.db->exec("INSERT INTO _Archived_SurveyData (Tree_ID, Date_Added) VALUES (2, '2008-01-01 08:00:00')");
+        // More records than are written at once, two refused by the database.
+        failInsertsWhen(*t.ctx.db, "NEW.Tree_ID IN (500, 1000)", InsertFailure::Refused, "refused here");
+        for (int n = 10; n < 1210; ++n)
+            t.card.addTree(QStringLiteral("%1.tree").arg(n, 4, 10, QLatin1Char('0')), treeLines(n));
 
-    const CardImportResult result = import();
-    EXPECT_EQ(result.imported, 1199);
-    EXPECT_EQ(names(result.refused, true), QStringList({"0500.tree: tree 500 refused"}));
-    // Each record has one history row and one file row of its own, and the
-    // records of before keep theirs.
-    // The fewest and most rows a record has, and how many records.
-    const auto perRecord = [this](const char* table, const char* where) {
-        return ctx.db
-            ->scalar(QStringLiteral("SELECT MIN(n) || ',' || MAX(n) || ',' || COUNT(*) FROM (SELECT COUNT(h.ID) AS n "
-                                    "FROM _Archived_SurveyData s LEFT JOIN %1 h ON h.Survey_ID = s.ID WHERE %2 "
-                                    "GROUP BY s.ID) AS per_record")
-                         .arg(table, where))
-            .toString();
-    };
-    EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID >= 10"), "1,1,1199");
-    EXPECT_EQ(perRecord("_Imported_Files", "s.Tree_ID >= 10"), "1,1,1199");
-    EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 1"), "1,1,1");
-    EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 2"), "0,0,1");
-    EXPECT_EQ(count("_Survey_History"), 1 + 1199);
-    QSqlQuery named = ctx.db->query(
-        "SELECT f.File_Name, s.Tree_ID FROM _Imported_Files f JOIN _Archived_SurveyData s ON s.ID = f.Survey_ID");
-    int namesItsRecord = 0;
-    while (named.next())
-        namesItsRecord += named.value(0).toString() == QStringLiteral("%1.tree").arg(named.value(1).toInt(), 4, 10,
-                                                                                       QLatin1Char('0'));
-    EXPECT_EQ(namesItsRecord, 1199) << "each file row names the record of its file";
+        const CardImportResult result = t.import();
+        EXPECT_EQ(result.imported, 1198);
+        EXPECT_EQ(names(result.refused, true), QStringList({"0500.tree: refused here", "1000.tree: refused here"}));
+        // Each record has one history row and one file row of its own, and the
+        // records of before keep theirs.
+        // The fewest and most rows a record has, and how many records.
+        const auto perRecord = [&t](const char* table, const char* where) {
+            return t.ctx.db
+                ->scalar(QStringLiteral("SELECT MIN(n) || ',' || MAX(n) || ',' || COUNT(*) FROM (SELECT COUNT(h.ID) AS n "
+                                        "FROM _Archived_SurveyData s LEFT JOIN %1 h ON h.Survey_ID = s.ID WHERE %2 "
+                                        "GROUP BY s.ID) AS per_record")
+                             .arg(table, where))
+                .toString();
+        };
+        EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID >= 10"), "1,1,1198");
+        EXPECT_EQ(perRecord("_Imported_Files", "s.Tree_ID >= 10"), "1,1,1198");
+        EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 1"), "1,1,1");
+        EXPECT_EQ(perRecord("_Survey_History", "s.Tree_ID = 2"), "0,0,1");
+        EXPECT_EQ(t.count("_Survey_History"), 1 + 1198);
+        QSqlQuery named = t.ctx.db->query(
+            "SELECT f.File_Name, s.Tree_ID FROM _Imported_Files f JOIN _Archived_SurveyData s ON s.ID = f.Survey_ID");
+        int namesItsRecord = 0;
+        while (named.next())
+            namesItsRecord += named.value(0).toString() == QStringLiteral("%1.tree").arg(named.value(1).toInt(), 4, 10,
+                                                                                           QLatin1Char('0'));
+        EXPECT_EQ(namesItsRecord, 1198) << "each file row names the record of its file";
+    }
 }
 
 TEST(FieldImport, ADatabaseThatFailsPartWaySavesNothingAndLeavesEveryFileOnTheCard)

@@ -103,6 +103,7 @@ struct ImportScene {
         r.user = "anna";
         r.files = &files;
         r.openDatabase = openDatabase;
+        r.recordsAStream = recordsAStream;
         return r;
     }
     // The whole import; again answers the question about files imported
@@ -125,6 +126,7 @@ struct ImportScene {
     FailingFiles files;
     ProgressRecorder progress;
     std::function<std::unique_ptr<Database>(const QString&)> openDatabase;
+    qint64 recordsAStream = DefaultRecordsAStream;
     QStringList asked;
     QString backupDir;
 };
