@@ -53,16 +53,25 @@ QString withValues(const Database& db, const QString& sql, const QVariantList& v
 
 } // namespace
 
-HeldCursor::HeldCursor(Database& db, const QString& sql, const QVariantList& values) : db_(db)
+HeldCursor::HeldCursor(Database& db, const QString& sql, const QVariantList& values, Reads reads) : db_(db)
 {
     if (!db.isServer()) {
         query_ = db.query(sql, values);
         return;
     }
     name_ = nextCursorName();
-    // WITH HOLD: the cursor outlives the transaction it is made in (outside
-    // one, the statement's own), holding the rows the statement gave.
-    db.exec(QStringLiteral("DECLARE %1 NO SCROLL CURSOR WITH HOLD FOR %2").arg(name_, withValues(db, sql, values)));
+    const QString statement = withValues(db, sql, values);
+    if (reads == Reads::ConnectionsOwnTables) {
+        // WITH HOLD: the cursor outlives the transaction it is made in
+        // (outside one, the statement's own), holding the rows the statement
+        // gave.
+        db.exec(QStringLiteral("DECLARE %1 NO SCROLL CURSOR WITH HOLD FOR %2").arg(name_, statement));
+        open_ = true;
+        return;
+    }
+    own_ = Database::open(db.path());
+    own_->exec(QStringLiteral("BEGIN READ ONLY"));
+    own_->exec(QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR %2").arg(name_, statement));
     open_ = true;
 }
 
@@ -77,7 +86,7 @@ HeldCursor::~HeldCursor()
 
 void HeldCursor::fetch()
 {
-    QSqlQuery rows = db_.query(QStringLiteral("FETCH FORWARD %1 FROM %2").arg(BatchRows).arg(name_));
+    QSqlQuery rows = cursorDb().query(QStringLiteral("FETCH FORWARD %1 FROM %2").arg(BatchRows).arg(name_));
     int read = 0;
     while (rows.next()) {
         const int columns = rows.record().count();
@@ -126,6 +135,12 @@ void HeldCursor::finish()
     if (!open_)
         return;
     open_ = false;
+    if (own_) {
+        // The transaction ends with the cursor, and the connection with it.
+        const std::unique_ptr<Database> own = std::move(own_);
+        own->exec(QStringLiteral("COMMIT"));
+        return;
+    }
     db_.exec(QStringLiteral("CLOSE %1").arg(name_));
 }
 

@@ -3,15 +3,19 @@
 // other statements in between: the IDs of a long list, read while the window
 // is idle, with the rows shown read meanwhile. On a SQLite file the
 // statement simply stays open. A server connection runs one statement at a
-// time, so there the server keeps the rows in a cursor of the connection
-// (made when the cursor is opened: what it gives is the list as it stood
-// then) and they are fetched a batch at a time.
+// time, so there the rows come from a cursor of the server (what it gives is
+// the list as it stood when it was opened), fetched a batch at a time: on a
+// connection of the cursor's own, in a read-only transaction, where the
+// server reads the rows as they are fetched; or, for a statement that reads
+// what only this connection sees (its temporary tables), on this connection,
+// where the server gathers every row when the cursor is opened.
 
 #include <QString>
 #include <QVariant>
 #include <QSqlQuery>
 
 #include <deque>
+#include <memory>
 #include <vector>
 
 namespace kolva {
@@ -20,9 +24,12 @@ class Database;
 
 class HeldCursor {
 public:
+    enum class Reads { SharedTables, ConnectionsOwnTables };
+
     // Runs the statement with the values bound to its "?" in order; the
     // cursor stands before the first row. Throws DbError.
-    HeldCursor(Database& db, const QString& sql, const QVariantList& values = {});
+    HeldCursor(Database& db, const QString& sql, const QVariantList& values = {},
+               Reads reads = Reads::SharedTables);
     ~HeldCursor();
     HeldCursor(const HeldCursor&) = delete;
     HeldCursor& operator=(const HeldCursor&) = delete;
@@ -36,8 +43,11 @@ public:
 
 private:
     void fetch();
+    // The connection the server's cursor lives on.
+    Database& cursorDb() { return own_ ? *own_ : db_; }
 
     Database& db_;
+    std::unique_ptr<Database> own_;
     // On a SQLite file.
     QSqlQuery query_;
     // On the server.

@@ -79,6 +79,7 @@ const std::vector<UpgradeStep>& upgradeSteps()
         {5, ":/store/upgrades/5_survey_indexes.sql"},
         {6, ":/store/upgrades/6_imported_digests.sql", convertImportedDigests,
          ":/store/upgrades/6_imported_digests_end.sql"},
+        {7, ":/store/upgrades/7_sorted_indexes.sql"},
     };
     return steps;
 }
@@ -109,6 +110,7 @@ const std::vector<UpgradeStep>& serverSteps()
         {4, ":/store/pg/4_mobilization.sql"},
         {5, ":/store/pg/5_survey_indexes.sql"},
         {6, ":/store/pg/6_imported_digests.sql"},
+        {7, ":/store/pg/7_sorted_indexes.sql"},
     };
     return steps;
 }

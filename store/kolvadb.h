@@ -14,7 +14,7 @@ namespace kolva {
 // 1: the data model; 2: survey record history; 3: imported card files;
 // 4: mobilization cost; 5: the survey date and risk zone indexes; 6: the
 // imported files' digests as bytes, indexed by their beginning.
-constexpr int CurrentSchemaVersion = 6;
+constexpr int CurrentSchemaVersion = 7;
 
 // The file name of the database in the program directory.
 QString databaseFileName();

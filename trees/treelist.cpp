@@ -217,8 +217,9 @@ BoundStatement treeListStatement(const Database& db, const TreeListSource& sourc
         break;
     default:
         // Records of one tree number come in the order of the tree number
-        // index: by date, then as added.
-        statement.sql += orderClause(db, {QStringLiteral("Tree_ID"), QStringLiteral("Date_Evaluated"), QStringLiteral("ID")});
+        // index: by date, then as added. The same statement as the first
+        // option's, which the window's first activation then finds shown.
+        statement.sql += sortOrderClause(db, 0) + QStringLiteral(",ID");
         break;
     }
     return statement;
@@ -398,7 +399,9 @@ void TreeListModel::setSource(const TreeListSource& source, bool recount)
         startSort(list);
         return;
     }
-    auto loader = std::make_unique<HeldCursor>(db_, list.sql, list.values);
+    auto loader = std::make_unique<HeldCursor>(db_, list.sql, list.values,
+                                                ownNames ? HeldCursor::Reads::ConnectionsOwnTables
+                                                         : HeldCursor::Reads::SharedTables);
     std::vector<qint64> ids;
     ids.reserve(size_t(std::min(rows, FirstRows)));
     bool more = true;

@@ -77,7 +77,8 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs = 120000)
     return true;
 }
 
-// psql counting the records and reading the first 100 of the list.
+// psql counting the records and reading the first 100 of the list, in the
+// editor's order.
 double psqlFloorMs(const QString& uri)
 {
     QProcess psql;
@@ -86,7 +87,9 @@ double psqlFloorMs(const QString& uri)
     psql.start(QStringLiteral("psql"),
                {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
                 QStringLiteral("-c"), QStringLiteral("SELECT COUNT(*) FROM _Archived_SurveyData"), QStringLiteral("-c"),
-                QStringLiteral("SELECT * FROM _Archived_SurveyData ORDER BY Tree_ID, Date_Evaluated LIMIT 100"), uri});
+                QStringLiteral("SELECT * FROM _Archived_SurveyData ORDER BY Tree_ID NULLS FIRST, "
+                               "Date_Evaluated NULLS FIRST, ID LIMIT 100"),
+                uri});
     if (!psql.waitForFinished(120000) || psql.exitCode() != 0) {
         std::fprintf(stderr, "psql failed: %s\n", qPrintable(QString::fromLocal8Bit(psql.readAllStandardError())));
         return -1;

@@ -334,7 +334,7 @@ TEST(UpgradeSchema, Version6KeepsEveryImportedFileWithItsDigestAsBytes)
     }
 
     auto db = openKolvaDatabase(dir.databasePath());
-    EXPECT_EQ(schemaVersion(*db), 6);
+    EXPECT_EQ(schemaVersion(*db), CurrentSchemaVersion);
     for (const auto& r : rows) {
         QSqlQuery q = db->query("SELECT Digest, typeof(Digest), File_Name, Byte_Size, Imported_At, Survey_ID "
                                 "FROM _Imported_Files WHERE ID = ?", {r.id});

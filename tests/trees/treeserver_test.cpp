@@ -6,7 +6,10 @@
 #include "tests/support/serverdatabase.h"
 #include "tests/trees/edittreetest.h"
 #include "tests/trees/treetestdata.h"
+#include "trees/treelist.h"
 #include "trees/treerecord.h"
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +38,43 @@ protected:
     std::unique_ptr<Database> ben;
     qint64 id = 0;
 };
+
+// Every order the Tree editor lists by an index the server reads from an
+// index, in order (the ties, if any, put in order as they come), instead of
+// sorting the whole table before it gives the first row.
+TEST_F(TreeServerTest, EveryIndexedOrderIsReadFromAnIndexNotSortedWhole)
+{
+    ann->exec("SET enable_sort = off");
+    std::vector<std::pair<QString, TreeListSource>> orders;
+    for (int option = -1; option <= 5; ++option) {
+        TreeListSource source;
+        source.sortOption = option;
+        orders.push_back({QStringLiteral("option %1").arg(option), source});
+    }
+    const QStringList indexed = {"Tree_ID", "Date_Evaluated", "Species", "Hazard_Rating", "Surveyor", "StreetName"};
+    for (int column = 0; column < int(treeGridColumns().size()); ++column) {
+        if (!indexed.contains(treeGridColumns()[size_t(column)].field))
+            continue;
+        for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            TreeListSource source;
+            source.sortColumn = column;
+            source.sortOrder = order;
+            orders.push_back({treeGridColumns()[size_t(column)].field + (order == Qt::AscendingOrder ? " up" : " down"),
+                              source});
+        }
+    }
+    static const QRegularExpression wholeSort(QStringLiteral(R"((^|->)\s*Sort\s+\(cost)"),
+                                              QRegularExpression::MultilineOption);
+    for (const auto& [name, source] : orders) {
+        const BoundStatement list = treeListStatement(*ann, source);
+        ASSERT_TRUE(list.values.isEmpty()) << name.toStdString();
+        QSqlQuery plan = ann->query("EXPLAIN " + list.sql);
+        QString text;
+        while (plan.next())
+            text += plan.value(0).toString() + "\n";
+        EXPECT_FALSE(wholeSort.match(text).hasMatch()) << name.toStdString() << "\n" << text.toStdString();
+    }
+}
 
 // Ann's save of a field Ben changed after she read the record writes
 // nothing, and tells her who changed it and when.

@@ -1,0 +1,3 @@
+-- Version 7: on a server the survey indexes were made again to keep empty
+-- values first, as the Tree editor's orders have them. A file's indexes
+-- already do: nothing changes here.
