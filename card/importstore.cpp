@@ -72,17 +72,18 @@ std::unique_ptr<Database> lookupConnection(Database& db)
 }
 
 // Adds Survey records, and for each its history row "imported" and the
-// digest of its file. SQLite takes the records one
-// by one with the statement prepared once; the server takes them in one
-// COPY stream of up to streamRecords, with their IDs taken ahead through
-// the look-up connection, and one by one only when it refused one of them,
-// to say which. Works inside a transaction; finish() before its commit.
+// digest of its file. SQLite takes the records one by one with the
+// statement prepared once; the server takes them in one COPY stream of up to
+// streamRecords, with their IDs taken ahead through the look-up connection,
+// and one by one only when it refused one of them, to say which. Works
+// inside a transaction; finish() before its commit.
 class RecordSaver {
 public:
     RecordSaver(Database& db, Database* lookups, qint64 streamRecords, const QDateTime& added, const QString& user,
                 SaveResult& result)
-        : db_(db), idSource_(lookups ? *lookups : db), streamRecords_(size_t(std::max<qint64>(1, streamRecords))), insert_(db.isServer() ? QSqlQuery() : db.prepare(insertStatement())),
-          addedStored_(toDbDateTime(added)), user_(user), result_(result),
+        : db_(db), idSource_(lookups ? *lookups : db), streamRecords_(size_t(std::max<qint64>(1, streamRecords))),
+          insert_(db.isServer() ? QSqlQuery() : db.prepare(insertStatement())), addedStored_(toDbDateTime(added)),
+          user_(user), result_(result),
           history_(db, QStringLiteral("_Survey_History"),
                    {QStringLiteral("Survey_ID"), QStringLiteral("Action"), QStringLiteral("Changed_At"),
                     QStringLiteral("Changed_By")}),
@@ -157,7 +158,7 @@ private:
         ++result_.imported;
         added_.push_back(std::move(record));
         // The server's rows of a stream go in one COPY each after it.
-        if (added_.size() >= (db_.isServer() ? streamRecords_ : RowsEvery))
+        if (!db_.isServer() && added_.size() >= RowsEvery)
             writeRows();
     }
 
@@ -204,14 +205,16 @@ private:
         std::vector<Streamed> streamed = std::exchange(streamed_, {});
         streamedBytes_ = 0;
         qsizetype refusedBefore = 0;
+        std::optional<BulkRows> single;
+        if (refused)
+            single.emplace(db_, QStringLiteral("_Archived_SurveyData"),
+                           QStringList{QStringLiteral("ID")} + surveyColumns());
         for (Streamed& record : streamed) {
-            if (refused) {
+            if (single) {
                 Savepoint one(db_, QStringLiteral("kolva_import_record"));
-                BulkRows single(db_, QStringLiteral("_Archived_SurveyData"),
-                                QStringList{QStringLiteral("ID")} + surveyColumns());
-                single.addEncoded(record.line);
+                single->addEncoded(record.line);
                 try {
-                    single.write();
+                    single->write();
                     one.release();
                 } catch (const DbError& error) {
                     if (!refusesOnlyTheValues(db_, error))

@@ -70,7 +70,7 @@ HeldCursor::HeldCursor(Database& db, const QString& sql, const QVariantList& val
         return;
     }
     own_ = Database::open(db.path());
-    own_->exec(QStringLiteral("BEGIN READ ONLY"));
+    reading_.emplace(*own_, Transaction::Kind::ReadOnly);
     own_->exec(QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR %2").arg(name_, statement));
     open_ = true;
 }
@@ -137,8 +137,9 @@ void HeldCursor::finish()
     open_ = false;
     if (own_) {
         // The transaction ends with the cursor, and the connection with it.
-        const std::unique_ptr<Database> own = std::move(own_);
-        own->exec(QStringLiteral("COMMIT"));
+        reading_->commit();
+        reading_.reset();
+        own_.reset();
         return;
     }
     db_.exec(QStringLiteral("CLOSE %1").arg(name_));

@@ -10,17 +10,19 @@
 // what only this connection sees (its temporary tables), on this connection,
 // where the server gathers every row when the cursor is opened.
 
+#include "store/database.h"
+
 #include <QString>
 #include <QVariant>
 #include <QSqlQuery>
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kolva {
 
-class Database;
 
 class HeldCursor {
 public:
@@ -48,6 +50,7 @@ private:
 
     Database& db_;
     std::unique_ptr<Database> own_;
+    std::optional<Transaction> reading_; // on own_, ends before it
     // On a SQLite file.
     QSqlQuery query_;
     // On the server.
