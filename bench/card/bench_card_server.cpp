@@ -13,6 +13,7 @@
 #include "app/frmMain.h"
 #include "bench/card/carddata.h"
 #include "bench/measure.h"
+#include "bench/seams.h"
 #include "bench/pgserver.h"
 #include "card/fieldimport.h"
 #include "card/importsd.h"
@@ -51,34 +52,6 @@ namespace {
 constexpr int TreeFileCount = 10000;
 constexpr int StoredRecords = 100000;
 constexpr int Runs = 5;
-
-class InstantPrompter : public Prompter {
-public:
-    QStringList texts;
-    MsgAnswer message(QWidget*, const MessageRequest& request) override
-    {
-        texts << request.text;
-        return MsgAnswer::Ok;
-    }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> inputText(QWidget*, const InputRequest&) override { return std::nullopt; }
-};
-
-class NoShell : public Shell {
-public:
-    int open(QWidget*, const QString&, const QString&, int) override { return ShellResult::Started; }
-};
-
-class OneCard : public Drives {
-public:
-    explicit OneCard(QString root) : root_(std::move(root)) {}
-    QList<Volume> volumes() const override { return {{root_, QStringLiteral("CARD"), false}}; }
-
-private:
-    QString root_;
-};
 
 [[noreturn]] void fail(const QString& what)
 {
@@ -225,7 +198,7 @@ int main(int argc, char** argv)
             auto db = openKolvaDatabase(uri);
             InstantPrompter prompter;
             NoShell shell;
-            OneCard drives(cardDir);
+            FixedDrives drives(cardDir);
             SystemClock clock;
             FileSettings settings(QDir(program).filePath(QStringLiteral("kolva.ini")));
             frmMain main(AppContext{*db, prompter, shell, drives, clock, program, settings, program});

@@ -21,6 +21,7 @@
 #include "store/accessfile.h"
 #include "store/database.h"
 #include "bench/measure.h"
+#include "bench/seams.h"
 #include "store/kolvadb.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@
 #include <vector>
 
 using namespace kolva;
+using namespace kolva::bench;
 
 namespace {
 
@@ -49,25 +51,6 @@ constexpr int StoredStreets = 5000;
 constexpr int CsvLines = 100000;
 constexpr int ZoneSpecies = 2000;
 constexpr int Runs = 7;
-
-class SilentPrompter : public Prompter {
-public:
-    MsgAnswer message(QWidget*, const MessageRequest&) override { return MsgAnswer::Ok; }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> inputText(QWidget*, const InputRequest&) override { return std::nullopt; }
-};
-
-class NoShell : public Shell {
-public:
-    int open(QWidget*, const QString&, const QString&, int) override { return ShellResult::Started; }
-};
-
-class NoDrives : public Drives {
-public:
-    QList<Volume> volumes() const override { return {}; }
-};
 
 const char* const Kinds[] = {"ST", "AVE", "RD", "LN", "DR", "CT", "BLVD", "WAY", "PL", "TER"};
 
@@ -222,9 +205,9 @@ int main(int argc, char** argv)
     // The street list window with 5,000 streets.
     copyFile(base, dbPath);
     std::unique_ptr<Database> db = Database::open(dbPath);
-    SilentPrompter prompter;
+    InstantPrompter prompter;
     NoShell shell;
-    NoDrives drives;
+    FixedDrives drives;
     SystemClock clock;
     // Settings of the benchmark's own, in a scratch file beside its database.
     FileSettings settings(QDir(work.path()).filePath(QStringLiteral("kolva.ini")));

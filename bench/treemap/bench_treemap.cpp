@@ -9,6 +9,7 @@
 
 #include "platform/settings.h"
 #include "bench/measure.h"
+#include "bench/seams.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/prompter.h"
@@ -39,36 +40,11 @@
 #include <functional>
 
 using namespace kolva;
+using namespace kolva::bench;
 
 namespace {
 
 constexpr double FrameTargetMs = 300;
-
-class SilentPrompter : public Prompter {
-public:
-    MsgAnswer message(QWidget*, const MessageRequest& request) override
-    {
-        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(request.text));
-        return request.defaultButton;
-    }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return layer; }
-    QString layer;
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> inputText(QWidget*, const InputRequest&) override { return std::nullopt; }
-};
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 120000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // A city of about 20 by 20 km: streets every 100 m each way, trees along
 // them every few metres, ratings as four answers of 0 to 7 give them. Only
@@ -169,7 +145,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     auto db = openKolvaDatabase(path);
-    SilentPrompter prompter;
+    InstantPrompter prompter(InstantPrompter::Messages::Unexpected);
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
@@ -258,8 +234,8 @@ int main(int argc, char** argv)
     }
 
     // The same frames over a background layer of the city's 400 street lines.
-    prompter.layer = work.filePath(QStringLiteral("streets.geojson"));
-    writeStreets(prompter.layer);
+    prompter.openedFile = work.filePath(QStringLiteral("streets.geojson"));
+    writeStreets(prompter.openedFile);
     window->findChild<QPushButton*>(QStringLiteral("cmdBackgroundLayer"))->click();
     waitFor([&] { return view->layer() != nullptr; });
     for (size_t i : {size_t(0), size_t(3)}) {

@@ -11,6 +11,7 @@
 // there when it holds that many records (generating a million takes minutes).
 
 #include "platform/settings.h"
+#include "bench/seams.h"
 #include "bench/trees/treedata.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
@@ -42,40 +43,12 @@
 #include <vector>
 
 using namespace kolva;
+using namespace kolva::bench;
 
 namespace {
 
 constexpr double TargetMs = 300;
 constexpr double TargetMiB = 100;
-
-// Answers every message with its default and remembers it: a benchmark run
-// shows no messages.
-class CountingPrompter : public Prompter {
-public:
-    int shown = 0;
-    MsgAnswer message(QWidget*, const MessageRequest& request) override
-    {
-        ++shown;
-        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(request.text));
-        return request.defaultButton;
-    }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> inputText(QWidget*, const InputRequest&) override { return std::nullopt; }
-};
-
-// Notes when a widget has painted.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 double residentMiB(const char* field = "VmRSS:")
 {
@@ -87,18 +60,6 @@ double residentMiB(const char* field = "VmRSS:")
             return line.mid(int(strlen(field))).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return 0;
-}
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 60000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 struct Figures {
@@ -168,7 +129,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     auto db = openKolvaDatabase(path);
-    CountingPrompter prompter;
+    InstantPrompter prompter(InstantPrompter::Messages::Unexpected);
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
@@ -380,5 +341,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "floor measurement failed: %s%s\n", qPrintable(floorOut),
                      qPrintable(QString::fromLocal8Bit(floor.readAllStandardError())));
     }
-    return prompter.shown == 0 ? 0 : 1;
+    return prompter.shown() == 0 ? 0 : 1;
 }

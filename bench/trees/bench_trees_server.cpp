@@ -9,6 +9,7 @@
 //   bench_trees_server [records]
 
 #include "bench/measure.h"
+#include "bench/seams.h"
 #include "bench/pgserver.h"
 #include "bench/trees/treedata.h"
 #include "platform/clock.h"
@@ -40,42 +41,6 @@ namespace {
 
 constexpr double TargetMs = 500;
 constexpr int Runs = 5;
-
-class CountingPrompter : public Prompter {
-public:
-    MsgAnswer message(QWidget*, const MessageRequest& request) override
-    {
-        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(request.text));
-        return request.defaultButton;
-    }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> inputText(QWidget*, const InputRequest&) override { return std::nullopt; }
-};
-
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 120000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // psql counting the records and reading the first 100 of the list, in the
 // editor's order.
@@ -122,7 +87,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir folder;
     auto db = openKolvaDatabase(uri);
-    CountingPrompter prompter;
+    InstantPrompter prompter(InstantPrompter::Messages::Unexpected);
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;

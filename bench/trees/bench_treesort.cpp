@@ -11,6 +11,7 @@
 
 #include "platform/settings.h"
 #include "bench/measure.h"
+#include "bench/seams.h"
 #include "bench/trees/treedata.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
@@ -35,46 +36,9 @@
 #include <functional>
 
 using namespace kolva;
+using namespace kolva::bench;
 
 namespace {
-
-class SilentPrompter : public Prompter {
-public:
-    int shown = 0;
-    MsgAnswer message(QWidget*, const MessageRequest& request) override
-    {
-        ++shown;
-        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(request.text));
-        return request.defaultButton;
-    }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> inputText(QWidget*, const InputRequest&) override { return std::nullopt; }
-};
-
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 120000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // The sqlite3 shell's own time for a statement, in ms.
 double shellMs(const QString& path, const QString& sql)
@@ -129,7 +93,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     auto db = openKolvaDatabase(path);
-    SilentPrompter prompter;
+    InstantPrompter prompter(InstantPrompter::Messages::Unexpected);
     DesktopShell shell;
     SystemDrives drives;
     SystemClock clock;
@@ -203,5 +167,5 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     delete window;
-    return prompter.shown == 0 ? 0 : 1;
+    return prompter.shown() == 0 ? 0 : 1;
 }
